@@ -1,0 +1,53 @@
+# Thin wrapper over CMake. Every configuration builds into build/<name>/.
+#   make          the two programs: build/x86_64/tamarisk, build/i386/tamarisk
+#   make run      build, then start the interpreter
+#   make test     build every configuration and run every test
+JOBS ?= $(shell nproc)
+WERROR ?= OFF
+CMAKE_COMMON = -DTK_WERROR=$(WERROR)
+
+CONFIGS = x86_64 i386 gcstress asan
+
+.PHONY: all run test $(CONFIGS) unit multilib bench clean
+
+all: x86_64 i386
+
+build/%/Makefile:
+	@mkdir -p build/$*
+	cmake -S . -B build/$* $(CMAKE_COMMON) $(CMAKE_ARGS_$*) >/dev/null
+
+CMAKE_ARGS_x86_64 = -DCMAKE_BUILD_TYPE=Release
+CMAKE_ARGS_i386 = -DCMAKE_BUILD_TYPE=Release -DTK_M32=ON -DTK_UNIT_TESTS=OFF
+CMAKE_ARGS_gcstress = -DCMAKE_BUILD_TYPE=Debug -DTK_UNIT_TESTS=OFF \
+	"-DTK_DEFINES=TK_GCSTRESS=1;TK_DEBUG=1;TK_CELLS=60000L;TK_NUMSLOTS=20000L"
+CMAKE_ARGS_asan = -DCMAKE_BUILD_TYPE=Debug -DTK_UNIT_TESTS=OFF "-DTK_DEFINES=TK_DEBUG=1" \
+	"-DTK_SANITIZE=-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer"
+
+x86_64 gcstress asan: %: build/%/Makefile
+	$(MAKE) -s -C build/$@ -j$(JOBS)
+
+i386: multilib build/i386/Makefile
+	$(MAKE) -s -C build/i386 -j$(JOBS)
+
+# The i386 build needs the 32-bit C++ runtime; as root it is installed here.
+multilib:
+	@if ! echo 'int main(){}' | g++ -m32 -x c++ - -o /dev/null 2>/dev/null; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "installing g++-multilib for the i386 build"; \
+	    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq g++-multilib) >/dev/null; \
+	  else \
+	    echo "the i386 build needs g++-multilib: sudo apt-get install g++-multilib"; exit 1; \
+	  fi; \
+	fi
+
+run: x86_64
+	build/x86_64/tamarisk
+
+test: $(CONFIGS)
+	python3 tests/run.py
+
+bench: x86_64
+	bash bench/startup.sh
+
+clean:
+	rm -rf build

@@ -1,0 +1,211 @@
+// cfunction: function application: parameter binding, lambda expressions
+// and closures, APPLY, FUNCALL, FUNCTION, RPLACA and RPLACD.
+#include "eval/cfunction.h"
+#include "toplevel/symbols.h"
+
+namespace {
+inline bool isLambda(_cell* c) {
+    return c->type == 'l' && c->car.p == LAMBDA;
+}
+}  // namespace
+
+int cfunction::initTemploc(_symval* frame, long length, _cell* params,
+                           _cell* args, _symval* callerFrame,
+                           long callerCount) {
+    if (!frame || length == 0) return 1;
+    long rest = -1;
+    _cell* p = params;
+    for (long i = 0; i < length; i++) {
+        _cell* e = p->car.p;
+        if (e == AMPREST) {
+            if (i + 1 >= length) return 0;
+            p = p->cdr.p;
+            e = p->car.p;
+            rest = i;
+        }
+        if (e->type != 's') return 0;
+        frame[i].symbol = e;
+        frame[i].value = NILCell;
+        p = p->cdr.p;
+        if (rest >= 0) break;
+    }
+    if (rest >= 0) frame[length - 1].symbol = nullptr;
+    if (p->type != 's') return 0;
+
+    CellGroup g(this);
+    g.push(args);
+    long bound = rest >= 0 ? length - 1 : length;
+    for (long j = 0; j < bound; j++) {
+        _cell* v;
+        if (j == rest) {
+            v = MakeRest(args, callerFrame, callerCount);
+        } else {
+            if (args->type != 'l') return 0;
+            v = eval(args->car.p, callerFrame, callerCount);
+        }
+        if (!v) return -1;
+        g.push(v);
+        frame[j].value = v;
+        args = args->cdr.p;
+    }
+    if (rest < 0 && args->type != 's') return 0;
+    return 1;
+}
+
+_cell* cfunction::MakeRest(_cell* forms, _symval* frame, long count) {
+    if (forms->type != 'l') return forms;
+    CellGroup g(this);
+    g.push(forms);
+    _cell* head = g.push(getCell());
+    _cell* tail = nullptr;
+    for (; forms->type == 'l'; forms = forms->cdr.p) {
+        _cell* cell = tail ? getCell() : head;
+        if (tail) tail->cdr.p = cell;
+        tail = cell;
+        _cell* v = eval(forms->car.p, frame, count);
+        if (!v) return nullptr;
+        tail->car.p = v;
+    }
+    tail->cdr.p = forms;
+    return head;
+}
+
+_cell* cfunction::MakeQuoteEach(_cell* list) {
+    if (list->type != 'l') return NILCell;
+    _cell* head = nullptr;
+    _cell* tail = nullptr;
+    for (; list->type == 'l'; list = list->cdr.p) {
+        _cell* quoted = getCell();
+        quoted->car.p = QUOTE;
+        quoted->cdr.p = getCell();
+        quoted->cdr.p->car.p = list->car.p;
+        _cell* cell = getCell();
+        cell->car.p = quoted;
+        if (tail) tail->cdr.p = cell; else head = cell;
+        tail = cell;
+    }
+    return head;
+}
+
+// Parameters first, then copies of the captured bindings; the copies are
+// written back into the captured frame when the body ends, so the closure
+// sees the current values and its assignments persist.
+_cell* cfunction::CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
+                             long count) {
+    CellGroup g(this);
+    g.push(lambda);
+    g.push(argForms);
+    _cell* params = lambda->cdr.p->car.p;
+    long e = tlength(params);
+    long c = lambda->closureEnv ? lambda->closureCount : 0;
+    _symval* inner = AllocFrame(e + c);
+    if (e + c > 0 && !inner)
+        return Fail("エラー: ローカル変数領域の確保に失敗しました", frame,
+                    count);
+    int bound = initTemploc(inner, e, params, argForms, frame, count);
+    if (bound <= 0) {
+        ReleaseFrame(inner);
+        if (bound < 0) return nullptr;
+        return Fail("エラー: 引数が多すぎます", frame, count);
+    }
+    _symval* env = lambda->closureEnv;
+    for (long i = 0; i < c; i++) inner[e + i] = env[i];
+    IncLocStack(inner, e + c);
+    _cell* r = tprogn(lambda->cdr.p->cdr.p, inner, e + c);
+    PopLocStack();
+    SetOrgLoc(env, c, inner, e, e + c);
+    ReleaseFrame(inner);
+    return r;
+}
+
+void cfunction::SetOrgLoc(_symval* outer, long outerCount, _symval* inner,
+                          long f, long c) {
+    for (long k = c - 1; k >= f; k--) {
+        if (!inner[k].symbol) continue;
+        for (long i = 0; i < outerCount; i++) {
+            if (outer[i].symbol && outer[i].symbol == inner[k].symbol) {
+                outer[i].kind = inner[k].kind;
+                outer[i].value = inner[k].value;
+                break;
+            }
+        }
+    }
+}
+
+_cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
+                        long count) {
+    CellGroup g(this);
+    g.push(args);
+    _cell* fn = eval(args->car.p, frame, count);
+    if (!fn) return nullptr;
+    g.push(fn);
+    _cell* list = NILCell;
+    if (rest->type == 'l') {
+        list = eval(rest->car.p, frame, count);
+        if (!list) return nullptr;
+        g.push(list);
+    }
+    _cell* quoted = g.push(MakeQuoteEach(list));
+    if (fn->type == 's') {
+        _cell* call = g.push(getCell());
+        call->car.p = fn;
+        call->cdr.p = quoted;
+        return eval(call, frame, count);
+    }
+    if (isLambda(fn)) {
+        if (fn->cdr.p->type != 'l') return SyntaxError(frame, count);
+        return CallLambda(fn, quoted, frame, count);
+    }
+    return Fail("エラー: APPLYの呼び出し方が間違っています", frame, count);
+}
+
+_cell* cfunction::funcall(_cell* args, _cell* rest, _symval* frame,
+                          long count) {
+    CellGroup g(this);
+    g.push(args);
+    _cell* fn = eval(args->car.p, frame, count);
+    if (!fn) return nullptr;
+    g.push(fn);
+    if (fn->type == 's') {
+        _cell* call = g.push(getCell());
+        call->car.p = fn;
+        call->cdr.p = rest;
+        return eval(call, frame, count);
+    }
+    if (isLambda(fn)) {
+        if (fn->cdr.p->type != 'l') return SyntaxError(frame, count);
+        return CallLambda(fn, rest, frame, count);
+    }
+    return Fail("エラー: FUNCALLの呼び出し方が間違っています", frame, count);
+}
+
+// Each evaluation of #'(LAMBDA ...) makes a closure of its own: a fresh cons
+// sharing the lambda's car and cdr that carries the current frame.
+_cell* cfunction::function(_cell* arg, _symval* frame, long count) {
+    if (arg->type == 's') return arg;
+    if (isLambda(arg) && arg->cdr.p->type == 'l') {
+        _cell* params = arg->cdr.p->car.p;
+        if (params == NILCell || params->type == 'l') {
+            _cell* closure = getCell();
+            closure->car.p = arg->car.p;
+            closure->cdr.p = arg->cdr.p;
+            closure->closureEnv = frame;
+            closure->closureCount = frame ? count : 0;
+            CaptureFrame(frame);
+            return closure;
+        }
+    }
+    return Fail("エラー: FUNCTIONの使い方が間違っています", frame, count);
+}
+
+_cell* cfunction::rplaca(_cell* a, _cell* b, _symval* frame, long count) {
+    if (a->type != 'l') return Fail("エラー: コンスではありません", frame, count);
+    a->car.p = b;
+    return a;
+}
+
+_cell* cfunction::rplacd(_cell* a, _cell* b, _symval* frame, long count) {
+    if (a->type != 'l') return Fail("エラー: コンスではありません", frame, count);
+    a->cdr.p = b;
+    return a;
+}

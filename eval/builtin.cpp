@@ -1,0 +1,297 @@
+// cfunction: the built-ins that the evaluator carries out itself:
+// printing, assignment, comparison, definitions, lists and characters.
+#include "eval/cfunction.h"
+#include "toplevel/symbols.h"
+
+namespace {
+
+inline bool hasOne(_cell* args) { return args->type == 'l'; }
+inline bool hasTwo(_cell* args) {
+    return args->type == 'l' && args->cdr.p->type == 'l';
+}
+inline _cell* truth(bool b) { return b ? TCell : NILCell; }
+inline bool isNumber(_cell* c) {
+    return c->type == 'i' || c->type == 'b' || c->type == 'n';
+}
+inline bool assignable(_cell* c) { return c->type == 's' && c->kind != 'c'; }
+
+// Characters are one byte each (the second byte is always 0); only the low
+// byte of car counts, since it may be held signed or unsigned.
+inline int charByte(_cell* c) { return (int)(c->car.c & 0xff); }
+inline bool charEqual(_cell* a, _cell* b) {
+    return charByte(a) == charByte(b) && a->cdr.c == b->cdr.c;
+}
+
+}  // namespace
+
+FILE* cfunction::StreamArg(_cell* v) {
+    if (v->type != 'i' || v->kind != 's') return nullptr;
+    long slot = v->car.i->value;
+    if (slot < 1 || slot > kFileSlots) return nullptr;
+    return fileTable[slot - 1];
+}
+
+_cell* cfunction::MakeValues(_cell* first, _cell* list) {
+    _cell* c = getCell();
+    c->type = first->type;
+    c->kind = first->kind;
+    c->car = first->car;
+    c->cdr = first->cdr;
+    c->values = list;
+    if (first->type == 'l') {   // a closure stays a closure
+        c->closureEnv = first->closureEnv;
+        c->closureCount = first->closureCount;
+    }
+    return c;
+}
+
+// style: 0 PRINT, 1 PRIN1, 2 PRINC
+_cell* cfunction::tprint(_cell* args, _symval* frame, long count, int style) {
+    if (!hasOne(args)) return SyntaxError(frame, count);
+    CellGroup g(this);
+    g.push(args);
+    _cell* v = eval(args->car.p, frame, count);
+    if (!v) return nullptr;
+    g.push(v);
+    FILE* out = stdout;
+    if (hasOne(args->cdr.p)) {
+        _cell* s = eval(args->cdr.p->car.p, frame, count);
+        if (!s) return nullptr;
+        out = StreamArg(s);
+        if (!out) return SyntaxError(frame, count);
+    }
+    bool console = out == stdout;
+    switch (style) {
+    case 0:
+        fputc('\n', out);
+        if (console) printS(v); else printSStrm(v, out);
+        fputc(' ', out);
+        break;
+    case 1:
+        if (console) printS(v); else printSStrm(v, out);
+        break;
+    default:
+        princS(v, out);
+        break;
+    }
+    return v;
+}
+
+_cell* cfunction::tset(_cell* args, _symval* frame, long count) {
+    if (!hasTwo(args)) return SyntaxError(frame, count);
+    CellGroup g(this);
+    g.push(args);
+    _cell* sym = eval(args->car.p, frame, count);
+    if (!sym) return nullptr;
+    g.push(sym);
+    _cell* v = eval(args->cdr.p->car.p, frame, count);
+    if (!v) return nullptr;
+    if (!assignable(sym)) return SyntaxError(frame, count);
+    globalTable[getSymVal2(sym)].value = v;
+    return v;
+}
+
+_cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
+                               int isVar) {
+    if (!hasTwo(args)) return SyntaxError(frame, count);
+    _cell* v = eval(args->cdr.p->car.p, frame, count);
+    if (!v) return nullptr;
+    _cell* sym = args->car.p;
+    if (!assignable(sym)) return SyntaxError(frame, count);
+    if (isVar && getSymVal(sym) >= 0) return sym;
+    v->values = nullptr;
+    globalTable[getSymVal2(sym)].value = v;
+    return sym;
+}
+
+_cell* cfunction::setq(_cell* args, _symval* frame, long count) {
+    if (!hasTwo(args)) return SyntaxError(frame, count);
+    _cell* sym = args->car.p;
+    if (sym->type == 's' && sym->kind == 'c') return SyntaxError(frame, count);
+    _cell* v = eval(args->cdr.p->car.p, frame, count);
+    if (!v) return nullptr;
+    if (sym->type != 's') return SyntaxError(frame, count);
+    long i = getLocal(frame, count, sym);
+    if (i >= 0)
+        frame[i].value = v;
+    else
+        globalTable[getSymVal2(sym)].value = v;
+    return v;
+}
+
+_cell* cfunction::numberEqual(_cell* a, _cell* b) {
+    if (!isNumber(a) || !isNumber(b)) return nullptr;
+    char x = a->type, y = b->type;
+    if (x == 'i' && y == 'i') return truth(a->car.i->value == b->car.i->value);
+    if (x == 'b' && y == 'b')
+        return truth(CellToBunshi(a) == CellToBunshi(b) &&
+                     CellToBunbo(a) == CellToBunbo(b));
+    if (x == 'b' && y == 'i') return NILCell;
+    if (x == 'i' && y == 'b') return NILCell;
+    auto asFloat = [](_cell* c) -> long double {
+        if (c->type == 'n') return c->car.n->value;
+        if (c->type == 'i') return (long double)c->car.i->value;
+        return (long double)CellToBunshi(c) / (long double)CellToBunbo(c);
+    };
+    return truth(asFloat(a) == asFloat(b));
+}
+
+_cell* cfunction::teq(_cell* a, _cell* b) {
+    switch (a->type) {
+    case 's':
+        return truth(a == b);
+    case 'i':
+        return truth(b->type == 'i' && a->car.i->value == b->car.i->value);
+    case 'l':
+    case 'a':
+        return truth(a == b);
+    default:
+        return NILCell;
+    }
+}
+
+_cell* cfunction::teql(_cell* a, _cell* b) {
+    if (a == b) return TCell;
+    if (a->type != b->type) return NILCell;
+    switch (a->type) {
+    case 'i':
+        return truth(a->car.i->value == b->car.i->value);
+    case 'n':
+        return truth(a->car.n->value == b->car.n->value);
+    case 'b':
+        return truth(CellToBunshi(a) == CellToBunshi(b) &&
+                     CellToBunbo(a) == CellToBunbo(b));
+    case 'm':
+        return truth(charEqual(a, b));
+    default:
+        return NILCell;
+    }
+}
+
+int cfunction::CheckFunc(_cell* args) {
+    if (args->type != 'l') return 0;
+    if (!assignable(args->car.p)) return 0;
+    _cell* rest = args->cdr.p;
+    if (rest->type != 'l') return 0;
+    _cell* params = rest->car.p;
+    if (params != NILCell && params->type != 'l') return 0;
+    for (_cell* p = params; p->type == 'l'; p = p->cdr.p)
+        if (!assignable(p->car.p)) return 0;
+    return 1;
+}
+
+// DEFUN and DEFMACRO: the definition is (params (BLOCK name . body)), the
+// body shared with the form.
+_cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
+                              long count) {
+    if (!CheckFunc(args)) return SyntaxError(frame, count);
+    _cell* name = args->car.p;
+    _symval* record = getFuncval(name);
+    _cell* sym = getStringCell(name->car.s);
+    if (!sym) return nullptr;
+    record->symbol = sym;
+    _cell* block = getCell();
+    block->car.p = BLOCKLISP;
+    block->cdr.p = getCell();
+    block->cdr.p->car.p = name;
+    block->cdr.p->cdr.p = args->cdr.p->cdr.p;
+    _cell* body = getCell();
+    body->car.p = block;
+    _cell* def = getCell();
+    def->car.p = args->cdr.p->car.p;
+    def->cdr.p = body;
+    record->value = def;
+    record->kind = kind;
+    return name;
+}
+
+_cell* cfunction::tlist(_cell* args, _symval* frame, long count) {
+    if (!hasOne(args)) return NILCell;
+    CellGroup g(this);
+    g.push(args);
+    _cell* head = g.push(getCell());
+    _cell* tail = nullptr;
+    for (_cell* a = args; a->type == 'l'; a = a->cdr.p) {
+        _cell* cell = tail ? getCell() : head;
+        if (tail) tail->cdr.p = cell;
+        tail = cell;
+        _cell* v = eval(a->car.p, frame, count);
+        if (!v) return nullptr;
+        tail->car.p = v;
+    }
+    return head;
+}
+
+_cell* cfunction::spaces(_cell* args, _symval* frame, long count) {
+    if (!hasOne(args)) return SyntaxError(frame, count);
+    CellGroup g(this);
+    g.push(args);
+    _cell* n = eval(args->car.p, frame, count);
+    if (!n) return nullptr;
+    if (n->type != 'i' || n->car.i->value < 0) return SyntaxError(frame, count);
+    g.push(n);
+    FILE* out = stdout;
+    if (hasOne(args->cdr.p)) {
+        _cell* s = eval(args->cdr.p->car.p, frame, count);
+        if (!s) return nullptr;
+        out = StreamArg(s);
+        if (!out) return SyntaxError(frame, count);
+    }
+    for (long i = n->car.i->value; i > 0; i--) fputc(' ', out);
+    return TCell;
+}
+
+_cell* cfunction::terpri(_cell* args, _symval* frame, long count) {
+    FILE* out = stdout;
+    if (hasOne(args)) {
+        _cell* s = eval(args->car.p, frame, count);
+        if (!s) return nullptr;
+        out = StreamArg(s);
+        if (!out) return SyntaxError(frame, count);
+    }
+    fputc('\n', out);
+    return TCell;
+}
+
+_cell* cfunction::charCompare(_cell* args, _symval* frame, long count,
+                              int less) {
+    if (!hasTwo(args)) return SyntaxError(frame, count);
+    CellGroup g(this);
+    g.push(args);
+    _cell* a = eval(args->car.p, frame, count);
+    if (!a) return nullptr;
+    g.push(a);
+    _cell* b = eval(args->cdr.p->car.p, frame, count);
+    if (!b) return nullptr;
+    if (a->type != 'm' || b->type != 'm') return SyntaxError(frame, count);
+    if (!less) return truth(charEqual(a, b));
+    // Unsigned bytes; a one-byte character sorts before any two-byte one.
+    if (a->cdr.c == 0 && b->cdr.c != 0) return TCell;
+    if (a->cdr.c != 0 && b->cdr.c == 0) return NILCell;
+    if (charByte(a) != charByte(b)) return truth(charByte(a) < charByte(b));
+    return truth((a->cdr.c & 0xff) < (b->cdr.c & 0xff));
+}
+
+_cell* cfunction::macroexpand(_cell* args, _symval* frame, long count) {
+    _cell* v = EvalOne(args, frame, count);
+    if (!v) return nullptr;
+    if (v->type == 'l' && v->car.p->type == 's') {
+        _symval* record = getFuncval2(v->car.p);
+        if (record && record->kind == 'm') {
+            CellGroup g(this);
+            g.push(v);
+            return MacroExec2(v->cdr.p, record, frame, count);
+        }
+    }
+    puts("エラー: 未定義のマクロです");
+    return nullptr;
+}
+
+_cell* cfunction::terror(_cell* args, _symval* frame, long count) {
+    _cell* v = EvalOne(args, frame, count);
+    if (!v) return nullptr;
+    princS(v, stdout);
+    putchar('\n');
+    errorlisp(frame, count);
+    return nullptr;
+}

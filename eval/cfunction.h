@@ -1,0 +1,238 @@
+// tamarisk evaluator layer: eval and the dispatch over built-in operators,
+// function application and closures, control forms, non-local exits, macros
+// and backquote, the debug and break loops, and every built-in function.
+//
+// Glossary of the romanised words used in names:
+//   Wa, Sa, Seki, Sho   sum, difference, product, quotient
+//   Bunshi, Bunbo       numerator, denominator; Bunsu: fraction
+//   yakubun             reduce a fraction; Tsubun: common denominator
+//   Moji, Mojiretsu     character, string
+//   taiou               matching (the end of an expression)
+//
+// Invariants of this layer:
+// - A null cell pointer from any member means the failure has been reported
+//   (its message printed and the debug loop run and left), or that a THROW,
+//   RETURN-FROM or a pending GO is in flight. The caller prints nothing,
+//   releases its group and frame, and returns null too.
+// - "May collect": eval and everything that reaches it. Protect every cell
+//   still needed across such a call on the cell stack (CellGroup) first, and
+//   evaluate at most one Lisp form per C++ statement.
+// - A frame is an array of _symval records from AllocFrame: new bindings
+//   first, then copies of the bindings the form started from. Lookup sees
+//   the current frame only, then the global table.
+#ifndef TAMARISK_EVAL_CFUNCTION_H
+#define TAMARISK_EVAL_CFUNCTION_H
+
+#include "math/cmathproc.h"
+
+// Messages shared by many built-ins.
+#define MSG_SYNTAX "エラー: 文法エラー"
+#define MSG_SYNTAX2 "エラー: 文法が違います。"
+#define MSG_ARGCOUNT "エラー: 引数の数が違います"
+#define MSG_NOTNUMBER "エラー: 数値ではありません"
+#define MSG_DEEP "エラー: 再帰が深すぎます。"
+
+// Built-in operators, in dispatch order. clisp::SetKeyword stores each
+// operator's number in its symbol's closureCount; 0 means "not a built-in".
+enum {
+    OP_NONE = 0,
+    OP_QUOTE, OP_CAR, OP_CDR, OP_CONS, OP_BACKQUOTE, OP_PRINT, OP_PRIN1,
+    OP_PRINC, OP_SET, OP_DEFPARAMETER, OP_DEFVAR, OP_SETQ, OP_AND, OP_OR,
+    OP_ONEPLUS, OP_ONEMINUS, OP_ATOM, OP_CONSP, OP_NUMBERP, OP_INTEGERP,
+    OP_EVAL, OP_TIMES, OP_PLUS, OP_MINUS, OP_DIVIDE, OP_NUMBEREQUAL, OP_EQ,
+    OP_EQL, OP_NULL, OP_PROGN, OP_PROG1, OP_MINUSP, OP_COND, OP_IF,
+    OP_DEFUN, OP_DEFMACRO, OP_LET, OP_LETAST, OP_PROG, OP_GO, OP_APPLY,
+    OP_FUNCALL, OP_LIST, OP_OPEN, OP_CLOSE, OP_READ, OP_CHAR, OP_STRINGP,
+    OP_LENGTH, OP_COERCE, OP_FUNCTION, OP_SPACES, OP_TERPRI,
+    OP_STRINGEQUAL, OP_CHAREQUAL, OP_CHARLESS, OP_GC,
+    OP_MULTIPLEVALUELIST, OP_RPLACA, OP_RPLACD, OP_SYMBOLP, OP_CHARACTERP,
+    OP_BYE, OP_MACROEXPAND, OP_SETARRAY, OP_ARRAYCAR, OP_ARRAYCDR,
+    OP_ARRAYP, OP_RANDOM, OP_SQRT, OP_EXPT, OP_EXP, OP_LOG, OP_SIN, OP_COS,
+    OP_TAN, OP_ASIN, OP_ACOS, OP_ATAN, OP_EVENP, OP_FLOOR, OP_NOW,
+    OP_LOCALTIME, OP_MAKETIME, OP_CHARCODE, OP_CODECHAR, OP_CATCH,
+    OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
+    OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
+    OP_COUNT
+};
+
+// The label of a GO whose jump is not yet made, or null; and the value a
+// PROG** body ends with when it runs off its end (always NIL).
+extern _cell* GoSymbol;
+extern _cell* ReturnValue;
+
+class cfunction : public cmathproc {
+public:
+    cfunction();
+
+    // Pending exits (the flags are in cmemory). These four are roots of the
+    // collector while set, since the cells travel while code still runs.
+    _cell* throwValue;
+    _cell* throwTag;
+    _cell* pendingReturnValue;
+    _cell* returnFromName;
+
+    // --- eval/eval.cpp ------------------------------------------------------
+    // May collect. The caller keeps `form` reachable from the roots.
+    _cell* eval(_cell* form, _symval* frame, long count);
+    _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
+    _cell* SyntaxError(_symval* frame, long count);  // message, loop, null
+    _cell* Fail(const char* message, _symval* frame, long count);  // same
+    _cell* CallUser(_symval* record, _cell* args, _symval* frame, long count);
+
+    // --- eval/builtin.cpp ---------------------------------------------------
+    _cell* tprint(_cell* args, _symval* frame, long count, int style);
+    _cell* tset(_cell* args, _symval* frame, long count);
+    _cell* defparameter(_cell* args, _symval* frame, long count, int isVar);
+    _cell* setq(_cell* args, _symval* frame, long count);
+    _cell* numberEqual(_cell* a, _cell* b);     // T, NIL, or null (not numbers)
+    _cell* teq(_cell* a, _cell* b);
+    _cell* teql(_cell* a, _cell* b);
+    int CheckFunc(_cell* args);
+    _cell* DefineFunc(_cell* args, char kind, _symval* frame, long count);
+    _cell* tlist(_cell* args, _symval* frame, long count);
+    _cell* spaces(_cell* args, _symval* frame, long count);
+    _cell* terpri(_cell* args, _symval* frame, long count);
+    _cell* charCompare(_cell* args, _symval* frame, long count, int less);
+    _cell* macroexpand(_cell* args, _symval* frame, long count);
+    _cell* terror(_cell* args, _symval* frame, long count);
+    FILE* StreamArg(_cell* v);  // open stream of a stream object, else null
+    _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
+    _cell* MakeValues(_cell* first, _cell* list);  // fresh multi-value cell
+
+    // --- eval/apply.cpp -----------------------------------------------------
+    // 1 bound; 0 the parameters or the argument count do not fit; -1 an
+    // argument yielded no value (it reported itself, or an exit is in
+    // flight).
+    int initTemploc(_symval* frame, long length, _cell* params, _cell* args,
+                    _symval* callerFrame, long callerCount);
+    _cell* MakeRest(_cell* forms, _symval* frame, long count);
+    _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
+    _cell* funcall(_cell* args, _cell* rest, _symval* frame, long count);
+    _cell* function(_cell* arg, _symval* frame, long count);
+    _cell* MakeQuoteEach(_cell* list);
+    _cell* rplaca(_cell* a, _cell* b, _symval* frame, long count);
+    _cell* rplacd(_cell* a, _cell* b, _symval* frame, long count);
+    void SetOrgLoc(_symval* outer, long outerCount, _symval* inner, long f,
+                   long c);
+    // Calls a lambda expression or closure with argument forms evaluated in
+    // the caller's frame.
+    _cell* CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
+                      long count);
+
+    // --- eval/control.cpp ---------------------------------------------------
+    _cell* tprogn(_cell* args, _symval* frame, long count);
+    _cell* tprog1(_cell* args, _symval* frame, long count);
+    _cell* tand(_cell* args, _symval* frame, long count);
+    _cell* tor(_cell* args, _symval* frame, long count);
+    _cell* condition(_cell* args, _symval* frame, long count);
+    _cell* IfClause(_cell* args, _symval* frame, long count);
+    _cell* Let(_cell* args, _symval* frame, long count);
+    _cell* LetAst(_cell* args, _symval* frame, long count);
+    _cell* prog(_cell* args, _symval* frame, long count);
+    _cell* progBody(_cell* body, _symval* frame, long count);
+    // 1 ran off the end, 0 failed, 2 jump pending
+    int progBody2(_cell* start, _symval* frame, long count);
+    _cell* tmember(_cell* label, _cell* list);
+    _cell* values(_cell* args, _symval* frame, long count);
+    _cell* tlist2(_cell* args, _symval* frame, long count);
+
+    // --- eval/exit.cpp ------------------------------------------------------
+    _cell* catch_lisp(_cell* args, _symval* frame, long count);
+    _cell* throw_lisp(_cell* args, _symval* frame, long count);
+    _cell* block_lisp(_cell* args, _symval* frame, long count);
+    _cell* return_from_lisp(_cell* args, _symval* frame, long count);
+    _cell* unwind_protect(_cell* args, _symval* frame, long count);
+
+    // --- eval/macro.cpp -----------------------------------------------------
+    int initTemplocForMacro(_symval* frame, long count, _cell* params,
+                            _cell* args);
+    _cell* MacroExec(_cell* args, _symval* record, _symval* frame,
+                     long count);
+    _cell* MacroExec2(_cell* args, _symval* record, _symval* frame,
+                      long count);
+    _cell* backquote(_cell* args, _symval* frame, long count);
+    _cell* backquote2(_cell* tmpl, _symval* frame, long count);
+    _cell* Copy(_cell* c);      // null: too deep (message out, no loop)
+    _cell* LastCell(_cell* c);
+    long tlength(_cell* c);
+
+    // --- eval/debug.cpp -----------------------------------------------------
+    void errorlisp(_symval* frame, long count);
+    _cell* breaklisp(_symval* frame, long count);
+    void MultiPrintS(_cell* list);
+    // Prints a loop's outcome: values, a value, or the report of an exit
+    // that nobody received.
+    void PrintOutcome(_cell* result);
+    // Reads, rewrites and builds one expression typed at a loop's prompt.
+    // 1 built (*out set), 0 gathering failed, -1 rewriting or building
+    // failed (the loop ends).
+    int ReadExpression(_cell** out);
+
+    // --- math/math.cpp ------------------------------------------------------
+    _cell* Wa(_cell* a, _cell* b);      // null: message out, no loop
+    _cell* Sa(_cell* a, _cell* b);
+    _cell* Seki(_cell* a, _cell* b);
+    _cell* Sho(_cell* a, _cell* b);
+    _cell* MakeExact(long n, long d);   // reduced integer or fraction
+    _cell* plus(_cell* args, _symval* frame, long count);
+    _cell* minus(_cell* args, _symval* frame, long count);
+    _cell* times(_cell* args, _symval* frame, long count);
+    _cell* divide(_cell* args, _symval* frame, long count);
+    _cell* OnePlus(_cell* form, _symval* frame, long count);
+    _cell* OneMinus(_cell* form, _symval* frame, long count);
+    _cell* minusp(_cell* value);        // receives the evaluated argument
+
+    // --- math/elementary.cpp ------------------------------------------------
+    _cell* jSqrt(_cell* form, _symval* frame, long count);
+    _cell* jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
+                 long count);
+    _cell* jExp(_cell* form, _symval* frame, long count);
+    _cell* jLog(_cell* form, _symval* frame, long count);
+    _cell* jSin(_cell* form, _symval* frame, long count);
+    _cell* jCos(_cell* form, _symval* frame, long count);
+    _cell* jTan(_cell* form, _symval* frame, long count);
+    _cell* jAsin(_cell* form, _symval* frame, long count);
+    _cell* jAcos(_cell* form, _symval* frame, long count);
+    _cell* jAtan(_cell* form, _symval* frame, long count);
+    _cell* jEvenp(_cell* form, _symval* frame, long count);
+    _cell* tfloor(_cell* form, _symval* frame, long count);
+
+    // --- math/random.cpp ----------------------------------------------------
+    _cell* Random(_cell* form, _symval* frame, long count);
+
+    // --- library/stream.cpp -------------------------------------------------
+    _cell* topen(_cell* args, _symval* frame, long count);
+    _cell* tclose(_cell* form, _symval* frame, long count);
+    _cell* tread(_cell* args, _symval* frame, long count);
+    _cell* treadline(_cell* args, _symval* frame, long count);
+    _cell* SetFilePointer(FILE* f);
+    FILE* getStream(_cell* c);
+    FILE* getStream2(_cell* c);
+    int toPathMojiretsu(_cell* c, char* buf, int size);
+
+    // --- library/array.cpp --------------------------------------------------
+    _cell* jlength(_cell* value);
+    _cell* tchar(_cell* args, _symval* frame, long count);
+    _cell* coerce(_cell* args, _symval* frame, long count);
+    _cell* StringEqual(_cell* a, _cell* b);
+    _cell* SetArray(_cell* form, _symval* frame, long count);
+    _cell* ArrayCar(_cell* value);
+    _cell* ArrayCdr(_cell* value);
+    int isAllMoji(_cell* c);
+
+    // --- library/linux.cpp --------------------------------------------------
+    _cell* char_to_code(_cell* args, _symval* frame, long count);
+    _cell* code_to_char(_cell* args, _symval* frame, long count);
+    _cell* t_intern(_cell* args, _symval* frame, long count);
+    _cell* t_intern_wide(_cell* args, _symval* frame, long count);
+
+    // --- library/symbol.cpp -------------------------------------------------
+    _cell* symbolname(_cell* args, _symval* frame, long count);
+    _cell* symbol_function(_cell* args, _symval* frame, long count);
+
+    // --- library/time.cpp ---------------------------------------------------
+    _cell* LocalTime(_cell* form, _symval* frame, long count);
+    _cell* MakeTime(_cell* form, _symval* frame, long count);
+};
+
+#endif  // TAMARISK_EVAL_CFUNCTION_H

@@ -1,0 +1,105 @@
+// cfunction: the debug loop entered on every error, the break loop, and the
+// printing of a loop's outcome shared with the top level.
+#include <cstdlib>
+
+#include "eval/cfunction.h"
+#include "toplevel/symbols.h"
+
+int cfunction::ReadExpression(_cell** out) {
+    fflush(stdout);
+    lineStr[0] = 0;
+    int got = GetOneS();
+    if (got < 0) {  // end of standard input ends the session
+        fflush(stdout);
+        exit(0);
+    }
+    if (got == 0) return 0;
+    SkipTerm(lineStr);
+    if (!RewriteAll(lineStr)) return -1;
+    _cell* e = readFromString(lineStr);
+    if (!e) return -2;
+    *out = e;
+    return 1;
+}
+
+void cfunction::MultiPrintS(_cell* list) {
+    for (; list->type == 'l'; list = list->cdr.p) {
+        printS(list->car.p);
+        if (list->cdr.p->type == 'l')
+            printf(" ;\n");
+        else
+            putchar('\n');
+    }
+}
+
+void cfunction::PrintOutcome(_cell* result) {
+    if (result) {
+        if (result->values) {
+            MultiPrintS(result->values);
+        } else {
+            printS(result);
+            putchar('\n');
+        }
+    } else if (throwPending) {
+        puts("エラー: THROWされましたが受け取り先のタグが見つかりません\n");
+        throwPending = 0;
+    } else if (returnFromPending) {
+        puts("エラー: RETURN-FROMの受け取り先が見つかりません\n");
+        returnFromPending = 0;
+    }
+}
+
+namespace {
+enum { kLeftAbort, kLeftContinue };
+}
+
+// The loop shared by the debug and break loops; returns how it was left.
+static int debugLoop(cfunction* self, _symval* frame, long count,
+                     bool breaking) {
+    self->debugLevel++;
+    int counter = 1;
+    int how = kLeftAbort;
+    for (;;) {
+        for (int i = 0; i < self->debugLevel; i++) putchar('*');
+        printf("[%d]", counter++);
+        _cell* e = nullptr;
+        int got = self->ReadExpression(&e);
+        if (got == 0) {
+            self->errorlisp(frame, count);
+            continue;
+        }
+        if (got == -1) break;
+        if (got == -2) {
+            puts("不測なエラー、ABORTします\n");
+            break;
+        }
+        if (e == ABORT) break;
+        if (breaking && e == CONTINUELISP) {
+            how = kLeftContinue;
+            break;
+        }
+        _cell* v;
+        {
+            CellGroup g(self);
+            g.push(e);
+            v = self->eval(e, frame, count);
+        }
+        self->PrintOutcome(v);
+    }
+    self->debugLevel--;
+    return how;
+}
+
+void cfunction::errorlisp(_symval* frame, long count) {
+    puts("デバッグモードに入りました。");
+    puts("ABORTと入力すれば抜けられます。");
+    debugLoop(this, frame, count, false);
+}
+
+_cell* cfunction::breaklisp(_symval* frame, long count) {
+    puts("中断しました。");
+    puts("CONTINUEと入力すれば続行します。");
+    puts("ABORTと入力すれば抜けられます。");
+    return debugLoop(this, frame, count, true) == kLeftContinue ? NILCell
+                                                                : nullptr;
+}

@@ -1,0 +1,465 @@
+// cfunction: eval, the classification of forms and the dispatch over the
+// built-in operators, and calls of user functions.
+#include <cstdlib>
+
+#include "eval/cfunction.h"
+#include "toplevel/symbols.h"
+
+cfunction::cfunction()
+    : throwValue(nullptr),
+      throwTag(nullptr),
+      pendingReturnValue(nullptr),
+      returnFromName(nullptr) {
+    gcExtraRoots[0] = &throwValue;
+    gcExtraRoots[1] = &throwTag;
+    gcExtraRoots[2] = &pendingReturnValue;
+    gcExtraRoots[3] = &returnFromName;
+}
+
+_cell* cfunction::Fail(const char* message, _symval* frame, long count) {
+    puts(message);
+    errorlisp(frame, count);
+    return nullptr;
+}
+
+_cell* cfunction::SyntaxError(_symval* frame, long count) {
+    return Fail(MSG_SYNTAX, frame, count);
+}
+
+// The caller keeps `form` reachable (it is part of a protected structure or
+// pushed on the cell stack): a collection may run before it is examined.
+_cell* cfunction::eval(_cell* form, _symval* frame, long count) {
+    if (form->type == 'l') {
+        _cell* op = form->car.p;
+        if (op == VALUES) return values(form->cdr.p, frame, count);
+        if (op == READLINE) return treadline(form->cdr.p, frame, count);
+        if (op == EVAL1) {
+            _cell* args = form->cdr.p;
+            if (args->type != 'l') return Fail(MSG_SYNTAX2, frame, count);
+            _cell* v = eval(args->car.p, frame, count);
+            if (!v) return nullptr;
+            CellGroup g(this);
+            g.push(v);
+            return eval(v, frame, count);
+        }
+    }
+    int keepValues = 0;
+    _cell* r = evalu(form, frame, count, &keepValues);
+    if (r && !keepValues) r->values = nullptr;
+    return r;
+}
+
+namespace {
+
+inline bool isCons(_cell* c) { return c->type == 'l'; }
+inline bool hasOne(_cell* args) { return args->type == 'l'; }
+inline bool hasTwo(_cell* args) {
+    return args->type == 'l' && args->cdr.p->type == 'l';
+}
+inline _cell* second(_cell* args) { return args->cdr.p->car.p; }
+inline _cell* truth(bool b) { return b ? TCell : NILCell; }
+
+}  // namespace
+
+_cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
+    if (!hasOne(args)) return SyntaxError(frame, count);
+    return eval(args->car.p, frame, count);
+}
+
+_cell* cfunction::evalu(_cell* form, _symval* frame, long count,
+                        int* keepValues) {
+    if (StackExhausted()) return Fail(MSG_DEEP, frame, count);
+#if TK_GCSTRESS
+    gcQuiet = 1;
+    gc();
+    gcQuiet = 0;
+#else
+    if (freeCells < kGcThreshold || freeFloats < kGcThreshold ||
+        freeInts < kGcThreshold)
+        gc();
+#endif
+    *keepValues = 0;
+
+    switch (form->type) {
+    case 'n':
+    case 'i':
+    case 'b':
+    case 'a':
+    case 'm':
+        *keepValues = 1;
+        return form;
+    case 's': {
+        if (form->kind == 'c') return form;
+        *keepValues = 1;
+        long i = getLocal(frame, count, form);
+        if (i >= 0) return frame[i].value;
+        i = getSymVal(form);
+        if (i >= 0) return globalTable[i].value;
+        return Fail("エラー: その変数には代入されていません", frame, count);
+    }
+    case 'l':
+        break;
+    default:
+        return SyntaxError(frame, count);
+    }
+
+    _cell* op = form->car.p;
+    _cell* args = form->cdr.p;
+    if (op->type != 's') {
+        if (isCons(op) && op->car.p == LAMBDA) {
+            // ((LAMBDA params . body) . args) is (FUNCALL #'(LAMBDA ...) . args)
+            *keepValues = 1;
+            CellGroup g(this);
+            _cell* fn = g.push(getCell());
+            fn->car.p = FUNCTION;
+            fn->cdr.p = getCell();
+            fn->cdr.p->car.p = op;
+            _cell* call = g.push(getCell());
+            call->car.p = FUNCALL;
+            call->cdr.p = getCell();
+            call->cdr.p->car.p = fn;
+            call->cdr.p->cdr.p = args;
+            return eval(call, frame, count);
+        }
+        return SyntaxError(frame, count);
+    }
+
+    switch (op->closureCount) {
+    case OP_NONE:
+        break;
+    case OP_QUOTE:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        return args->car.p;
+    case OP_CAR:
+    case OP_CDR: {
+        _cell* v = EvalOne(args, frame, count);
+        if (!v) return nullptr;
+        if (!isCons(v)) return SyntaxError(frame, count);
+        return op == CAR ? v->car.p : v->cdr.p;
+    }
+    case OP_CONS: {
+        if (!hasTwo(args)) return SyntaxError(frame, count);
+        CellGroup g(this);
+        _cell* c = g.push(getCell());
+        _cell* a = eval(args->car.p, frame, count);
+        if (!a) return nullptr;
+        c->car.p = a;
+        _cell* d = eval(second(args), frame, count);
+        if (!d) return nullptr;
+        c->cdr.p = d;
+        return c;
+    }
+    case OP_BACKQUOTE:
+        return backquote(args, frame, count);
+    case OP_PRINT:
+        return tprint(args, frame, count, 0);
+    case OP_PRIN1:
+        return tprint(args, frame, count, 1);
+    case OP_PRINC:
+        return tprint(args, frame, count, 2);
+    case OP_SET:
+        return tset(args, frame, count);
+    case OP_DEFPARAMETER:
+        return defparameter(args, frame, count, 0);
+    case OP_DEFVAR:
+        return defparameter(args, frame, count, 1);
+    case OP_SETQ:
+        return setq(args, frame, count);
+    case OP_AND:
+        *keepValues = 1;
+        return tand(args, frame, count);
+    case OP_OR:
+        *keepValues = 1;
+        return tor(args, frame, count);
+    case OP_ONEPLUS:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        return OnePlus(args->car.p, frame, count);
+    case OP_ONEMINUS:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        return OneMinus(args->car.p, frame, count);
+    case OP_ATOM:
+    case OP_CONSP:
+    case OP_NUMBERP:
+    case OP_INTEGERP:
+    case OP_NULL:
+    case OP_STRINGP:
+    case OP_SYMBOLP:
+    case OP_CHARACTERP:
+    case OP_ARRAYP: {
+        _cell* v = EvalOne(args, frame, count);
+        if (!v) return nullptr;
+        switch (op->closureCount) {
+        case OP_ATOM: return truth(!isCons(v));
+        case OP_CONSP: return truth(isCons(v));
+        case OP_NUMBERP:
+            return truth(v->type == 'i' || v->type == 'b' || v->type == 'n');
+        case OP_INTEGERP: return truth(v->type == 'i');
+        case OP_NULL: return truth(v == NILCell);
+        case OP_STRINGP: return truth(isString(v));
+        case OP_SYMBOLP: return truth(v->type == 's');
+        case OP_CHARACTERP: return truth(v->type == 'm');
+        default: return truth(v->type == 'a');
+        }
+    }
+    case OP_EVAL: {
+        _cell* v = EvalOne(args, frame, count);
+        if (!v) return nullptr;
+        CellGroup g(this);
+        g.push(v);
+        return eval(v, frame, count);
+    }
+    case OP_TIMES:
+        return times(args, frame, count);
+    case OP_PLUS:
+        return plus(args, frame, count);
+    case OP_MINUS:
+        return minus(args, frame, count);
+    case OP_DIVIDE:
+        return divide(args, frame, count);
+    case OP_NUMBEREQUAL:
+    case OP_EQ:
+    case OP_EQL:
+    case OP_STRINGEQUAL:
+    case OP_RPLACA:
+    case OP_RPLACD: {
+        if (!hasTwo(args)) return SyntaxError(frame, count);
+        CellGroup g(this);
+        g.push(args);
+        _cell* a = eval(args->car.p, frame, count);
+        if (!a) return nullptr;
+        g.push(a);
+        _cell* b = eval(second(args), frame, count);
+        if (!b) return nullptr;
+        g.push(b);
+        switch (op->closureCount) {
+        case OP_NUMBEREQUAL: {
+            _cell* r = numberEqual(a, b);
+            return r ? r : SyntaxError(frame, count);
+        }
+        case OP_EQ: return teq(a, b);
+        case OP_EQL: return teql(a, b);
+        case OP_STRINGEQUAL: return StringEqual(a, b);
+        case OP_RPLACA: return rplaca(a, b, frame, count);
+        default: return rplacd(a, b, frame, count);
+        }
+    }
+    case OP_PROGN:
+        *keepValues = 1;
+        return tprogn(args, frame, count);
+    case OP_PROG1:
+        *keepValues = 1;
+        return tprog1(args, frame, count);
+    case OP_MINUSP:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        return minusp(eval(args->car.p, frame, count));
+    case OP_COND:
+        *keepValues = 1;
+        return condition(args, frame, count);
+    case OP_IF:
+        *keepValues = 1;
+        return IfClause(args, frame, count);
+    case OP_DEFUN:
+        return DefineFunc(args, 'f', frame, count);
+    case OP_DEFMACRO:
+        return DefineFunc(args, 'm', frame, count);
+    case OP_LET:
+        *keepValues = 1;
+        return Let(args, frame, count);
+    case OP_LETAST:
+        *keepValues = 1;
+        return LetAst(args, frame, count);
+    case OP_PROG:
+        *keepValues = 1;
+        return prog(args, frame, count);
+    case OP_GO:
+        if (!hasOne(args) || args->car.p->type != 's')
+            return SyntaxError(frame, count);
+        GoSymbol = args->car.p;
+        return TCell;
+    case OP_APPLY:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        *keepValues = 1;
+        return apply(args, args->cdr.p, frame, count);
+    case OP_FUNCALL:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        *keepValues = 1;
+        return funcall(args, args->cdr.p, frame, count);
+    case OP_LIST:
+        return tlist(args, frame, count);
+    case OP_OPEN:
+        return topen(args, frame, count);
+    case OP_CLOSE:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        return tclose(args->car.p, frame, count);
+    case OP_READ:
+        return tread(args, frame, count);
+    case OP_CHAR:
+        return tchar(args, frame, count);
+    case OP_LENGTH: {
+        _cell* v = EvalOne(args, frame, count);
+        return v ? jlength(v) : nullptr;
+    }
+    case OP_COERCE:
+        return coerce(args, frame, count);
+    case OP_FUNCTION:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        return function(args->car.p, frame, count);
+    case OP_SPACES:
+        return spaces(args, frame, count);
+    case OP_TERPRI:
+        return terpri(args, frame, count);
+    case OP_CHAREQUAL:
+        return charCompare(args, frame, count, 0);
+    case OP_CHARLESS:
+        return charCompare(args, frame, count, 1);
+    case OP_GC:
+        gc();
+        return TCell;
+    case OP_MULTIPLEVALUELIST: {
+        _cell* v = EvalOne(args, frame, count);
+        if (!v) return nullptr;
+        if (v->values) return v->values;
+        CellGroup g(this);
+        g.push(v);
+        _cell* list = getCell();
+        list->car.p = v;
+        return list;
+    }
+    case OP_BYE:
+        fflush(stdout);
+        exit(0);
+    case OP_MACROEXPAND:
+        return macroexpand(args, frame, count);
+    case OP_SETARRAY:
+        return SetArray(form, frame, count);
+    case OP_ARRAYCAR: {
+        _cell* v = EvalOne(args, frame, count);
+        return v ? ArrayCar(v) : nullptr;
+    }
+    case OP_ARRAYCDR: {
+        _cell* v = EvalOne(args, frame, count);
+        return v ? ArrayCdr(v) : nullptr;
+    }
+    case OP_RANDOM:
+    case OP_SQRT:
+    case OP_EXP:
+    case OP_LOG:
+    case OP_SIN:
+    case OP_COS:
+    case OP_TAN:
+    case OP_ASIN:
+    case OP_ACOS:
+    case OP_ATAN:
+    case OP_EVENP:
+    case OP_FLOOR:
+    case OP_LOCALTIME:
+    case OP_MAKETIME: {
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        _cell* a = args->car.p;
+        switch (op->closureCount) {
+        case OP_RANDOM: return Random(a, frame, count);
+        case OP_SQRT: return jSqrt(a, frame, count);
+        case OP_EXP: return jExp(a, frame, count);
+        case OP_LOG: return jLog(a, frame, count);
+        case OP_SIN: return jSin(a, frame, count);
+        case OP_COS: return jCos(a, frame, count);
+        case OP_TAN: return jTan(a, frame, count);
+        case OP_ASIN: return jAsin(a, frame, count);
+        case OP_ACOS: return jAcos(a, frame, count);
+        case OP_ATAN: return jAtan(a, frame, count);
+        case OP_EVENP: return jEvenp(a, frame, count);
+        case OP_LOCALTIME: return LocalTime(a, frame, count);
+        case OP_MAKETIME: return MakeTime(a, frame, count);
+        default: {
+            _cell* r = tfloor(a, frame, count);
+            if (r) *keepValues = 1;
+            return r;
+        }
+        }
+    }
+    case OP_EXPT:
+        if (!hasTwo(args)) return SyntaxError(frame, count);
+        return jExpt(args->car.p, second(args), frame, count);
+    case OP_NOW:
+        return now();
+    case OP_CHARCODE:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        return char_to_code(args, frame, count);
+    case OP_CODECHAR:
+        if (!hasOne(args)) return SyntaxError(frame, count);
+        return code_to_char(args, frame, count);
+    case OP_CATCH:
+        *keepValues = 1;
+        return catch_lisp(args, frame, count);
+    case OP_THROW:
+        return throw_lisp(args, frame, count);
+    case OP_BLOCK:
+        *keepValues = 1;
+        return block_lisp(args, frame, count);
+    case OP_RETURNFROM:
+        return return_from_lisp(args, frame, count);
+    case OP_UNWINDPROTECT:
+        return unwind_protect(args, frame, count);
+    case OP_ERROR:
+        return terror(args, frame, count);
+    case OP_BREAK:
+        return breaklisp(frame, count);
+    case OP_SYMBOLNAME:
+        return symbolname(args, frame, count);
+    case OP_INTERN:
+    case OP_INTERNWIDE: {
+        _cell* r = op->closureCount == OP_INTERN
+                       ? t_intern(args, frame, count)
+                       : t_intern_wide(args, frame, count);
+        if (r) *keepValues = 1;
+        return r;
+    }
+    case OP_SYMBOLFUNCTION:
+        return symbol_function(args, frame, count);
+    default:
+        break;
+    }
+
+    // Not a built-in: a user function or macro.
+    *keepValues = 1;
+    _symval* record = getFuncval2(op);
+    if (record && record->kind == 'm')
+        return MacroExec(args, record, frame, count);
+    if (record && record->kind == 'f')
+        return CallUser(record, args, frame, count);
+    printf("エラー: 未定義の関数またはマクロです");
+    printf("--");
+    printS(op);
+    putchar('\n');
+    errorlisp(frame, count);
+    return nullptr;
+}
+
+// A DEFUN function: a fresh frame of its parameters only, arguments
+// evaluated in the caller's frame, the body (a BLOCK form) run in the new
+// frame.
+_cell* cfunction::CallUser(_symval* record, _cell* args, _symval* frame,
+                           long count) {
+    CellGroup g(this);
+    // The definition may be replaced while the arguments are evaluated;
+    // the running one must stay alive.
+    _cell* def = g.push(record->value);
+    _cell* params = def->car.p;
+    long n = tlength(params);
+    _symval* inner = AllocFrame(n);
+    if (n > 0 && !inner)
+        return Fail("エラー: ローカル変数領域の確保に失敗しました", frame,
+                    count);
+    int bound = initTemploc(inner, n, params, args, frame, count);
+    if (bound <= 0) {
+        ReleaseFrame(inner);
+        if (bound < 0) return nullptr;  // an argument reported itself
+        return Fail(MSG_ARGCOUNT, frame, count);
+    }
+    IncLocStack(inner, n);
+    _cell* r = tprogn(def->cdr.p, inner, n);
+    PopLocStack();
+    ReleaseFrame(inner);
+    pendingReturnValue = nullptr;
+    return r;
+}

@@ -1,0 +1,196 @@
+// cmemory: reserving the storage areas, handing out cells and numeric slots,
+// and the conversions between cells and machine numbers.
+#include <cstdlib>
+#include <cstring>
+
+#include "memory/cmemory.h"
+#include "toplevel/symbols.h"
+
+void cmemory::Init() {
+    cellWrapped = 0;
+    debugLevel = 0;
+    stackBase = stackLimit = nullptr;
+}
+
+namespace {
+
+// Reserves a zero-filled area. Large requests are served by fresh anonymous
+// mappings whose pages stay untouched until first written, which is what
+// keeps start-up cheap.
+void* reserve(size_t count, size_t size) { return std::calloc(count, size); }
+
+}  // namespace
+
+int cmemory::AllocMemory() {
+    if (!(cellArea = (_cell*)reserve(kCellCapacity, sizeof(_cell)))) {
+        puts("エラー: セル領域の獲得に失敗しました。");
+        return 0;
+    }
+    if (!(stringArea = (char*)reserve(kStringCapacity, 1))) {
+        printf("エラー: ストリング領域の獲得に失敗しました");
+        return 0;
+    }
+    if (!(symbolTable = (_cell**)reserve(kSymbolCapacity, sizeof(_cell*)))) {
+        printf("エラー: ストリングアドレス領域の獲得に失敗しました");
+        return 0;
+    }
+    if (!(floatArea = (_numslot*)reserve(kFloatCapacity, sizeof(_numslot)))) {
+        puts("エラー: 数値領域の獲得に失敗しました");
+        return 0;
+    }
+    if (!(intArea = (_intslot*)reserve(kIntCapacity, sizeof(_intslot)))) {
+        puts("エラー: 整数領域の獲得に失敗しました");
+        return 0;
+    }
+    if (!(globalTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
+        puts("エラー: グローバル変数領域の獲得に失敗しました");
+        return 0;
+    }
+    if (!(funcTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
+        puts("エラー: 関数領域の獲得に失敗しました");
+        return 0;
+    }
+    if (!(cellStack = (_cell**)reserve(kCellStackCapacity, sizeof(_cell*)))) {
+        puts("エラー: セルスタック領域の獲得に失敗しました");
+        return 0;
+    }
+    if (!(locStack = (_symval**)reserve(kLocStackCapacity, sizeof(_symval*)))) {
+        puts("エラー: ローカルスタック領域の獲得に失敗しました");
+        return 0;
+    }
+    if (!(staticStack =
+              (_symval**)reserve(kStaticStackCapacity, sizeof(_symval*)))) {
+        puts("エラー: スタティックスタック領域の獲得に失敗しました");
+        return 0;
+    }
+    cellCursor = cellArea;
+    stringNext = stringArea;
+    symbolTableEnd = symbolTable;
+    floatCursor = floatArea;
+    intCursor = intArea;
+    funcTableEnd = funcTable;
+    globalTableEnd = globalTable;
+    cellStackTop = cellStack;
+    locStackTop = locStack;
+    staticStackTop = staticStack;
+    freeCells = kCellCapacity;
+    freeFloats = kFloatCapacity;
+    freeInts = kIntCapacity;
+    cellHigh = floatHigh = intHigh = 0;
+    keptFrames = nullptr;
+    gcQuiet = 0;
+    gcEpoch = 0;
+    InitCellAndNumber();
+    return 1;
+}
+
+// Cells and slots that were never handed out are zero-filled, and a state
+// other than 'd' means free, so there is nothing to write here: the areas
+// are already "all free" without touching their pages.
+void cmemory::InitCellAndNumber() {
+    for (int i = 0; i < kFileSlots; i++) fileTable[i] = nullptr;
+    throwPending = 0;
+    returnFromPending = 0;
+}
+
+void cmemory::Exhausted(const char* message) {
+    puts(message);
+    fflush(stdout);
+    exit(1);
+}
+
+_cell* cmemory::getCell() {
+    _cell* last = cellArea + (kCellCapacity - 1);
+    for (long looks = 0; looks < kCellCapacity - 1; looks++) {
+        _cell* c = cellCursor++;
+        if (cellCursor == last) {
+            cellCursor = cellArea;
+            cellWrapped = 1;
+        }
+        if (c->gcState != 'd') {
+            long index = c - cellArea;
+            if (index >= cellHigh) cellHigh = index + 1;
+            c->type = 'l';
+            c->kind = 'u';
+            c->gcState = 'd';
+            c->car.p = NILCell;
+            c->cdr.p = NILCell;
+            c->values = nullptr;
+            c->closureEnv = nullptr;
+            c->closureCount = 0;
+            freeCells--;
+            return c;
+        }
+    }
+    Exhausted("エラー: セル領域が一杯です。終了します。");
+}
+
+_numslot* cmemory::getNumber(long double v) {
+    _numslot* last = floatArea + (kFloatCapacity - 1);
+    for (long looks = 0; looks < kFloatCapacity - 1; looks++) {
+        _numslot* s = floatCursor++;
+        if (floatCursor == last) floatCursor = floatArea;
+        if (s->state != 'd') {
+            long index = s - floatArea;
+            if (index >= floatHigh) floatHigh = index + 1;
+            s->state = 'd';
+            s->value = v;
+            freeFloats--;
+            return s;
+        }
+    }
+    Exhausted("エラー: 数値領域が一杯です。終了します。");
+}
+
+_intslot* cmemory::getInt(long v) {
+    _intslot* last = intArea + (kIntCapacity - 1);
+    for (long looks = 0; looks < kIntCapacity - 1; looks++) {
+        _intslot* s = intCursor++;
+        if (intCursor == last) intCursor = intArea;
+        if (s->state != 'd') {
+            long index = s - intArea;
+            if (index >= intHigh) intHigh = index + 1;
+            s->state = 'd';
+            s->value = v;
+            freeInts--;
+            return s;
+        }
+    }
+    Exhausted("エラー: 整数領域が一杯です。終了します。");
+}
+
+_cell* cmemory::NumberToCell(long double v) {
+    _cell* c = getCell();
+    c->type = 'n';
+    c->car.n = getNumber(v);
+    return c;
+}
+
+_cell* cmemory::IntToCell(long v) {
+    _cell* c = getCell();
+    c->type = 'i';
+    c->car.i = getInt(v);
+    return c;
+}
+
+_cell* cmemory::BunsuToCell(long n, long d) {
+    _cell* c = getCell();
+    c->type = 'b';
+    c->car.i = getInt(n);
+    c->cdr.i = getInt(d);
+    return c;
+}
+
+long double CellToNumber(_cell* c) {
+    return c && c->type == 'n' ? c->car.n->value : 0.0L;
+}
+
+long CellToInt(_cell* c) { return c && c->type == 'i' ? c->car.i->value : 0; }
+
+long CellToBunshi(_cell* c) {
+    return c && c->type == 'b' ? c->car.i->value : 0;
+}
+
+long CellToBunbo(_cell* c) {
+    return c && c->type == 'b' ? c->cdr.i->value : 0;
+}

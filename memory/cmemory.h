@@ -1,0 +1,312 @@
+// tamarisk memory layer: cells, storage areas, interning, the three stacks
+// and the collector.
+//
+// Every Lisp object is a `_cell` from one fixed cell area; numbers keep their
+// value in fixed areas of numeric slots; symbol names live in a fixed byte
+// area and are never freed. All areas are reserved once by AllocMemory and
+// never grow. A cell whose gcState is not 'd' is free: cells and slots above
+// the high-water marks (cellHigh, floatHigh, intHigh) have never been handed
+// out, are still zero-filled and are never touched by the collector, so an
+// empty session costs almost nothing although the capacities are large.
+//
+// Protection protocol. The collector's roots are, in marking order: the cell
+// stack, the local stack, the static stack, the global-variable table and the
+// function table. Nothing else is a root. A collection happens only at the
+// start of an evaluation step and in (GC); allocation never collects. So a
+// function that holds a cell only in a C++ local while it calls anything that
+// "may collect" (eval and everything that reaches it, the debug loop
+// included) must first push a null marker and the cell on the cell stack, and
+// pop the group with one PopCellStack on every way out (CellGroup does both).
+// A binding frame is pushed with IncLocStack before its body runs and popped
+// when the body ends. A frame captured by a closure outlives its call: it is
+// kept on the list of kept frames and reclaimed by the collector once no
+// reachable closure refers to it.
+#ifndef TAMARISK_MEMORY_CMEMORY_H
+#define TAMARISK_MEMORY_CMEMORY_H
+
+#include <cstddef>
+#include <cstdio>
+
+// ---------------------------------------------------------------------------
+// Build switches. All of them share the TK_ prefix; only test configurations
+// set them.
+//   TK_CELLS, TK_NUMSLOTS     capacities of the cell area and of each
+//                             numeric-slot area (the gcstress build shrinks
+//                             them)
+//   TK_GCSTRESS               collect at every evaluation step, silently
+//   TK_DEBUG                  assertions; stacks checked at their base after
+//                             every top-level and debug-loop iteration
+//   TK_STACK_MB               size of the evaluation stack in megabytes
+// ---------------------------------------------------------------------------
+#ifndef TK_CELLS
+#define TK_CELLS 32000000L
+#endif
+#ifndef TK_NUMSLOTS
+#define TK_NUMSLOTS 1600000L
+#endif
+#ifndef TK_GCSTRESS
+#define TK_GCSTRESS 0
+#endif
+#ifndef TK_DEBUG
+#define TK_DEBUG 0
+#endif
+
+#if TK_DEBUG
+#define TK_ASSERT(c)                                                         \
+    do {                                                                     \
+        if (!(c)) {                                                          \
+            std::printf("assertion failed: %s (%s:%d)\n", #c, __FILE__,      \
+                        __LINE__);                                           \
+            std::fflush(stdout);                                             \
+            __builtin_trap();                                                \
+        }                                                                    \
+    } while (0)
+#else
+#define TK_ASSERT(c) ((void)0)
+#endif
+
+// Capacities. Limits are derived from these, never written out.
+constexpr long kCellCapacity = TK_CELLS;
+constexpr long kFloatCapacity = TK_NUMSLOTS;
+constexpr long kIntCapacity = TK_NUMSLOTS;
+constexpr long kStringCapacity = 320000;      // bytes of symbol names
+constexpr long kSymbolCapacity = 100000;      // at most capacity - 1 used
+constexpr long kTableCapacity = 3200;         // global and function tables
+constexpr long kCellStackCapacity = 32000000;
+constexpr long kLocStackCapacity = 32000000;
+constexpr long kStaticStackCapacity = 32000;
+constexpr int kFileSlots = 10;
+constexpr int kLineSize = 20000;              // lineStr
+constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
+constexpr long kGcThreshold = 1000;           // collect below this many free
+
+struct _cell;
+struct _symval;
+struct _intslot;
+struct _numslot;
+
+// The two polymorphic words of a cell; which member is meant depends on the
+// cell's type (see _cell).
+union _word {
+    _cell* p;       // cons car/cdr, array car/cdr
+    _intslot* i;    // integer value, fraction numerator/denominator
+    _numslot* n;    // floating-number value
+    char* s;        // symbol name in the string area
+    long c;         // character byte (signed or 0..255), second byte
+};
+
+// type: 'l' cons, 's' symbol, 'i' integer, 'n' floating number,
+//       'b' fraction, 'm' character, 'a' array; 0 never handed out.
+// kind: symbols 'u' interned, 'c' keyword, 'g' uninterned; 's' on the
+//       integer cell of a stream; 'u' elsewhere.
+struct _cell {
+    char type;
+    char kind;
+    char gcState;           // 'd' in use; anything else is free
+    _word car;
+    _word cdr;
+    _cell* values;          // list of all values of a multiple-value result
+    _symval* closureEnv;    // frame captured by FUNCTION, or null
+    long closureCount;      // records in closureEnv; on symbols: the
+                            // built-in operator number (0: none)
+};
+
+struct _intslot {
+    char state;             // 'd' in use, else free
+    long value;
+};
+
+struct _numslot {
+    char state;             // 'd' in use, else free
+    long double value;
+};
+
+// Binding record of the global table, the function table and of frames.
+struct _symval {
+    char kind;              // 'f' function / 'm' macro in the function table
+    _cell* symbol;          // null: an unused record, ignored by lookup
+    _cell* value;
+};
+
+// Every frame is allocated with this header in front of its records; the
+// records are what the rest of the interpreter sees (closureEnv points at
+// them). A frame whose call has ended but that a closure captured stays on
+// the kept list until the collector finds no closure pointing at it.
+struct _framehead {
+    long count;             // number of records
+    int captured;           // a closure has pointed at this frame
+    int active;             // the binding form that made it is running
+    long mark;              // collector epoch that last reached it
+    _framehead* next;       // kept list
+};
+
+// ---------------------------------------------------------------------------
+// Wrapping integer arithmetic, for every layer. The interpreter's integers
+// wrap in two's complement; signed overflow is undefined in C++, so the
+// arithmetic is done in unsigned.
+// ---------------------------------------------------------------------------
+inline long wrapAdd(long a, long b) {
+    return (long)((unsigned long)a + (unsigned long)b);
+}
+inline long wrapSub(long a, long b) {
+    return (long)((unsigned long)a - (unsigned long)b);
+}
+inline long wrapMul(long a, long b) {
+    return (long)((unsigned long)a * (unsigned long)b);
+}
+inline long wrapNeg(long a) { return (long)(0UL - (unsigned long)a); }
+// Greatest common divisor of two positive longs (Euclid).
+long gcdLong(long a, long b);
+// Reduces n/d: sign on the numerator, no common divisor, 0 gives 0/1.
+// Returns 0 (and writes nothing) when d is 0.
+int reduceFraction(long n, long d, long* rn, long* rd);
+
+// Conversions from cells; a cell of another tag gives 0.
+long double CellToNumber(_cell* c);
+long CellToInt(_cell* c);
+long CellToBunshi(_cell* c);
+long CellToBunbo(_cell* c);
+
+// Group guard for the protection protocol; see the comment at the top.
+class cmemory;
+
+class cmemory {
+public:
+    // --- storage areas, in declaration order --------------------------------
+    _cell* cellArea;
+    _cell* cellCursor;
+    char* stringArea;
+    char* stringNext;
+    _cell** symbolTable;
+    _cell** symbolTableEnd;
+    _numslot* floatArea;
+    _numslot* floatCursor;
+    _intslot* intArea;
+    _intslot* intCursor;
+    _symval* funcTable;
+    _symval* funcTableEnd;
+    _cell** cellStack;
+    _cell** cellStackTop;       // next free slot
+    _symval** locStack;
+    _symval** locStackTop;
+    _symval** staticStack;
+    _symval** staticStackTop;
+    int cellWrapped;
+    long freeCells;
+    long freeFloats;
+    long freeInts;
+    _symval* globalTable;
+    _symval* globalTableEnd;
+    FILE* fileTable[kFileSlots];
+    int throwPending;
+    int debugLevel;
+    int returnFromPending;
+
+    // High-water marks: indexes above every cell/slot ever handed out.
+    long cellHigh;
+    long floatHigh;
+    long intHigh;
+    _framehead* keptFrames;     // frames outliving their call
+    char* stackBase;            // evaluation stack bounds, for depth checks
+    char* stackLimit;
+    int gcQuiet;                // collect without the statistics line
+    long gcEpoch;               // a kept frame is marked when mark == epoch
+    _cell** gcExtraRoots[4];    // the in-flight values of pending exits
+
+    // --- memory/cell.cpp ----------------------------------------------------
+    void Init();
+    int AllocMemory();
+    void InitCellAndNumber();
+    _cell* getCell();
+    _numslot* getNumber(long double v);
+    _intslot* getInt(long v);
+    _cell* NumberToCell(long double v);
+    _cell* IntToCell(long v);
+    _cell* BunsuToCell(long n, long d);
+    [[noreturn]] void Exhausted(const char* message);   // puts + exit(1)
+
+    // --- memory/intern.cpp --------------------------------------------------
+    char* getString(const char* text);
+    _cell* CheckStringCell(const char* name);
+    _cell* getStringCell(const char* name);     // null: symbol table full
+    _cell* getStringCellWide(const char* name); // null: symbol table full
+    _cell* getMojiCell(int byte, int second);
+    long getSymVal(_cell* symbol);              // -1: no record
+    long getSymVal2(_cell* symbol);             // appends a record if absent
+    _symval* getFuncval(_cell* symbol);         // appends a record if absent
+    _symval* getFuncval2(_cell* symbol);        // null: no record
+
+    // --- memory/stack.cpp ---------------------------------------------------
+    _cell* IncCellStack(_cell* c);
+    void PopCellStack();
+    int IncLocStack(_symval* frame, long n);
+    void PopLocStack();
+    void IncStaticStack(_symval* frame, long n);
+    long getLocal(_symval* frame, long n, _cell* symbol);
+    _symval* AllocFrame(long n);    // zero-filled records; null when n is 0
+    void ReleaseFrame(_symval* frame);  // frees it unless a closure holds it
+    void CaptureFrame(_symval* frame);  // a closure now refers to the frame
+    int StackExhausted();           // 1 when evaluation must not go deeper
+
+    // --- memory/gc.cpp ------------------------------------------------------
+    void gc();
+    void Disable(_cell* c);
+
+    // --- reader/build.cpp (cell building from text) -------------------------
+    _cell* readFromString(char* text);      // null: message printed
+    void NewString(char* dst, char* src);
+    int isListString(char* text);
+    char* SkipSpc(char* text);
+    void getCarString(char* dst, char* src);
+    void getCdrString(char* dst, char* src);
+    int AnaType(char* token);
+    long double myatof(char* token);
+    void getBunshi(char* token, char* dst);
+    void getBunbo(char* token, char* dst);
+    _cell* getMojiretsuCell(char* text);
+    _cell* get1char(char* p);
+    char* getRestchar(char* p);
+    _cell* MakeMojiretsu(_cell* chars);     // string cell around a char list
+
+    // --- reader/linereader.cpp ----------------------------------------------
+    _cell* ReadLine();
+    _cell* ReadLineStrm(FILE* f);
+
+    // --- math/power.cpp (helpers on evaluated cells) ------------------------
+    int isPlus(_cell* c);
+    int isPlusExceptZero(_cell* c);
+    int isInRange(_cell* c);
+    _cell* jAbs(_cell* c);
+    _cell* ijExpt(long k, _cell* e);
+    _cell* njExpt(long double x, _cell* e);
+    _cell* bjExpt(long a, long b, _cell* e);
+
+    // --- library/time.cpp ---------------------------------------------------
+    _cell* now();
+};
+
+// Pushes a null marker when made and pops the group when destroyed. It
+// pushes and pops exactly what the hand-written protocol would.
+class CellGroup {
+public:
+    explicit CellGroup(cmemory* m) : mem(m) { mem->IncCellStack(nullptr); }
+    ~CellGroup() { mem->PopCellStack(); }
+    _cell* push(_cell* c) { return mem->IncCellStack(c); }
+    CellGroup(const CellGroup&) = delete;
+    CellGroup& operator=(const CellGroup&) = delete;
+
+private:
+    cmemory* mem;
+};
+
+// The text buffer of one expression (or one line for the line readers).
+extern char lineStr[kLineSize];
+
+// Stateless scanners shared by the reader's text passes and cell builder.
+// Given the position just after an opening double quote, return the
+// position just after the closing one, or null when the text ends first. A
+// backslash escapes the byte after it.
+char* SkipDoubleQuote(char* p);
+char* SkipDoubleQuote2(char* p);
+
+#endif  // TAMARISK_MEMORY_CMEMORY_H

@@ -1,0 +1,94 @@
+// cmemory: the string area, interning, characters, and the global-variable
+// and function tables.
+#include <cstring>
+
+#include "memory/cmemory.h"
+
+char* cmemory::getString(const char* text) {
+    size_t len = strlen(text);
+    size_t used = (size_t)(stringNext - stringArea);
+    if (used + len + 2 > (size_t)kStringCapacity - 1)
+        Exhausted("エラー: ストリング領域が一杯です。終了します。");
+    char* copy = stringNext;
+    memcpy(copy, text, len + 1);
+    stringNext += len + 1;
+    return copy;
+}
+
+_cell* cmemory::CheckStringCell(const char* name) {
+    for (_cell** p = symbolTable; p < symbolTableEnd; p++)
+        if ((*p)->kind != 'g' && strcmp((*p)->car.s, name) == 0) return *p;
+    return nullptr;
+}
+
+namespace {
+const char* const kTooManySymbols = "エラー: ストリングの数が多すぎます";
+}
+
+_cell* cmemory::getStringCell(const char* name) {
+    _cell* found = CheckStringCell(name);
+    if (found) return found;
+    if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
+        puts(kTooManySymbols);
+        return nullptr;
+    }
+    char* copy = getString(name);
+    _cell* c = getCell();
+    c->type = 's';
+    c->kind = name[0] == ':' ? 'c' : 'u';
+    c->car.s = copy;
+    *symbolTableEnd++ = c;
+    return c;
+}
+
+_cell* cmemory::getStringCellWide(const char* name) {
+    if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
+        puts(kTooManySymbols);
+        return nullptr;
+    }
+    char* copy = getString(name);
+    _cell* c = getCell();
+    c->type = 's';
+    c->kind = 'g';
+    c->car.s = copy;
+    *symbolTableEnd++ = c;
+    return c;
+}
+
+_cell* cmemory::getMojiCell(int byte, int second) {
+    (void)second;   // every byte is one character: the second byte is 0
+    _cell* c = getCell();
+    c->type = 'm';
+    c->car.c = (signed char)byte;
+    c->cdr.c = 0;
+    return c;
+}
+
+long cmemory::getSymVal(_cell* symbol) {
+    for (_symval* r = globalTable; r < globalTableEnd; r++)
+        if (r->symbol == symbol) return r - globalTable;
+    return -1;
+}
+
+long cmemory::getSymVal2(_cell* symbol) {
+    long i = getSymVal(symbol);
+    if (i >= 0) return i;
+    if (globalTableEnd - globalTable >= kTableCapacity - 1)
+        Exhausted("エラー: グローバル変数領域が不足しています。終了します。");
+    globalTableEnd->symbol = symbol;
+    return globalTableEnd++ - globalTable;
+}
+
+_symval* cmemory::getFuncval2(_cell* symbol) {
+    for (_symval* r = funcTable; r < funcTableEnd; r++)
+        if (r->symbol == symbol) return r;
+    return nullptr;
+}
+
+_symval* cmemory::getFuncval(_cell* symbol) {
+    _symval* r = getFuncval2(symbol);
+    if (r) return r;
+    if (funcTableEnd - funcTable >= kTableCapacity - 1)
+        Exhausted("エラー: 関数領域が一杯になりました。終了します。");
+    return funcTableEnd++;
+}

@@ -1,0 +1,46 @@
+// tamarisk text layer: gathering the text of one expression, normalising it
+// and rewriting the reader marks into plain list text.
+//
+// All passes work in place on lineStr, byte by byte; every byte is one
+// character (isKanji answers 0). Texts are bounded to kTextBound bytes, and
+// no pass reads or writes past the terminating NUL or the buffer's end.
+// Strings ("...", a backslash escaping the byte after it) and character
+// literals (#\ and one byte) are units that every pass steps over unchanged.
+#ifndef TAMARISK_READER_CTEXTPROC_H
+#define TAMARISK_READER_CTEXTPROC_H
+
+#include "memory/cmemory.h"
+
+class ctextproc : public cmemory {
+public:
+    // --- reader/gather.cpp --------------------------------------------------
+    int GetOneS();              // 1 gathered; 0 failed (message out); -1 EOF
+    int GetOneSStream(FILE* f); // 1 gathered, 0 failed (message out), 2 EOF
+    int CheckBrace(char* text);     // 1 complete, 0 incomplete, -1 extra ')'
+    int CheckBrace2(char* text);    // the same, for text from a file
+    int CrTabOnly(char* text);
+    void SkipComment(FILE* f);
+    int AllBlank(char* text);
+    void SkipTerm(char* text);
+    int isKanji(const char* p);     // always 0
+
+    // --- reader/rewrite.cpp -------------------------------------------------
+    // Each returns 1 when the whole text was rewritten, 0 on failure.
+    int MakeFunctionText(char* text, int bound);
+    int MakeQuoteText(char* text, int bound);
+    int MakeBackQuoteText(char* text, int bound);
+    int MakeCommaText(char* text, int bound);
+    int MakeAstText(char* text, int bound);
+    char* taiou(char* p);
+    void slide(char* p, int n);
+    // The five rewritings in their fixed order; 0 at the first failure.
+    int RewriteAll(char* text);
+
+    // --- printer/format.cpp -------------------------------------------------
+    // buf must hold kFloatTextSize bytes.
+    void myftoa(char* buf, long double v);
+};
+
+constexpr int kFloatTextSize = 64;
+
+#endif  // TAMARISK_READER_CTEXTPROC_H

@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""Transcript runner: feeds every tests/<folder>/<name>.in to each built
+configuration and compares stdout (banner dropped) and the exit status.
+
+A case is <name>.in with <name>.out (exact stdout after the banner), an
+optional <name>.status (exit status when not 0), and <name>.out.i386 or
+<name>.out.x86_64 where the width of long shows. Leading lines of the .in
+that begin with ';' are notes for the reader and are not fed; a note
+'; skip: gcstress asan' skips those configurations, '; heavy' marks a slow
+case (skipped with --quick). Numbers on 'gc:' lines are replaced by N.
+
+Usage: tests/run.py [--config NAME ...] [--quick] [pattern ...]
+"""
+import concurrent.futures
+import os
+import re
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+TESTS = os.path.join(ROOT, "tests")
+BANNER = b"tamariskVelmora for Linux version2.21\n"
+ARCH = {"x86_64": "x86_64", "i386": "i386", "gcstress": "x86_64",
+        "asan": "x86_64", "gcstress-i386": "i386"}
+TIMEOUT = {"gcstress": 600, "asan": 300}
+GC_LINE = re.compile(rb"gc: \xe3\x82\xbb\xe3\x83\xab \d+")
+
+
+def normalise(out):
+    lines = out.split(b"\n")
+    res = []
+    for ln in lines:
+        i = ln.find(b"gc: ")
+        if i >= 0:
+            head, tail = ln[:i], ln[i:]
+            tail = re.sub(rb"\d+", b"N", tail)
+            ln = head + tail
+        res.append(ln)
+    return b"\n".join(res)
+
+
+def strip_banner(out):
+    if out.startswith(BANNER):
+        nl = out.find(b"\n", len(BANNER))
+        return out[nl + 1:] if nl >= 0 else b""
+    return out
+
+
+def load_case(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    notes, body = [], data
+    while body.startswith(b";"):
+        nl = body.find(b"\n")
+        line = body[:nl] if nl >= 0 else body
+        notes.append(line.decode("utf-8", "replace"))
+        body = body[nl + 1:] if nl >= 0 else b""
+    skip, heavy = set(), False
+    for n in notes:
+        m = re.match(r";+\s*skip:\s*(.*)", n)
+        if m:
+            skip.update(m.group(1).split())
+        if re.match(r";+\s*heavy\b", n):
+            heavy = True
+    return body, skip, heavy
+
+
+def expected(base, arch):
+    for cand in (base + ".out." + arch, base + ".out"):
+        if os.path.exists(cand):
+            with open(cand, "rb") as f:
+                return f.read()
+    return None
+
+
+def run_case(config, binary, base, body):
+    arch = ARCH.get(config, "x86_64")
+    want = expected(base, arch)
+    status = 0
+    if os.path.exists(base + ".status"):
+        with open(base + ".status") as f:
+            status = int(f.read().strip() or 0)
+    env = dict(os.environ)
+    env.setdefault("TZ", "UTC")
+    env["ASAN_OPTIONS"] = "detect_leaks=0"
+    try:
+        p = subprocess.run([binary], input=body, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, cwd=os.path.dirname(base),
+                           timeout=TIMEOUT.get(config, 120), env=env)
+    except subprocess.TimeoutExpired:
+        return False, "timeout"
+    got = normalise(strip_banner(p.stdout))
+    if want is None:
+        return False, "no .out file"
+    want = normalise(want)
+    msgs = []
+    if got != want:
+        msgs.append("stdout differs:\n--- expected\n%s\n--- got\n%s" % (
+            want.decode("utf-8", "replace"), got.decode("utf-8", "replace")))
+    if p.returncode != status:
+        msgs.append("status %d, expected %d" % (p.returncode, status))
+    if p.stderr:
+        msgs.append("stderr:\n" + p.stderr.decode("utf-8", "replace")[-3000:])
+    return not msgs, "\n".join(msgs)
+
+
+def main(argv):
+    configs, patterns, quick = [], [], False
+    i = 0
+    while i < len(argv):
+        if argv[i] == "--config":
+            configs.append(argv[i + 1]); i += 2; continue
+        if argv[i] == "--quick":
+            quick = True; i += 1; continue
+        patterns.append(argv[i]); i += 1
+    if not configs:
+        configs = [c for c in ARCH if os.path.exists(
+            os.path.join(ROOT, "build", c, "tamarisk"))]
+    cases = []
+    for folder in sorted(os.listdir(TESTS)):
+        d = os.path.join(TESTS, folder)
+        if not os.path.isdir(d) or folder == "unit":
+            continue
+        for name in sorted(os.listdir(d)):
+            if name.endswith(".in"):
+                base = os.path.join(d, name[:-3])
+                rel = folder + "/" + name[:-3]
+                if patterns and not any(p in rel for p in patterns):
+                    continue
+                cases.append((rel, base))
+    passed = failed = skipped = 0
+    failures = []
+    jobs = []
+    with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 2) as ex:
+        for config in configs:
+            binary = os.path.join(ROOT, "build", config, "tamarisk")
+            for rel, base in cases:
+                body, skip, heavy = load_case(base + ".in")
+                if config in skip or (heavy and quick):
+                    skipped += 1
+                    continue
+                jobs.append((config, rel, ex.submit(run_case, config, binary,
+                                                    base, body)))
+        for config, rel, fut in jobs:
+            ok, msg = fut.result()
+            if ok:
+                passed += 1
+            else:
+                failed += 1
+                failures.append("FAIL [%s] %s\n%s" % (config, rel, msg))
+    for f in failures:
+        print(f)
+    unit = os.path.join(ROOT, "build", "x86_64", "unit_tests")
+    if os.path.exists(unit) and not patterns:
+        r = subprocess.run([unit, "--gtest_brief=1"])
+        if r.returncode == 0:
+            passed += 1
+            print("PASS unit tests")
+        else:
+            failed += 1
+            print("FAIL unit tests")
+    print("configurations: " + " ".join(configs))
+    print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
