@@ -9,10 +9,7 @@ int cfunction::ReadExpression(_cell** out) {
     fflush(stdout);
     lineStr[0] = 0;
     int got = GetOneS();
-    if (got < 0) {  // end of standard input ends the session
-        fflush(stdout);
-        exit(0);
-    }
+    if (got < 0) Finish(0);     // end of standard input ends the session
     if (got == 0) return 0;
     SkipTerm(lineStr);
     if (!RewriteAll(lineStr)) return -1;

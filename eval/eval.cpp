@@ -326,8 +326,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         return list;
     }
     case OP_BYE:
-        fflush(stdout);
-        exit(0);
+        Finish(0);
     case OP_MACROEXPAND:
         return macroexpand(args, frame, count);
     case OP_SETARRAY:

@@ -10,6 +10,7 @@ void cmemory::Init() {
     cellWrapped = 0;
     debugLevel = 0;
     stackBase = stackLimit = nullptr;
+    finishHook = nullptr;
 }
 
 namespace {
@@ -95,8 +96,13 @@ void cmemory::InitCellAndNumber() {
 
 void cmemory::Exhausted(const char* message) {
     puts(message);
+    Finish(1);
+}
+
+void cmemory::Finish(int status) {
     fflush(stdout);
-    exit(1);
+    if (finishHook) finishHook(status);
+    exit(status);
 }
 
 _cell* cmemory::getCell() {

@@ -223,7 +223,11 @@ public:
     _cell* NumberToCell(long double v);
     _cell* IntToCell(long v);
     _cell* BunsuToCell(long n, long d);
-    [[noreturn]] void Exhausted(const char* message);   // puts + exit(1)
+    [[noreturn]] void Exhausted(const char* message);   // puts + Finish(1)
+    // Ends the process with the status, from any depth of evaluation: output
+    // is flushed and the evaluation stack is left before exit runs.
+    [[noreturn]] void Finish(int status);
+    void (*finishHook)(int status);     // set while evaluation has its stack
 
     // --- memory/intern.cpp --------------------------------------------------
     char* getString(const char* text);

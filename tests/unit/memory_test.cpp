@@ -2,6 +2,8 @@
 // write-back, and what the collector keeps and reclaims.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "toplevel/clisp.h"
 #include "toplevel/symbols.h"
 
