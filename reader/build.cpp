@@ -1,0 +1,299 @@
+// cmemory layer, reader part: building cells from the normalised and
+// rewritten text of one expression, and the string cells of literals.
+//
+// A list text is read element by element: the first element's text is read
+// on its own (recursively, so the depth is the nesting of the text), and
+// the rest of the list is read by the loop that follows, which is what
+// reading "(" followed by the rest would give. Reading works on the caller's
+// text where it stands: a token is cut by a NUL that is put back before its
+// atom is returned, so the text is unchanged when the read ends. Nothing
+// here evaluates, so nothing collects while cells are made.
+#include <cstdlib>
+#include <cstring>
+
+#include "memory/cmemory.h"
+#include "toplevel/symbols.h"
+
+namespace {
+
+const char kNoCloser[] = "エラー: 右括弧が足りません";
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Steps over the string or character literal at p. An unclosed string runs
+// to the end of the text; a lone #\ at the end is two bytes.
+char* stepUnit(char* p) {
+    if (*p == '"') {
+        char* q = SkipDoubleQuote(p + 1);
+        return q ? q : p + std::strlen(p);
+    }
+    p += 2;
+    if (*p) p++;
+    return p;
+}
+
+bool isUnitStart(const char* p) {
+    return *p == '"' || (p[0] == '#' && p[1] == '\\');
+}
+
+// End of the first element of s. A list element ends just after the ')'
+// that closes it (null when the text ends first); a token ends at the first
+// blank, '(' or ')' outside strings and character literals, or at the end.
+char* elementEnd(char* s) {
+    char* p = s;
+    if (*p == '(') {
+        int depth = 0;
+        while (*p) {
+            if (isUnitStart(p)) {
+                p = stepUnit(p);
+            } else if (*p == '(') {
+                depth++;
+                p++;
+            } else if (*p == ')') {
+                p++;
+                if (--depth == 0) return p;
+            } else {
+                p++;
+            }
+        }
+        return nullptr;
+    }
+    while (*p && *p != ' ' && *p != '(' && *p != ')') {
+        p = isUnitStart(p) ? stepUnit(p) : p + 1;
+    }
+    return p;
+}
+
+_cell* buildFraction(cmemory* m, char* token) {
+    // The numerator is the digit run before the '/', the denominator the
+    // digits after it; both are converted where they stand, so texts of any
+    // length are safe. strtol saturates a run beyond the range of long.
+    long n = std::strtol(token, nullptr, 10);
+    if (n == 0) return m->IntToCell(0);
+    long d = std::strtol(std::strchr(token, '/') + 1, nullptr, 10);
+    long rn = 0;
+    long rd = 0;
+    if (d == 0 || !reduceFraction(n, d, &rn, &rd)) {
+        std::puts("エラー: 0で割りました。");
+        return nullptr;
+    }
+    if (rd == 1) return m->IntToCell(rn);
+    return m->BunsuToCell(rn, rd);
+}
+
+_cell* buildAtom(cmemory* m, char* token) {
+    switch (m->AnaType(token)) {
+    case 1:
+        return m->NumberToCell(m->myatof(token));
+    case 2:
+        return m->IntToCell(std::strtol(token, nullptr, 10));
+    case 3:
+        return buildFraction(m, token);
+    case 4:
+        return m->getMojiretsuCell(token);
+    case 5:
+        return m->getMojiCell((signed char)token[2], 0);
+    default:
+        return m->getStringCell(token);     // null: table full, message out
+    }
+}
+
+_cell* readToken(cmemory* m, char* p) {
+    char* end = elementEnd(p);
+    char saved = *end;
+    *end = 0;
+    _cell* atom = buildAtom(m, p);
+    *end = saved;
+    return atom;
+}
+
+// Reads the first expression of p. null: the message is out.
+_cell* readExpr(cmemory* m, char* p) {
+    _cell* head = nullptr;
+    _cell* last = nullptr;      // last cons made; the next part is its cdr
+    auto attach = [&](_cell* c) {
+        if (last)
+            last->cdr.p = c;
+        else
+            head = c;
+    };
+    for (;;) {
+        p = m->SkipSpc(p);
+        if (*p != '(') {
+            _cell* atom = readToken(m, p);
+            if (!atom) return nullptr;
+            attach(atom);
+            return head;
+        }
+        p = m->SkipSpc(p + 1);
+        for (;;) {
+            if (*p == ')') {
+                attach(NILCell);
+                return head;
+            }
+            // An empty rest means the list never closed; reading on would
+            // find the same empty rest forever.
+            if (*p == 0) {
+                std::puts(kNoCloser);
+                return nullptr;
+            }
+            if (p[0] == '.' && p[1] == ' ') break;
+            char* end = elementEnd(p);
+            if (!end) {
+                std::puts(kNoCloser);
+                return nullptr;
+            }
+            _cell* car = readExpr(m, p);
+            if (!car) return nullptr;
+            _cell* cons = m->getCell();
+            cons->car.p = car;
+            attach(cons);
+            last = cons;
+            if (*p != '(' && *end == ' ') end++;
+            p = m->SkipSpc(end);
+        }
+        // A dotted tail: the first expression after the dot is the cdr; its
+        // closing parenthesis and whatever follows are not read.
+        p += 2;
+    }
+}
+
+}  // namespace
+
+_cell* cmemory::readFromString(char* text) { return readExpr(this, text); }
+
+// ---------------------------------------------------------------------------
+// Text splitting. dst must hold strlen(src) + 1 bytes.
+// ---------------------------------------------------------------------------
+
+void cmemory::NewString(char* dst, char* src) {
+    char* p = SkipSpc(src);
+    if (*p == '(') {
+        *dst++ = '(';
+        p = SkipSpc(p + 1);
+    }
+    std::strcpy(dst, p);
+}
+
+int cmemory::isListString(char* text) { return text[0] == '(' ? 1 : 0; }
+
+char* cmemory::SkipSpc(char* text) {
+    while (*text == ' ') text++;
+    return text;
+}
+
+void cmemory::getCarString(char* dst, char* src) {
+    char* end = elementEnd(src);
+    if (!end) {
+        std::puts(kNoCloser);
+        dst[0] = 0;
+        return;
+    }
+    std::memcpy(dst, src, (size_t)(end - src));
+    dst[end - src] = 0;
+}
+
+void cmemory::getCdrString(char* dst, char* src) {
+    char* end = elementEnd(src);
+    if (!end) {
+        std::puts(kNoCloser);
+        dst[0] = 0;
+        return;
+    }
+    if (*src != '(' && *end == ' ') end++;
+    std::strcpy(dst, end);
+}
+
+// ---------------------------------------------------------------------------
+// Tokens
+// ---------------------------------------------------------------------------
+
+// 0 symbol, 1 floating number, 2 integer, 3 fraction, 4 string, 5 character.
+int cmemory::AnaType(char* token) {
+    const char* t = token;
+    if (std::strcmp(t, "1+") == 0 || std::strcmp(t, "1-") == 0) return 0;
+    if ((t[0] == '.' && isDigit(t[1])) ||
+        (t[0] == '-' && t[1] == '.' && isDigit(t[2])))
+        return 1;
+    const char* run = nullptr;      // first digit of a number head
+    if (isDigit(t[0]))
+        run = t;
+    else if (t[0] == '-' && isDigit(t[1]))
+        run = t + 1;
+    if (!run) {
+        if (t[0] == '"') return 4;
+        if (t[0] == '#' && t[1] == '\\' && t[2] != 0) return 5;
+        return 0;
+    }
+    while (isDigit(*run)) run++;
+    if (run[0] == '.' && isDigit(run[1])) return 1;
+    if (run[0] == 'E' && (isDigit(run[1]) || run[1] == '+' || run[1] == '-'))
+        return 1;
+    if (run[0] == '/' && isDigit(run[1])) return 3;
+    return 2;
+}
+
+long double cmemory::myatof(char* token) {
+    long double v = 0.0L;
+    if (std::sscanf(token, "%Lg", &v) != 1) return 0.0L;
+    return v;
+}
+
+// dst must hold strlen(token) + 1 bytes.
+void cmemory::getBunshi(char* token, char* dst) {
+    const char* slash = std::strchr(token, '/');
+    size_t n = slash ? (size_t)(slash - token) : std::strlen(token);
+    std::memcpy(dst, token, n);
+    dst[n] = 0;
+}
+
+// dst must hold strlen(token) + 1 bytes.
+void cmemory::getBunbo(char* token, char* dst) {
+    const char* slash = std::strchr(token, '/');
+    std::strcpy(dst, slash ? slash + 1 : "");
+}
+
+// ---------------------------------------------------------------------------
+// Strings
+// ---------------------------------------------------------------------------
+
+_cell* cmemory::MakeMojiretsu(_cell* chars) {
+    _cell* rank = IntToCell(1);
+    _cell* array = getCell();
+    array->type = 'a';
+    array->car.p = rank;
+    _cell* body = getCell();
+    body->car.p = CHARACTER;
+    body->cdr.p = chars;
+    array->cdr.p = body;
+    return array;
+}
+
+// Decodes a literal that begins with a double quote, up to the closing one
+// or the end of the text.
+_cell* cmemory::getMojiretsuCell(char* text) {
+    _cell* str = MakeMojiretsu(NILCell);
+    _cell* last = str->cdr.p;
+    char* p = text;
+    if (*p == '"') p++;
+    while (*p && *p != '"') {
+        _cell* cons = getCell();
+        cons->car.p = get1char(p);
+        last->cdr.p = cons;
+        last = cons;
+        p = getRestchar(p);
+    }
+    return str;
+}
+
+// A backslash stands for the byte after it (two backslashes for one); a
+// backslash at the very end of the text stands for itself.
+_cell* cmemory::get1char(char* p) {
+    if (p[0] == '\\' && p[1] != 0) return getMojiCell((signed char)p[1], 0);
+    return getMojiCell((signed char)p[0], 0);
+}
+
+char* cmemory::getRestchar(char* p) {
+    if (p[0] == '\\' && p[1] != 0) return p + 2;
+    return p + 1;
+}
