@@ -14,7 +14,9 @@ class cmathproc : public cprint {
 public:
     // --- math/fraction.cpp --------------------------------------------------
     long gcd(long a, long b);   // both positive
-    // Reduced n/d; returns 0 (outputs untouched) when d is 0.
+    // Reduced n/d; returns 0 (outputs untouched) when d is 0, or when the
+    // reduced denominator is the magnitude of the smallest long, which no
+    // positive long can hold (a wrapped product).
     int yakubun(long n, long d, long* rn, long* rd);
     // Reduced a/b + c/d; returns 0 when the denominator product wraps to 0.
     int WaWithTsubun(long a, long b, long c, long d, long* rn, long* rd);

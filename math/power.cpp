@@ -1,0 +1,254 @@
+// cmemory: sign and range predicates on number cells, and the exact and
+// floating powers behind EXPT.
+//
+// Exponents reach the power routines non-negative: EXPT turns a negative
+// exponent into its magnitude with jAbs. The one magnitude a long cannot
+// hold (that of the smallest long, which jAbs wraps onto itself) is read as
+// the unsigned value it stands for, so it overflows like any huge power
+// instead of counting as a negative repeat count.
+#include <climits>
+#include <cmath>
+
+#include "memory/cmemory.h"
+
+namespace {
+
+const char kExponentNotNumber[] = "エラー: 指数部は数値でなければなりません";
+const char kIntOverflow[] = "エラー: 整数値がオーバーフローしました";
+const char kNumeratorOverflow[] = "エラー: 分子がオーバーフローしました";
+const char kDenominatorOverflow[] = "エラー: 分母がオーバーフローしました";
+const char kZeroDenominator[] = "エラー: 分母が０です";
+
+unsigned long repeatCount(long p) { return (unsigned long)p; }
+
+// k^p for k >= 0 with an overflow test before every product. For k >= 2 the
+// bound stops the loop within the width of long; 0 and 1 are answered at
+// once, so no exponent makes this run long. Returns 0 after printing
+// message when the power exceeds the largest long.
+int boundedPower(long k, unsigned long p, const char* message, long* out) {
+    if (p == 0) {
+        *out = 1;
+        return 1;
+    }
+    if (k == 0 || k == 1) {
+        *out = k;
+        return 1;
+    }
+    long bound = LONG_MAX / k;
+    long acc = 1;
+    for (unsigned long i = 0; i < p; i++) {
+        if (acc > bound) {
+            puts(message);
+            return 0;
+        }
+        acc *= k;
+    }
+    *out = acc;
+    return 1;
+}
+
+// base^p taken modulo the word size, by repeated squaring.
+long wrappedPower(long base, unsigned long p) {
+    long acc = 1;
+    while (p != 0) {
+        if (p & 1) acc = wrapMul(acc, base);
+        base = wrapMul(base, base);
+        p >>= 1;
+    }
+    return acc;
+}
+
+// Whether v >= 0 is a perfect s-th power (s >= 2): the extended s-th root
+// is floored and ceiled, and each candidate raised back (wrapping) is
+// compared with v.
+int perfectRoot(long v, long s, long* root) {
+    long double t = powl((long double)v, 1.0L / (long double)s);
+    // t lies between 0 and the square root of the largest long; the test
+    // keeps the conversions defined whatever the library returns.
+    if (!(t >= 0.0L && t < (long double)LONG_MAX)) return 0;
+    long lo = (long)floorl(t);
+    long hi = (long)ceill(t);
+    if (wrappedPower(lo, repeatCount(s)) == v) {
+        *root = lo;
+        return 1;
+    }
+    if (wrappedPower(hi, repeatCount(s)) == v) {
+        *root = hi;
+        return 1;
+    }
+    return 0;
+}
+
+// The exponent as an extended floating value, or 0 for a non-number.
+int exponentValue(_cell* e, long double* y) {
+    switch (e->type) {
+    case 'i':
+        *y = (long double)e->car.i->value;
+        return 1;
+    case 'n':
+        *y = e->car.n->value;
+        return 1;
+    case 'b':
+        *y = (long double)e->car.i->value / (long double)e->cdr.i->value;
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
+// ===========================================================================
+// Predicates
+// ===========================================================================
+
+int cmemory::isPlus(_cell* c) {
+    switch (c->type) {
+    case 'i':
+        return c->car.i->value >= 0;
+    case 'b':
+        return c->car.i->value >= 0;
+    case 'n':
+        return c->car.n->value >= 0.0L;   // NaN compares false
+    default:
+        return 0;
+    }
+}
+
+int cmemory::isPlusExceptZero(_cell* c) {
+    switch (c->type) {
+    case 'i':
+        return c->car.i->value > 0;
+    case 'b':
+        return c->car.i->value > 0;
+    case 'n':
+        return c->car.n->value > 0.0L;
+    default:
+        return 0;
+    }
+}
+
+int cmemory::isInRange(_cell* c) {
+    long double v;
+    switch (c->type) {
+    case 'i':
+        return c->car.i->value >= -1 && c->car.i->value <= 1;
+    case 'b':
+        v = (long double)c->car.i->value / (long double)c->cdr.i->value;
+        break;
+    case 'n':
+        v = c->car.n->value;
+        break;
+    default:
+        return 0;
+    }
+    return v >= -1.0L && v <= 1.0L;
+}
+
+// Changes the sign; used on negative exponents only, where it yields their
+// magnitude. The smallest long wraps onto itself.
+_cell* cmemory::jAbs(_cell* c) {
+    switch (c->type) {
+    case 'i':
+        return IntToCell(wrapNeg(c->car.i->value));
+    case 'b':
+        return BunsuToCell(wrapNeg(c->car.i->value), c->cdr.i->value);
+    case 'n':
+        return NumberToCell(-c->car.n->value);
+    default:
+        puts(kExponentNotNumber);
+        return nullptr;
+    }
+}
+
+// ===========================================================================
+// Powers. Each returns null after its message; none enters the debug loop.
+// ===========================================================================
+
+_cell* cmemory::ijExpt(long k, _cell* e) {
+    long r;
+    switch (e->type) {
+    case 'i':
+        if (!boundedPower(k, repeatCount(e->car.i->value), kIntOverflow, &r))
+            return nullptr;
+        return IntToCell(r);
+    case 'n':
+        return NumberToCell(powl((long double)k, e->car.n->value));
+    case 'b': {
+        long g;
+        long num = e->car.i->value;
+        long den = e->cdr.i->value;
+        if (perfectRoot(k, den, &g)) {
+            if (!boundedPower(g, repeatCount(num), kIntOverflow, &r))
+                return nullptr;
+            return IntToCell(r);
+        }
+        return NumberToCell(powl((long double)k,
+                                 (long double)repeatCount(num) /
+                                     (long double)den));
+    }
+    default:
+        puts(kExponentNotNumber);
+        return nullptr;
+    }
+}
+
+_cell* cmemory::njExpt(long double x, _cell* e) {
+    long double y;
+    if (!exponentValue(e, &y)) {
+        puts(kExponentNotNumber);
+        return nullptr;
+    }
+    return NumberToCell(powl(x, y));
+}
+
+// a/b is reduced and non-negative with b >= 0 (b is 0 only for the
+// reciprocal of the integer 0, whose powers have no denominator).
+_cell* cmemory::bjExpt(long a, long b, _cell* e) {
+    switch (e->type) {
+    case 'i': {
+        long num, den;
+        unsigned long p = repeatCount(e->car.i->value);
+        if (!boundedPower(a, p, kNumeratorOverflow, &num)) return nullptr;
+        if (!boundedPower(b, p, kDenominatorOverflow, &den)) return nullptr;
+        if (den == 0) {
+            puts(kZeroDenominator);
+            return nullptr;
+        }
+        // Powers of coprime numbers stay coprime: no reduction needed.
+        return den == 1 ? IntToCell(num) : BunsuToCell(num, den);
+    }
+    case 'n':
+        return NumberToCell(
+            powl((long double)a / (long double)b, e->car.n->value));
+    case 'b': {
+        long r = e->car.i->value;
+        long s = e->cdr.i->value;
+        long g, h;
+        if (perfectRoot(a, s, &g) && perfectRoot(b, s, &h)) {
+            // These powers wrap without a test. A wrapped pair may share a
+            // factor or carry a sign, so it is reduced again; a numerator
+            // that wrapped to 0 gives the integer 0, and a denominator no
+            // positive long can hold is reported as an overflow.
+            long num = wrappedPower(g, repeatCount(r));
+            long den = wrappedPower(h, repeatCount(r));
+            if (den == 0) {
+                puts(kZeroDenominator);
+                return nullptr;
+            }
+            long rn, rd;
+            if (!reduceFraction(num, den, &rn, &rd)) {
+                puts(kDenominatorOverflow);
+                return nullptr;
+            }
+            return rd == 1 ? IntToCell(rn) : BunsuToCell(rn, rd);
+        }
+        return NumberToCell(powl((long double)a / (long double)b,
+                                 (long double)repeatCount(r) /
+                                     (long double)s));
+    }
+    default:
+        puts(kExponentNotNumber);
+        return nullptr;
+    }
+}

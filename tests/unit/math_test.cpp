@@ -1,0 +1,506 @@
+// Unit tests of the number layer: reduction and common-denominator sums at
+// the edges of long, the four operations' result kinds and wrap-around, the
+// power routines' bounds, FLOOR's exactness, and the generator's first words.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "toplevel/clisp.h"
+#include "toplevel/symbols.h"
+
+namespace {
+
+clisp& Lisp() {
+    static clisp lisp;
+    static bool ready = false;
+    if (!ready) {
+        lisp.Init();
+        EXPECT_EQ(lisp.AllocMemory(), 1);
+        lisp.SetKeyword();
+        ready = true;
+    }
+    return lisp;
+}
+
+// Runs fn with standard output sent to a temporary file; returns what it
+// wrote there.
+template <typename Fn>
+std::string CaptureStdout(Fn fn) {
+    std::fflush(stdout);
+    int saved = dup(1);
+    FILE* tmp = std::tmpfile();
+    dup2(fileno(tmp), 1);
+    fn();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::rewind(tmp);
+    std::string s;
+    int ch;
+    while ((ch = std::fgetc(tmp)) != EOF) s.push_back(static_cast<char>(ch));
+    std::fclose(tmp);
+    return s;
+}
+
+_cell* Int(long v) { return Lisp().IntToCell(v); }
+_cell* Frac(long n, long d) { return Lisp().BunsuToCell(n, d); }
+_cell* Flo(long double v) { return Lisp().NumberToCell(v); }
+
+// "i:5", "b:-1/2", "n:2.5" or "null"; describes a result in one string so
+// that a failed expectation shows both kind and value.
+std::string Show(_cell* c) {
+    char buf[96];
+    if (!c) return "null";
+    switch (c->type) {
+    case 'i':
+        std::snprintf(buf, sizeof buf, "i:%ld", c->car.i->value);
+        break;
+    case 'b':
+        std::snprintf(buf, sizeof buf, "b:%ld/%ld", c->car.i->value,
+                      c->cdr.i->value);
+        break;
+    case 'n':
+        std::snprintf(buf, sizeof buf, "n:%.21Lg", c->car.n->value);
+        break;
+    default:
+        std::snprintf(buf, sizeof buf, "type %c", c->type);
+    }
+    return buf;
+}
+
+struct Reduced {
+    int ok;
+    long n, d;
+};
+
+Reduced Yakubun(long n, long d) {
+    Reduced r{0, 11, 13};
+    r.ok = Lisp().yakubun(n, d, &r.n, &r.d);
+    return r;
+}
+
+Reduced Tsubun(long a, long b, long c, long d) {
+    Reduced r{0, 11, 13};
+    r.ok = Lisp().WaWithTsubun(a, b, c, d, &r.n, &r.d);
+    return r;
+}
+
+// 2^(bits of long / 2): its square wraps to 0.
+const long kHalfWord = 1L << (sizeof(long) * 4);
+
+const char kDivByZero[] = "エラー: 0で除算しました。\n";
+const char kNotNumber[] = "エラー: それは数値ではありません。\n";
+
+// ===========================================================================
+// gcd, yakubun, WaWithTsubun
+// ===========================================================================
+
+TEST(Fraction, GcdSmallCases) {
+    EXPECT_EQ(Lisp().gcd(12, 18), 6);
+    EXPECT_EQ(Lisp().gcd(18, 12), 6);
+    EXPECT_EQ(Lisp().gcd(7, 7), 7);
+    EXPECT_EQ(Lisp().gcd(1, 9), 1);
+    EXPECT_EQ(gcdLong(9, 1), 1);
+}
+
+// Coprime operands near the top of the range: a trial from the smaller
+// operand downward would not finish.
+TEST(Fraction, GcdLargeCoprimeIsQuick) {
+    EXPECT_EQ(gcdLong(LONG_MAX, LONG_MAX - 1), 1);
+    EXPECT_EQ(gcdLong(LONG_MAX - 1, (LONG_MAX - 1) / 2), (LONG_MAX - 1) / 2);
+}
+
+TEST(Fraction, YakubunSigns) {
+    Reduced r = Yakubun(3, 6);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.d, 2);
+    r = Yakubun(-3, 6);
+    EXPECT_EQ(r.n, -1);
+    EXPECT_EQ(r.d, 2);
+    r = Yakubun(3, -6);
+    EXPECT_EQ(r.n, -1);
+    EXPECT_EQ(r.d, 2);
+    r = Yakubun(-3, -6);
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.d, 2);
+    r = Yakubun(0, 5);
+    EXPECT_EQ(r.n, 0);
+    EXPECT_EQ(r.d, 1);
+    r = Yakubun(0, -5);
+    EXPECT_EQ(r.n, 0);
+    EXPECT_EQ(r.d, 1);
+    r = Yakubun(4, 2);
+    EXPECT_EQ(r.n, 2);
+    EXPECT_EQ(r.d, 1);
+}
+
+TEST(Fraction, YakubunRefusesZeroDenominator) {
+    Reduced r = Yakubun(5, 0);
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.n, 11);   // outputs untouched
+    EXPECT_EQ(r.d, 13);
+    EXPECT_EQ(Yakubun(0, 0).ok, 0);
+}
+
+TEST(Fraction, YakubunAtTheSmallestLong) {
+    // LONG_MIN / -1 wraps onto LONG_MIN, like the integer quotient.
+    Reduced r = Yakubun(LONG_MIN, -1);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.n, LONG_MIN);
+    EXPECT_EQ(r.d, 1);
+    r = Yakubun(LONG_MIN, 2);
+    EXPECT_EQ(r.n, LONG_MIN / 2);
+    EXPECT_EQ(r.d, 1);
+    r = Yakubun(LONG_MIN, -4);
+    EXPECT_EQ(r.n, -(LONG_MIN / 4));
+    EXPECT_EQ(r.d, 1);
+    r = Yakubun(6, LONG_MIN);
+    EXPECT_EQ(r.n, -3);
+    EXPECT_EQ(r.d, -(LONG_MIN / 2));
+    // A reduced denominator of 2^63 (2^31) fits no positive long.
+    EXPECT_EQ(Yakubun(1, LONG_MIN).ok, 0);
+    EXPECT_EQ(Yakubun(-3, LONG_MIN).ok, 0);
+}
+
+TEST(Fraction, WaWithTsubun) {
+    Reduced r = Tsubun(1, 2, 1, 3);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.n, 5);
+    EXPECT_EQ(r.d, 6);
+    r = Tsubun(1, 2, 1, 2);
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.d, 1);
+    r = Tsubun(1, 3, -1, 3);
+    EXPECT_EQ(r.n, 0);
+    EXPECT_EQ(r.d, 1);
+}
+
+TEST(Fraction, WaWithTsubunWrappedDenominator) {
+    // (1/2^32) + (1/2^32) on x86-64, 2^16 on i386: the product of the
+    // denominators wraps to 0.
+    Reduced r = Tsubun(1, kHalfWord, 1, kHalfWord);
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.n, 11);
+}
+
+// ===========================================================================
+// Wa Sa Seki Sho
+// ===========================================================================
+
+TEST(Arithmetic, ResultKinds) {
+    clisp& l = Lisp();
+    EXPECT_EQ(Show(l.Wa(Frac(1, 2), Frac(1, 2))), "i:1");
+    EXPECT_EQ(Show(l.Wa(Int(1), Frac(1, 2))), "b:3/2");
+    EXPECT_EQ(Show(l.Wa(Frac(1, 2), Flo(0.5L))), "n:1");
+    EXPECT_EQ(Show(l.Sa(Frac(1, 3), Frac(1, 3))), "i:0");
+    EXPECT_EQ(Show(l.Sa(Int(1), Frac(1, 3))), "b:2/3");
+    EXPECT_EQ(Show(l.Sa(Frac(1, 3), Int(1))), "b:-2/3");
+    EXPECT_EQ(Show(l.Seki(Frac(1, 2), Int(2))), "i:1");
+    EXPECT_EQ(Show(l.Seki(Frac(2, 3), Frac(3, 4))), "b:1/2");
+    EXPECT_EQ(Show(l.Sho(Int(1), Int(2))), "b:1/2");
+    EXPECT_EQ(Show(l.Sho(Int(4), Int(2))), "i:2");
+    EXPECT_EQ(Show(l.Sho(Int(2), Int(-4))), "b:-1/2");
+    EXPECT_EQ(Show(l.Sho(Int(-2), Int(-4))), "b:1/2");
+    EXPECT_EQ(Show(l.Sho(Int(0), Int(5))), "i:0");
+    EXPECT_EQ(Show(l.Sho(Frac(1, 2), Frac(1, 2))), "i:1");
+    EXPECT_EQ(Show(l.Sho(Int(3), Frac(-3, 4))), "i:-4");
+    EXPECT_EQ(Show(l.Sho(Frac(1, 2), Int(-3))), "b:-1/6");
+}
+
+TEST(Arithmetic, ExactZeroAbsorbsFloating) {
+    clisp& l = Lisp();
+    EXPECT_EQ(Show(l.Seki(Int(0), Flo(2.5L))), "i:0");
+    EXPECT_EQ(Show(l.Seki(Flo(2.5L), Int(0))), "i:0");
+    EXPECT_EQ(Show(l.Seki(Int(0), Frac(1, 2))), "i:0");
+    EXPECT_EQ(Show(l.Sho(Int(0), Flo(2.5L))), "i:0");
+    EXPECT_EQ(Show(l.Seki(Flo(0.0L), Int(5))), "n:0");
+    // A NaN divisor is not zero.
+    EXPECT_TRUE(std::isnan(CellToNumber(l.Sho(Int(1), Flo(NAN)))));
+}
+
+TEST(Arithmetic, FloatingByFractionIsReciprocalTimes) {
+    clisp& l = Lisp();
+    long double x = 1.0L / 3.0L;
+    _cell* r = l.Sho(Flo(x), Frac(1, 3));
+    EXPECT_EQ(CellToNumber(r), (3.0L / 1.0L) * x);
+}
+
+TEST(Arithmetic, DivisionByZero) {
+    clisp& l = Lisp();
+    _cell* r = Int(0);
+    std::string out = CaptureStdout([&] { r = l.Sho(Int(1), Int(0)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, kDivByZero);
+    out = CaptureStdout([&] { r = l.Sho(Int(0), Int(0)); });
+    EXPECT_EQ(r, nullptr);
+    out = CaptureStdout([&] { r = l.Sho(Flo(1.0L), Flo(-0.0L)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, kDivByZero);
+    out = CaptureStdout([&] { r = l.Sho(Frac(1, 2), Int(0)); });
+    EXPECT_EQ(r, nullptr);
+}
+
+TEST(Arithmetic, NotANumberBeforeAllocation) {
+    clisp& l = Lisp();
+    _cell* sym = l.getStringCell("A");
+    _cell* r = sym;
+    std::string out = CaptureStdout([&] { r = l.Sho(sym, Int(0)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, kNotNumber);
+    _cell* one = Int(1);
+    long before = l.freeCells;
+    out = CaptureStdout([&] { r = l.Wa(one, sym); });
+    EXPECT_EQ(out, kNotNumber);
+    EXPECT_EQ(l.freeCells, before);
+}
+
+TEST(Arithmetic, WrapAround) {
+    clisp& l = Lisp();
+    EXPECT_EQ(Show(l.Wa(Int(LONG_MAX), Int(1))), Show(Int(LONG_MIN)));
+    EXPECT_EQ(Show(l.Sa(Int(LONG_MIN), Int(1))), Show(Int(LONG_MAX)));
+    EXPECT_EQ(Show(l.Seki(Int(LONG_MAX), Int(2))), "i:-2");
+    EXPECT_EQ(Show(l.Sho(Int(LONG_MIN), Int(-1))), Show(Int(LONG_MIN)));
+    EXPECT_EQ(Show(l.Sa(Int(0), Int(LONG_MIN))), Show(Int(LONG_MIN)));
+}
+
+// A denominator product that wraps to 0 is reported as a division by zero
+// and makes no fraction.
+TEST(Arithmetic, WrappedZeroDenominator) {
+    clisp& l = Lisp();
+    _cell* r = Int(0);
+    std::string out = CaptureStdout(
+        [&] { r = l.Seki(Frac(1, kHalfWord), Frac(1, kHalfWord)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, kDivByZero);
+    out = CaptureStdout(
+        [&] { r = l.Wa(Frac(1, kHalfWord), Frac(1, 2 * kHalfWord)); });
+    EXPECT_EQ(Show(r), "null");
+    EXPECT_EQ(out, kDivByZero);
+    out = CaptureStdout([&] { r = l.Sho(Frac(1, kHalfWord), Int(kHalfWord)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, kDivByZero);
+}
+
+TEST(Arithmetic, Minusp) {
+    clisp& l = Lisp();
+    EXPECT_EQ(l.minusp(Frac(-1, 2)), T);
+    EXPECT_EQ(l.minusp(Int(0)), NIL);
+    EXPECT_EQ(l.minusp(Flo(-0.0L)), NIL);
+    EXPECT_EQ(l.minusp(Flo(NAN)), NIL);
+    EXPECT_EQ(l.minusp(Int(LONG_MIN)), T);
+    EXPECT_EQ(l.minusp(nullptr), nullptr);
+    _cell* r = T;
+    std::string out =
+        CaptureStdout([&] { r = l.minusp(l.getStringCell("A")); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 数値ではありません\n");
+}
+
+// ===========================================================================
+// Predicates and powers
+// ===========================================================================
+
+TEST(Power, Predicates) {
+    clisp& l = Lisp();
+    EXPECT_EQ(l.isPlus(Int(0)), 1);
+    EXPECT_EQ(l.isPlusExceptZero(Int(0)), 0);
+    EXPECT_EQ(l.isPlus(Flo(NAN)), 0);
+    EXPECT_EQ(l.isPlus(Frac(-1, 2)), 0);
+    EXPECT_EQ(l.isPlus(l.getStringCell("A")), 0);
+    EXPECT_EQ(l.isInRange(Int(-1)), 1);
+    EXPECT_EQ(l.isInRange(Int(2)), 0);
+    EXPECT_EQ(l.isInRange(Frac(-1, 2)), 1);
+    EXPECT_EQ(l.isInRange(Frac(3, 2)), 0);
+    EXPECT_EQ(l.isInRange(Flo(NAN)), 0);
+    EXPECT_EQ(Show(l.jAbs(Int(LONG_MIN))), Show(Int(LONG_MIN)));
+    EXPECT_EQ(Show(l.jAbs(Frac(-3, 4))), "b:3/4");
+}
+
+TEST(Power, BoundedIntegerPower) {
+    clisp& l = Lisp();
+    int bits = (int)sizeof(long) * 8;
+    EXPECT_EQ(Show(l.ijExpt(2, Int(bits - 2))), Show(Int(1L << (bits - 2))));
+    _cell* r = Int(0);
+    std::string out = CaptureStdout([&] { r = l.ijExpt(2, Int(bits - 1)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 整数値がオーバーフローしました\n");
+    EXPECT_EQ(Show(l.ijExpt(LONG_MAX, Int(1))), Show(Int(LONG_MAX)));
+    EXPECT_EQ(Show(l.ijExpt(0, Int(0))), "i:1");
+}
+
+// Bases 0 and 1 answer at once whatever the exponent; the smallest long
+// as a magnitude (from jAbs) counts as 2^63 (2^31), not as a negative count.
+TEST(Power, HugeExponentsAreQuick) {
+    clisp& l = Lisp();
+    EXPECT_EQ(Show(l.ijExpt(0, Int(LONG_MAX))), "i:0");
+    EXPECT_EQ(Show(l.ijExpt(1, Int(LONG_MAX))), "i:1");
+    EXPECT_EQ(Show(l.ijExpt(1, Int(LONG_MIN))), "i:1");
+    _cell* r = Int(0);
+    std::string out = CaptureStdout([&] { r = l.ijExpt(2, Int(LONG_MIN)); });
+    EXPECT_EQ(r, nullptr);
+    out = CaptureStdout([&] { r = l.bjExpt(1, 2, Int(LONG_MIN)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 分母がオーバーフローしました\n");
+    // Root test and unchecked powers with a huge index finish at once.
+    EXPECT_EQ(Show(l.ijExpt(1, Frac(LONG_MAX, LONG_MAX - 1))), "i:1");
+    EXPECT_EQ(Show(l.bjExpt(1, 1, Frac(LONG_MAX - 2, LONG_MAX - 1))), "i:1");
+    EXPECT_EQ(l.ijExpt(3, Frac(1, LONG_MAX))->type, 'n');
+}
+
+TEST(Power, FractionPowers) {
+    clisp& l = Lisp();
+    EXPECT_EQ(Show(l.bjExpt(2, 3, Int(2))), "b:4/9");
+    EXPECT_EQ(Show(l.bjExpt(1, 2, Int(0))), "i:1");
+    EXPECT_EQ(Show(l.bjExpt(4, 9, Frac(1, 2))), "b:2/3");
+    EXPECT_EQ(Show(l.ijExpt(8, Frac(2, 3))), "i:4");
+    EXPECT_EQ(Show(l.ijExpt(0, Frac(1, 2))), "i:0");
+    _cell* r = Int(0);
+    std::string out = CaptureStdout([&] { r = l.bjExpt(1, 0, Int(1)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 分母が０です\n");
+    out = CaptureStdout([&] { r = l.bjExpt(1, 0, Frac(1, 2)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 分母が０です\n");
+}
+
+// The fraction-exponent path raises its roots without an overflow test. A
+// wrapped pair is reduced again, so it never makes a fraction with a
+// non-positive denominator, numerator 0 or a common factor.
+TEST(Power, WrappedFractionExponentResult) {
+    clisp& l = Lisp();
+    // (9/4)^(r/2) = 3^r / 2^r; for r = bits of long the denominator wraps
+    // to 0.
+    long bits = (long)sizeof(long) * 8;
+    _cell* r = Int(0);
+    std::string out = CaptureStdout([&] { r = l.bjExpt(9, 4, Frac(bits, 2)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 分母が０です\n");
+    // 2^(bits-1) wraps to the smallest long: no positive denominator.
+    out = CaptureStdout([&] { r = l.bjExpt(9, 4, Frac(bits - 1, 2)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 分母がオーバーフローしました\n");
+    // (4/9)^(bits/2): the numerator 2^bits wraps to 0, giving the integer 0.
+    EXPECT_EQ(Show(l.bjExpt(4, 9, Frac(bits, 2))), "i:0");
+    // (4/9)^((bits-1)/2): numerator wraps to the smallest long; the result
+    // keeps a positive denominator.
+    _cell* w = l.bjExpt(4, 9, Frac(bits - 1, 2));
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->type, 'b');
+    EXPECT_GT(w->cdr.i->value, 1);
+    EXPECT_EQ(gcdLong(w->car.i->value == LONG_MIN ? 2 : w->car.i->value,
+                      w->cdr.i->value),
+              1);
+}
+
+TEST(Power, ExponentNotANumber) {
+    clisp& l = Lisp();
+    _cell* sym = l.getStringCell("A");
+    _cell* r = Int(0);
+    std::string out = CaptureStdout([&] { r = l.njExpt(2.0L, sym); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 指数部は数値でなければなりません\n");
+    out = CaptureStdout([&] { r = l.jAbs(sym); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 指数部は数値でなければなりません\n");
+}
+
+// ===========================================================================
+// FLOOR (its argument is a number cell, which evaluates to itself)
+// ===========================================================================
+
+std::string Floor(_cell* arg) {
+    _cell* q = Lisp().tfloor(arg, nullptr, 0);
+    if (!q) return "null";
+    _cell* vals = q->values;
+    if (!vals || vals->type != 'l' || vals->car.p != q ||
+        vals->cdr.p->type != 'l' || vals->cdr.p->cdr.p != NIL)
+        return "bad values list";
+    return Show(q) + " " + Show(vals->cdr.p->car.p);
+}
+
+TEST(Floor, Basic) {
+    EXPECT_EQ(Floor(Frac(7, 2)), "i:3 b:1/2");
+    EXPECT_EQ(Floor(Frac(-7, 2)), "i:-4 b:1/2");
+    EXPECT_EQ(Floor(Flo(2.5L)), "i:2 n:0.5");
+    EXPECT_EQ(Floor(Flo(-2.5L)), "i:-3 n:0.5");
+    EXPECT_EQ(Floor(Int(5)), "i:5 i:0");
+    EXPECT_EQ(Floor(Flo(-0.0L)), "i:0 n:0");
+}
+
+// Rounding the quotient to double before flooring would give the wrong
+// integer here; the floor is exact.
+TEST(Floor, ExactBeyondDoublePrecision) {
+#if __SIZEOF_LONG__ == 8
+    EXPECT_EQ(Floor(Frac(9007199254740995L, 2)), "i:4503599627370497 b:1/2");
+    EXPECT_EQ(Floor(Frac(-9007199254740995L, 2)), "i:-4503599627370498 b:1/2");
+    EXPECT_EQ(Floor(Frac(LONG_MAX, 2)), "i:4611686018427387903 b:1/2");
+    EXPECT_EQ(Floor(Frac(LONG_MIN + 1, 2)), "i:-4611686018427387904 b:1/2");
+    // 2^62 - 1/2 is exact in extended but not in double.
+    EXPECT_EQ(Floor(Flo(4611686018427387903.5L)),
+              "i:4611686018427387903 n:0.5");
+#else
+    EXPECT_EQ(Floor(Frac(LONG_MAX, 2)), "i:1073741823 b:1/2");
+    EXPECT_EQ(Floor(Frac(LONG_MIN + 1, 2)), "i:-1073741824 b:1/2");
+#endif
+    // Just below an integer: double rounding would give 3 and a negative
+    // remainder.
+    long double x = 3.0L - 1.0L / 4611686018427387904.0L;
+    _cell* q = Lisp().tfloor(Flo(x), nullptr, 0);
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(Show(q), "i:2");
+    long double rest = CellToNumber(q->values->cdr.p->car.p);
+    EXPECT_GE(rest, 0.0L);
+    EXPECT_LT(rest, 1.0L);
+}
+
+TEST(Floor, RemainderStaysBelowOne) {
+    _cell* q = Lisp().tfloor(Flo(-1e-30L), nullptr, 0);
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(Show(q), "i:-1");
+    long double rest = CellToNumber(q->values->cdr.p->car.p);
+    EXPECT_LT(rest, 1.0L);
+    EXPECT_GT(rest, 0.999L);
+}
+
+TEST(Floor, LargestRepresentableFloor) {
+    // The largest extended value below 2^63 (2^31) floors into range; 2^63
+    // itself does not (see the transcript for the message).
+    long double top = -(long double)LONG_MIN;
+    _cell* q = Lisp().tfloor(Flo(nextafterl(top, 0.0L)), nullptr, 0);
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->type, 'i');
+    q = Lisp().tfloor(Flo((long double)LONG_MIN), nullptr, 0);
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(Show(q), Show(Int(LONG_MIN)));
+}
+
+// ===========================================================================
+// The generator
+// ===========================================================================
+
+// Nothing else in this program draws from the generator, so these are its
+// first words.
+TEST(Random, FirstWords) {
+    unsigned long w[5];
+    for (auto& v : w) v = Lisp().XorShift();
+#if __SIZEOF_LONG__ == 8
+    EXPECT_EQ(w[0], 252977563114UL);
+    EXPECT_EQ(w[1], 646616338854UL);
+    EXPECT_EQ(w[2], 476657867818UL);
+    EXPECT_EQ(w[3], 294684809458UL);
+    EXPECT_EQ(w[4], 517442357777055UL);
+#else
+    EXPECT_EQ(w[0], 3701687786UL);
+    EXPECT_EQ(w[1], 458299110UL);
+    EXPECT_EQ(w[2], 2500872618UL);
+    EXPECT_EQ(w[3], 3633119408UL);
+    EXPECT_EQ(w[4], 516391518UL);
+#endif
+}
+
+}  // namespace
