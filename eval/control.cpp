@@ -1,0 +1,350 @@
+// cfunction: the control forms that sequence, branch and bind (PROGN,
+// PROG1, AND, OR, COND, IF, LET, LET*, PROG** with its labels) and VALUES.
+#include <cstdio>
+
+#include "eval/cfunction.h"
+#include "toplevel/symbols.h"
+
+// A GO only records its label here; the PROG** body whose statement it was
+// makes the jump when that statement returns.
+_cell* GoSymbol;
+_cell* ReturnValue;
+
+namespace {
+
+const char kFrameRefused[] = "エラー: 局所変数域の確保に失敗しました。";
+const char kNoLabel[] = "エラー: ラベルが見つかりません。";
+
+bool isCons(const _cell* c) { return c && c->type == 'l'; }
+bool isSymbol(const _cell* c) { return c && c->type == 's'; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Sequencing and branching
+// ---------------------------------------------------------------------------
+
+// Also the body runner of every binding form. The forms are protected as a
+// whole because a macro expansion or an EVAL'd list may be held by nobody
+// else while its body runs.
+_cell* cfunction::tprogn(_cell* args, _symval* frame, long count) {
+    CellGroup g(this);
+    g.push(args);
+    _cell* result = NILCell;
+    for (_cell* p = args; isCons(p); p = p->cdr.p) {
+        result = eval(p->car.p, frame, count);
+        if (!result) return nullptr;
+    }
+    return result;
+}
+
+_cell* cfunction::tprog1(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) return NILCell;
+    CellGroup g(this);
+    g.push(args);
+    _cell* first = eval(args->car.p, frame, count);
+    if (!first) return nullptr;
+    g.push(first);
+    for (_cell* p = args->cdr.p; isCons(p); p = p->cdr.p) {
+        if (!eval(p->car.p, frame, count)) return nullptr;
+    }
+    return first;
+}
+
+// (and) has no last form to give its value; T stands for "all true".
+_cell* cfunction::tand(_cell* args, _symval* frame, long count) {
+    CellGroup g(this);
+    g.push(args);
+    _cell* result = TCell;
+    for (_cell* p = args; isCons(p); p = p->cdr.p) {
+        result = eval(p->car.p, frame, count);
+        if (!result) return nullptr;
+        if (result == NILCell) return NILCell;
+    }
+    return result;
+}
+
+_cell* cfunction::tor(_cell* args, _symval* frame, long count) {
+    CellGroup g(this);
+    g.push(args);
+    for (_cell* p = args; isCons(p); p = p->cdr.p) {
+        _cell* v = eval(p->car.p, frame, count);
+        if (!v) return nullptr;
+        if (v != NILCell) return v;
+    }
+    return NILCell;
+}
+
+// A chosen clause gives the value of its body, never its test's value; a
+// clause that is not a cons ends the walk.
+_cell* cfunction::condition(_cell* args, _symval* frame, long count) {
+    CellGroup g(this);
+    g.push(args);
+    for (_cell* p = args; isCons(p); p = p->cdr.p) {
+        _cell* clause = p->car.p;
+        if (!isCons(clause)) return NILCell;
+        _cell* test = eval(clause->car.p, frame, count);
+        if (!test) return nullptr;
+        if (test != NILCell) return tprogn(clause->cdr.p, frame, count);
+    }
+    return NILCell;
+}
+
+_cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+    CellGroup g(this);
+    g.push(args);
+    _cell* test = eval(args->car.p, frame, count);
+    if (!test) return nullptr;
+    _cell* branches = args->cdr.p;
+    if (test == NILCell) {
+        if (isCons(branches) && isCons(branches->cdr.p))
+            return eval(branches->cdr.p->car.p, frame, count);
+        return NILCell;
+    }
+    if (!isCons(branches)) return Fail(MSG_SYNTAX2, frame, count);
+    return eval(branches->car.p, frame, count);
+}
+
+// ---------------------------------------------------------------------------
+// Binding forms
+//
+// A new frame holds the n new bindings in records 0..n-1 and a copy of the
+// current frame behind them, so that one frame answers every lookup. When
+// the body ends the copies are written back (SetOrgLoc), so assignments to
+// outer variables reach the outer frame. The new frame is on the local
+// stack from the moment it has contents: the collector then sees every
+// value in it, including outer copies that an init form has reassigned.
+// A closure made inside keeps the frame alive after ReleaseFrame.
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Records n.. of the new frame receive the current frame's records.
+void copyOuter(_symval* inner, long n, _symval* outer, long count) {
+    for (long i = 0; i < count; i++) {
+        inner[n + i].kind = outer[i].kind;
+        inner[n + i].symbol = outer[i].symbol;
+        inner[n + i].value = outer[i].value;
+    }
+}
+
+// The symbol a LET binding names: (x) and (x form) are accepted, a bare
+// symbol is not. Null when the binding is malformed.
+_cell* bindingSymbol(_cell* binding) {
+    if (!isCons(binding) || !isSymbol(binding->car.p)) return nullptr;
+    return binding->car.p;
+}
+
+}  // namespace
+
+_cell* cfunction::Let(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+    _cell* bindings = args->car.p;
+    _cell* body = args->cdr.p;
+    long n = tlength(bindings);
+    if (n == 0) return tprogn(body, frame, count);
+
+    _symval* inner = AllocFrame(count + n);
+    if (!inner) return Fail(kFrameRefused, frame, count);
+
+    CellGroup g(this);
+    g.push(args);
+    IncLocStack(inner, count + n);
+    // Every init form runs in the current frame: none of them sees the new
+    // bindings, and none can capture the new frame. The current frame is
+    // copied only after them, so that an init form's assignment to an outer
+    // variable is what the body sees and what the write-back keeps.
+    _cell* b = bindings;
+    for (long j = 0; j < n; j++, b = b->cdr.p) {
+        _cell* sym = bindingSymbol(b->car.p);
+        if (!sym) {
+            PopLocStack();
+            ReleaseFrame(inner);
+            return Fail(MSG_SYNTAX2, frame, count);
+        }
+        _cell* value = NILCell;
+        _cell* rest = b->car.p->cdr.p;
+        if (isCons(rest)) {
+            value = eval(rest->car.p, frame, count);
+            if (!value) {
+                PopLocStack();
+                ReleaseFrame(inner);
+                return nullptr;
+            }
+        }
+        inner[j].symbol = sym;
+        inner[j].value = value;
+    }
+    copyOuter(inner, n, frame, count);
+
+    _cell* result = tprogn(body, inner, count + n);
+    SetOrgLoc(frame, count, inner, n, count + n);
+    PopLocStack();
+    ReleaseFrame(inner);
+    return result;
+}
+
+// As LET, except that the binding list must not be empty, and each init
+// form runs in the new frame after its own symbol has been named with the
+// value NIL: it sees the bindings before it, and its own as NIL.
+_cell* cfunction::LetAst(_cell* args, _symval* frame, long count) {
+    if (!isCons(args) || !isCons(args->car.p))
+        return Fail(MSG_SYNTAX2, frame, count);
+    _cell* bindings = args->car.p;
+    _cell* body = args->cdr.p;
+    long n = tlength(bindings);
+    long total = count + n;
+
+    _symval* inner = AllocFrame(total);
+    if (!inner) return Fail(kFrameRefused, frame, count);
+    copyOuter(inner, n, frame, count);
+
+    CellGroup g(this);
+    g.push(args);
+    IncLocStack(inner, total);
+    _cell* b = bindings;
+    for (long j = 0; j < n; j++, b = b->cdr.p) {
+        _cell* sym = bindingSymbol(b->car.p);
+        if (!sym) {
+            PopLocStack();
+            ReleaseFrame(inner);
+            return Fail(MSG_SYNTAX2, frame, count);
+        }
+        inner[j].symbol = sym;
+        inner[j].value = NILCell;
+        _cell* rest = b->car.p->cdr.p;
+        if (isCons(rest)) {
+            _cell* value = eval(rest->car.p, inner, total);
+            if (!value) {
+                PopLocStack();
+                ReleaseFrame(inner);
+                return nullptr;
+            }
+            inner[j].value = value;
+        }
+    }
+
+    _cell* result = tprogn(body, inner, total);
+    SetOrgLoc(frame, count, inner, n, total);
+    PopLocStack();
+    ReleaseFrame(inner);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// PROG** and GO
+// ---------------------------------------------------------------------------
+
+_cell* cfunction::prog(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+    _cell* vars = args->car.p;
+    _cell* body = args->cdr.p;
+    long n = tlength(vars);
+    if (n == 0) return progBody(body, frame, count);
+
+    long total = count + n;
+    _symval* inner = AllocFrame(total);
+    if (!inner) return Fail(kFrameRefused, frame, count);
+    _cell* v = vars;
+    for (long j = 0; j < n; j++, v = v->cdr.p) {
+        if (!isSymbol(v->car.p)) {
+            ReleaseFrame(inner);
+            return Fail(MSG_SYNTAX2, frame, count);
+        }
+        inner[j].symbol = v->car.p;
+        inner[j].value = NILCell;
+    }
+    copyOuter(inner, n, frame, count);
+
+    CellGroup g(this);
+    g.push(args);
+    IncLocStack(inner, total);
+    _cell* result = progBody(body, inner, total);
+    SetOrgLoc(frame, count, inner, n, total);
+    PopLocStack();
+    ReleaseFrame(inner);
+    return result;
+}
+
+// Runs a PROG** body, making the jumps that its statements leave pending.
+// Labels are looked for only among the top-level elements of this body,
+// from its start, so the first of two equal labels wins.
+_cell* cfunction::progBody(_cell* body, _symval* frame, long count) {
+    GoSymbol = nullptr;
+    CellGroup g(this);
+    g.push(body);
+    _cell* start = body;
+    for (;;) {
+        int outcome = progBody2(start, frame, count);
+        if (outcome == 1) return ReturnValue;
+        if (outcome == 0) return nullptr;
+        _cell* tail = tmember(GoSymbol, body);
+        if (tail == NILCell) {
+            // GoSymbol stays set: the jump was never made.
+            return Fail(kNoLabel, frame, count);
+        }
+        GoSymbol = nullptr;
+        start = tail;
+    }
+}
+
+// 1: ran off the end; 0: a statement failed; 2: a GO is pending.
+int cfunction::progBody2(_cell* start, _symval* frame, long count) {
+    for (_cell* p = start; isCons(p); p = p->cdr.p) {
+        _cell* statement = p->car.p;
+        if (isSymbol(statement)) continue;     // a label
+        CellGroup g(this);
+        g.push(p);
+        if (!eval(statement, frame, count)) return 0;
+        if (GoSymbol) return 2;
+    }
+    ReturnValue = NILCell;
+    return 1;
+}
+
+// The first tail of the list whose car is the label itself, or NIL.
+_cell* cfunction::tmember(_cell* label, _cell* list) {
+    for (_cell* p = list; isCons(p); p = p->cdr.p)
+        if (p->car.p == label) return p;
+    return NILCell;
+}
+
+// ---------------------------------------------------------------------------
+// VALUES
+// ---------------------------------------------------------------------------
+
+// The result behaves as the first value but is a fresh cell carrying all
+// values. (values) copies NIL and carries the empty list, which the loops
+// print as nothing.
+_cell* cfunction::values(_cell* args, _symval* frame, long count) {
+    _cell* list = tlist2(args, frame, count);
+    if (!list) return nullptr;
+    _cell* first = isCons(list) ? list->car.p : NILCell;
+    return MakeValues(first, list);
+}
+
+// A fresh list of the values of the forms, left to right; null when one
+// fails.
+_cell* cfunction::tlist2(_cell* args, _symval* frame, long count) {
+    CellGroup g(this);
+    g.push(args);
+    _cell* head = NILCell;
+    _cell* tail = nullptr;
+    for (_cell* p = args; isCons(p); p = p->cdr.p) {
+        _cell* v = eval(p->car.p, frame, count);
+        if (!v) return nullptr;
+        // getCell hands out a cons of NIL and NIL; allocation never
+        // collects, so v needs no protection until it is linked.
+        _cell* c = getCell();
+        c->car.p = v;
+        if (tail) {
+            tail->cdr.p = c;
+        } else {
+            head = c;
+            g.push(head);
+        }
+        tail = c;
+    }
+    return head;
+}

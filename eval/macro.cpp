@@ -1,0 +1,277 @@
+// cfunction: macro calls and expansion, backquote templates, and the list
+// helpers Copy, LastCell and tlength.
+#include <cstdio>
+
+#include "eval/cfunction.h"
+#include "toplevel/symbols.h"
+
+namespace {
+
+const char kFrameRefused[] = "エラー: ローカル変数領域の確保に失敗しました";
+const char kNotList[] = "エラー: リストでないものは連結できません。";
+const char kNoValue[] = "エラー: ,の後に値がありません。";
+
+bool isCons(const _cell* c) { return c && c->type == 'l'; }
+bool isSymbol(const _cell* c) { return c && c->type == 's'; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// List helpers
+// ---------------------------------------------------------------------------
+
+// Copies every cons reachable through car and cdr; atoms are shared. A
+// copied cons keeps the captured frame of a closure, so that a lambda
+// expression spliced into a template still sees its bindings. The cdr chain
+// is followed in a loop; only car nesting recurses, and it stops with a
+// message (no debug loop) before the C stack runs out. Allocation never
+// collects, so nothing needs protecting here.
+_cell* cfunction::Copy(_cell* c) {
+    if (!isCons(c)) return c;
+    if (StackExhausted()) {
+        puts(MSG_DEEP);
+        return nullptr;
+    }
+    _cell* head = nullptr;
+    _cell* tail = nullptr;
+    _cell* p = c;
+    for (; isCons(p); p = p->cdr.p) {
+        _cell* car = Copy(p->car.p);
+        if (!car) return nullptr;
+        _cell* n = getCell();
+        n->car.p = car;
+        n->closureEnv = p->closureEnv;
+        n->closureCount = p->closureCount;
+        if (tail)
+            tail->cdr.p = n;
+        else
+            head = n;
+        tail = n;
+    }
+    tail->cdr.p = p;
+    return head;
+}
+
+_cell* cfunction::LastCell(_cell* c) {
+    if (!isCons(c)) return c;
+    while (isCons(c->cdr.p)) c = c->cdr.p;
+    return c;
+}
+
+long cfunction::tlength(_cell* c) {
+    long n = 0;
+    for (; isCons(c); c = c->cdr.p) n++;
+    return n;
+}
+
+// ---------------------------------------------------------------------------
+// Macro calls
+// ---------------------------------------------------------------------------
+
+// Binds the macro frame of `count` records (count = tlength(params)): the
+// plain parameters take the arguments one each, unevaluated; &REST or &BODY
+// and one symbol, which must end the list, take the whole remaining
+// argument list. The record the rest word accounts for is left unnamed.
+// 0 when the parameter list or the number of arguments does not fit.
+int cfunction::initTemplocForMacro(_symval* frame, long count, _cell* params,
+                                   _cell* args) {
+    long rest = -1;
+    long named = 0;
+    _cell* p = params;
+    while (named < count && isCons(p)) {
+        _cell* e = p->car.p;
+        if (e == AMPREST || e == AMPBODY) {
+            if (!isCons(p->cdr.p)) return 0;
+            p = p->cdr.p;
+            e = p->car.p;
+            rest = named;
+        }
+        if (!isSymbol(e)) return 0;
+        frame[named].symbol = e;
+        named++;
+        p = p->cdr.p;
+        if (rest >= 0) break;
+    }
+    if (!isSymbol(p)) return 0;
+
+    _cell* a = args;
+    for (long j = 0; j < named; j++) {
+        if (j == rest) {
+            frame[j].value = a;
+            a = NILCell;
+            break;
+        }
+        if (!isCons(a)) return 0;
+        frame[j].value = a->car.p;
+        a = a->cdr.p;
+    }
+    if (rest < 0) return isSymbol(a) ? 1 : 0;
+    if (count > named) frame[count - 1].symbol = nullptr;
+    return 1;
+}
+
+namespace {
+
+// The parts of a definition (params (BLOCK name . body)); a definition
+// altered by the program into another shape binds nothing and expands to
+// NIL rather than crashing.
+_cell* defParams(_cell* def) { return isCons(def) ? def->car.p : NILCell; }
+_cell* defBody(_cell* def) { return isCons(def) ? def->cdr.p : NILCell; }
+
+struct Expansion {
+    _symval* frame;     // the macro frame, still on the local stack
+    long count;
+};
+
+// MacroExec and MacroExec2 share this: bind the arguments in a frame of
+// the parameters alone, push it and run the body. On success the frame is
+// still pushed (*out holds it) and the expansion is returned; on failure
+// everything is released and null returned.
+_cell* expandMacro(cfunction* f, _cell* args, _symval* record,
+                   _symval* frame, long count, Expansion* out) {
+    _cell* def = record->value;
+    _cell* params = defParams(def);
+    long n = f->tlength(params);
+    _symval* mf = f->AllocFrame(n);
+    if (n > 0 && !mf) return f->Fail(kFrameRefused, frame, count);
+    if (!f->initTemplocForMacro(mf, n, params, args)) {
+        f->ReleaseFrame(mf);
+        return f->Fail(MSG_ARGCOUNT, frame, count);
+    }
+    f->IncLocStack(mf, n);
+    CellGroup g(f);
+    g.push(def);
+    _cell* expansion = f->tprogn(defBody(def), mf, n);
+    if (!expansion) {
+        f->PopLocStack();
+        f->ReleaseFrame(mf);
+        return nullptr;
+    }
+    out->frame = mf;
+    out->count = n;
+    return expansion;
+}
+
+}  // namespace
+
+// The expansion is copied before it is evaluated in the caller's frame, so
+// that evaluation never alters structure that the macro body may hand out
+// again (a FUNCTION form stores its frame into its lambda expression).
+_cell* cfunction::MacroExec(_cell* args, _symval* record, _symval* frame,
+                            long count) {
+    CellGroup g(this);
+    g.push(args);
+    Expansion x{};
+    _cell* expansion = expandMacro(this, args, record, frame, count, &x);
+    if (!expansion) return nullptr;
+    _cell* form = Copy(expansion);
+    _cell* result = nullptr;
+    if (form) {
+        g.push(form);
+        result = eval(form, frame, count);
+    }
+    PopLocStack();
+    ReleaseFrame(x.frame);
+    return result;
+}
+
+_cell* cfunction::MacroExec2(_cell* args, _symval* record, _symval* frame,
+                             long count) {
+    CellGroup g(this);
+    g.push(args);
+    Expansion x{};
+    _cell* expansion = expandMacro(this, args, record, frame, count, &x);
+    if (!expansion) return nullptr;
+    PopLocStack();
+    ReleaseFrame(x.frame);
+    return Copy(expansion);
+}
+
+// ---------------------------------------------------------------------------
+// Backquote
+//
+// The reader turns `T into (BACKQUOTE T), ,X into the elements COMMA X and
+// ,@X into COMMA AST X. There are no nesting levels: every comma at any
+// depth belongs to the outermost backquote.
+// ---------------------------------------------------------------------------
+
+_cell* cfunction::backquote(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+    if (args->car.p == COMMA) {
+        _cell* rest = args->cdr.p;
+        if (isCons(rest) && rest->car.p == AST)
+            return Fail(MSG_SYNTAX2, frame, count);
+        if (isCons(rest) && rest->cdr.p == NILCell) {
+            CellGroup g(this);
+            g.push(args);
+            return eval(rest->car.p, frame, count);
+        }
+    }
+    return backquote2(args->car.p, frame, count);
+}
+
+// Every cons of the template is built afresh; an unquoted value goes in as
+// it is, a spliced list is copied. The list level is walked in a loop (the
+// template's cdr chain, splices included); only car nesting recurses.
+_cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
+    if (!isCons(tmpl)) return tmpl;
+    if (StackExhausted()) return Fail(MSG_DEEP, frame, count);
+    CellGroup g(this);
+    g.push(tmpl);
+    _cell* head = nullptr;  // protected once it exists
+    _cell* tail = nullptr;
+    auto link = [&](_cell* c) {
+        if (tail) {
+            tail->cdr.p = c;
+        } else {
+            head = c;
+            g.push(head);
+        }
+    };
+
+    _cell* p = tmpl;
+    while (isCons(p)) {
+        if (p->car.p != COMMA) {
+            _cell* car = backquote2(p->car.p, frame, count);
+            if (!car) return nullptr;
+            _cell* c = getCell();
+            c->car.p = car;
+            link(c);
+            tail = c;
+            p = p->cdr.p;
+            continue;
+        }
+        _cell* after = p->cdr.p;
+        if (isCons(after) && after->car.p == AST) {
+            // A splice: COMMA AST X.
+            _cell* x = after->cdr.p;
+            if (!isCons(x)) return Fail(kNoValue, frame, count);
+            _cell* v = eval(x->car.p, frame, count);
+            if (!v) return nullptr;
+            if (v != NILCell) {
+                if (!isCons(v)) return Fail(kNotList, frame, count);
+                _cell* copy = Copy(v);
+                if (!copy) return nullptr;
+                link(copy);
+                tail = LastCell(copy);
+            }
+            p = x->cdr.p;
+            continue;
+        }
+        if (!isCons(after)) return Fail(kNoValue, frame, count);
+        // An unquote: COMMA X.
+        _cell* v = eval(after->car.p, frame, count);
+        if (!v) return nullptr;
+        _cell* c = getCell();
+        c->car.p = v;
+        link(c);
+        tail = c;
+        p = after->cdr.p;
+    }
+    // The template's own tail (NIL, or the atom of a dotted template).
+    if (tail)
+        tail->cdr.p = p;
+    else
+        head = p;
+    return head;
+}
