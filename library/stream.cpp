@@ -1,0 +1,245 @@
+// tamarisk evaluator layer, built-in library: streams and files (OPEN,
+// CLOSE, READ, READ-LINE) and the file table behind stream objects.
+//
+// A stream object is an integer cell of kind 's' holding a slot number 1 to
+// kFileSlots; slot number n is fileTable[n - 1]. The object itself carries no
+// FILE*, so a stale object whose slot was freed and reused designates the
+// newly opened file, and every use looks the slot up again.
+#include <cstring>
+
+#include "eval/cfunction.h"
+#include "toplevel/symbols.h"
+
+namespace {
+
+// Longest symbol name and longest string accepted as a file name; the
+// buffer holds the longer of the two and its NUL.
+constexpr int kSymbolPathMax = 256;
+constexpr int kStringPathMax = 255;
+constexpr int kPathBufSize = kSymbolPathMax + 1;
+
+inline _cell* car(_cell* c) { return c->car.p; }
+inline _cell* cdr(_cell* c) { return c->cdr.p; }
+inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
+
+// Number of elements of a string's contents, or -1 when the list is not
+// proper. Used to refuse an over-long name before anything is copied.
+long contentsLength(_cell* s) {
+    long n = 0;
+    _cell* p = cdr(cdr(s));
+    while (isCons(p)) {
+        ++n;
+        p = cdr(p);
+    }
+    return p == NILCell ? n : -1;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// File table
+// ---------------------------------------------------------------------------
+
+_cell* cfunction::SetFilePointer(FILE* f) {
+    for (int i = 0; i < kFileSlots; ++i) {
+        if (fileTable[i] == nullptr) {
+            fileTable[i] = f;
+            _cell* s = IntToCell(i + 1);
+            s->kind = 's';
+            return s;
+        }
+    }
+    return NILCell;
+}
+
+FILE* cfunction::getStream(_cell* c) {
+    if (c == nullptr || c->type != 'i') return nullptr;
+    long n = CellToInt(c);
+    if (n < 1 || n > kFileSlots) return nullptr;
+    return fileTable[n - 1];
+}
+
+FILE* cfunction::getStream2(_cell* c) {
+    FILE* f = getStream(c);
+    if (f != nullptr) fileTable[CellToInt(c) - 1] = nullptr;
+    return f;
+}
+
+int cfunction::toPathMojiretsu(_cell* c, char* buf, int size) {
+    if (!isString(c) || size < 1) return 0;
+    int n = 0;
+    for (_cell* p = cdr(cdr(c)); p != NILCell; p = cdr(p)) {
+        if (!isCons(p)) return 0;
+        _cell* ch = car(p);
+        if (ch == nullptr || ch->type != 'm') return 0;
+        char b = (char)(ch->car.c & 0xFF);
+        // A NUL would silently cut the name short.
+        if (b == '\0') return 0;
+        if (n >= size - 1) return 0;
+        buf[n++] = b;
+    }
+    if (n == 0) return 0;
+    buf[n] = '\0';
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// OPEN and CLOSE
+// ---------------------------------------------------------------------------
+
+_cell* cfunction::topen(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) {
+        errorlisp(frame, count);
+        return nullptr;
+    }
+    char path[kPathBufSize];
+    {
+        CellGroup g(this);
+        g.push(args);
+        _cell* name = eval(car(args), frame, count);
+        if (name == nullptr) {
+            errorlisp(frame, count);
+            return nullptr;
+        }
+        if (name->type == 's') {
+            const char* text = name->car.s;
+            // Cutting the name would open some other file: refuse instead.
+            if (std::strlen(text) > (size_t)kSymbolPathMax)
+                return Fail("エラー: ファイル名が長すぎます", frame, count);
+            std::strcpy(path, text);
+        } else if (isString(name)) {
+            if (contentsLength(name) > kStringPathMax)
+                return Fail("エラー: ファイル名が長すぎます", frame, count);
+            if (!toPathMojiretsu(name, path, kStringPathMax + 1)) {
+                errorlisp(frame, count);
+                return nullptr;
+            }
+        } else {
+            errorlisp(frame, count);
+            return nullptr;
+        }
+    }
+
+    const char* mode = "rb";
+    _cell* rest = cdr(args);
+    if (isCons(rest) && car(rest) == COLDIRECTION && isCons(cdr(rest))) {
+        CellGroup g(this);
+        g.push(args);
+        _cell* dir = eval(car(cdr(rest)), frame, count);
+        if (dir == nullptr) {
+            errorlisp(frame, count);
+            return nullptr;
+        }
+        if (dir == COLOUTPUT) mode = "wb";
+    }
+
+    FILE* f = std::fopen(path, mode);
+    if (f == nullptr)
+        return Fail("エラー: ファイルを開くことができません。", frame, count);
+    _cell* s = SetFilePointer(f);
+    if (s == NILCell) {
+        // No slot to keep it in: nothing could ever close it later.
+        std::fclose(f);
+        return Fail("エラー: ファイルの数が多すぎます", frame, count);
+    }
+    return s;
+}
+
+_cell* cfunction::tclose(_cell* form, _symval* frame, long count) {
+    _cell* s = eval(form, frame, count);
+    if (s == nullptr) return nullptr;
+    if (s->type == 'i' && s->kind == 's') {
+        FILE* f = getStream2(s);
+        if (f != nullptr) {
+            std::fclose(f);
+            return TCell;
+        }
+    }
+    return Fail("エラー: ファイルをクローズできません", frame, count);
+}
+
+// ---------------------------------------------------------------------------
+// READ and READ-LINE
+// ---------------------------------------------------------------------------
+
+_cell* cfunction::tread(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) {
+        lineStr[0] = '\0';
+        int r = GetOneS();
+        // Standard input has ended: nothing more can ever be read, so
+        // leave the way the top level does.
+        if (r < 0) Finish(0);
+        if (r == 0) {
+            errorlisp(frame, count);
+            return nullptr;
+        }
+    } else {
+        CellGroup g(this);
+        g.push(args);
+        _cell* strm = eval(car(args), frame, count);
+        if (strm == nullptr) return nullptr;
+        g.push(strm);
+        if (strm->kind != 's')
+            return Fail("エラー: ストリームではありません", frame, count);
+        if (getStream(strm) == nullptr)
+            return Fail("エラー: そのストリームは無効です", frame, count);
+
+        int eofError = 1;
+        _cell* eofValue = NILCell;
+        _cell* rest = cdr(args);
+        if (isCons(rest)) {
+            _cell* flag = eval(car(rest), frame, count);
+            if (flag == nullptr) return nullptr;
+            eofError = flag != NILCell;
+            rest = cdr(rest);
+            if (isCons(rest)) {
+                eofValue = eval(car(rest), frame, count);
+                if (eofValue == nullptr) return nullptr;
+            }
+        }
+        g.push(eofValue);
+
+        // The flag forms may have closed the stream meanwhile.
+        FILE* f = getStream(strm);
+        if (f == nullptr)
+            return Fail("エラー: そのストリームは無効です", frame, count);
+        lineStr[0] = '\0';
+        int r = GetOneSStream(f);
+        if (r == 1) {
+            if (CheckBrace(lineStr) != 1)
+                return Fail("エラー: 括弧の数が合いません。", frame, count);
+        } else {
+            if (eofError)
+                return Fail("エラー: 読み込み中にエラーを生じました。", frame,
+                            count);
+            if (r == 2) return eofValue;
+            errorlisp(frame, count);
+            return nullptr;
+        }
+    }
+    SkipTerm(lineStr);
+    if (!RewriteAll(lineStr)) return nullptr;
+    return readFromString(lineStr);
+}
+
+_cell* cfunction::treadline(_cell* args, _symval* frame, long count) {
+    _cell* line;
+    if (!isCons(args)) {
+        line = ReadLine();
+    } else {
+        _cell* strm;
+        {
+            CellGroup g(this);
+            g.push(args);
+            strm = eval(car(args), frame, count);
+        }
+        if (strm == nullptr) return nullptr;
+        if (strm->kind != 's')
+            return Fail("エラー: ストリームではありません", frame, count);
+        FILE* f = getStream(strm);
+        if (f == nullptr)
+            return Fail("エラー: 無効なストリームです", frame, count);
+        line = ReadLineStrm(f);
+    }
+    return line;
+}

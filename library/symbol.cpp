@@ -1,0 +1,50 @@
+// tamarisk evaluator layer, built-in library: SYMBOL-NAME and
+// SYMBOL-FUNCTION.
+#include "eval/cfunction.h"
+#include "toplevel/symbols.h"
+
+namespace {
+
+inline _cell* car(_cell* c) { return c->car.p; }
+inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
+
+}  // namespace
+
+// The string is built from the name's bytes as they are, one character per
+// byte; the name is never decoded as literal text, so a backslash or a
+// double quote in a name survives unchanged and no length limit applies.
+_cell* cfunction::symbolname(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) return Fail("引数が足りません", frame, count);
+    _cell* sym = eval(car(args), frame, count);
+    if (sym == nullptr) return nullptr;
+    if (sym->type != 's') return Fail("シンボルではありません", frame, count);
+    const char* name = sym->car.s;
+    if (*name == ':') ++name;
+    _cell* head = NILCell;
+    _cell* tail = nullptr;
+    for (const char* p = name; *p != '\0'; ++p) {
+        _cell* c = getCell();
+        c->car.p = getMojiCell((signed char)*p, 0);
+        if (tail == nullptr)
+            head = c;
+        else
+            tail->cdr.p = c;
+        tail = c;
+    }
+    return MakeMojiretsu(head);
+}
+
+_cell* cfunction::symbol_function(_cell* args, _symval* frame, long count) {
+    if (!isCons(args))
+        return Fail("エラー: SYMBOL-FUNCTIONの引数が異常です\n", frame, count);
+    _cell* x = eval(car(args), frame, count);
+    if (x == nullptr) return nullptr;
+    _symval* rec = getFuncval2(x);
+    if (rec == nullptr || rec->value == nullptr)
+        return Fail("エラー: システム関数、または未定義の関数またはマクロです\n",
+                    frame, count);
+    _cell* c = getCell();
+    c->car.p = rec->kind == 'f' ? FUNCTION : MACRO;
+    c->cdr.p = rec->value;
+    return c;
+}

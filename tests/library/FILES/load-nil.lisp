@@ -1,0 +1,3 @@
+(setq after-nil 1)
+nil
+(setq after-nil 2)
