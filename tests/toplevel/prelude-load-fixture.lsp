@@ -1,0 +1,7 @@
+; Loaded by prelude-files.in: comments are skipped, the expressions see
+; load's own variables, and an expression that reads as nil ends loading.
+(setq load-a 1)
+(setq load-name fname) ; fname is load's parameter
+(defun load-sq (x) (* x x))
+nil
+(setq load-b 2)
