@@ -158,7 +158,8 @@ inline long wrapNeg(long a) { return (long)(0UL - (unsigned long)a); }
 // Greatest common divisor of two positive longs (Euclid).
 long gcdLong(long a, long b);
 // Reduces n/d: sign on the numerator, no common divisor, 0 gives 0/1.
-// Returns 0 (and writes nothing) when d is 0.
+// Returns 0 (and writes nothing) when d is 0, or when the reduced
+// denominator would be the smallest long, which no positive long holds.
 int reduceFraction(long n, long d, long* rn, long* rd);
 
 // Conversions from cells; a cell of another tag gives 0.
@@ -255,6 +256,9 @@ public:
     // --- memory/gc.cpp ------------------------------------------------------
     void gc();
     void Disable(_cell* c);
+#if TK_DEBUG
+    void VerifyRoots();     // asserts that every reachable cell is in use
+#endif
 
     // --- reader/build.cpp (cell building from text) -------------------------
     _cell* readFromString(char* text);      // null: message printed

@@ -94,11 +94,80 @@ void cmemory::Disable(_cell* root) {
     }
 }
 
-void cmemory::gc() {
-    gcEpoch++;
-    // Clear. Symbols keep 'd': they are never reclaimed.
+#if TK_DEBUG
+namespace {
+
+// Every cell reachable from the roots must be in use with a valid tag, and
+// its numeric slots in use: a reachable free cell means that it was left
+// unprotected across an earlier collection.
+void verifyCell(_cell* c) {
+    static const char kTags[] = "lsinbma";
+    TK_ASSERT(c->gcState == 'd');
+    bool valid = false;
+    for (const char* t = kTags; *t; t++) valid = valid || c->type == *t;
+    TK_ASSERT(valid);
+    if (c->type == 'i') TK_ASSERT(c->car.i->state == 'd');
+    if (c->type == 'n') TK_ASSERT(c->car.n->state == 'd');
+    if (c->type == 'b')
+        TK_ASSERT(c->car.i->state == 'd' && c->cdr.i->state == 'd');
+}
+
+}  // namespace
+
+// Walks from the roots like the marking does, checking instead of marking;
+// it uses the marks of the previous collection epoch as "visited".
+void cmemory::VerifyRoots() {
+    long seen = -gcEpoch - 1;   // a value no kept frame carries
+    auto visit = [&](_cell* root) {
+        work.push(root);
+        while (_cell* c = work.pop()) {
+            for (; c; c = (c->type == 'l' || c->type == 'a') ? c->cdr.p
+                                                             : nullptr) {
+                if ((c->type == 'l' || c->type == 'a') && c->gcState == 'v')
+                    break;
+                verifyCell(c);
+                if (c->type == 'l' || c->type == 'a') c->gcState = 'v';
+                work.push(c->values);
+                if (c->closureEnv && c->type != 's') {
+                    _framehead* h = headOf(c->closureEnv);
+                    if (h->mark != seen) {
+                        h->mark = seen;
+                        for (long i = 0; i < h->count; i++)
+                            if (c->closureEnv[i].symbol)
+                                work.push(c->closureEnv[i].value);
+                    }
+                }
+                if (c->type == 'l' || c->type == 'a') work.push(c->car.p);
+            }
+        }
+    };
+    // 'v' marks visited conses; restore them to 'd' afterwards.
+    for (_cell** p = cellStack; p < cellStackTop; p++)
+        if (*p) visit(*p);
+    for (_symval** p = locStack; p < locStackTop; p++)
+        if (*p && (*p)->symbol) visit((*p)->value);
+    for (_symval* r = globalTable; r < globalTableEnd; r++)
+        if (r->value) visit(r->value);
+    for (_symval* r = funcTable; r < funcTableEnd; r++)
+        if (r->value) visit(r->value);
     for (long i = 0; i < cellHigh; i++)
-        if (cellArea[i].type != 's') cellArea[i].gcState = 'e';
+        if (cellArea[i].gcState == 'v') cellArea[i].gcState = 'd';
+    for (_framehead* h = keptFrames; h; h = h->next)
+        if (h->mark == seen) h->mark = gcEpoch;
+}
+#endif
+
+void cmemory::gc() {
+#if TK_DEBUG
+    VerifyRoots();
+#endif
+    gcEpoch++;
+    // Clear. Every symbol of the symbol table keeps 'd': symbols are never
+    // reclaimed. (A multiple-value copy of a symbol is a cell of type 's'
+    // that is not in the table; it is reclaimed like any other cell.)
+    for (long i = 0; i < cellHigh; i++) cellArea[i].gcState = 'e';
+    for (_cell** p = symbolTable; p < symbolTableEnd; p++)
+        (*p)->gcState = 'd';
     for (long i = 0; i < floatHigh; i++) floatArea[i].state = 'e';
     for (long i = 0; i < intHigh; i++) intArea[i].state = 'e';
 
@@ -134,6 +203,23 @@ void cmemory::gc() {
         if (floatArea[i].state == 'd') usedFloats++;
     for (long i = 0; i < intHigh; i++)
         if (intArea[i].state == 'd') usedInts++;
+#if TK_DEBUG
+    // Poison what this collection freed, so that a cell still used after it
+    // fails loudly. Allocation sets every field again.
+    for (long i = 0; i < cellHigh; i++) {
+        _cell* c = cellArea + i;
+        if (c->gcState != 'd' && c->type != 0) {
+            c->type = 'r';
+            c->car.p = c->cdr.p = (_cell*)16;
+            c->values = (_cell*)16;
+            c->closureEnv = nullptr;
+        }
+    }
+    for (long i = 0; i < floatHigh; i++)
+        if (floatArea[i].state != 'd') floatArea[i].value = -1e300L;
+    for (long i = 0; i < intHigh; i++)
+        if (intArea[i].state != 'd') intArea[i].value = 0x5A5A5A5AL;
+#endif
     freeCells = kCellCapacity - usedCells;
     freeFloats = kFloatCapacity - usedFloats;
     freeInts = kIntCapacity - usedInts;

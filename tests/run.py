@@ -99,8 +99,11 @@ def run_case(config, binary, base, body):
             want.decode("utf-8", "replace"), got.decode("utf-8", "replace")))
     if p.returncode != status:
         msgs.append("status %d, expected %d" % (p.returncode, status))
-    if p.stderr:
-        msgs.append("stderr:\n" + p.stderr.decode("utf-8", "replace")[-3000:])
+    # AddressSanitizer notes once that it sees the evaluation stack switch.
+    err = b"\n".join(l for l in p.stderr.split(b"\n")
+                     if l.strip() and b"fully support makecontext" not in l)
+    if err:
+        msgs.append("stderr:\n" + err.decode("utf-8", "replace")[-3000:])
     return not msgs, "\n".join(msgs)
 
 
