@@ -1,0 +1,310 @@
+// cprint: the printer, writing any cell in the escaping style (to standard
+// output or to a stream) or in the plain style.
+//
+// Every printed form is made of three positions: an object by itself, an
+// element inside a list, and the tail after a list's last element. The three
+// public families (printS*, printS*Strm, princS*) share one walker that
+// differs only in how it writes characters, strings and arrays.
+#include <cstdio>
+
+#include "printer/cprint.h"
+#include "toplevel/symbols.h"
+
+namespace {
+
+const char kArrayToFile[] = "エラー: 配列はファイルに出力できません";
+
+enum class Style {
+    kEscape,        // PRIN1 to standard output: arrays are written out
+    kEscapeStrm,    // PRIN1 to a stream: arrays are refused with a message
+    kPlain,         // PRINC: raw characters and strings
+};
+
+bool isCons(const _cell* c) { return c != nullptr && c->type == 'l'; }
+
+// The byte of a character cell. The cell may hold it signed (-128..127) or
+// as 0..255; either way the low eight bits are the character.
+int mojiByte(const _cell* c) {
+    return static_cast<int>(static_cast<unsigned long>(c->car.c) & 0xFFUL);
+}
+
+long slotValue(const _intslot* s) { return s != nullptr ? s->value : 0; }
+
+// One printing job: a style and a destination. For kEscape the destination
+// is standard output.
+class Walker {
+public:
+    Walker(cprint* p, Style s, FILE* f) : lisp(p), style(s), out(f) {}
+
+    // An object by itself.
+    void object(_cell* c) {
+        if (c == nullptr) return;
+        switch (c->type) {
+        case 'l':
+            // Nesting through car is the only recursion; stop before the
+            // evaluation stack runs out.
+            if (lisp->StackExhausted()) {
+                std::fputs("...", out);
+                return;
+            }
+            std::fputc('(', out);
+            list(c, c->cdr.p == NIL ? 1 : 0);
+            std::fputc(')', out);
+            return;
+        case 'a':
+            if (lisp->isString(c)) {
+                string(c);
+            } else {
+                array(c, true);
+            }
+            return;
+        case 'm':
+            if (style != Style::kPlain) std::fputs("#\\", out);
+            std::fputc(mojiByte(c), out);
+            return;
+        default:
+            atomText(c);
+            return;
+        }
+    }
+
+    // A list element: the object, then a separating space unless it is the
+    // last one. A non-string array writes no trailing space of its own here,
+    // and when refused by a stream it skips the separator as well.
+    void element(_cell* c, int last) {
+        if (c != nullptr && c->type == 'a' && !lisp->isString(c)) {
+            if (style == Style::kEscapeStrm) {
+                std::puts(kArrayToFile);
+                return;
+            }
+            array(c, false);
+        } else {
+            object(c);
+        }
+        if (!last) std::fputc(' ', out);
+    }
+
+    // The elements of the list starting at cons c, and its tail. The cdr
+    // chain is followed in a loop, so long lists cost no stack.
+    void list(_cell* c, int last) {
+        while (isCons(c)) {
+            element(c->car.p, last);
+            _cell* rest = c->cdr.p;
+            if (!isCons(rest)) {
+                atomTail(rest);
+                return;
+            }
+            c = rest;
+            last = c->cdr.p == NIL ? 1 : 0;
+        }
+    }
+
+    // The tail after the last element printed.
+    void tail(_cell* c) {
+        if (isCons(c)) {
+            list(c, c->cdr.p == NIL ? 1 : 0);
+        } else {
+            atomTail(c);
+        }
+    }
+
+private:
+    // A tail that is not a cons: nothing for NIL, else ". " and the atom.
+    void atomTail(_cell* c) {
+        if (c == nullptr || c == NIL) return;
+        switch (c->type) {
+        case 's': case 'i': case 'b': case 'n':
+            std::fputs(". ", out);
+            atomText(c);
+            return;
+        case 'm':
+            std::fputs(style == Style::kPlain ? ". " : ". #\\", out);
+            std::fputc(mojiByte(c), out);
+            return;
+        case 'a':
+            if (lisp->isString(c)) {
+                std::fputs(". ", out);
+                string(c);
+                return;
+            }
+            if (style == Style::kEscapeStrm) {
+                std::puts(kArrayToFile);
+                return;
+            }
+            std::fputs(". ", out);
+            array(c, true);
+            return;
+        default:
+            return;
+        }
+    }
+
+    // Symbols and the three kinds of number; other tags write nothing.
+    void atomText(_cell* c) {
+        switch (c->type) {
+        case 's':
+            if (c->car.s != nullptr) std::fputs(c->car.s, out);
+            return;
+        case 'i':
+            std::fprintf(out, "%ld", slotValue(c->car.i));
+            return;
+        case 'b':
+            std::fprintf(out, "%ld/%ld", slotValue(c->car.i),
+                         slotValue(c->cdr.i));
+            return;
+        case 'n': {
+            char buf[kFloatTextSize];
+            lisp->myftoa(buf, c->car.n != nullptr ? c->car.n->value : 0.0L);
+            std::fputs(buf, out);
+            return;
+        }
+        default:
+            return;
+        }
+    }
+
+    void string(_cell* c) {
+        _cell* chars = c->cdr.p->cdr.p;
+        if (style == Style::kPlain) {
+            lisp->PutStringC(chars, out);
+        } else {
+            lisp->PutString(chars, out);
+        }
+    }
+
+    // '#', the dimension count unless it is the integer 1, 'A', the contents
+    // list, and (by itself or as a tail) one space. A stream in the escaping
+    // style refuses arrays: the message goes to standard output instead.
+    void array(_cell* c, bool trailingSpace) {
+        if (style == Style::kEscapeStrm) {
+            std::puts(kArrayToFile);
+            return;
+        }
+        if (lisp->StackExhausted()) {
+            std::fputs("...", out);
+            return;
+        }
+        std::fputc('#', out);
+        _cell* count = c->car.p;
+        if (!(count != nullptr && count->type == 'i' &&
+              slotValue(count->car.i) == 1)) {
+            object(count);
+        }
+        std::fputc('A', out);
+        // (element-type . contents); an array whose cdr was never given
+        // that shape has no contents to show.
+        object(isCons(c->cdr.p) ? c->cdr.p->cdr.p : NIL);
+        if (trailingSpace) std::fputc(' ', out);
+    }
+
+    cprint* lisp;
+    Style style;
+    FILE* out;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Escaping style, standard output
+// ---------------------------------------------------------------------------
+
+void cprint::printS(_cell* c) { Walker(this, Style::kEscape, stdout).object(c); }
+
+void cprint::printS0(_cell* c, int last) {
+    Walker(this, Style::kEscape, stdout).element(c, last);
+}
+
+void cprint::printS2(_cell* c, int last) {
+    Walker(this, Style::kEscape, stdout).list(c, last);
+}
+
+void cprint::printS3(_cell* c) { Walker(this, Style::kEscape, stdout).tail(c); }
+
+// ---------------------------------------------------------------------------
+// Escaping style, to a stream
+// ---------------------------------------------------------------------------
+
+void cprint::printSStrm(_cell* c, FILE* f) {
+    Walker(this, Style::kEscapeStrm, f).object(c);
+}
+
+void cprint::printS0Strm(_cell* c, int last, FILE* f) {
+    Walker(this, Style::kEscapeStrm, f).element(c, last);
+}
+
+void cprint::printS2Strm(_cell* c, int last, FILE* f) {
+    Walker(this, Style::kEscapeStrm, f).list(c, last);
+}
+
+void cprint::printS3Strm(_cell* c, FILE* f) {
+    Walker(this, Style::kEscapeStrm, f).tail(c);
+}
+
+// ---------------------------------------------------------------------------
+// Plain style
+// ---------------------------------------------------------------------------
+
+void cprint::princS(_cell* c, FILE* f) { Walker(this, Style::kPlain, f).object(c); }
+
+void cprint::princS0(_cell* c, int last, FILE* f) {
+    Walker(this, Style::kPlain, f).element(c, last);
+}
+
+void cprint::princS2(_cell* c, int last, FILE* f) {
+    Walker(this, Style::kPlain, f).list(c, last);
+}
+
+void cprint::princS3(_cell* c, FILE* f) { Walker(this, Style::kPlain, f).tail(c); }
+
+// ---------------------------------------------------------------------------
+// Strings and lists
+// ---------------------------------------------------------------------------
+
+// A string's characters between double quotes, with a backslash before each
+// double quote and backslash. An element that is not a character ends the
+// text at once, without the closing quote.
+void cprint::PutString(_cell* chars, FILE* f) {
+    std::fputc('"', f);
+    for (_cell* p = chars; isCons(p); p = p->cdr.p) {
+        _cell* m = p->car.p;
+        if (m == nullptr || m->type != 'm') return;
+        int b = mojiByte(m);
+        if (b == '"' || b == '\\') std::fputc('\\', f);
+        std::fputc(b, f);
+    }
+    std::fputc('"', f);
+}
+
+void cprint::PutStringC(_cell* chars, FILE* f) {
+    for (_cell* p = chars; isCons(p); p = p->cdr.p) {
+        _cell* m = p->car.p;
+        if (m == nullptr || m->type != 'm') return;
+        std::fputc(mojiByte(m), f);
+    }
+}
+
+// The caller provides room for every character and the NUL.
+char* cprint::GetStringC(_cell* chars, char* buf) {
+    for (_cell* p = chars; isCons(p); p = p->cdr.p) {
+        _cell* m = p->car.p;
+        if (m == nullptr || m->type != 'm') break;
+        *buf++ = static_cast<char>(mojiByte(m));
+    }
+    *buf = '\0';
+    return buf;
+}
+
+long cprint::jnlength(_cell* c) {
+    long n = 0;
+    for (; isCons(c); c = c->cdr.p) n++;
+    return n;
+}
+
+int cprint::isString(_cell* c) {
+    if (c == nullptr || c->type != 'a') return 0;
+    _cell* count = c->car.p;
+    if (count == nullptr || count->type != 'i' || slotValue(count->car.i) != 1)
+        return 0;
+    _cell* rest = c->cdr.p;
+    return isCons(rest) && rest->car.p == CHARACTER ? 1 : 0;
+}
