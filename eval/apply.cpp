@@ -53,7 +53,14 @@ int cfunction::initTemploc(_symval* frame, long length, _cell* params,
 }
 
 _cell* cfunction::MakeRest(_cell* forms, _symval* frame, long count) {
-    if (forms->type != 'l') return forms;
+    return EvalEach(forms, frame, count, 1);
+}
+
+// A fresh list of the values of the forms, evaluated left to right. The
+// list ends in NIL, or with keepTail in the atom that ends `forms`.
+_cell* cfunction::EvalEach(_cell* forms, _symval* frame, long count,
+                           int keepTail) {
+    if (forms->type != 'l') return keepTail ? forms : NILCell;
     CellGroup g(this);
     g.push(forms);
     _cell* head = g.push(getCell());
@@ -66,7 +73,7 @@ _cell* cfunction::MakeRest(_cell* forms, _symval* frame, long count) {
         if (!v) return nullptr;
         tail->car.p = v;
     }
-    tail->cdr.p = forms;
+    if (keepTail) tail->cdr.p = forms;
     return head;
 }
 
@@ -146,17 +153,8 @@ _cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
         g.push(list);
     }
     _cell* quoted = g.push(MakeQuoteEach(list));
-    if (fn->type == 's') {
-        _cell* call = g.push(getCell());
-        call->car.p = fn;
-        call->cdr.p = quoted;
-        return eval(call, frame, count);
-    }
-    if (isLambda(fn)) {
-        if (fn->cdr.p->type != 'l') return SyntaxError(frame, count);
-        return CallLambda(fn, quoted, frame, count);
-    }
-    return Fail("エラー: APPLYの呼び出し方が間違っています", frame, count);
+    return CallValue(fn, quoted, frame, count,
+                     "エラー: APPLYの呼び出し方が間違っています");
 }
 
 _cell* cfunction::funcall(_cell* args, _cell* rest, _symval* frame,
@@ -166,17 +164,28 @@ _cell* cfunction::funcall(_cell* args, _cell* rest, _symval* frame,
     _cell* fn = eval(args->car.p, frame, count);
     if (!fn) return nullptr;
     g.push(fn);
+    return CallValue(fn, rest, frame, count,
+                     "エラー: FUNCALLの呼び出し方が間違っています");
+}
+
+// Calls the function value of APPLY or FUNCALL with argument forms that are
+// evaluated in the caller's frame: a symbol through the form (fn . forms),
+// a lambda expression or closure directly. `fn` and `forms` are protected
+// by the caller.
+_cell* cfunction::CallValue(_cell* fn, _cell* forms, _symval* frame,
+                            long count, const char* misuse) {
     if (fn->type == 's') {
+        CellGroup g(this);
         _cell* call = g.push(getCell());
         call->car.p = fn;
-        call->cdr.p = rest;
+        call->cdr.p = forms;
         return eval(call, frame, count);
     }
     if (isLambda(fn)) {
         if (fn->cdr.p->type != 'l') return SyntaxError(frame, count);
-        return CallLambda(fn, rest, frame, count);
+        return CallLambda(fn, forms, frame, count);
     }
-    return Fail("エラー: FUNCALLの呼び出し方が間違っています", frame, count);
+    return Fail(misuse, frame, count);
 }
 
 // Each evaluation of #'(LAMBDA ...) makes a closure of its own: a fresh cons

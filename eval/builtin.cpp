@@ -31,6 +31,17 @@ FILE* cfunction::StreamArg(_cell* v) {
     return fileTable[slot - 1];
 }
 
+// The destination of an output function: standard output when `rest` holds
+// no argument, else the stream its first form evaluates to.
+FILE* cfunction::OutputArg(_cell* rest, _symval* frame, long count) {
+    if (!hasOne(rest)) return stdout;
+    _cell* s = eval(rest->car.p, frame, count);
+    if (!s) return nullptr;
+    FILE* out = StreamArg(s);
+    if (!out) SyntaxError(frame, count);
+    return out;
+}
+
 _cell* cfunction::MakeValues(_cell* first, _cell* list) {
     _cell* c = getCell();
     c->type = first->type;
@@ -53,13 +64,8 @@ _cell* cfunction::tprint(_cell* args, _symval* frame, long count, int style) {
     _cell* v = eval(args->car.p, frame, count);
     if (!v) return nullptr;
     g.push(v);
-    FILE* out = stdout;
-    if (hasOne(args->cdr.p)) {
-        _cell* s = eval(args->cdr.p->car.p, frame, count);
-        if (!s) return nullptr;
-        out = StreamArg(s);
-        if (!out) return SyntaxError(frame, count);
-    }
+    FILE* out = OutputArg(args->cdr.p, frame, count);
+    if (!out) return nullptr;
     bool console = out == stdout;
     switch (style) {
     case 0:
@@ -206,20 +212,7 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
 }
 
 _cell* cfunction::tlist(_cell* args, _symval* frame, long count) {
-    if (!hasOne(args)) return NILCell;
-    CellGroup g(this);
-    g.push(args);
-    _cell* head = g.push(getCell());
-    _cell* tail = nullptr;
-    for (_cell* a = args; a->type == 'l'; a = a->cdr.p) {
-        _cell* cell = tail ? getCell() : head;
-        if (tail) tail->cdr.p = cell;
-        tail = cell;
-        _cell* v = eval(a->car.p, frame, count);
-        if (!v) return nullptr;
-        tail->car.p = v;
-    }
-    return head;
+    return EvalEach(args, frame, count, 0);
 }
 
 _cell* cfunction::spaces(_cell* args, _symval* frame, long count) {
@@ -230,25 +223,15 @@ _cell* cfunction::spaces(_cell* args, _symval* frame, long count) {
     if (!n) return nullptr;
     if (n->type != 'i' || n->car.i->value < 0) return SyntaxError(frame, count);
     g.push(n);
-    FILE* out = stdout;
-    if (hasOne(args->cdr.p)) {
-        _cell* s = eval(args->cdr.p->car.p, frame, count);
-        if (!s) return nullptr;
-        out = StreamArg(s);
-        if (!out) return SyntaxError(frame, count);
-    }
+    FILE* out = OutputArg(args->cdr.p, frame, count);
+    if (!out) return nullptr;
     for (long i = n->car.i->value; i > 0; i--) fputc(' ', out);
     return TCell;
 }
 
 _cell* cfunction::terpri(_cell* args, _symval* frame, long count) {
-    FILE* out = stdout;
-    if (hasOne(args)) {
-        _cell* s = eval(args->car.p, frame, count);
-        if (!s) return nullptr;
-        out = StreamArg(s);
-        if (!out) return SyntaxError(frame, count);
-    }
+    FILE* out = OutputArg(args, frame, count);
+    if (!out) return nullptr;
     fputc('\n', out);
     return TCell;
 }

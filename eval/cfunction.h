@@ -96,6 +96,8 @@ public:
     _cell* macroexpand(_cell* args, _symval* frame, long count);
     _cell* terror(_cell* args, _symval* frame, long count);
     FILE* StreamArg(_cell* v);  // open stream of a stream object, else null
+    // Null: failure reported (no value, or not a stream).
+    FILE* OutputArg(_cell* rest, _symval* frame, long count);
     _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
     _cell* MakeValues(_cell* first, _cell* list);  // fresh multi-value cell
 
@@ -106,6 +108,9 @@ public:
     int initTemploc(_symval* frame, long length, _cell* params, _cell* args,
                     _symval* callerFrame, long callerCount);
     _cell* MakeRest(_cell* forms, _symval* frame, long count);
+    _cell* EvalEach(_cell* forms, _symval* frame, long count, int keepTail);
+    _cell* CallValue(_cell* fn, _cell* forms, _symval* frame, long count,
+                     const char* misuse);
     _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
     _cell* funcall(_cell* args, _cell* rest, _symval* frame, long count);
     _cell* function(_cell* arg, _symval* frame, long count);

@@ -131,38 +131,43 @@ _cell* cmemory::getCell() {
     Exhausted("エラー: セル領域が一杯です。終了します。");
 }
 
-_numslot* cmemory::getNumber(long double v) {
-    _numslot* last = floatArea + (kFloatCapacity - 1);
-    for (long looks = 0; looks < kFloatCapacity - 1; looks++) {
-        _numslot* s = floatCursor++;
-        if (floatCursor == last) floatCursor = floatArea;
+namespace {
+
+// The rotating first-fit search over a numeric-slot area: resumes at the
+// cursor, wraps before the last slot (which is never handed out), and
+// answers null after a full cycle without a free slot.
+template <typename Slot>
+Slot* takeSlot(Slot* area, Slot*& cursor, long capacity, long& high) {
+    Slot* last = area + (capacity - 1);
+    for (long looks = 0; looks < capacity - 1; looks++) {
+        Slot* s = cursor++;
+        if (cursor == last) cursor = area;
         if (s->state != 'd') {
-            long index = s - floatArea;
-            if (index >= floatHigh) floatHigh = index + 1;
+            long index = s - area;
+            if (index >= high) high = index + 1;
             s->state = 'd';
-            s->value = v;
-            freeFloats--;
             return s;
         }
     }
-    Exhausted("エラー: 数値領域が一杯です。終了します。");
+    return nullptr;
+}
+
+}  // namespace
+
+_numslot* cmemory::getNumber(long double v) {
+    _numslot* s = takeSlot(floatArea, floatCursor, kFloatCapacity, floatHigh);
+    if (!s) Exhausted("エラー: 数値領域が一杯です。終了します。");
+    s->value = v;
+    freeFloats--;
+    return s;
 }
 
 _intslot* cmemory::getInt(long v) {
-    _intslot* last = intArea + (kIntCapacity - 1);
-    for (long looks = 0; looks < kIntCapacity - 1; looks++) {
-        _intslot* s = intCursor++;
-        if (intCursor == last) intCursor = intArea;
-        if (s->state != 'd') {
-            long index = s - intArea;
-            if (index >= intHigh) intHigh = index + 1;
-            s->state = 'd';
-            s->value = v;
-            freeInts--;
-            return s;
-        }
-    }
-    Exhausted("エラー: 整数領域が一杯です。終了します。");
+    _intslot* s = takeSlot(intArea, intCursor, kIntCapacity, intHigh);
+    if (!s) Exhausted("エラー: 整数領域が一杯です。終了します。");
+    s->value = v;
+    freeInts--;
+    return s;
 }
 
 _cell* cmemory::NumberToCell(long double v) {

@@ -235,6 +235,7 @@ public:
     _cell* CheckStringCell(const char* name);
     _cell* getStringCell(const char* name);     // null: symbol table full
     _cell* getStringCellWide(const char* name); // null: symbol table full
+    _cell* MakeSymbol(const char* name, char kind); // null: table full
     _cell* getMojiCell(int byte, int second);
     long getSymVal(_cell* symbol);              // -1: no record
     long getSymVal2(_cell* symbol);             // appends a record if absent
@@ -275,6 +276,20 @@ public:
     _cell* get1char(char* p);
     char* getRestchar(char* p);
     _cell* MakeMojiretsu(_cell* chars);     // string cell around a char list
+    // Scanners shared by every text pass. A unit is a string ("...", a
+    // backslash escaping the byte after it) or a character literal (#\ and
+    // the byte after it, if any).
+    // At a unit: the position after it, null when its string never closes;
+    // anywhere else: p itself.
+    static char* SkipUnit(char* p);
+    // From p with a depth counter starting at 0, stepping over units:
+    // 1 at the ')' that brings the depth from 1 to 0 (*end just after it),
+    // -1 at a ')' met at depth 0, 0 when a string never closes, 2 at the end.
+    static int ScanDepth(char* p, char** end);
+    // End of the expression at p: just after the ')' closing a list (null
+    // when it never closes); for an atom, the first blank, '(' or ')'
+    // outside units, or the end of the text.
+    static char* ExprEnd(char* p);
 
     // --- reader/linereader.cpp ----------------------------------------------
     _cell* ReadLine();

@@ -21,38 +21,30 @@ _cell* cmemory::CheckStringCell(const char* name) {
     return nullptr;
 }
 
-namespace {
-const char* const kTooManySymbols = "エラー: ストリングの数が多すぎます";
+// Appends a new symbol of the kind to the symbol table; null when the table
+// is full (the making operation fails, the process goes on).
+_cell* cmemory::MakeSymbol(const char* name, char kind) {
+    if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
+        puts("エラー: ストリングの数が多すぎます");
+        return nullptr;
+    }
+    char* copy = getString(name);
+    _cell* c = getCell();
+    c->type = 's';
+    c->kind = kind;
+    c->car.s = copy;
+    *symbolTableEnd++ = c;
+    return c;
 }
 
 _cell* cmemory::getStringCell(const char* name) {
     _cell* found = CheckStringCell(name);
     if (found) return found;
-    if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
-        puts(kTooManySymbols);
-        return nullptr;
-    }
-    char* copy = getString(name);
-    _cell* c = getCell();
-    c->type = 's';
-    c->kind = name[0] == ':' ? 'c' : 'u';
-    c->car.s = copy;
-    *symbolTableEnd++ = c;
-    return c;
+    return MakeSymbol(name, name[0] == ':' ? 'c' : 'u');
 }
 
 _cell* cmemory::getStringCellWide(const char* name) {
-    if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
-        puts(kTooManySymbols);
-        return nullptr;
-    }
-    char* copy = getString(name);
-    _cell* c = getCell();
-    c->type = 's';
-    c->kind = 'g';
-    c->car.s = copy;
-    *symbolTableEnd++ = c;
-    return c;
+    return MakeSymbol(name, 'g');
 }
 
 _cell* cmemory::getMojiCell(int byte, int second) {

@@ -17,15 +17,25 @@ void cmemory::PopCellStack() {
     }
 }
 
-int cmemory::IncLocStack(_symval* frame, long n) {
-    if (locStackTop - locStack >= kLocStackCapacity - 1)
-        Exhausted("エラー: ローカルスタックが一杯です。終了します");
-    *locStackTop++ = nullptr;
+namespace {
+
+// Pushes a frame marker and the addresses of the frame's records; the room
+// is checked before the marker and before each record.
+void pushFrame(cmemory* m, _symval** base, _symval**& top, long capacity,
+               _symval* frame, long n, const char* full) {
+    if (top - base >= capacity - 1) m->Exhausted(full);
+    *top++ = nullptr;
     for (long i = 0; i < n; i++) {
-        if (locStackTop - locStack >= kLocStackCapacity - 1)
-            Exhausted("エラー: ローカルスタックが一杯です。終了します");
-        *locStackTop++ = frame + i;
+        if (top - base >= capacity - 1) m->Exhausted(full);
+        *top++ = frame + i;
     }
+}
+
+}  // namespace
+
+int cmemory::IncLocStack(_symval* frame, long n) {
+    pushFrame(this, locStack, locStackTop, kLocStackCapacity, frame, n,
+              "エラー: ローカルスタックが一杯です。終了します");
     return 0;
 }
 
@@ -36,14 +46,8 @@ void cmemory::PopLocStack() {
 }
 
 void cmemory::IncStaticStack(_symval* frame, long n) {
-    if (staticStackTop - staticStack >= kStaticStackCapacity - 1)
-        Exhausted("エラー: スタティックスタックが一杯です。終了します");
-    *staticStackTop++ = nullptr;
-    for (long i = 0; i < n; i++) {
-        if (staticStackTop - staticStack >= kStaticStackCapacity - 1)
-            Exhausted("エラー: スタティックスタックが一杯です。終了します");
-        *staticStackTop++ = frame + i;
-    }
+    pushFrame(this, staticStack, staticStackTop, kStaticStackCapacity, frame,
+              n, "エラー: スタティックスタックが一杯です。終了します");
 }
 
 long cmemory::getLocal(_symval* frame, long n, _cell* symbol) {

@@ -6,8 +6,9 @@ A case is <name>.in with <name>.out (exact stdout after the banner), an
 optional <name>.status (exit status when not 0), and <name>.out.i386 or
 <name>.out.x86_64 where the width of long shows. Leading lines of the .in
 that begin with ';' are notes for the reader and are not fed; a note
-'; skip: gcstress asan' skips those configurations, '; heavy' marks a slow
-case (skipped with --quick). Numbers on 'gc:' lines are replaced by N.
+'; skip: gcstress asan' skips those configurations, '; only: gcstress'
+runs the case there alone, '; heavy' marks a slow case (skipped with
+--quick). Numbers on 'gc:' lines are replaced by N.
 
 Usage: tests/run.py [--config NAME ...] [--quick] [pattern ...]
 """
@@ -55,14 +56,17 @@ def load_case(path):
         line = body[:nl] if nl >= 0 else body
         notes.append(line.decode("utf-8", "replace"))
         body = body[nl + 1:] if nl >= 0 else b""
-    skip, heavy = set(), False
+    skip, only, heavy = set(), set(), False
     for n in notes:
         m = re.match(r";+\s*skip:\s*(.*)", n)
         if m:
             skip.update(m.group(1).split())
+        m = re.match(r";+\s*only:\s*(.*)", n)
+        if m:
+            only.update(m.group(1).split())
         if re.match(r";+\s*heavy\b", n):
             heavy = True
-    return body, skip, heavy
+    return body, skip, only, heavy
 
 
 def expected(base, arch):
@@ -138,8 +142,9 @@ def main(argv):
         for config in configs:
             binary = os.path.join(ROOT, "build", config, "tamarisk")
             for rel, base in cases:
-                body, skip, heavy = load_case(base + ".in")
-                if config in skip or (heavy and quick):
+                body, skip, only, heavy = load_case(base + ".in")
+                if config in skip or (only and config not in only) or (
+                        heavy and quick):
                     skipped += 1
                     continue
                 jobs.append((config, rel, ex.submit(run_case, config, binary,
