@@ -167,6 +167,18 @@ def main(argv):
         else:
             failed += 1
             print("FAIL unit tests")
+    # Exact arithmetic against Python's fractions, on both word sizes.
+    for config, bits in (("x86_64", 64), ("i386", 32)):
+        binary = os.path.join(ROOT, "build", config, "tamarisk")
+        if config in configs and os.path.exists(binary) and not patterns:
+            r = subprocess.run([sys.executable,
+                                os.path.join(TESTS, "differential.py"),
+                                binary, str(bits)])
+            if r.returncode == 0:
+                passed += 1
+            else:
+                failed += 1
+                print("FAIL differential arithmetic [%s]" % config)
     print("configurations: " + " ".join(configs))
     print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
     return 1 if failed else 0
