@@ -8,13 +8,14 @@ optional <name>.status (exit status when not 0), and <name>.out.i386 or
 that begin with ';' are notes for the reader and are not fed; a note
 '; skip: gcstress asan' skips those configurations, '; only: gcstress'
 runs the case there alone, '; heavy' marks a slow case (skipped with
---quick). Numbers on 'gc:' lines are replaced by N.
+--quick), '; limit-as: BYTES' runs it with that much address space. Numbers on 'gc:' lines are replaced by N.
 
 Usage: tests/run.py [--config NAME ...] [--quick] [pattern ...]
 """
 import concurrent.futures
 import os
 import re
+import resource
 import subprocess
 import sys
 
@@ -56,7 +57,7 @@ def load_case(path):
         line = body[:nl] if nl >= 0 else body
         notes.append(line.decode("utf-8", "replace"))
         body = body[nl + 1:] if nl >= 0 else b""
-    skip, only, heavy = set(), set(), False
+    skip, only, heavy, limit = set(), set(), False, None
     for n in notes:
         m = re.match(r";+\s*skip:\s*(.*)", n)
         if m:
@@ -66,7 +67,10 @@ def load_case(path):
             only.update(m.group(1).split())
         if re.match(r";+\s*heavy\b", n):
             heavy = True
-    return body, skip, only, heavy
+        m = re.match(r";+\s*limit-as:\s*(\d+)", n)
+        if m:
+            limit = int(m.group(1))
+    return body, skip, only, heavy, limit
 
 
 def expected(base, arch):
@@ -77,7 +81,7 @@ def expected(base, arch):
     return None
 
 
-def run_case(config, binary, base, body):
+def run_case(config, binary, base, body, limit=None):
     arch = ARCH.get(config, "x86_64")
     want = expected(base, arch)
     status = 0
@@ -87,10 +91,14 @@ def run_case(config, binary, base, body):
     env = dict(os.environ)
     env.setdefault("TZ", "UTC")
     env["ASAN_OPTIONS"] = "detect_leaks=0"
+    def restrict():
+        if limit:
+            resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
     try:
         p = subprocess.run([binary], input=body, stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, cwd=os.path.dirname(base),
-                           timeout=TIMEOUT.get(config, 120), env=env)
+                           timeout=TIMEOUT.get(config, 120), env=env,
+                           preexec_fn=restrict)
     except subprocess.TimeoutExpired:
         return False, "timeout"
     got = normalise(strip_banner(p.stdout))
@@ -142,13 +150,13 @@ def main(argv):
         for config in configs:
             binary = os.path.join(ROOT, "build", config, "tamarisk")
             for rel, base in cases:
-                body, skip, only, heavy = load_case(base + ".in")
+                body, skip, only, heavy, limit = load_case(base + ".in")
                 if config in skip or (only and config not in only) or (
                         heavy and quick):
                     skipped += 1
                     continue
                 jobs.append((config, rel, ex.submit(run_case, config, binary,
-                                                    base, body)))
+                                                    base, body, limit)))
         for config, rel, fut in jobs:
             ok, msg = fut.result()
             if ok:
