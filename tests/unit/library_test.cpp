@@ -6,23 +6,14 @@
 #include <cstring>
 #include <string>
 
-#include "toplevel/clisp.h"
-#include "toplevel/symbols.h"
+#include "tests/unit/interp.h"
 
 namespace {
 
-clisp& Lisp() {
-    static clisp* lisp = [] {
-        static clisp object;
-        object.Init();
-        object.AllocMemory();
-        object.IncCellStack(nullptr);
-        object.IncLocStack(nullptr, 0);
-        object.SetKeyword();
-        object.gcQuiet = 1;
-        return &object;
-    }();
-    return *lisp;
+// The file table as start-up leaves it: every slot free. The tests only
+// forget streams here; each one closes what it opened itself.
+void EmptyFileTable(clisp& m) {
+    for (int i = 0; i < kFileSlots; ++i) m.fileTable[i] = nullptr;
 }
 
 _cell* charList(clisp& m, const char* text) {
@@ -42,6 +33,7 @@ _cell* charList(clisp& m, const char* text) {
 
 TEST(FileTable, NumbersOutsideTheTableDesignateNothing) {
     clisp& m = Lisp();
+    EmptyFileTable(m);
     EXPECT_EQ(nullptr, m.getStream(m.IntToCell(0)));
     EXPECT_EQ(nullptr, m.getStream(m.IntToCell(kFileSlots + 1)));
     EXPECT_EQ(nullptr, m.getStream(m.IntToCell(-1)));
@@ -52,6 +44,7 @@ TEST(FileTable, NumbersOutsideTheTableDesignateNothing) {
 
 TEST(FileTable, SlotsFillLowestFirstAndFreeOnGetStream2) {
     clisp& m = Lisp();
+    EmptyFileTable(m);
     FILE* f = std::tmpfile();
     ASSERT_NE(nullptr, f);
     _cell* s[kFileSlots];

@@ -4,24 +4,9 @@
 
 #include <climits>
 
-#include "toplevel/clisp.h"
-#include "toplevel/symbols.h"
+#include "tests/unit/interp.h"
 
 namespace {
-
-clisp& Lisp() {
-    static clisp* lisp = [] {
-        static clisp object;
-        object.Init();
-        object.AllocMemory();
-        object.IncCellStack(nullptr);
-        object.IncLocStack(nullptr, 0);
-        object.SetKeyword();
-        object.gcQuiet = 1;
-        return &object;
-    }();
-    return *lisp;
-}
 
 TEST(Interning, SameNameSameCellAndKinds) {
     clisp& m = Lisp();
@@ -97,6 +82,10 @@ TEST(Collector, ReclaimsUnreachableKeepsProtected) {
 
 TEST(Collector, KeptFrameLivesWhileItsClosureIsReachable) {
     clisp& m = Lisp();
+    // Start from an empty kept list: nothing is protected between tests, so
+    // a collection frees every frame an earlier test kept.
+    m.gc();
+    ASSERT_EQ(nullptr, m.keptFrames);
     _cell* x = m.getStringCell("X");
     _symval* frame = m.AllocFrame(1);
     frame[0].symbol = x;

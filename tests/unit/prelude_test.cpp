@@ -7,22 +7,9 @@
 #include <set>
 #include <string>
 
-#include "toplevel/clisp.h"
-#include "toplevel/symbols.h"
+#include "tests/unit/interp.h"
 
 namespace {
-
-clisp& Lisp() {
-    static clisp lisp;
-    static bool ready = false;
-    if (!ready) {
-        lisp.Init();
-        EXPECT_EQ(lisp.AllocMemory(), 1);
-        lisp.SetKeyword();
-        ready = true;
-    }
-    return lisp;
-}
 
 // Depth of the text outside strings and character literals once it is back
 // at 0 for the first time: everything after that point must be blank,

@@ -8,50 +8,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
-#include "toplevel/clisp.h"
-#include "toplevel/symbols.h"
+#include "tests/unit/interp.h"
 
 namespace {
-
-clisp& Lisp() {
-    static clisp lisp;
-    static bool ready = false;
-    if (!ready) {
-        lisp.Init();
-        EXPECT_EQ(lisp.AllocMemory(), 1);
-        lisp.SetKeyword();
-        ready = true;
-    }
-    return lisp;
-}
-
-std::string ReadAll(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    int ch;
-    while ((ch = std::fgetc(f)) != EOF) s.push_back(static_cast<char>(ch));
-    return s;
-}
-
-// Runs fn with standard output sent to a temporary file; returns what it
-// wrote there.
-template <typename Fn>
-std::string CaptureStdout(Fn fn) {
-    std::fflush(stdout);
-    int saved = dup(1);
-    FILE* tmp = std::tmpfile();
-    dup2(fileno(tmp), 1);
-    fn();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::string s = ReadAll(tmp);
-    std::fclose(tmp);
-    return s;
-}
 
 // What a plain-style or stream call writes to its stream.
 template <typename Fn>

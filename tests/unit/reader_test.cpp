@@ -11,51 +11,9 @@
 #include <vector>
 #include <unistd.h>
 
-#include "toplevel/clisp.h"
-#include "toplevel/symbols.h"
+#include "tests/unit/interp.h"
 
 namespace {
-
-clisp& Lisp() {
-    static clisp* lisp = [] {
-        static clisp object;
-        object.Init();
-        object.AllocMemory();
-        object.IncCellStack(nullptr);
-        object.IncLocStack(nullptr, 0);
-        object.SetKeyword();
-        object.gcQuiet = 1;
-        return &object;
-    }();
-    // Other test files make interpreters of their own and point the symbol
-    // globals at theirs; interning again is idempotent and points them back.
-    if (NILCell != lisp->CheckStringCell("NIL")) lisp->SetKeyword();
-    return *lisp;
-}
-
-std::string ReadAll(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    int ch;
-    while ((ch = std::fgetc(f)) != EOF) s.push_back(static_cast<char>(ch));
-    return s;
-}
-
-template <typename Fn>
-std::string CaptureStdout(Fn fn) {
-    std::fflush(stdout);
-    int saved = dup(1);
-    FILE* tmp = std::tmpfile();
-    dup2(fileno(tmp), 1);
-    fn();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::string s = ReadAll(tmp);
-    std::fclose(tmp);
-    return s;
-}
 
 // A writable copy of a text, as the passes work in place.
 struct Text {
