@@ -1,5 +1,6 @@
-// cfunction: the control forms that sequence, branch and bind (PROGN,
-// PROG1, AND, OR, COND, IF, LET, LET*, PROG** with its labels) and VALUES.
+// cfunction layer, evaluator part: the control forms that sequence, branch
+// and bind (PROGN, PROG1, AND, OR, COND, IF, LET, LET*, PROG** with its
+// labels and the jumps of GO) and VALUES.
 #include <cstdio>
 
 #include "eval/cfunction.h"
@@ -107,7 +108,7 @@ _cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
 }
 
 // ---------------------------------------------------------------------------
-// Binding forms
+// Binding forms: LET, LET* and PROG**
 //
 // A new frame holds the n new bindings in records 0..n-1 and a copy of the
 // current frame behind them, so that one frame answers every lookup. When
@@ -136,115 +137,98 @@ _cell* bindingSymbol(_cell* binding) {
     return binding->car.p;
 }
 
-}  // namespace
+// How a binding form runs its body: tprogn, or progBody for PROG**.
+typedef _cell* (cfunction::*BodyRunner)(_cell*, _symval*, long);
 
-_cell* cfunction::Let(_cell* args, _symval* frame, long count) {
-    if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+// Runs the body in the new frame, which is already on the local stack with
+// its n new records; then writes the copies back to the frame the form
+// started from, pops the new frame and releases it.
+_cell* runInFrame(cfunction* f, BodyRunner run, _cell* body, _symval* frame,
+                  long count, _symval* inner, long n) {
+    _cell* result = (f->*run)(body, inner, count + n);
+    f->SetOrgLoc(frame, count, inner, n, count + n);
+    f->PopLocStack();
+    f->ReleaseFrame(inner);
+    return result;
+}
+
+// LET and LET* with a binding list of at least one cons. LET evaluates
+// every init form in the current frame, so none sees the new bindings, and
+// copies the current frame only after them, so that an init form's
+// assignment to an outer variable is what the body sees and what the
+// write-back keeps. LET* copies first and evaluates each init form in the
+// new frame after naming its symbol with the value NIL: it sees the
+// bindings before it, and its own as NIL.
+_cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
+                  bool sequential) {
     _cell* bindings = args->car.p;
-    _cell* body = args->cdr.p;
-    long n = tlength(bindings);
-    if (n == 0) return tprogn(body, frame, count);
+    long n = f->tlength(bindings);
+    long total = count + n;
+    _symval* inner = f->AllocFrame(total);
+    if (!inner) return f->Fail(kFrameRefused, frame, count);
+    if (sequential) copyOuter(inner, n, frame, count);
+    _symval* initFrame = sequential ? inner : frame;
+    long initCount = sequential ? total : count;
 
-    _symval* inner = AllocFrame(count + n);
-    if (!inner) return Fail(kFrameRefused, frame, count);
-
-    CellGroup g(this);
+    CellGroup g(f);
     g.push(args);
-    IncLocStack(inner, count + n);
-    // Every init form runs in the current frame: none of them sees the new
-    // bindings, and none can capture the new frame. The current frame is
-    // copied only after them, so that an init form's assignment to an outer
-    // variable is what the body sees and what the write-back keeps.
+    f->IncLocStack(inner, total);
     _cell* b = bindings;
     for (long j = 0; j < n; j++, b = b->cdr.p) {
         _cell* sym = bindingSymbol(b->car.p);
         if (!sym) {
-            PopLocStack();
-            ReleaseFrame(inner);
-            return Fail(MSG_SYNTAX2, frame, count);
+            f->PopLocStack();
+            f->ReleaseFrame(inner);
+            return f->Fail(MSG_SYNTAX2, frame, count);
+        }
+        if (sequential) {
+            inner[j].symbol = sym;
+            inner[j].value = NILCell;
         }
         _cell* value = NILCell;
         _cell* rest = b->car.p->cdr.p;
         if (isCons(rest)) {
-            value = eval(rest->car.p, frame, count);
+            value = f->eval(rest->car.p, initFrame, initCount);
             if (!value) {
-                PopLocStack();
-                ReleaseFrame(inner);
+                f->PopLocStack();
+                f->ReleaseFrame(inner);
                 return nullptr;
             }
         }
         inner[j].symbol = sym;
         inner[j].value = value;
     }
-    copyOuter(inner, n, frame, count);
-
-    _cell* result = tprogn(body, inner, count + n);
-    SetOrgLoc(frame, count, inner, n, count + n);
-    PopLocStack();
-    ReleaseFrame(inner);
-    return result;
+    if (!sequential) copyOuter(inner, n, frame, count);
+    return runInFrame(f, &cfunction::tprogn, args->cdr.p, frame, count, inner,
+                      n);
 }
 
-// As LET, except that the binding list must not be empty, and each init
-// form runs in the new frame after its own symbol has been named with the
-// value NIL: it sees the bindings before it, and its own as NIL.
+}  // namespace
+
+// (let () ...) and a binding list that is an atom run the body in the
+// current frame.
+_cell* cfunction::Let(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+    if (!isCons(args->car.p)) return tprogn(args->cdr.p, frame, count);
+    return bindAndRun(this, args, frame, count, false);
+}
+
+// Unlike LET, LET* refuses an empty binding list.
 _cell* cfunction::LetAst(_cell* args, _symval* frame, long count) {
     if (!isCons(args) || !isCons(args->car.p))
         return Fail(MSG_SYNTAX2, frame, count);
-    _cell* bindings = args->car.p;
-    _cell* body = args->cdr.p;
-    long n = tlength(bindings);
-    long total = count + n;
-
-    _symval* inner = AllocFrame(total);
-    if (!inner) return Fail(kFrameRefused, frame, count);
-    copyOuter(inner, n, frame, count);
-
-    CellGroup g(this);
-    g.push(args);
-    IncLocStack(inner, total);
-    _cell* b = bindings;
-    for (long j = 0; j < n; j++, b = b->cdr.p) {
-        _cell* sym = bindingSymbol(b->car.p);
-        if (!sym) {
-            PopLocStack();
-            ReleaseFrame(inner);
-            return Fail(MSG_SYNTAX2, frame, count);
-        }
-        inner[j].symbol = sym;
-        inner[j].value = NILCell;
-        _cell* rest = b->car.p->cdr.p;
-        if (isCons(rest)) {
-            _cell* value = eval(rest->car.p, inner, total);
-            if (!value) {
-                PopLocStack();
-                ReleaseFrame(inner);
-                return nullptr;
-            }
-            inner[j].value = value;
-        }
-    }
-
-    _cell* result = tprogn(body, inner, total);
-    SetOrgLoc(frame, count, inner, n, total);
-    PopLocStack();
-    ReleaseFrame(inner);
-    return result;
+    return bindAndRun(this, args, frame, count, true);
 }
 
-// ---------------------------------------------------------------------------
-// PROG** and GO
-// ---------------------------------------------------------------------------
-
+// Every variable starts as NIL; an element of the variable list that is
+// not a symbol, such as (x 1), is refused.
 _cell* cfunction::prog(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
     _cell* vars = args->car.p;
-    _cell* body = args->cdr.p;
     long n = tlength(vars);
-    if (n == 0) return progBody(body, frame, count);
+    if (n == 0) return progBody(args->cdr.p, frame, count);
 
-    long total = count + n;
-    _symval* inner = AllocFrame(total);
+    _symval* inner = AllocFrame(count + n);
     if (!inner) return Fail(kFrameRefused, frame, count);
     _cell* v = vars;
     for (long j = 0; j < n; j++, v = v->cdr.p) {
@@ -259,13 +243,14 @@ _cell* cfunction::prog(_cell* args, _symval* frame, long count) {
 
     CellGroup g(this);
     g.push(args);
-    IncLocStack(inner, total);
-    _cell* result = progBody(body, inner, total);
-    SetOrgLoc(frame, count, inner, n, total);
-    PopLocStack();
-    ReleaseFrame(inner);
-    return result;
+    IncLocStack(inner, count + n);
+    return runInFrame(this, &cfunction::progBody, args->cdr.p, frame, count,
+                      inner, n);
 }
+
+// ---------------------------------------------------------------------------
+// PROG** bodies and GO
+// ---------------------------------------------------------------------------
 
 // Runs a PROG** body, making the jumps that its statements leave pending.
 // Labels are looked for only among the top-level elements of this body,

@@ -1,5 +1,5 @@
-// cfunction: the non-local exits CATCH/THROW, BLOCK/RETURN-FROM and
-// UNWIND-PROTECT.
+// cfunction layer, evaluator part: the non-local exits CATCH/THROW,
+// BLOCK/RETURN-FROM and UNWIND-PROTECT.
 //
 // An exit travels upward as a null result with throwPending or
 // returnFromPending set; every form on the way releases what it holds and
@@ -18,6 +18,15 @@ namespace {
 bool isCons(const _cell* c) { return c && c->type == 'l'; }
 bool isSymbol(const _cell* c) { return c && c->type == 's'; }
 
+// The name of a BLOCK or RETURN-FROM form, not evaluated: args must be a
+// cons whose car is a symbol. Null when not, the failure reported.
+_cell* exitName(cfunction* f, _cell* args, const char* noArgs,
+                const char* badName, _symval* frame, long count) {
+    if (!isCons(args)) return f->Fail(noArgs, frame, count);
+    if (!isSymbol(args->car.p)) return f->Fail(badName, frame, count);
+    return args->car.p;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -35,18 +44,10 @@ _cell* cfunction::catch_lisp(_cell* args, _symval* frame, long count) {
         return nullptr;
     }
     g.push(tag);
-    _cell* result = NILCell;
-    for (_cell* p = args->cdr.p; isCons(p); p = p->cdr.p) {
-        result = eval(p->car.p, frame, count);
-        if (!result) {
-            if (throwPending && throwTag == tag) {
-                throwPending = 0;
-                return throwValue;  // null when the value form failed
-            }
-            return nullptr;
-        }
-    }
-    return result;
+    _cell* result = tprogn(args->cdr.p, frame, count);
+    if (result || !throwPending || throwTag != tag) return result;
+    throwPending = 0;
+    return throwValue;  // null when the value form failed
 }
 
 _cell* cfunction::throw_lisp(_cell* args, _symval* frame, long count) {
@@ -79,37 +80,25 @@ _cell* cfunction::throw_lisp(_cell* args, _symval* frame, long count) {
 // ---------------------------------------------------------------------------
 
 _cell* cfunction::block_lisp(_cell* args, _symval* frame, long count) {
-    if (!isCons(args))
-        return Fail("エラー: BLOCKの引数が異常です\n", frame, count);
-    _cell* name = args->car.p;
-    if (!isSymbol(name))
-        return Fail("エラー: BLOCKの名前が異常です", frame, count);
+    _cell* name = exitName(this, args, "エラー: BLOCKの引数が異常です\n",
+                           "エラー: BLOCKの名前が異常です", frame, count);
+    if (!name) return nullptr;
     CellGroup g(this);
     g.push(args);
-    _cell* result = NILCell;
-    for (_cell* p = args->cdr.p; isCons(p); p = p->cdr.p) {
-        result = eval(p->car.p, frame, count);
-        if (!result) {
-            if (returnFromPending && returnFromName == name) {
-                // A RETURN-FROM that left a user function body arrives with
-                // its value cleared: it is not for this block's code, and
-                // goes on upward to be reported.
-                if (!pendingReturnValue) return nullptr;
-                returnFromPending = 0;
-                return pendingReturnValue;
-            }
-            return nullptr;
-        }
-    }
-    return result;
+    _cell* result = tprogn(args->cdr.p, frame, count);
+    if (result || !returnFromPending || returnFromName != name) return result;
+    // A RETURN-FROM that left a user function body arrives with its value
+    // cleared: it is not for this block's code, and goes on upward to be
+    // reported.
+    if (!pendingReturnValue) return nullptr;
+    returnFromPending = 0;
+    return pendingReturnValue;
 }
 
 _cell* cfunction::return_from_lisp(_cell* args, _symval* frame, long count) {
-    if (!isCons(args))
-        return Fail("エラー: RETURN-FROMの引数が異常です\n", frame, count);
-    _cell* name = args->car.p;
-    if (!isSymbol(name))
-        return Fail("エラー: RETURN-FROMの名前が異常です", frame, count);
+    _cell* name = exitName(this, args, "エラー: RETURN-FROMの引数が異常です\n",
+                           "エラー: RETURN-FROMの名前が異常です", frame, count);
+    if (!name) return nullptr;
     _cell* value = NILCell;
     if (isCons(args->cdr.p)) {
         CellGroup g(this);
@@ -156,6 +145,7 @@ _cell* cfunction::unwind_protect(_cell* args, _symval* frame, long count) {
     if (savedThrowValue) g.push(savedThrowValue);
     if (savedTag) g.push(savedTag);
     if (savedReturnValue) g.push(savedReturnValue);
+    if (savedName) g.push(savedName);
     throwPending = 0;
     returnFromPending = 0;
 
@@ -167,7 +157,9 @@ _cell* cfunction::unwind_protect(_cell* args, _symval* frame, long count) {
     throwValue = savedThrowValue;
     returnFromName = savedName;
     pendingReturnValue = savedReturnValue;
-    // A GO made by the cleanup itself wins over one made before it.
+    // A GO left pending by the protected form survives a PROG** body run by
+    // the cleanup (which clears GoSymbol when it starts); a GO made by the
+    // cleanup itself wins.
     if (!GoSymbol) GoSymbol = savedGo;
     return result;
 }

@@ -1,5 +1,5 @@
-// cfunction: macro calls and expansion, backquote templates, and the list
-// helpers Copy, LastCell and tlength.
+// cfunction layer, evaluator part: macro calls and expansion, backquote
+// templates, and the list helpers Copy, LastCell and tlength.
 #include <cstdio>
 
 #include "eval/cfunction.h"
@@ -118,18 +118,20 @@ namespace {
 _cell* defParams(_cell* def) { return isCons(def) ? def->car.p : NILCell; }
 _cell* defBody(_cell* def) { return isCons(def) ? def->cdr.p : NILCell; }
 
-struct Expansion {
-    _symval* frame;     // the macro frame, still on the local stack
-    long count;
-};
-
-// MacroExec and MacroExec2 share this: bind the arguments in a frame of
-// the parameters alone, push it and run the body. On success the frame is
-// still pushed (*out holds it) and the expansion is returned; on failure
-// everything is released and null returned.
-_cell* expandMacro(cfunction* f, _cell* args, _symval* record,
-                   _symval* frame, long count, Expansion* out) {
+// MacroExec and MacroExec2: bind the arguments, unevaluated, in a frame of
+// the macro's parameters alone (the body never sees the caller's locals),
+// push it and run the body there; its value is the expansion. A copy of
+// the expansion is the result, or with `evaluate` the value of that copy
+// in the caller's frame, evaluated while the macro frame is still pushed.
+// The copy keeps evaluation from altering structure that the macro body
+// may hand out again (a FUNCTION form stores its frame into its lambda
+// expression). The macro frame is popped and released on every way out.
+_cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
+                 long count, bool evaluate) {
+    CellGroup g(f);
+    g.push(args);
     _cell* def = record->value;
+    if (def) g.push(def);
     _cell* params = defParams(def);
     long n = f->tlength(params);
     _symval* mf = f->AllocFrame(n);
@@ -139,52 +141,27 @@ _cell* expandMacro(cfunction* f, _cell* args, _symval* record,
         return f->Fail(MSG_ARGCOUNT, frame, count);
     }
     f->IncLocStack(mf, n);
-    CellGroup g(f);
-    g.push(def);
-    _cell* expansion = f->tprogn(defBody(def), mf, n);
-    if (!expansion) {
-        f->PopLocStack();
-        f->ReleaseFrame(mf);
-        return nullptr;
+    _cell* result = f->tprogn(defBody(def), mf, n);
+    if (result) result = f->Copy(result);
+    if (result && evaluate) {
+        g.push(result);
+        result = f->eval(result, frame, count);
     }
-    out->frame = mf;
-    out->count = n;
-    return expansion;
+    f->PopLocStack();
+    f->ReleaseFrame(mf);
+    return result;
 }
 
 }  // namespace
 
-// The expansion is copied before it is evaluated in the caller's frame, so
-// that evaluation never alters structure that the macro body may hand out
-// again (a FUNCTION form stores its frame into its lambda expression).
 _cell* cfunction::MacroExec(_cell* args, _symval* record, _symval* frame,
                             long count) {
-    CellGroup g(this);
-    g.push(args);
-    Expansion x{};
-    _cell* expansion = expandMacro(this, args, record, frame, count, &x);
-    if (!expansion) return nullptr;
-    _cell* form = Copy(expansion);
-    _cell* result = nullptr;
-    if (form) {
-        g.push(form);
-        result = eval(form, frame, count);
-    }
-    PopLocStack();
-    ReleaseFrame(x.frame);
-    return result;
+    return callMacro(this, args, record, frame, count, true);
 }
 
 _cell* cfunction::MacroExec2(_cell* args, _symval* record, _symval* frame,
                              long count) {
-    CellGroup g(this);
-    g.push(args);
-    Expansion x{};
-    _cell* expansion = expandMacro(this, args, record, frame, count, &x);
-    if (!expansion) return nullptr;
-    PopLocStack();
-    ReleaseFrame(x.frame);
-    return Copy(expansion);
+    return callMacro(this, args, record, frame, count, false);
 }
 
 // ---------------------------------------------------------------------------
@@ -220,13 +197,21 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
     g.push(tmpl);
     _cell* head = nullptr;  // protected once it exists
     _cell* tail = nullptr;
-    auto link = [&](_cell* c) {
+    // Appends the conses first..last to the list being built.
+    auto append = [&](_cell* first, _cell* last) {
         if (tail) {
-            tail->cdr.p = c;
+            tail->cdr.p = first;
         } else {
-            head = c;
+            head = first;
             g.push(head);
         }
+        tail = last;
+    };
+    // Appends a fresh cons holding v.
+    auto appendValue = [&](_cell* v) {
+        _cell* c = getCell();
+        c->car.p = v;
+        append(c, c);
     };
 
     _cell* p = tmpl;
@@ -234,10 +219,7 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
         if (p->car.p != COMMA) {
             _cell* car = backquote2(p->car.p, frame, count);
             if (!car) return nullptr;
-            _cell* c = getCell();
-            c->car.p = car;
-            link(c);
-            tail = c;
+            appendValue(car);
             p = p->cdr.p;
             continue;
         }
@@ -252,8 +234,7 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
                 if (!isCons(v)) return Fail(kNotList, frame, count);
                 _cell* copy = Copy(v);
                 if (!copy) return nullptr;
-                link(copy);
-                tail = LastCell(copy);
+                append(copy, LastCell(copy));
             }
             p = x->cdr.p;
             continue;
@@ -262,10 +243,7 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
         // An unquote: COMMA X.
         _cell* v = eval(after->car.p, frame, count);
         if (!v) return nullptr;
-        _cell* c = getCell();
-        c->car.p = v;
-        link(c);
-        tail = c;
+        appendValue(v);
         p = after->cdr.p;
     }
     // The template's own tail (NIL, or the atom of a dotted template).

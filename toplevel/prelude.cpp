@@ -1,10 +1,12 @@
-// clisp: the prelude, the part of the library written in the dialect
-// itself. One complete top-level expression per text, evaluated in this
-// order at start-up; a macro must precede any text that expands it while
-// being evaluated, while functions may call ones defined later. The
-// loader upper-cases everything outside strings and character literals
-// and reads `;` as an ordinary character, so the texts carry no comments;
-// these notes stand in for them.
+// clisp layer, top-level part: the prelude, the part of the library written
+// in the dialect itself.
+//
+// One complete top-level expression per text, evaluated in this order at
+// start-up; a macro must precede any text that expands it while being
+// evaluated, while functions may call ones defined later. The loader
+// upper-cases everything outside strings and character literals and reads
+// `;` as an ordinary character, so the texts carry no comments; these
+// notes stand in for them.
 //
 // - Library loops run in PROG** directly and leave with RETURN-FROM of the
 //   function's own block: they open no BLOCK NIL that a RETURN in a
@@ -20,6 +22,11 @@
 // - INT-TO-STRING takes each digit modulo 10 twice: FLOOR goes through a
 //   double, so beyond its precision the first remainder can be off by a
 //   multiple of 10; the second one, of a small number, is exact.
+// - SUBSEQ collects while the index is below the end: CHAR past the end of
+//   a string gives NIL rather than an error, so a start beyond the end
+//   gives an empty sequence instead of a loop without end.
+// - MAKE-ARRAY stores no contents when a dimension is 0: such an array has
+//   no position to store into.
 #include "toplevel/clisp.h"
 
 const char* const ReadEvalData[] = {
@@ -34,8 +41,8 @@ const char* const ReadEvalData[] = {
           `(prog (,(car (car b)) dolist-list$)
              (setq dolist-list$ ,(car (cdr (car b))))
              label
-             (if (atom dolist-list$) (setq ,(car (car b)) nil))
-             (if (atom dolist-list$)
+             (if (null dolist-list$) (setq ,(car (car b)) nil))
+             (if (null dolist-list$)
                  (return ,(if (consp (cdr (cdr (car b)))) (car (cdr (cdr (car b)))) nil)))
              (setq ,(car (car b)) (car dolist-list$))
              ,@(cdr b)
@@ -112,19 +119,7 @@ const char* const ReadEvalData[] = {
             done)
           (car lst)))lisp20",
     R"lisp21((defun pprint (x)(pprint2 x 0)(terpri) t ))lisp21",
-    R"lisp22((defun pprint2 (x n)
-          (cond ((or (atom x) (is-all-atom-1-list x)) (spaces n) (prin1 x))
-                (t (spaces n)
-                   (princ "(")
-                   (pprint3 (car x) (1+ n))
-                   (prog** (l)
-                     (setq l (cdr x))
-                     label
-                     (if (atom l) (return-from pprint2 (princ ")")))
-                     (terpri)
-                     (pprint2 (car l) (1+ n))
-                     (setq l (cdr l))
-                     (go label))))))lisp22",
+    R"lisp22((defun pprint2 (x n) (spaces n) (pprint3 x n)))lisp22",
     R"lisp23((defun pprint3 (x n)
           (cond ((or (atom x) (is-all-atom-1-list x)) (prin1 x))
                 (t (princ "(")
