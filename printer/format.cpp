@@ -1,5 +1,5 @@
-// ctextproc: the text of a floating number, shared by the printer and by
-// the conversions that turn numbers into text.
+// ctextproc layer, printer part: the text of a floating number, shared by the
+// printer and by the conversions that turn numbers into text.
 #include <cstdio>
 #include <cstring>
 

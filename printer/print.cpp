@@ -1,5 +1,5 @@
-// cprint: the printer, writing any cell in the escaping style (to standard
-// output or to a stream) or in the plain style.
+// cprint layer, printer part: writing any cell in the escaping style (to
+// standard output or to a stream) or in the plain style.
 //
 // Every printed form is made of three positions: an object by itself, an
 // element inside a list, and the tail after a list's last element. The three

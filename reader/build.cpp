@@ -1,5 +1,7 @@
 // cmemory layer, reader part: building cells from the normalised and
-// rewritten text of one expression, and the string cells of literals.
+// rewritten text of one expression, the string cells of literals, and the
+// scanners over strings, character literals and lists that every text pass
+// shares.
 //
 // A list text is read element by element: the first element's text is read
 // on its own (recursively, so the depth is the nesting of the text), and
@@ -14,54 +16,68 @@
 #include "memory/cmemory.h"
 #include "toplevel/symbols.h"
 
+// ---------------------------------------------------------------------------
+// Scanners
+// ---------------------------------------------------------------------------
+
+// A lone #\ at the end of the text is a unit of two bytes.
+char* cmemory::SkipUnit(char* p) {
+    if (p[0] == '"') return SkipDoubleQuote(p + 1);
+    if (p[0] != '#' || p[1] != '\\') return p;
+    p += 2;
+    return *p ? p + 1 : p;
+}
+
+int cmemory::ScanDepth(char* p, char** end) {
+    int depth = 0;
+    while (*p) {
+        char* q = SkipUnit(p);
+        if (!q) return 0;
+        if (q != p) {
+            p = q;
+            continue;
+        }
+        if (*p == '(') {
+            depth++;
+        } else if (*p == ')') {
+            if (depth == 0) return -1;
+            if (--depth == 0) {
+                *end = p + 1;
+                return 1;
+            }
+        }
+        p++;
+    }
+    return 2;
+}
+
+// An unclosed string inside a list leaves the list unclosed; inside an atom
+// it runs to the end of the text.
+char* cmemory::ExprEnd(char* p) {
+    if (*p == '(') {
+        char* end = nullptr;
+        return ScanDepth(p, &end) == 1 ? end : nullptr;
+    }
+    while (*p && *p != ' ' && *p != '(' && *p != ')') {
+        char* q = SkipUnit(p);
+        if (!q) return p + std::strlen(p);
+        p = q == p ? p + 1 : q;
+    }
+    return p;
+}
+
 namespace {
 
 const char kNoCloser[] = "エラー: 右括弧が足りません";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Steps over the string or character literal at p. An unclosed string runs
-// to the end of the text; a lone #\ at the end is two bytes.
-char* stepUnit(char* p) {
-    if (*p == '"') {
-        char* q = SkipDoubleQuote(p + 1);
-        return q ? q : p + std::strlen(p);
-    }
-    p += 2;
-    if (*p) p++;
-    return p;
-}
-
-bool isUnitStart(const char* p) {
-    return *p == '"' || (p[0] == '#' && p[1] == '\\');
-}
-
-// End of the first element of s. A list element ends just after the ')'
-// that closes it (null when the text ends first); a token ends at the first
-// blank, '(' or ')' outside strings and character literals, or at the end.
+// End of the first element of s; null, with the message out, when it is a
+// list that never closes.
 char* elementEnd(char* s) {
-    char* p = s;
-    if (*p == '(') {
-        int depth = 0;
-        while (*p) {
-            if (isUnitStart(p)) {
-                p = stepUnit(p);
-            } else if (*p == '(') {
-                depth++;
-                p++;
-            } else if (*p == ')') {
-                p++;
-                if (--depth == 0) return p;
-            } else {
-                p++;
-            }
-        }
-        return nullptr;
-    }
-    while (*p && *p != ' ' && *p != '(' && *p != ')') {
-        p = isUnitStart(p) ? stepUnit(p) : p + 1;
-    }
-    return p;
+    char* end = cmemory::ExprEnd(s);
+    if (!end) std::puts(kNoCloser);
+    return end;
 }
 
 _cell* buildFraction(cmemory* m, char* token) {
@@ -139,17 +155,13 @@ _cell* readExpr(cmemory* m, char* p) {
             }
             if (p[0] == '.' && p[1] == ' ') break;
             char* end = elementEnd(p);
-            if (!end) {
-                std::puts(kNoCloser);
-                return nullptr;
-            }
+            if (!end) return nullptr;
             _cell* car = readExpr(m, p);
             if (!car) return nullptr;
             _cell* cons = m->getCell();
             cons->car.p = car;
             attach(cons);
             last = cons;
-            if (*p != '(' && *end == ' ') end++;
             p = m->SkipSpc(end);
         }
         // A dotted tail: the first expression after the dot is the cdr; its
@@ -182,26 +194,19 @@ char* cmemory::SkipSpc(char* text) {
     return text;
 }
 
+// A list element that never closes gives an empty text, after the message.
 void cmemory::getCarString(char* dst, char* src) {
     char* end = elementEnd(src);
-    if (!end) {
-        std::puts(kNoCloser);
-        dst[0] = 0;
-        return;
-    }
-    std::memcpy(dst, src, (size_t)(end - src));
-    dst[end - src] = 0;
+    size_t n = end ? (size_t)(end - src) : 0;
+    std::memcpy(dst, src, n);
+    dst[n] = 0;
 }
 
+// The blank that ends a token is not part of the rest.
 void cmemory::getCdrString(char* dst, char* src) {
     char* end = elementEnd(src);
-    if (!end) {
-        std::puts(kNoCloser);
-        dst[0] = 0;
-        return;
-    }
-    if (*src != '(' && *end == ' ') end++;
-    std::strcpy(dst, end);
+    if (end && *src != '(' && *end == ' ') end++;
+    std::strcpy(dst, end ? end : "");
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,9 @@
-// ctextproc layer: gathering the text of one expression into lineStr, from
-// the console a line at a time or from a file a character at a time, and
-// normalising it.
+// ctextproc layer, reader part: gathering the text of one expression into
+// lineStr (from the console a line at a time, from a file a character at a
+// time) and normalising it.
+//
+// The gatherers only append to lineStr and never let the text pass
+// kTextBound bytes, so the text and its NUL always fit.
 #include <cstring>
 
 #include "reader/ctextproc.h"
@@ -9,21 +12,36 @@ char lineStr[kLineSize];
 
 namespace {
 
-// Blanks and the reader marks that may stand before an expression without
-// making it begin.
-bool isLeadByte(char c) {
-    return c == '\n' || c == '\r' || c == '\t' || c == ' ' || c == '\'' ||
-           c == '`' || c == ',' || c == '@';
+// The first byte at or after p that is neither a blank nor one of the
+// reader marks that may stand before an expression without making it begin.
+char* skipLead(char* p) {
+    while (*p == '\n' || *p == '\r' || *p == '\t' || *p == ' ' ||
+           *p == '\'' || *p == '`' || *p == ',' || *p == '@')
+        p++;
+    return p;
 }
 
 bool isWhite(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// A character literal is `#`, a backslash and one more byte; at the end of
-// the text the two bytes alone are no literal.
-bool isCharLiteral(const char* p) {
-    return p[0] == '#' && p[1] == '\\' && p[2] != 0;
+const char kTooLong[] = "エラー: S式が長過ぎます。";
+const char kTooManyClosers[] = "エラー: )が多すぎます。";
+
+int tooLong() {
+    std::puts(kTooLong);
+    return 0;
+}
+
+// What a gatherer does with the balance of the text so far: 1 complete,
+// 0 failed (message out), -1 read on.
+int verdict(int balance) {
+    if (balance == 1) return 1;
+    if (balance == -1) {
+        std::puts(kTooManyClosers);
+        return 0;
+    }
+    return -1;
 }
 
 char* skipString(char* p) {
@@ -56,6 +74,7 @@ int ctextproc::isKanji(const char* p) {
 // Console
 // ---------------------------------------------------------------------------
 
+// -1 when standard input ends before the expression is complete.
 int ctextproc::GetOneS() {
     char chunk[256];
     size_t total = std::strlen(lineStr);
@@ -64,47 +83,23 @@ int ctextproc::GetOneS() {
         // A NUL byte read from the console ends the chunk there.
         size_t n = std::strlen(chunk);
         total += n;
-        if (total > (size_t)kTextBound) {
-            std::puts("エラー: S式が長過ぎます。");
-            return 0;
-        }
+        if (total > (size_t)kTextBound) return tooLong();
         std::strcat(lineStr, chunk);
-        int r = CheckBrace(lineStr);
-        if (r == 1) return 1;
-        if (r == -1) {
-            std::puts("エラー: )が多すぎます。");
-            return 0;
-        }
+        int v = verdict(CheckBrace(lineStr));
+        if (v >= 0) return v;
     }
 }
 
+// Whatever follows the ')' that completes the text is not looked at.
 int ctextproc::CheckBrace(char* text) {
-    int depth = 0;
-    char* p = text;
-    while (*p) {
-        if (*p == '(') {
-            depth++;
-            p++;
-        } else if (*p == ')') {
-            if (depth == 0) return -1;
-            if (depth == 1) return 1;
-            depth--;
-            p++;
-        } else if (*p == '"') {
-            p = SkipDoubleQuote(p + 1);
-            if (!p) return 0;
-        } else if (isCharLiteral(p)) {
-            p += 3;
-        } else {
-            p++;
-        }
-    }
-    return CrTabOnly(text) == 0 ? 1 : 0;
+    char* end = nullptr;
+    int r = ScanDepth(text, &end);
+    if (r == 2) return CrTabOnly(text) == 0 ? 1 : 0;
+    return r;
 }
 
 int ctextproc::CrTabOnly(char* text) {
-    char* p = text;
-    while (*p && isLeadByte(*p)) p++;
+    char* p = skipLead(text);
     if (*p == 0) return 1;
     if (*p == '(' || *p == ')') return 1;
     if (*p == '"') return SkipDoubleQuote(p + 1) ? 0 : 1;
@@ -153,21 +148,14 @@ int ctextproc::GetOneSStream(FILE* f) {
             SkipComment(f);
             continue;
         }
-        if (total + 1 > (size_t)kTextBound) {
-            std::puts("エラー: S式が長過ぎます。");
-            return 0;
-        }
+        if (total + 1 > (size_t)kTextBound) return tooLong();
         *end++ = ch;
         *end = 0;
         total++;
         prev2 = prev1;
         prev1 = ch;
-        int r = CheckBrace2(lineStr);
-        if (r == 1) return 1;
-        if (r == -1) {
-            std::puts("エラー: )が多すぎます。");
-            return 0;
-        }
+        int v = verdict(CheckBrace2(lineStr));
+        if (v >= 0) return v;
     }
 }
 
@@ -178,30 +166,12 @@ void ctextproc::SkipComment(FILE* f) {
 }
 
 int ctextproc::CheckBrace2(char* text) {
-    char* p = text;
-    while (*p && isLeadByte(*p)) p++;
+    char* p = skipLead(text);
     if (*p == 0) return 0;
     if (*p == ')') return -1;
     if (*p == '(') {
-        int depth = 0;
-        while (*p) {
-            if (*p == '(') {
-                depth++;
-                p++;
-            } else if (*p == ')') {
-                depth--;
-                if (depth == 0) return 1;
-                p++;
-            } else if (*p == '"') {
-                p = SkipDoubleQuote2(p + 1);
-                if (!p) return 0;
-            } else if (isCharLiteral(p)) {
-                p += 3;
-            } else {
-                p++;
-            }
-        }
-        return 0;
+        char* end = nullptr;
+        return ScanDepth(p, &end) == 1 ? 1 : 0;
     }
     // An atom ends at its first blank; strings are not stepped over here.
     for (; *p; p++) {
@@ -217,15 +187,13 @@ int ctextproc::CheckBrace2(char* text) {
 void ctextproc::SkipTerm(char* text) {
     char* p = text;
     while (*p) {
-        if (*p == '"') {
-            // An unclosed string (only possible after the first complete
-            // expression) is left as it is, up to the end of the text.
-            p = SkipDoubleQuote(p + 1);
-            if (!p) return;
-            continue;
-        }
-        if (isCharLiteral(p)) {
-            p += 3;
+        // Strings and character literals keep their bytes. An unclosed
+        // string (only possible after the first complete expression) is
+        // left as it is, up to the end of the text.
+        char* q = SkipUnit(p);
+        if (!q) return;
+        if (q != p) {
+            p = q;
             continue;
         }
         if (*p == '\n' || *p == '\r' || *p == '\t') *p = ' ';
