@@ -145,7 +145,7 @@ _cell* cfunction::numberEqual(_cell* a, _cell* b) {
 _cell* cfunction::teq(_cell* a, _cell* b) {
     switch (a->type) {
     case 's':
-        return truth(a == b);
+        return truth(sameSymbol(a, b));
     case 'i':
         return truth(b->type == 'i' && a->car.i->value == b->car.i->value);
     case 'l':
@@ -157,7 +157,7 @@ _cell* cfunction::teq(_cell* a, _cell* b) {
 }
 
 _cell* cfunction::teql(_cell* a, _cell* b) {
-    if (a == b) return TCell;
+    if (a == b || (a->type == 's' && sameSymbol(a, b))) return TCell;
     if (a->type != b->type) return NILCell;
     switch (a->type) {
     case 'i':

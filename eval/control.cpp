@@ -60,7 +60,7 @@ _cell* cfunction::tand(_cell* args, _symval* frame, long count) {
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
         result = eval(p->car.p, frame, count);
         if (!result) return nullptr;
-        if (result == NILCell) return NILCell;
+        if (isNil(result)) return NILCell;
     }
     return result;
 }
@@ -71,7 +71,7 @@ _cell* cfunction::tor(_cell* args, _symval* frame, long count) {
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
         _cell* v = eval(p->car.p, frame, count);
         if (!v) return nullptr;
-        if (v != NILCell) return v;
+        if (!isNil(v)) return v;
     }
     return NILCell;
 }
@@ -86,7 +86,7 @@ _cell* cfunction::condition(_cell* args, _symval* frame, long count) {
         if (!isCons(clause)) return NILCell;
         _cell* test = eval(clause->car.p, frame, count);
         if (!test) return nullptr;
-        if (test != NILCell) return tprogn(clause->cdr.p, frame, count);
+        if (!isNil(test)) return tprogn(clause->cdr.p, frame, count);
     }
     return NILCell;
 }
@@ -98,7 +98,7 @@ _cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
     _cell* test = eval(args->car.p, frame, count);
     if (!test) return nullptr;
     _cell* branches = args->cdr.p;
-    if (test == NILCell) {
+    if (isNil(test)) {
         if (isCons(branches) && isCons(branches->cdr.p))
             return eval(branches->cdr.p->car.p, frame, count);
         return NILCell;

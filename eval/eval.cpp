@@ -194,7 +194,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         case OP_NUMBERP:
             return truth(v->type == 'i' || v->type == 'b' || v->type == 'n');
         case OP_INTEGERP: return truth(v->type == 'i');
-        case OP_NULL: return truth(v == NILCell);
+        case OP_NULL: return truth(isNil(v));
         case OP_STRINGP: return truth(isString(v));
         case OP_SYMBOLP: return truth(v->type == 's');
         case OP_CHARACTERP: return truth(v->type == 'm');

@@ -230,7 +230,7 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
             if (!isCons(x)) return Fail(kNoValue, frame, count);
             _cell* v = eval(x->car.p, frame, count);
             if (!v) return nullptr;
-            if (v != NILCell) {
+            if (!isNil(v)) {
                 if (!isCons(v)) return Fail(kNotList, frame, count);
                 _cell* copy = Copy(v);
                 if (!copy) return nullptr;

@@ -13,11 +13,13 @@ runs the case there alone, '; heavy' marks a slow case (skipped with
 Usage: tests/run.py [--config NAME ...] [--quick] [pattern ...]
 """
 import concurrent.futures
+import glob
 import os
 import re
 import resource
 import subprocess
 import sys
+import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 TESTS = os.path.join(ROOT, "tests")
@@ -131,6 +133,7 @@ def main(argv):
     if not configs:
         configs = [c for c in ARCH if os.path.exists(
             os.path.join(ROOT, "build", c, "tamarisk"))]
+    started = time.time() - 1
     cases = []
     for folder in sorted(os.listdir(TESTS)):
         d = os.path.join(TESTS, folder)
@@ -164,6 +167,13 @@ def main(argv):
             else:
                 failed += 1
                 failures.append("FAIL [%s] %s\n%s" % (config, rel, msg))
+    # Scratch files that transcripts wrote under /tmp during this run.
+    for path in glob.glob("/tmp/tamarisk-*"):
+        try:
+            if os.path.getmtime(path) >= started:
+                os.remove(path)
+        except OSError:
+            pass
     for f in failures:
         print(f)
     unit = os.path.join(ROOT, "build", "x86_64", "unit_tests")

@@ -4,7 +4,7 @@
 #ifndef TAMARISK_TOPLEVEL_SYMBOLS_H
 #define TAMARISK_TOPLEVEL_SYMBOLS_H
 
-struct _cell;
+#include "memory/cmemory.h"
 
 // Registration order: (global, name). NILCell/NIL and TCell/T are the same
 // two symbols registered twice; "NIL" and "T" get their global values
@@ -55,5 +55,14 @@ struct _cell;
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
 #undef TK_DECLARE_SYMBOL
+
+// A multiple-value result whose first value is a symbol is a fresh cell
+// copying that symbol; it shares the symbol's name in the string area and
+// is the same symbol for every test of truth and identity. (Each symbol has
+// a name copy of its own, so the name pointer identifies it.)
+inline bool sameSymbol(const _cell* a, const _cell* b) {
+    return a == b || (a->type == 's' && b->type == 's' && a->car.s == b->car.s);
+}
+inline bool isNil(const _cell* c) { return sameSymbol(c, NILCell); }
 
 #endif  // TAMARISK_TOPLEVEL_SYMBOLS_H
