@@ -154,6 +154,10 @@ int ctextproc::GetOneSStream(FILE* f) {
         total++;
         prev2 = prev1;
         prev1 = ch;
+        // Only a ')' (a list closing, or a text starting with ')') or a
+        // blank (an atom ending) can change the balance verdict, so the
+        // whole text is checked again only then.
+        if (ch != ')' && !isWhite(ch)) continue;
         int v = verdict(CheckBrace2(lineStr));
         if (v >= 0) return v;
     }
