@@ -230,6 +230,8 @@ public:
     _cell* code_to_char(_cell* args, _symval* frame, long count);
     _cell* t_intern(_cell* args, _symval* frame, long count);
     _cell* t_intern_wide(_cell* args, _symval* frame, long count);
+    // Sets first's values list to (first second); returns first.
+    _cell* TwoValues(_cell* first, _cell* second);
 
     // --- library/symbol.cpp -------------------------------------------------
     _cell* symbolname(_cell* args, _symval* frame, long count);

@@ -1,5 +1,5 @@
-// tamarisk evaluator layer, built-in library: strings, characters and the
-// array primitives the prelude builds MAKE-ARRAY and AREF on.
+// cfunction layer, library part: strings, characters and the array
+// primitives that the prelude builds MAKE-ARRAY and AREF on.
 //
 // An array is an 'a' cell whose car is the dimension-count integer and whose
 // cdr is (element-type . contents); a string is the one-dimensional array of
@@ -18,6 +18,38 @@ inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
 // Characters compare by their low byte: the reader keeps bytes signed, while
 // CODE-CHAR keeps them as 0..255.
 inline long lowByte(_cell* ch) { return ch->car.c & 0xFF; }
+
+// CHAR and COERCE: evaluates the first two argument forms, left to right,
+// into *a and *b. The argument list and the first value are pushed on g,
+// the caller's open group, since they are needed after the next
+// evaluation. Returns 0 when an evaluation failed (reported) or after
+// reporting bad when a form is missing.
+int evalTwo(cfunction* lisp, CellGroup& g, _cell* args, const char* bad,
+            _symval* frame, long count, _cell** a, _cell** b) {
+    if (!isCons(args)) {
+        lisp->Fail(bad, frame, count);
+        return 0;
+    }
+    g.push(args);
+    *a = lisp->eval(car(args), frame, count);
+    if (*a == nullptr) return 0;
+    g.push(*a);
+    if (!isCons(cdr(args))) {
+        lisp->Fail(bad, frame, count);
+        return 0;
+    }
+    *b = lisp->eval(car(cdr(args)), frame, count);
+    return *b != nullptr;
+}
+
+// ARRAY-CAR and ARRAY-CDR: false for a failed evaluation (null) and, after
+// the message, for anything but an array.
+bool arrayArgument(_cell* value) {
+    if (value == nullptr) return false;
+    if (value->type == 'a') return true;
+    puts("配列ではありません");
+    return false;
+}
 
 }  // namespace
 
@@ -50,15 +82,11 @@ _cell* cfunction::jlength(_cell* value) {
 
 _cell* cfunction::tchar(_cell* args, _symval* frame, long count) {
     static const char kBad[] = "エラー: 文法が間違っています。";
-    if (!isCons(args)) return Fail(kBad, frame, count);
     CellGroup g(this);
-    g.push(args);
-    _cell* str = eval(car(args), frame, count);
-    if (str == nullptr) return nullptr;
-    g.push(str);
-    if (!isCons(cdr(args))) return Fail(kBad, frame, count);
-    _cell* index = eval(car(cdr(args)), frame, count);
-    if (index == nullptr) return nullptr;
+    _cell* str;
+    _cell* index;
+    if (!evalTwo(this, g, args, kBad, frame, count, &str, &index))
+        return nullptr;
     if (!isString(str) || index->type != 'i' || CellToInt(index) < 0)
         return Fail(kBad, frame, count);
     long k = CellToInt(index);
@@ -67,62 +95,25 @@ _cell* cfunction::tchar(_cell* args, _symval* frame, long count) {
     return isCons(p) ? car(p) : NILCell;
 }
 
+// Both copies share the character cells; only the spine is new (a cons
+// element of a character array made by hand is copied whole). Copy fails
+// only when the C stack is nearly spent, with its message and no debug
+// loop.
 _cell* cfunction::coerce(_cell* args, _symval* frame, long count) {
     static const char kBad[] = "エラー: COERCE: 文法が間違っています。";
-    if (!isCons(args)) return Fail(kBad, frame, count);
     CellGroup g(this);
-    g.push(args);
-    _cell* value = eval(car(args), frame, count);
-    if (value == nullptr) return nullptr;
-    g.push(value);
-    if (!isCons(cdr(args))) return Fail(kBad, frame, count);
-    _cell* type = eval(car(cdr(args)), frame, count);
-    if (type == nullptr) return nullptr;
-
+    _cell* value;
+    _cell* type;
+    if (!evalTwo(this, g, args, kBad, frame, count, &value, &type))
+        return nullptr;
     if (type == STRING) {
-        if ((!isCons(value) && value != NILCell) || !isAllMoji(value))
-            return Fail(kBad, frame, count);
-        // The list holds only characters, so a copy of its spine is a full
-        // copy; the character cells themselves are shared.
-        _cell* head = NILCell;
-        _cell* tail = nullptr;
-        for (_cell* p = value; isCons(p); p = cdr(p)) {
-            _cell* c = getCell();
-            c->car.p = car(p);
-            if (tail == nullptr)
-                head = c;
-            else
-                tail->cdr.p = c;
-            tail = c;
-        }
-        return MakeMojiretsu(head);
+        if (!isAllMoji(value)) return Fail(kBad, frame, count);
+        _cell* chars = Copy(value);
+        return chars ? MakeMojiretsu(chars) : nullptr;
     }
     if (type == LIST) {
         if (!isString(value)) return Fail(kBad, frame, count);
-        // Walk the spine iteratively so a long string cannot nest deeply;
-        // any element that is itself a cons is copied whole.
-        _cell* head = NILCell;
-        _cell* tail = nullptr;
-        _cell* p = cdr(value->cdr.p);
-        for (; isCons(p); p = cdr(p)) {
-            _cell* elem = car(p);
-            if (isCons(elem)) {
-                elem = Copy(elem);
-                if (elem == nullptr) return nullptr;
-            }
-            _cell* c = getCell();
-            c->car.p = elem;
-            if (tail == nullptr)
-                head = c;
-            else
-                tail->cdr.p = c;
-            tail = c;
-        }
-        if (tail != nullptr)
-            tail->cdr.p = p;
-        else
-            head = p;
-        return head;
+        return Copy(cdr(value->cdr.p));
     }
     if (type == FUNCTION) return value;
     return Fail(kBad, frame, count);
@@ -168,21 +159,11 @@ _cell* cfunction::SetArray(_cell* form, _symval* frame, long count) {
 }
 
 _cell* cfunction::ArrayCar(_cell* value) {
-    if (value == nullptr) return nullptr;
-    if (value->type != 'a') {
-        puts("配列ではありません");
-        return nullptr;
-    }
-    return value->car.p;
+    return arrayArgument(value) ? value->car.p : nullptr;
 }
 
 _cell* cfunction::ArrayCdr(_cell* value) {
-    if (value == nullptr) return nullptr;
-    if (value->type != 'a') {
-        puts("配列ではありません");
-        return nullptr;
-    }
-    return value->cdr.p;
+    return arrayArgument(value) ? value->cdr.p : nullptr;
 }
 
 int cfunction::isAllMoji(_cell* c) {

@@ -1,5 +1,5 @@
-// tamarisk evaluator layer, built-in library: the byte-encoding dependent
-// built-ins, CHAR-CODE, CODE-CHAR, INTERN and INTERN-WIDE.
+// cfunction layer, library part: the built-ins that depend on the byte
+// encoding (CHAR-CODE, CODE-CHAR, INTERN, INTERN-WIDE).
 //
 // Every byte is one character here, so a character code is the byte value
 // 0..255 and a symbol name is the string's bytes unchanged.
@@ -131,6 +131,17 @@ int gatherName(cfunction* L, _cell* args, _symval* frame, long count,
 
 }  // namespace
 
+// Allocation never collects, so neither cell needs protecting here.
+_cell* cfunction::TwoValues(_cell* first, _cell* second) {
+    _cell* tail = getCell();
+    tail->car.p = second;
+    _cell* list = getCell();
+    list->car.p = first;
+    list->cdr.p = tail;
+    first->values = list;
+    return first;
+}
+
 // The list (symbol status) goes into the symbol's own values field; the
 // evaluator keeps it for these two operators.
 _cell* cfunction::t_intern(_cell* args, _symval* frame, long count) {
@@ -139,13 +150,7 @@ _cell* cfunction::t_intern(_cell* args, _symval* frame, long count) {
     int existed = CheckStringCell(name) != nullptr;
     _cell* sym = getStringCell(name);
     if (sym == nullptr) return nullptr;     // symbol table full, reported
-    _cell* second = getCell();
-    second->car.p = existed ? TINTERNAL : NILCell;
-    _cell* first = getCell();
-    first->car.p = sym;
-    first->cdr.p = second;
-    sym->values = first;
-    return sym;
+    return TwoValues(sym, existed ? TINTERNAL : NILCell);
 }
 
 _cell* cfunction::t_intern_wide(_cell* args, _symval* frame, long count) {
@@ -154,11 +159,5 @@ _cell* cfunction::t_intern_wide(_cell* args, _symval* frame, long count) {
         return nullptr;
     _cell* sym = getStringCellWide(name);
     if (sym == nullptr) return nullptr;     // symbol table full, reported
-    _cell* second = getCell();
-    second->car.p = NILCell;
-    _cell* first = getCell();
-    first->car.p = sym;
-    first->cdr.p = second;
-    sym->values = first;
-    return sym;
+    return TwoValues(sym, NILCell);
 }

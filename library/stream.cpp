@@ -1,5 +1,5 @@
-// tamarisk evaluator layer, built-in library: streams and files (OPEN,
-// CLOSE, READ, READ-LINE) and the file table behind stream objects.
+// cfunction layer, library part: streams and files (OPEN, CLOSE, READ,
+// READ-LINE) and the file table behind stream objects.
 //
 // A stream object is an integer cell of kind 's' holding a slot number 1 to
 // kFileSlots; slot number n is fileTable[n - 1]. The object itself carries no

@@ -1,5 +1,6 @@
-// tamarisk evaluator layer, built-in library: SYMBOL-NAME and
-// SYMBOL-FUNCTION.
+// cfunction layer, library part: SYMBOL-NAME and SYMBOL-FUNCTION.
+#include <cstring>
+
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
 
@@ -20,18 +21,15 @@ _cell* cfunction::symbolname(_cell* args, _symval* frame, long count) {
     if (sym->type != 's') return Fail("シンボルではありません", frame, count);
     const char* name = sym->car.s;
     if (*name == ':') ++name;
-    _cell* head = NILCell;
-    _cell* tail = nullptr;
-    for (const char* p = name; *p != '\0'; ++p) {
+    // Built from the last byte backwards, so each cell is consed in front.
+    _cell* chars = NILCell;
+    for (size_t i = std::strlen(name); i > 0; --i) {
         _cell* c = getCell();
-        c->car.p = getMojiCell((signed char)*p, 0);
-        if (tail == nullptr)
-            head = c;
-        else
-            tail->cdr.p = c;
-        tail = c;
+        c->car.p = getMojiCell((signed char)name[i - 1], 0);
+        c->cdr.p = chars;
+        chars = c;
     }
-    return MakeMojiretsu(head);
+    return MakeMojiretsu(chars);
 }
 
 _cell* cfunction::symbol_function(_cell* args, _symval* frame, long count) {

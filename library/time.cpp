@@ -1,6 +1,5 @@
-// tamarisk built-in library: the wall clock (NOW, a member of the memory
-// layer since it needs no evaluation) and the conversions LOCAL-TIME and
-// MAKE-TIME of the evaluator layer.
+// cmemory and cfunction layers, library part: the wall clock (NOW, which
+// evaluates nothing) and the conversions LOCAL-TIME and MAKE-TIME.
 //
 // A point in time is the pair (H . S) with seconds = H * 3600 + S, so that
 // it fits in two integers even where long is 32 bits wide. The calendar form
@@ -39,15 +38,17 @@ int asInt(long v) {
     return (int)(u - (unsigned int)INT_MAX - 1U) + INT_MIN;
 }
 
-}  // namespace
-
-_cell* cmemory::now() {
-    time_t t = std::time(nullptr);
-    _cell* pair = getCell();
-    pair->car.p = IntToCell((long)(t / 3600));
-    pair->cdr.p = IntToCell((long)(t % 3600));
+// The time pair (t / 3600 . t % 3600), both with C's truncating division.
+_cell* timePair(cmemory* m, time_t t) {
+    _cell* pair = m->getCell();
+    pair->car.p = m->IntToCell((long)(t / 3600));
+    pair->cdr.p = m->IntToCell((long)(t % 3600));
     return pair;
 }
+
+}  // namespace
+
+_cell* cmemory::now() { return timePair(this, std::time(nullptr)); }
 
 // Both conversions print their message also when evaluating the argument
 // failed: that failure has had its own report and debug loop already.
@@ -96,8 +97,5 @@ _cell* cfunction::MakeTime(_cell* form, _symval* frame, long count) {
     bt.tm_isdst = -1;
     time_t t = std::mktime(&bt);
     if (t == (time_t)-1) return Fail(kBad, frame, count);
-    _cell* pair = getCell();
-    pair->car.p = IntToCell((long)(t / 3600));
-    pair->cdr.p = IntToCell((long)(t % 3600));
-    return pair;
+    return timePair(this, t);
 }

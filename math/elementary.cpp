@@ -1,12 +1,13 @@
-// cfunction: the elementary numeric built-ins SQRT, EXPT, EXP, LOG, SIN,
-// COS, TAN, ASIN, ACOS, ATAN, EVENP and FLOOR.
+// cfunction layer, numbers part: the elementary built-ins SQRT, EXPT, EXP,
+// LOG, SIN, COS, TAN, ASIN, ACOS, ATAN, EVENP and FLOOR.
 //
 // Two precisions are used on purpose. "Double" means the argument is
 // rounded to double, the double library function is called and the result
 // widened back; "extended" means the long double function. Integer
 // arguments mostly go through double, floating numbers and fractions through
-// extended, so (exp 1) and (exp 1.0) may differ in their last bits. Every
-// rounding to double is written out as a cast.
+// extended, so (exp 1) and (exp 1.0) may differ in their last bits. The
+// 32-bit build computes every one of these functions in double, so there
+// the two agree. Every rounding to double is written out as a cast.
 #include <climits>
 #include <cmath>
 
@@ -23,13 +24,8 @@ double asDouble(double v) {
     return d;
 }
 
-long intOf(const _cell* c) { return c->car.i->value; }
-long bunshiOf(const _cell* c) { return c->car.i->value; }
-long bunboOf(const _cell* c) { return c->cdr.i->value; }
-long double floatOf(const _cell* c) { return c->car.n->value; }
-long double quotientOf(const _cell* c) {
-    return (long double)bunshiOf(c) / (long double)bunboOf(c);
-}
+// The 32-bit build computes every function of this file in double.
+constexpr bool kDoubleOnly = sizeof(long) < 8;
 
 // The integer square root of i >= 0 when i is a perfect square: the double
 // root is floored, then ceiled, and each candidate squared back.
@@ -47,23 +43,63 @@ int perfectSquare(long i, double r, long* root) {
     return 0;
 }
 
-// One of EXP SIN COS TAN: the value at the integer 0 (exact), the double
-// and extended library functions, and the message for a non-number.
-struct Transcendental {
-    long atZero;
+// The extended library function at x; on the 32-bit build, which computes
+// every elementary function in double, the double one.
+long double extended(double (*dbl)(double), long double (*ext)(long double),
+                     long double x) {
+    if (kDoubleOnly) return asDouble(dbl(static_cast<double>(x)));
+    return ext(x);
+}
+
+// One of EXP SIN COS TAN LOG ASIN ACOS ATAN: the argument test with its
+// message, the one integer argument whose result is exact, and the library
+// functions. Floating numbers and fractions always go through extended.
+struct Elementary {
+    int (cmemory::*domain)(_cell*);     // non-numbers fail it too
+    const char* message;                // for an argument outside the domain
+    long exactAt;                       // integer argument, exact result
+    long exactValue;
+    bool intInDouble;                   // other integers: double, not extended
     double (*dbl)(double);
     long double (*ext)(long double);
-    const char* message;
 };
 
-const Transcendental kExp = {1, std::exp, expl,
-                             "エラー: EXP 数値の引数が必要です"};
-const Transcendental kSin = {0, std::sin, sinl,
-                             "エラー: SIN 数値の引数が必要です"};
-const Transcendental kCos = {1, std::cos, cosl,
-                             "エラー: COS 数値の引数が必要です"};
-const Transcendental kTan = {0, std::tan, tanl,
-                             "エラー: TAN 数値の引数が必要です"};
+const Elementary kExp = {&cmemory::isNumber,
+                         "エラー: EXP 数値の引数が必要です",
+                         0, 1, true, std::exp, expl};
+const Elementary kSin = {&cmemory::isNumber,
+                         "エラー: SIN 数値の引数が必要です",
+                         0, 0, true, std::sin, sinl};
+const Elementary kCos = {&cmemory::isNumber,
+                         "エラー: COS 数値の引数が必要です",
+                         0, 1, true, std::cos, cosl};
+const Elementary kTan = {&cmemory::isNumber,
+                         "エラー: TAN 数値の引数が必要です",
+                         0, 0, true, std::tan, tanl};
+const Elementary kLog = {&cmemory::isPlusExceptZero, "エラー: 正数が必要です",
+                         1, 0, true, std::log, logl};
+const Elementary kAsin = {&cmemory::isInRange, "エラー: 範囲外です",
+                          0, 0, false, std::asin, asinl};
+const Elementary kAcos = {&cmemory::isInRange, "エラー: 範囲外です",
+                          1, 0, false, std::acos, acosl};
+const Elementary kAtan = {&cmemory::isNumber, MSG_NOTNUMBER,
+                          0, 0, false, std::atan, atanl};
+
+_cell* elementary(cfunction* lisp, const Elementary& fn, _cell* form,
+                  _symval* frame, long count) {
+    _cell* v = lisp->eval(form, frame, count);
+    if (!v) return nullptr;
+    if (!(lisp->*fn.domain)(v)) return lisp->Fail(fn.message, frame, count);
+    if (v->type == 'i') {
+        long i = CellToInt(v);
+        if (i == fn.exactAt) return lisp->IntToCell(fn.exactValue);
+        if (fn.intInDouble)
+            return lisp->NumberToCell(
+                asDouble(fn.dbl(static_cast<double>(i))));
+    }
+    return lisp->NumberToCell(
+        extended(fn.dbl, fn.ext, lisp->ExtendedValue(v)));
+}
 
 }  // namespace
 
@@ -77,12 +113,12 @@ _cell* cfunction::jSqrt(_cell* form, _symval* frame, long count) {
     const char* negative = "エラー: 負数は平方根はとれません";
     switch (v->type) {
     case 'n': {
-        long double x = floatOf(v);
+        long double x = CellToNumber(v);
         if (x < 0.0L) return Fail(negative, frame, count);  // -0.0, NaN pass
         return NumberToCell(asDouble(std::sqrt(static_cast<double>(x))));
     }
     case 'i': {
-        long i = intOf(v);
+        long i = CellToInt(v);
         if (i < 0) return Fail(negative, frame, count);
         double r = asDouble(std::sqrt(static_cast<double>(i)));
         long g;
@@ -90,12 +126,12 @@ _cell* cfunction::jSqrt(_cell* form, _symval* frame, long count) {
         return NumberToCell(r);
     }
     case 'b': {
-        long a = bunshiOf(v), b = bunboOf(v);
+        long a = CellToBunshi(v), b = CellToBunbo(v);
         if (a < 0) return Fail(negative, frame, count);
         long g, h;
         double ra = asDouble(std::sqrt(static_cast<double>(a)));
         if (!perfectSquare(a, ra, &g))
-            return NumberToCell(sqrtl(quotientOf(v)));
+            return NumberToCell(extended(std::sqrt, sqrtl, ExtendedValue(v)));
         double rb = asDouble(std::sqrt(static_cast<double>(b)));
         if (perfectSquare(b, rb, &h)) return BunsuToCell(g, h);
         return NumberToCell((long double)g / (long double)rb);
@@ -119,121 +155,52 @@ _cell* cfunction::jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
     if (!e) return nullptr;
     g.push(e);
     if (!isPlus(base)) return Fail("エラー: 正数が必要です", frame, count);
-    if (base->type == 'n') return njExpt(floatOf(base), e);
+    if (base->type == 'n') return njExpt(CellToNumber(base), e);
     if (isPlus(e)) {
-        if (base->type == 'i') return ijExpt(intOf(base), e);
-        return bjExpt(bunshiOf(base), bunboOf(base), e);
+        if (base->type == 'i') return ijExpt(CellToInt(base), e);
+        return bjExpt(CellToBunshi(base), CellToBunbo(base), e);
     }
     _cell* m = jAbs(e);
     if (!m) return nullptr;
-    if (base->type == 'i') return bjExpt(1, intOf(base), m);
-    if (bunshiOf(base) == 1) return ijExpt(bunboOf(base), m);
-    return bjExpt(bunboOf(base), bunshiOf(base), m);
+    if (base->type == 'i') return bjExpt(1, CellToInt(base), m);
+    if (CellToBunshi(base) == 1) return ijExpt(CellToBunbo(base), m);
+    return bjExpt(CellToBunbo(base), CellToBunshi(base), m);
 }
 
 // ===========================================================================
 // EXP SIN COS TAN LOG ASIN ACOS ATAN
 // ===========================================================================
 
-namespace {
-
-_cell* transcendental(cfunction* lisp, const Transcendental& fn,
-                             _cell* form, _symval* frame, long count) {
-    _cell* v = lisp->eval(form, frame, count);
-    if (!v) return nullptr;
-    switch (v->type) {
-    case 'i':
-        if (intOf(v) == 0) return lisp->IntToCell(fn.atZero);
-        return lisp->NumberToCell(
-            asDouble(fn.dbl(static_cast<double>(intOf(v)))));
-    case 'n':
-        return lisp->NumberToCell(fn.ext(floatOf(v)));
-    case 'b':
-        return lisp->NumberToCell(fn.ext(quotientOf(v)));
-    default:
-        return lisp->Fail(fn.message, frame, count);
-    }
-}
-
-}  // namespace
-
 _cell* cfunction::jExp(_cell* form, _symval* frame, long count) {
-    return transcendental(this, kExp, form, frame, count);
+    return elementary(this, kExp, form, frame, count);
 }
 
 _cell* cfunction::jSin(_cell* form, _symval* frame, long count) {
-    return transcendental(this, kSin, form, frame, count);
+    return elementary(this, kSin, form, frame, count);
 }
 
 _cell* cfunction::jCos(_cell* form, _symval* frame, long count) {
-    return transcendental(this, kCos, form, frame, count);
+    return elementary(this, kCos, form, frame, count);
 }
 
 _cell* cfunction::jTan(_cell* form, _symval* frame, long count) {
-    return transcendental(this, kTan, form, frame, count);
+    return elementary(this, kTan, form, frame, count);
 }
 
 _cell* cfunction::jLog(_cell* form, _symval* frame, long count) {
-    _cell* v = eval(form, frame, count);
-    if (!v) return nullptr;
-    if (!isPlusExceptZero(v)) return Fail("エラー: 正数が必要です", frame, count);
-    switch (v->type) {
-    case 'i':
-        if (intOf(v) == 1) return IntToCell(0);
-        return NumberToCell(
-            asDouble(std::log(static_cast<double>(intOf(v)))));
-    case 'n':
-        return NumberToCell(logl(floatOf(v)));
-    default:
-        return NumberToCell(logl(quotientOf(v)));
-    }
+    return elementary(this, kLog, form, frame, count);
 }
-
-namespace {
-
-// ASIN and ACOS: exactZero is the integer argument whose result is the
-// integer 0 (0 for ASIN, 1 for ACOS); everything else is extended.
-static _cell* inverseTrig(cfunction* lisp, long exactZero,
-                          long double (*fn)(long double), _cell* form,
-                          _symval* frame, long count) {
-    _cell* v = lisp->eval(form, frame, count);
-    if (!v) return nullptr;
-    if (!lisp->isInRange(v)) return lisp->Fail("エラー: 範囲外です", frame, count);
-    switch (v->type) {
-    case 'i':
-        if (intOf(v) == exactZero) return lisp->IntToCell(0);
-        return lisp->NumberToCell(fn((long double)intOf(v)));
-    case 'n':
-        return lisp->NumberToCell(fn(floatOf(v)));
-    default:
-        return lisp->NumberToCell(fn(quotientOf(v)));
-    }
-}
-
-}  // namespace
 
 _cell* cfunction::jAsin(_cell* form, _symval* frame, long count) {
-    return inverseTrig(this, 0, asinl, form, frame, count);
+    return elementary(this, kAsin, form, frame, count);
 }
 
 _cell* cfunction::jAcos(_cell* form, _symval* frame, long count) {
-    return inverseTrig(this, 1, acosl, form, frame, count);
+    return elementary(this, kAcos, form, frame, count);
 }
 
 _cell* cfunction::jAtan(_cell* form, _symval* frame, long count) {
-    _cell* v = eval(form, frame, count);
-    if (!v) return nullptr;
-    switch (v->type) {
-    case 'i':
-        if (intOf(v) == 0) return IntToCell(0);
-        return NumberToCell(atanl((long double)intOf(v)));
-    case 'n':
-        return NumberToCell(atanl(floatOf(v)));
-    case 'b':
-        return NumberToCell(atanl(quotientOf(v)));
-    default:
-        return Fail(MSG_NOTNUMBER, frame, count);
-    }
+    return elementary(this, kAtan, form, frame, count);
 }
 
 // ===========================================================================
@@ -244,7 +211,7 @@ _cell* cfunction::jEvenp(_cell* form, _symval* frame, long count) {
     _cell* v = eval(form, frame, count);
     if (!v) return nullptr;
     if (v->type != 'i') return Fail("エラー: 整数ではありません", frame, count);
-    long r = intOf(v) % 2;  // truncating: -1 for negative odd numbers
+    long r = CellToInt(v) % 2;  // truncating: -1 for negative odd numbers
     return (r == 1 || r == -1) ? NIL : T;
 }
 
@@ -263,12 +230,12 @@ _cell* cfunction::tfloor(_cell* form, _symval* frame, long count) {
     _cell* rest;
     switch (v->type) {
     case 'i':
-        q = IntToCell(intOf(v));
+        q = IntToCell(CellToInt(v));
         q->kind = v->kind;
         rest = IntToCell(0);
         break;
     case 'n': {
-        long double x = floatOf(v);
+        long double x = CellToNumber(v);
         long double f = floorl(x);
         // -(long double)LONG_MIN is 2^63 (2^31), exact in extended.
         if (!(f >= (long double)LONG_MIN && f < -(long double)LONG_MIN))
@@ -282,7 +249,7 @@ _cell* cfunction::tfloor(_cell* form, _symval* frame, long count) {
         break;
     }
     case 'b': {
-        long a = bunshiOf(v), b = bunboOf(v);
+        long a = CellToBunshi(v), b = CellToBunbo(v);
         // b >= 2, so the quotient is well inside the range of long.
         long fl = a / b;
         if (a % b != 0 && a < 0) fl -= 1;
@@ -298,11 +265,5 @@ _cell* cfunction::tfloor(_cell* form, _symval* frame, long count) {
         return Fail(MSG_NOTNUMBER, frame, count);
     }
     // Allocation never collects, so q and rest need no protection here.
-    _cell* second = getCell();
-    second->car.p = rest;
-    _cell* first = getCell();
-    first->car.p = q;
-    first->cdr.p = second;
-    q->values = first;
-    return q;
+    return TwoValues(q, rest);
 }

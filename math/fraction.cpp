@@ -1,5 +1,6 @@
-// cmathproc: greatest common divisor, reduction of fractions and sums over a
-// common denominator, shared by the reader, the arithmetic and the powers.
+// cmathproc layer, numbers part: greatest common divisor, reduction of
+// fractions and sums over a common denominator, for the reader, the
+// arithmetic and the powers.
 //
 // Magnitudes are handled as unsigned long so that the smallest long (whose
 // magnitude has no positive long) reduces without overflow; a numerator

@@ -1,8 +1,8 @@
-// cfunction: the numeric tower's four operations (Wa, Sa, Seki, Sho) and the
-// built-ins + - * / 1+ 1- MINUSP.
+// cfunction layer, numbers part: the four operations of the numeric tower
+// (Wa, Sa, Seki, Sho) and the built-ins + - * / 1+ 1- MINUSP.
 //
-// Integers wrap in two's complement (wrapAdd and friends); exact results go
-// through MakeExact, so a fraction is always reduced with a denominator of at
+// Integers wrap in two's complement (wrapAdd and friends); exact results are
+// reduced through yakubun, so a fraction always has a denominator of at
 // least 2 and an exact 0 or n/1 is an integer. A fraction enters floating
 // arithmetic as the extended quotient of its numerator by its denominator.
 #include "eval/cfunction.h"
@@ -13,36 +13,41 @@ namespace {
 const char kNotNumber[] = "エラー: それは数値ではありません。";
 const char kDivByZero[] = "エラー: 0で除算しました。";
 
-bool isNumberCell(const _cell* c) {
-    return c->type == 'i' || c->type == 'b' || c->type == 'n';
-}
-
-long intOf(const _cell* c) { return c->car.i->value; }
-long bunshiOf(const _cell* c) { return c->car.i->value; }
-long bunboOf(const _cell* c) { return c->cdr.i->value; }
-long double floatOf(const _cell* c) { return c->car.n->value; }
-
-// The value of any number cell in extended precision.
-long double extendedOf(const _cell* c) {
-    switch (c->type) {
-    case 'i':
-        return (long double)intOf(c);
-    case 'b':
-        return (long double)bunshiOf(c) / (long double)bunboOf(c);
-    default:
-        return floatOf(c);
-    }
+// Both operands of a two-operand operation must be numbers; otherwise the
+// message is printed, after both kinds were examined and before anything
+// is allocated.
+bool numberOperands(cmemory* m, _cell* a, _cell* b) {
+    if (m->isNumber(a) && m->isNumber(b)) return true;
+    puts(kNotNumber);
+    return false;
 }
 
 // Numerator and denominator of an integer (over 1) or a fraction.
-void exactParts(const _cell* c, long* n, long* d) {
+void exactParts(_cell* c, long* n, long* d) {
     if (c->type == 'i') {
-        *n = intOf(c);
+        *n = CellToInt(c);
         *d = 1;
     } else {
-        *n = bunshiOf(c);
-        *d = bunboOf(c);
+        *n = CellToBunshi(c);
+        *d = CellToBunbo(c);
     }
+}
+
+// A reduced rn/rd as an integer when rd is 1, else as a fraction.
+_cell* exactCell(cmemory* m, long rn, long rd) {
+    return rd == 1 ? m->IntToCell(rn) : m->BunsuToCell(rn, rd);
+}
+
+// a/b + c/d through WaWithTsubun, as an integer or a fraction; null after
+// the message when the denominator product wrapped to nothing a fraction
+// can hold.
+_cell* exactSum(cfunction* lisp, long a, long b, long c, long d) {
+    long rn, rd;
+    if (!lisp->WaWithTsubun(a, b, c, d, &rn, &rd)) {
+        puts(kDivByZero);
+        return nullptr;
+    }
+    return exactCell(lisp, rn, rd);
 }
 
 }  // namespace
@@ -60,36 +65,19 @@ _cell* cfunction::MakeExact(long n, long d) {
         puts(kDivByZero);
         return nullptr;
     }
-    return rd == 1 ? IntToCell(rn) : BunsuToCell(rn, rd);
+    return exactCell(this, rn, rd);
 }
-
-namespace {
-
-// a/b + c/d through WaWithTsubun, as an integer or a fraction.
-_cell* exactSum(cfunction* lisp, long a, long b, long c, long d) {
-    long rn, rd;
-    if (!lisp->WaWithTsubun(a, b, c, d, &rn, &rd)) {
-        puts(kDivByZero);
-        return nullptr;
-    }
-    return rd == 1 ? lisp->IntToCell(rn) : lisp->BunsuToCell(rn, rd);
-}
-
-}  // namespace
 
 // ===========================================================================
 // The four operations: no debug loop of their own, null after the message
 // ===========================================================================
 
 _cell* cfunction::Wa(_cell* a, _cell* b) {
-    if (!isNumberCell(a) || !isNumberCell(b)) {
-        puts(kNotNumber);
-        return nullptr;
-    }
+    if (!numberOperands(this, a, b)) return nullptr;
     if (a->type == 'i' && b->type == 'i')
-        return IntToCell(wrapAdd(intOf(a), intOf(b)));
+        return IntToCell(wrapAdd(CellToInt(a), CellToInt(b)));
     if (a->type == 'n' || b->type == 'n')
-        return NumberToCell(extendedOf(a) + extendedOf(b));
+        return NumberToCell(ExtendedValue(a) + ExtendedValue(b));
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
     exactParts(b, &bn, &bd);
@@ -97,14 +85,11 @@ _cell* cfunction::Wa(_cell* a, _cell* b) {
 }
 
 _cell* cfunction::Sa(_cell* a, _cell* b) {
-    if (!isNumberCell(a) || !isNumberCell(b)) {
-        puts(kNotNumber);
-        return nullptr;
-    }
+    if (!numberOperands(this, a, b)) return nullptr;
     if (a->type == 'i' && b->type == 'i')
-        return IntToCell(wrapSub(intOf(a), intOf(b)));
+        return IntToCell(wrapSub(CellToInt(a), CellToInt(b)));
     if (a->type == 'n' || b->type == 'n')
-        return NumberToCell(extendedOf(a) - extendedOf(b));
+        return NumberToCell(ExtendedValue(a) - ExtendedValue(b));
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
     exactParts(b, &bn, &bd);
@@ -113,16 +98,14 @@ _cell* cfunction::Sa(_cell* a, _cell* b) {
 
 // An exact integer 0 absorbs a floating operand: 0 × 2.5 is the integer 0.
 _cell* cfunction::Seki(_cell* a, _cell* b) {
-    if (!isNumberCell(a) || !isNumberCell(b)) {
-        puts(kNotNumber);
-        return nullptr;
-    }
-    if ((a->type == 'i' && intOf(a) == 0) || (b->type == 'i' && intOf(b) == 0))
+    if (!numberOperands(this, a, b)) return nullptr;
+    if ((a->type == 'i' && CellToInt(a) == 0) ||
+        (b->type == 'i' && CellToInt(b) == 0))
         return IntToCell(0);
     if (a->type == 'i' && b->type == 'i')
-        return IntToCell(wrapMul(intOf(a), intOf(b)));
+        return IntToCell(wrapMul(CellToInt(a), CellToInt(b)));
     if (a->type == 'n' || b->type == 'n')
-        return NumberToCell(extendedOf(a) * extendedOf(b));
+        return NumberToCell(ExtendedValue(a) * ExtendedValue(b));
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
     exactParts(b, &bn, &bd);
@@ -131,27 +114,24 @@ _cell* cfunction::Seki(_cell* a, _cell* b) {
 
 // The zero tests come first in every row: (/ 0 0) is a division error.
 _cell* cfunction::Sho(_cell* a, _cell* b) {
-    if (!isNumberCell(a) || !isNumberCell(b)) {
-        puts(kNotNumber);
-        return nullptr;
-    }
+    if (!numberOperands(this, a, b)) return nullptr;
     // A fraction is never zero; a floating divisor is zero when it compares
     // equal to 0.0 (so -0.0 too, and never a NaN).
-    if ((b->type == 'i' && intOf(b) == 0) ||
-        (b->type == 'n' && floatOf(b) == 0.0L)) {
+    if ((b->type == 'i' && CellToInt(b) == 0) ||
+        (b->type == 'n' && CellToNumber(b) == 0.0L)) {
         puts(kDivByZero);
         return nullptr;
     }
     // An exact 0 divided by anything non-zero, a floating y included, is
     // the integer 0.
-    if (a->type == 'i' && intOf(a) == 0) return IntToCell(0);
+    if (a->type == 'i' && CellToInt(a) == 0) return IntToCell(0);
     if (a->type == 'n' && b->type == 'b') {  // (d/c) × x
         long double reciprocal =
-            (long double)bunboOf(b) / (long double)bunshiOf(b);
-        return NumberToCell(reciprocal * floatOf(a));
+            (long double)CellToBunbo(b) / (long double)CellToBunshi(b);
+        return NumberToCell(reciprocal * CellToNumber(a));
     }
     if (a->type == 'n' || b->type == 'n')
-        return NumberToCell(extendedOf(a) / extendedOf(b));
+        return NumberToCell(ExtendedValue(a) / ExtendedValue(b));
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
     exactParts(b, &bn, &bd);
@@ -168,46 +148,13 @@ namespace {
 
 typedef _cell* (cfunction::*Operation)(_cell*, _cell*);
 
-// + and *: the running value starts at the identity and every argument is
-// folded in, so (+ x) is a fresh copy of x.
-_cell* foldAll(cfunction* lisp, Operation op, long identity, _cell* args,
-               _symval* frame, long count) {
-    _cell* total = lisp->IntToCell(identity);
-    while (args->type == 'l') {
-        _cell* v;
-        {
-            // The total and the rest of the list live only here while the
-            // element is evaluated.
-            CellGroup g(lisp);
-            g.push(total);
-            g.push(args);
-            v = lisp->eval(args->car.p, frame, count);
-        }
-        if (!v) return nullptr;
-        total = (lisp->*op)(total, v);
-        if (!total) {
-            lisp->errorlisp(frame, count);
-            return nullptr;
-        }
-        args = args->cdr.p;
-    }
-    return total;
-}
-
-// - and /: at least one argument; a single argument is returned as it is.
-_cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
-                 long count) {
-    if (args->type != 'l')
-        return lisp->Fail("エラー: 引数が足りません", frame, count);
-    _cell* value;
-    {
-        CellGroup g(lisp);
-        g.push(args);
-        value = lisp->eval(args->car.p, frame, count);
-    }
-    if (!value) return nullptr;
-    if (!isNumberCell(value)) return lisp->Fail(MSG_NOTNUMBER, frame, count);
-    for (args = args->cdr.p; args->type == 'l'; args = args->cdr.p) {
+// Folds the value of every form of args into value with op, left to right.
+// The running value and the rest of the list live only here while a form is
+// evaluated, so both are protected meanwhile. A failing op has printed its
+// message; the debug loop follows.
+_cell* foldRest(cfunction* lisp, Operation op, _cell* value, _cell* args,
+                _symval* frame, long count) {
+    for (; args->type == 'l'; args = args->cdr.p) {
         _cell* v;
         {
             CellGroup g(lisp);
@@ -223,6 +170,29 @@ _cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
         }
     }
     return value;
+}
+
+// + and *: the running value starts at the identity, so (+ x) is a fresh
+// copy of x.
+_cell* foldAll(cfunction* lisp, Operation op, long identity, _cell* args,
+               _symval* frame, long count) {
+    return foldRest(lisp, op, lisp->IntToCell(identity), args, frame, count);
+}
+
+// - and /: at least one argument; a single argument is returned as it is.
+_cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
+                 long count) {
+    if (args->type != 'l')
+        return lisp->Fail("エラー: 引数が足りません", frame, count);
+    _cell* value;
+    {
+        CellGroup g(lisp);
+        g.push(args);
+        value = lisp->eval(args->car.p, frame, count);
+    }
+    if (!value) return nullptr;
+    if (!lisp->isNumber(value)) return lisp->Fail(MSG_NOTNUMBER, frame, count);
+    return foldRest(lisp, op, value, args->cdr.p, frame, count);
 }
 
 }  // namespace
@@ -252,18 +222,14 @@ _cell* addOne(cfunction* lisp, long delta, _cell* form, _symval* frame,
     if (!v) return nullptr;
     switch (v->type) {
     case 'i':
-        return lisp->IntToCell(wrapAdd(intOf(v), delta));
+        return lisp->IntToCell(wrapAdd(CellToInt(v), delta));
     case 'n':
-        return lisp->NumberToCell(floatOf(v) + (long double)delta);
+        return lisp->NumberToCell(CellToNumber(v) + (long double)delta);
     case 'b': {
-        long rn, rd;
-        if (!lisp->WaWithTsubun(delta, 1, bunshiOf(v), bunboOf(v), &rn, &rd)) {
-            // The denominator is the operand's own; this cannot happen.
-            puts(kDivByZero);
-            lisp->errorlisp(frame, count);
-            return nullptr;
-        }
-        return rd == 1 ? lisp->IntToCell(rn) : lisp->BunsuToCell(rn, rd);
+        // The denominator is the operand's own, so the sum cannot fail.
+        _cell* r = exactSum(lisp, delta, 1, CellToBunshi(v), CellToBunbo(v));
+        if (!r) lisp->errorlisp(frame, count);
+        return r;
     }
     default:
         return lisp->Fail("エラー: 対象が数値ではありません。", frame, count);
@@ -286,11 +252,11 @@ _cell* cfunction::minusp(_cell* value) {
     if (!value) return nullptr;
     switch (value->type) {
     case 'i':
-        return intOf(value) < 0 ? T : NIL;
+        return CellToInt(value) < 0 ? T : NIL;
     case 'b':
-        return bunshiOf(value) < 0 ? T : NIL;
+        return CellToBunshi(value) < 0 ? T : NIL;
     case 'n':
-        return floatOf(value) < 0.0L ? T : NIL;
+        return CellToNumber(value) < 0.0L ? T : NIL;
     default:
         puts(MSG_NOTNUMBER);
         return nullptr;

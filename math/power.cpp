@@ -1,5 +1,5 @@
-// cmemory: sign and range predicates on number cells, and the exact and
-// floating powers behind EXPT.
+// cmemory layer, numbers part: sign and range predicates on number cells,
+// and the exact and floating powers behind EXPT.
 //
 // Exponents reach the power routines non-negative: EXPT turns a negative
 // exponent into its magnitude with jAbs. The one magnitude a long cannot
@@ -20,6 +20,18 @@ const char kDenominatorOverflow[] = "エラー: 分母がオーバーフロー�
 const char kZeroDenominator[] = "エラー: 分母が０です";
 
 unsigned long repeatCount(long p) { return (unsigned long)p; }
+
+// x^y in extended; the 32-bit build computes the elementary functions in
+// double, so there both operands and the result are rounded to double (the
+// store to memory is the rounding the x87 must honour).
+long double extendedPow(long double x, long double y) {
+    if (sizeof(long) < 8) {
+        volatile double d =
+            std::pow(static_cast<double>(x), static_cast<double>(y));
+        return d;
+    }
+    return powl(x, y);
+}
 
 // k^p for k >= 0 with an overflow test before every product. For k >= 2 the
 // bound stops the loop within the width of long; 0 and 1 are answered at
@@ -62,7 +74,7 @@ long wrappedPower(long base, unsigned long p) {
 // is floored and ceiled, and each candidate raised back (wrapping) is
 // compared with v.
 int perfectRoot(long v, long s, long* root) {
-    long double t = powl((long double)v, 1.0L / (long double)s);
+    long double t = extendedPow((long double)v, 1.0L / (long double)s);
     // t lies between 0 and the square root of the largest long; the test
     // keeps the conversions defined whatever the library returns.
     if (!(t >= 0.0L && t < (long double)LONG_MAX)) return 0;
@@ -77,23 +89,6 @@ int perfectRoot(long v, long s, long* root) {
         return 1;
     }
     return 0;
-}
-
-// The exponent as an extended floating value, or 0 for a non-number.
-int exponentValue(_cell* e, long double* y) {
-    switch (e->type) {
-    case 'i':
-        *y = (long double)e->car.i->value;
-        return 1;
-    case 'n':
-        *y = e->car.n->value;
-        return 1;
-    case 'b':
-        *y = (long double)e->car.i->value / (long double)e->cdr.i->value;
-        return 1;
-    default:
-        return 0;
-    }
 }
 
 }  // namespace
@@ -128,20 +123,26 @@ int cmemory::isPlusExceptZero(_cell* c) {
     }
 }
 
-int cmemory::isInRange(_cell* c) {
-    long double v;
+int cmemory::isNumber(_cell* c) {
+    return c->type == 'i' || c->type == 'b' || c->type == 'n';
+}
+
+// A fraction's value is the extended quotient of its numerator by its
+// denominator; an integer converts exactly (64 bits of mantissa).
+long double cmemory::ExtendedValue(_cell* c) {
     switch (c->type) {
     case 'i':
-        return c->car.i->value >= -1 && c->car.i->value <= 1;
+        return (long double)c->car.i->value;
     case 'b':
-        v = (long double)c->car.i->value / (long double)c->cdr.i->value;
-        break;
-    case 'n':
-        v = c->car.n->value;
-        break;
+        return (long double)c->car.i->value / (long double)c->cdr.i->value;
     default:
-        return 0;
+        return c->car.n->value;
     }
+}
+
+int cmemory::isInRange(_cell* c) {
+    if (!isNumber(c)) return 0;
+    long double v = ExtendedValue(c);
     return v >= -1.0L && v <= 1.0L;
 }
 
@@ -173,7 +174,7 @@ _cell* cmemory::ijExpt(long k, _cell* e) {
             return nullptr;
         return IntToCell(r);
     case 'n':
-        return NumberToCell(powl((long double)k, e->car.n->value));
+        return NumberToCell(extendedPow((long double)k, e->car.n->value));
     case 'b': {
         long g;
         long num = e->car.i->value;
@@ -183,9 +184,8 @@ _cell* cmemory::ijExpt(long k, _cell* e) {
                 return nullptr;
             return IntToCell(r);
         }
-        return NumberToCell(powl((long double)k,
-                                 (long double)repeatCount(num) /
-                                     (long double)den));
+        return NumberToCell(extendedPow(
+            (long double)k, (long double)repeatCount(num) / (long double)den));
     }
     default:
         puts(kExponentNotNumber);
@@ -194,12 +194,11 @@ _cell* cmemory::ijExpt(long k, _cell* e) {
 }
 
 _cell* cmemory::njExpt(long double x, _cell* e) {
-    long double y;
-    if (!exponentValue(e, &y)) {
+    if (!isNumber(e)) {
         puts(kExponentNotNumber);
         return nullptr;
     }
-    return NumberToCell(powl(x, y));
+    return NumberToCell(extendedPow(x, ExtendedValue(e)));
 }
 
 // a/b is reduced and non-negative with b >= 0 (b is 0 only for the
@@ -220,7 +219,7 @@ _cell* cmemory::bjExpt(long a, long b, _cell* e) {
     }
     case 'n':
         return NumberToCell(
-            powl((long double)a / (long double)b, e->car.n->value));
+            extendedPow((long double)a / (long double)b, e->car.n->value));
     case 'b': {
         long r = e->car.i->value;
         long s = e->cdr.i->value;
@@ -243,9 +242,9 @@ _cell* cmemory::bjExpt(long a, long b, _cell* e) {
             }
             return rd == 1 ? IntToCell(rn) : BunsuToCell(rn, rd);
         }
-        return NumberToCell(powl((long double)a / (long double)b,
-                                 (long double)repeatCount(r) /
-                                     (long double)s));
+        return NumberToCell(
+            extendedPow((long double)a / (long double)b,
+                        (long double)repeatCount(r) / (long double)s));
     }
     default:
         puts(kExponentNotNumber);

@@ -1,4 +1,5 @@
-// cmathproc and cfunction: the xorshift generator and the RANDOM built-in.
+// cmathproc and cfunction layers, numbers part: the xorshift generator and
+// the RANDOM built-in.
 //
 // One generator serves the whole process. It starts from fixed seeds and is
 // never reseeded, so every run yields the same sequence. The words are

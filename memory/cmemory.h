@@ -296,6 +296,8 @@ public:
     _cell* ReadLineStrm(FILE* f);
 
     // --- math/power.cpp (helpers on evaluated cells) ------------------------
+    int isNumber(_cell* c);             // integer, fraction or floating
+    long double ExtendedValue(_cell* c);    // of a number cell only
     int isPlus(_cell* c);
     int isPlusExceptZero(_cell* c);
     int isInRange(_cell* c);
