@@ -185,6 +185,20 @@ def main(argv):
         else:
             failed += 1
             print("FAIL unit tests")
+    # The program links the C and C++ runtimes and libm, nothing else.
+    allowed = {b"libc.so.6", b"libm.so.6", b"libstdc++.so.6", b"libgcc_s.so.1"}
+    for config in ("x86_64", "i386"):
+        binary = os.path.join(ROOT, "build", config, "tamarisk")
+        if config in configs and os.path.exists(binary) and not patterns:
+            dyn = subprocess.run(["readelf", "-d", binary],
+                                 stdout=subprocess.PIPE).stdout
+            needed = set(re.findall(rb"Shared library: \[([^\]]+)\]", dyn))
+            if needed and needed <= allowed:
+                passed += 1
+            else:
+                failed += 1
+                print("FAIL [%s] links %s" % (config, b" ".join(
+                    sorted(needed - allowed)).decode() or "nothing readable"))
     # Exact arithmetic against Python's fractions, on both word sizes.
     for config, bits in (("x86_64", 64), ("i386", 32)):
         binary = os.path.join(ROOT, "build", config, "tamarisk")
