@@ -27,6 +27,18 @@
 //   gives an empty sequence instead of a loop without end.
 // - MAKE-ARRAY stores no contents when a dimension is 0: such an array has
 //   no position to store into.
+// - SETF evaluates its value form exactly once, after the place's own
+//   arguments. The expansion hands the cell to change and the value as
+//   arguments to a lambda, so both are evaluated in the caller's frame (a
+//   closure made by the value form captures that frame, not a frame of the
+//   expansion) and the lambda's copy-in happens after they ran, so its
+//   write-back cannot undo their assignments. The lambda's parameters carry
+//   a `$`, as do the ones of MULTIPLE-VALUE-SETQ: no program names a
+//   variable like that, so every variable of the caller can be assigned.
+// - LOAD reads up to the real end of the file: its end-of-file value is a
+//   fresh cons, which no expression read from a file can be EQ to. The
+//   stream is closed however loading ends (UNWIND-PROTECT); a failing
+//   expression still makes LOAD yield no value.
 #include "toplevel/clisp.h"
 
 const char* const ReadEvalData[] = {
@@ -58,12 +70,14 @@ const char* const ReadEvalData[] = {
              (setq ,(car (car b)) (1+ ,(car (car b))))
              (go label))))lisp8",
     R"lisp9((defun load (fname)
-          (let ((strm nil) (s nil))
+          (let ((strm nil) (s nil) (load$eof (cons nil nil)))
             (setq strm (open fname))
             (cond ((null strm) nil)
-                  (t (loop (setq s (read strm nil))
-                           (cond ((null s) (close strm) (return t)))
-                           (eval s)))))))lisp9",
+                  (t (unwind-protect
+                       (loop (setq s (read strm nil load$eof))
+                             (if (eq s load$eof) (return t))
+                             (eval s))
+                       (close strm)))))))lisp9",
     R"lisp10((defmacro with-open-file (a &rest b)
           `(let ((,(car a) (open ,@(cdr a))))
              (unwind-protect
@@ -154,7 +168,8 @@ const char* const ReadEvalData[] = {
                 (t (cons (list 'setq (car arg) nil)
                          (multiple-value-born$ (cdr arg) nil))))))lisp29",
     R"lisp30((defmacro multiple-value-setq (a b)
-          `(funcall #'(lambda (p q) (eval (list 'multiple-value-setq$ p q)))
+          `(funcall #'(lambda (mvs$vars mvs$values)
+                       (eval (list 'multiple-value-setq$ mvs$vars mvs$values)))
                     ',a
                     (multiple-value-list ,b))))lisp30",
     R"lisp31((defmacro multiple-value-setq$ (a b) (cons 'prog1 (multiple-value-born$ a b))))lisp31",
@@ -233,25 +248,30 @@ const char* const ReadEvalData[] = {
     R"lisp78((defun ninth (x) (nth 8 x)))lisp78",
     R"lisp79((defun tenth (x) (nth 9 x)))lisp79",
     R"lisp80((defmacro setf (x? y?)
-          (cond ((symbolp x?) `(setq ,x? ,y?))
-                ((atom x?) '(error "エラー: SETFに対してその関数は定義されていません"))
-                ((and (eq (car x?) 'car) (consp (cdr x?)))
-                 `(progn (rplaca ,(car (cdr x?)) ,y?) ,y?))
-                ((and (or (eq (car x?) 'cdr) (eq (car x?) 'rest)) (consp (cdr x?)))
-                 `(progn (rplacd ,(car (cdr x?)) ,y?) ,y?))
-                ((and (eq (car x?) 'nth) (consp (cdr x?)) (consp (cdr (cdr x?))))
-                 `(progn (rplaca (nthcdr ,(car (cdr x?)) ,(car (cdr (cdr x?)))) ,y?) ,y?))
-                ((and (find-nth-name (car x?)) (consp (cdr x?)))
-                 `(progn (rplaca (nthcdr ,(cdr (find-nth-name (car x?))) ,(car (cdr x?))) ,y?) ,y?))
-                ((and (find-a-name (car x?)) (consp (cdr x?)))
-                 `(progn (rplaca (,(cdr (find-a-name (car x?))) ,(car (cdr x?))) ,y?) ,y?))
-                ((and (find-d-name (car x?)) (consp (cdr x?)))
-                 `(progn (rplacd (,(cdr (find-d-name (car x?))) ,(car (cdr x?))) ,y?) ,y?))
-                ((and (eq (car x?) 'gethash) (consp (cdr x?)) (consp (cdr (cdr x?))))
-                 `(setf-hash ,(car (cdr x?)) ,(car (cdr (cdr x?))) ,y?))
-                ((and (eq (car x?) 'aref) (consp (cdr x?)))
-                 `(progn (rplaca (pre-aref ,y? ,@(cdr x?)) ,y?) ,y?))
-                (t '(error "エラー: SETFに対してその関数は定義されていません")))))lisp80",
+          (let ((c? (cond ((or (atom x?) (atom (cdr x?))) nil)
+                          ((eq (car x?) 'car) (list 'rplaca (car (cdr x?))))
+                          ((or (eq (car x?) 'cdr) (eq (car x?) 'rest)) (list 'rplacd (car (cdr x?))))
+                          ((and (eq (car x?) 'nth) (consp (cdr (cdr x?))))
+                           (list 'rplaca (list 'nthcdr (car (cdr x?)) (car (cdr (cdr x?))))))
+                          ((find-nth-name (car x?))
+                           (list 'rplaca (list 'nthcdr (cdr (find-nth-name (car x?))) (car (cdr x?)))))
+                          ((find-a-name (car x?))
+                           (list 'rplaca (list (cdr (find-a-name (car x?))) (car (cdr x?)))))
+                          ((find-d-name (car x?))
+                           (list 'rplacd (list (cdr (find-d-name (car x?))) (car (cdr x?))))))))
+            (cond ((symbolp x?) `(setq ,x? ,y?))
+                  (c? `(funcall #'(lambda (setf$cell setf$value)
+                                    (,(car c?) setf$cell setf$value) setf$value)
+                                ,(car (cdr c?)) ,y?))
+                  ((and (consp x?) (eq (car x?) 'gethash) (consp (cdr x?)) (consp (cdr (cdr x?))))
+                   `(setf-hash ,(car (cdr x?)) ,(car (cdr (cdr x?))) ,y?))
+                  ((and (consp x?) (eq (car x?) 'aref) (consp (cdr x?)))
+                   `(funcall #'(lambda (setf$array setf$indexes setf$value)
+                                 (rplaca (apply #'pre-aref (cons setf$value (cons setf$array setf$indexes)))
+                                         setf$value)
+                                 setf$value)
+                             ,(car (cdr x?)) (list ,@(cdr (cdr x?))) ,y?))
+                  (t '(error "エラー: SETFに対してその関数は定義されていません"))))))lisp80",
     R"lisp81((defun setf-hash (k i v)
           (prog** (e l)
             (setq e (assoc k (cdr (cdr i)) :test (car (cdr i))))
