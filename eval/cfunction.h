@@ -178,7 +178,6 @@ public:
     _cell* Sa(_cell* a, _cell* b);
     _cell* Seki(_cell* a, _cell* b);
     _cell* Sho(_cell* a, _cell* b);
-    _cell* MakeExact(long n, long d);   // reduced integer or fraction
     _cell* plus(_cell* args, _symval* frame, long count);
     _cell* minus(_cell* args, _symval* frame, long count);
     _cell* times(_cell* args, _symval* frame, long count);

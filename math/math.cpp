@@ -1,10 +1,12 @@
 // cfunction layer, numbers part: the four operations of the numeric tower
 // (Wa, Sa, Seki, Sho) and the built-ins + - * / 1+ 1- MINUSP.
 //
-// Integers wrap in two's complement (wrapAdd and friends); exact results are
-// reduced through yakubun, so a fraction always has a denominator of at
-// least 2 and an exact 0 or n/1 is an integer. A fraction enters floating
-// arithmetic as the extended quotient of its numerator by its denominator.
+// Integers wrap in two's complement (wrapAdd and friends). Exact results
+// with a fraction operand, and integer quotients, come reduced from the
+// helpers of fraction.cpp: exact whenever the reduced result fits in long,
+// so a fraction always has a denominator of at least 2 and an exact 0 or
+// n/1 is an integer. A fraction enters floating arithmetic as the extended
+// quotient of its numerator by its denominator.
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
 
@@ -38,12 +40,19 @@ _cell* exactCell(cmemory* m, long rn, long rd) {
     return rd == 1 ? m->IntToCell(rn) : m->BunsuToCell(rn, rd);
 }
 
-// a/b + c/d through WaWithTsubun, as an integer or a fraction; null after
-// the message when the denominator product wrapped to nothing a fraction
-// can hold.
-_cell* exactSum(cfunction* lisp, long a, long b, long c, long d) {
+typedef int (cmathproc::*ExactOperation)(long, long, long, long, long*,
+                                         long*);
+
+// a/b op c/d through one of the helpers of fraction.cpp, as an integer or a
+// fraction. A result that does not fit in long is the wrapped value of the
+// same products in long; when its denominator wrapped to 0 or to the
+// smallest long (which no positive denominator can hold) it has no value
+// and is reported as the division by zero it amounts to: null after the
+// message.
+_cell* exact(cfunction* lisp, ExactOperation op, long a, long b, long c,
+             long d) {
     long rn, rd;
-    if (!lisp->WaWithTsubun(a, b, c, d, &rn, &rd)) {
+    if (!(lisp->*op)(a, b, c, d, &rn, &rd)) {
         puts(kDivByZero);
         return nullptr;
     }
@@ -51,22 +60,6 @@ _cell* exactSum(cfunction* lisp, long a, long b, long c, long d) {
 }
 
 }  // namespace
-
-// ===========================================================================
-// Exact results
-// ===========================================================================
-
-// Reduces n/d into an integer or a fraction. A denominator that wrapped to 0
-// (or to the smallest long, which no positive denominator can hold) has no
-// exact value; it is reported as the division by zero it amounts to.
-_cell* cfunction::MakeExact(long n, long d) {
-    long rn, rd;
-    if (!yakubun(n, d, &rn, &rd)) {
-        puts(kDivByZero);
-        return nullptr;
-    }
-    return exactCell(this, rn, rd);
-}
 
 // ===========================================================================
 // The four operations: no debug loop of their own, null after the message
@@ -81,7 +74,7 @@ _cell* cfunction::Wa(_cell* a, _cell* b) {
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
     exactParts(b, &bn, &bd);
-    return exactSum(this, an, ad, bn, bd);
+    return exact(this, &cmathproc::WaWithTsubun, an, ad, bn, bd);
 }
 
 _cell* cfunction::Sa(_cell* a, _cell* b) {
@@ -93,7 +86,7 @@ _cell* cfunction::Sa(_cell* a, _cell* b) {
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
     exactParts(b, &bn, &bd);
-    return exactSum(this, an, ad, wrapNeg(bn), bd);
+    return exact(this, &cmathproc::SaWithTsubun, an, ad, bn, bd);
 }
 
 // An exact integer 0 absorbs a floating operand: 0 × 2.5 is the integer 0.
@@ -109,7 +102,7 @@ _cell* cfunction::Seki(_cell* a, _cell* b) {
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
     exactParts(b, &bn, &bd);
-    return MakeExact(wrapMul(an, bn), wrapMul(ad, bd));
+    return exact(this, &cmathproc::SekiWithYakubun, an, ad, bn, bd);
 }
 
 // The zero tests come first in every row: (/ 0 0) is a division error.
@@ -135,9 +128,9 @@ _cell* cfunction::Sho(_cell* a, _cell* b) {
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
     exactParts(b, &bn, &bd);
-    // (an/ad) / (bn/bd) = (an·bd) / (ad·bn); yakubun moves a negative
-    // divisor's sign to the numerator.
-    return MakeExact(wrapMul(an, bd), wrapMul(ad, bn));
+    // (an/ad) / (bn/bd) = (an/ad) · (bd/bn); the reduction moves a
+    // negative divisor's sign to the numerator.
+    return exact(this, &cmathproc::SekiWithYakubun, an, ad, bd, bn);
 }
 
 // ===========================================================================
@@ -227,7 +220,8 @@ _cell* addOne(cfunction* lisp, long delta, _cell* form, _symval* frame,
         return lisp->NumberToCell(CellToNumber(v) + (long double)delta);
     case 'b': {
         // The denominator is the operand's own, so the sum cannot fail.
-        _cell* r = exactSum(lisp, delta, 1, CellToBunshi(v), CellToBunbo(v));
+        _cell* r = exact(lisp, &cmathproc::WaWithTsubun, delta, 1,
+                         CellToBunshi(v), CellToBunbo(v));
         if (!r) lisp->errorlisp(frame, count);
         return r;
     }

@@ -35,9 +35,9 @@ long double extendedPow(long double x, long double y) {
 
 // k^p for k >= 0 with an overflow test before every product. For k >= 2 the
 // bound stops the loop within the width of long; 0 and 1 are answered at
-// once, so no exponent makes this run long. Returns 0 after printing
-// message when the power exceeds the largest long.
-int boundedPower(long k, unsigned long p, const char* message, long* out) {
+// once, so no exponent makes this run long. Returns 0 (nothing written)
+// when the power exceeds the largest long.
+int checkedPower(long k, unsigned long p, long* out) {
     if (p == 0) {
         *out = 1;
         return 1;
@@ -49,30 +49,25 @@ int boundedPower(long k, unsigned long p, const char* message, long* out) {
     long bound = LONG_MAX / k;
     long acc = 1;
     for (unsigned long i = 0; i < p; i++) {
-        if (acc > bound) {
-            puts(message);
-            return 0;
-        }
+        if (acc > bound) return 0;
         acc *= k;
     }
     *out = acc;
     return 1;
 }
 
-// base^p taken modulo the word size, by repeated squaring.
-long wrappedPower(long base, unsigned long p) {
-    long acc = 1;
-    while (p != 0) {
-        if (p & 1) acc = wrapMul(acc, base);
-        base = wrapMul(base, base);
-        p >>= 1;
-    }
-    return acc;
+// checkedPower, printing message when the power exceeds the largest long.
+int boundedPower(long k, unsigned long p, const char* message, long* out) {
+    if (checkedPower(k, p, out)) return 1;
+    puts(message);
+    return 0;
 }
 
 // Whether v >= 0 is a perfect s-th power (s >= 2): the extended s-th root
-// is floored and ceiled, and each candidate raised back (wrapping) is
-// compared with v.
+// is floored and ceiled, and each candidate raised back is compared with v.
+// A candidate whose power exceeds the largest long is no root; raised
+// modulo the word size it could land on v (12^18 does, on x86-64) and
+// pass for one.
 int perfectRoot(long v, long s, long* root) {
     long double t = extendedPow((long double)v, 1.0L / (long double)s);
     // t lies between 0 and the square root of the largest long; the test
@@ -80,15 +75,31 @@ int perfectRoot(long v, long s, long* root) {
     if (!(t >= 0.0L && t < (long double)LONG_MAX)) return 0;
     long lo = (long)floorl(t);
     long hi = (long)ceill(t);
-    if (wrappedPower(lo, repeatCount(s)) == v) {
+    long p;
+    if (checkedPower(lo, repeatCount(s), &p) && p == v) {
         *root = lo;
         return 1;
     }
-    if (wrappedPower(hi, repeatCount(s)) == v) {
+    if (checkedPower(hi, repeatCount(s), &p) && p == v) {
         *root = hi;
         return 1;
     }
     return 0;
+}
+
+// a^p / b^p for a reduced a/b with b >= 0: each power bounded with its own
+// message, the numerator first; a denominator 0 (b = 0, the reciprocal of
+// the integer 0) has no value. Powers of coprime numbers stay coprime, so
+// the result needs no reduction.
+_cell* fractionPower(cmemory* m, long a, long b, unsigned long p) {
+    long num, den;
+    if (!boundedPower(a, p, kNumeratorOverflow, &num)) return nullptr;
+    if (!boundedPower(b, p, kDenominatorOverflow, &den)) return nullptr;
+    if (den == 0) {
+        puts(kZeroDenominator);
+        return nullptr;
+    }
+    return den == 1 ? m->IntToCell(num) : m->BunsuToCell(num, den);
 }
 
 }  // namespace
@@ -205,18 +216,8 @@ _cell* cmemory::njExpt(long double x, _cell* e) {
 // reciprocal of the integer 0, whose powers have no denominator).
 _cell* cmemory::bjExpt(long a, long b, _cell* e) {
     switch (e->type) {
-    case 'i': {
-        long num, den;
-        unsigned long p = repeatCount(e->car.i->value);
-        if (!boundedPower(a, p, kNumeratorOverflow, &num)) return nullptr;
-        if (!boundedPower(b, p, kDenominatorOverflow, &den)) return nullptr;
-        if (den == 0) {
-            puts(kZeroDenominator);
-            return nullptr;
-        }
-        // Powers of coprime numbers stay coprime: no reduction needed.
-        return den == 1 ? IntToCell(num) : BunsuToCell(num, den);
-    }
+    case 'i':
+        return fractionPower(this, a, b, repeatCount(e->car.i->value));
     case 'n':
         return NumberToCell(
             extendedPow((long double)a / (long double)b, e->car.n->value));
@@ -224,24 +225,10 @@ _cell* cmemory::bjExpt(long a, long b, _cell* e) {
         long r = e->car.i->value;
         long s = e->cdr.i->value;
         long g, h;
-        if (perfectRoot(a, s, &g) && perfectRoot(b, s, &h)) {
-            // These powers wrap without a test. A wrapped pair may share a
-            // factor or carry a sign, so it is reduced again; a numerator
-            // that wrapped to 0 gives the integer 0, and a denominator no
-            // positive long can hold is reported as an overflow.
-            long num = wrappedPower(g, repeatCount(r));
-            long den = wrappedPower(h, repeatCount(r));
-            if (den == 0) {
-                puts(kZeroDenominator);
-                return nullptr;
-            }
-            long rn, rd;
-            if (!reduceFraction(num, den, &rn, &rd)) {
-                puts(kDenominatorOverflow);
-                return nullptr;
-            }
-            return rd == 1 ? IntToCell(rn) : BunsuToCell(rn, rd);
-        }
+        // g/h is reduced like a/b, and its powers are bounded like those
+        // of an integer exponent: (9/25)^(41/2) overflows as (3/5)^41 does.
+        if (perfectRoot(a, s, &g) && perfectRoot(b, s, &h))
+            return fractionPower(this, g, h, repeatCount(r));
         return NumberToCell(
             extendedPow((long double)a / (long double)b,
                         (long double)repeatCount(r) / (long double)s));

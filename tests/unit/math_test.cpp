@@ -146,10 +146,60 @@ TEST(Fraction, WaWithTsubun) {
     EXPECT_EQ(r.d, 1);
 }
 
-TEST(Fraction, WaWithTsubunWrappedDenominator) {
-    // (1/2^32) + (1/2^32) on x86-64, 2^16 on i386: the product of the
-    // denominators wraps to 0.
+// The products of a sum wrap in long, yet the reduced result fits: it is
+// exact. (1/2^32) + (1/2^32) on x86-64 (2^16 on i386) wrapped its
+// denominator to 0; q*q passes the largest long for q = 1.5 h + 1.
+TEST(Fraction, WaWithTsubunExactBeyondTheProducts) {
     Reduced r = Tsubun(1, kHalfWord, 1, kHalfWord);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.d, kHalfWord / 2);
+    long q = kHalfWord / 2 * 3 + 1;
+    r = Tsubun(1, q, 1, q);
+    EXPECT_EQ(r.n, 2);
+    EXPECT_EQ(r.d, q);
+    r = Tsubun(LONG_MIN, 3, LONG_MAX, 3);   // the numerator sum is -1
+    EXPECT_EQ(r.n, -1);
+    EXPECT_EQ(r.d, 3);
+}
+
+// -1 - (smallest long)/3: the subtrahend's numerator has no negation in
+// long, the result (2^63 - 3)/3 fits.
+TEST(Fraction, SaWithTsubunOfTheSmallestLong) {
+    Reduced r{0, 11, 13};
+    r.ok = Lisp().SaWithTsubun(-1, 1, LONG_MIN, 3, &r.n, &r.d);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.n, LONG_MAX - 2);
+    EXPECT_EQ(r.d, 3);
+}
+
+TEST(Fraction, SekiWithYakubunCancelsBeforeNarrowing) {
+    int bits = (int)sizeof(long) * 8;
+    Reduced r{0, 11, 13};
+    // 2^(bits-2) × 3/2: the numerator product passes the largest long.
+    r.ok = Lisp().SekiWithYakubun(1L << (bits - 2), 1, 3, 2, &r.n, &r.d);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.n, 3L << (bits - 3));
+    EXPECT_EQ(r.d, 1);
+    // (1/h) × (h/3) with a negative second denominator.
+    r.ok = Lisp().SekiWithYakubun(1, kHalfWord, kHalfWord * 5, -3, &r.n,
+                                  &r.d);
+    EXPECT_EQ(r.n, -5);
+    EXPECT_EQ(r.d, 3);
+}
+
+// A reduced result that does not fit in long is the wrapped value of the
+// products taken in long, refused when its denominator wraps to 0.
+TEST(Fraction, WrappedWhenTheResultDoesNotFit) {
+    // lmax + 1/2 = (2 lmax + 1)/2, whose wrapped numerator is -1.
+    Reduced r = Tsubun(LONG_MAX, 1, 1, 2);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.n, -1);
+    EXPECT_EQ(r.d, 2);
+    // 2^(bits-2) × (lmax - 3): the lcm passes the range, the product of
+    // the denominators is 2^bits × (2^(bits-3) - 1), 0 in long.
+    int bits = (int)sizeof(long) * 8;
+    r = Tsubun(1, 1L << (bits - 2), 1, LONG_MAX - 3);
     EXPECT_EQ(r.ok, 0);
     EXPECT_EQ(r.n, 11);
 }
@@ -234,8 +284,9 @@ TEST(Arithmetic, WrapAround) {
     EXPECT_EQ(Show(l.Sa(Int(0), Int(LONG_MIN))), Show(Int(LONG_MIN)));
 }
 
-// A denominator product that wraps to 0 is reported as a division by zero
-// and makes no fraction.
+// A result whose denominator does not fit in long, with a denominator
+// product that wraps to 0, is reported as a division by zero and makes no
+// fraction; one that fits is exact whatever the products do.
 TEST(Arithmetic, WrappedZeroDenominator) {
     clisp& l = Lisp();
     _cell* r = Int(0);
@@ -245,8 +296,8 @@ TEST(Arithmetic, WrappedZeroDenominator) {
     EXPECT_EQ(out, kDivByZero);
     out = CaptureStdout(
         [&] { r = l.Wa(Frac(1, kHalfWord), Frac(1, 2 * kHalfWord)); });
-    EXPECT_EQ(Show(r), "null");
-    EXPECT_EQ(out, kDivByZero);
+    EXPECT_EQ(Show(r), Show(Frac(3, 2 * kHalfWord)));
+    EXPECT_EQ(out, "");
     out = CaptureStdout([&] { r = l.Sho(Frac(1, kHalfWord), Int(kHalfWord)); });
     EXPECT_EQ(r, nullptr);
     EXPECT_EQ(out, kDivByZero);
@@ -312,7 +363,7 @@ TEST(Power, HugeExponentsAreQuick) {
     out = CaptureStdout([&] { r = l.bjExpt(1, 2, Int(LONG_MIN)); });
     EXPECT_EQ(r, nullptr);
     EXPECT_EQ(out, "エラー: 分母がオーバーフローしました\n");
-    // Root test and unchecked powers with a huge index finish at once.
+    // Root test and bounded powers with a huge index finish at once.
     EXPECT_EQ(Show(l.ijExpt(1, Frac(LONG_MAX, LONG_MAX - 1))), "i:1");
     EXPECT_EQ(Show(l.bjExpt(1, 1, Frac(LONG_MAX - 2, LONG_MAX - 1))), "i:1");
     EXPECT_EQ(l.ijExpt(3, Frac(1, LONG_MAX))->type, 'n');
@@ -334,33 +385,44 @@ TEST(Power, FractionPowers) {
     EXPECT_EQ(out, "エラー: 分母が０です\n");
 }
 
-// The fraction-exponent path raises its roots without an overflow test. A
-// wrapped pair is reduced again, so it never makes a fraction with a
-// non-positive denominator, numerator 0 or a common factor.
-TEST(Power, WrappedFractionExponentResult) {
+// A fraction exponent r/2 of a base of squares ends like the integer
+// exponent r of their roots: the same power or the same overflow message.
+TEST(Power, FractionExponentPowersAreBounded) {
     clisp& l = Lisp();
-    // (9/4)^(r/2) = 3^r / 2^r; for r = bits of long the denominator wraps
-    // to 0.
     long bits = (long)sizeof(long) * 8;
+    for (long r = 1; r <= bits + 1; r += 2) {
+        _cell* viaRoots = Int(0);
+        _cell* direct = Int(0);
+        std::string outRoots =
+            CaptureStdout([&] { viaRoots = l.bjExpt(9, 25, Frac(r, 2)); });
+        std::string outDirect =
+            CaptureStdout([&] { direct = l.bjExpt(3, 5, Int(r)); });
+        EXPECT_EQ(Show(viaRoots), Show(direct)) << "r = " << r;
+        EXPECT_EQ(outRoots, outDirect) << "r = " << r;
+    }
     _cell* r = Int(0);
-    std::string out = CaptureStdout([&] { r = l.bjExpt(9, 4, Frac(bits, 2)); });
-    EXPECT_EQ(r, nullptr);
-    EXPECT_EQ(out, "エラー: 分母が０です\n");
-    // 2^(bits-1) wraps to the smallest long: no positive denominator.
-    out = CaptureStdout([&] { r = l.bjExpt(9, 4, Frac(bits - 1, 2)); });
+    std::string out =
+        CaptureStdout([&] { r = l.bjExpt(1, 4, Frac(bits - 1, 2)); });
     EXPECT_EQ(r, nullptr);
     EXPECT_EQ(out, "エラー: 分母がオーバーフローしました\n");
-    // (4/9)^(bits/2): the numerator 2^bits wraps to 0, giving the integer 0.
-    EXPECT_EQ(Show(l.bjExpt(4, 9, Frac(bits, 2))), "i:0");
-    // (4/9)^((bits-1)/2): numerator wraps to the smallest long; the result
-    // keeps a positive denominator.
-    _cell* w = l.bjExpt(4, 9, Frac(bits - 1, 2));
-    ASSERT_NE(w, nullptr);
-    ASSERT_EQ(w->type, 'b');
-    EXPECT_GT(w->cdr.i->value, 1);
-    EXPECT_EQ(gcdLong(w->car.i->value == LONG_MIN ? 2 : w->car.i->value,
-                      w->cdr.i->value),
-              1);
+    out = CaptureStdout([&] { r = l.bjExpt(4, 9, Frac(bits + 1, 2)); });
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(out, "エラー: 分子がオーバーフローしました\n");
+}
+
+// A candidate root whose power passes the largest long is no root, even
+// when that power wraps onto the base: 12^18 on x86-64, 5^14 on i386.
+TEST(Power, NoRootFromAWrappedPower) {
+    clisp& l = Lisp();
+#if __SIZEOF_LONG__ == 8
+    EXPECT_EQ(l.ijExpt(8176589207175692288L, Frac(1, 18))->type, 'n');
+    EXPECT_EQ(l.bjExpt(1, 8176589207175692288L, Frac(1, 18))->type, 'n');
+    EXPECT_EQ(Show(l.ijExpt(4096000000000000L, Frac(1, 12))), "i:20");
+#else
+    EXPECT_EQ(l.ijExpt(1808548329L, Frac(1, 14))->type, 'n');
+    EXPECT_EQ(l.bjExpt(1, 1808548329L, Frac(1, 14))->type, 'n');
+#endif
+    EXPECT_EQ(Show(l.ijExpt(1220703125L, Frac(1, 13))), "i:5");
 }
 
 TEST(Power, ExponentNotANumber) {
