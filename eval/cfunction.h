@@ -9,6 +9,9 @@
 //   Moji, Mojiretsu     character, string
 //   taiou               matching (the end of an expression)
 //
+// The evaluation entry points are [[nodiscard]]: their null result is how a
+// failure or an exit in flight travels, and dropping it loses that.
+//
 // Invariants of this layer:
 // - A null cell pointer from any member means the failure has been reported
 //   (its message printed and the debug loop run and left), or that a THROW,
@@ -73,11 +76,11 @@ public:
 
     // --- eval/eval.cpp ------------------------------------------------------
     // May collect. The caller keeps `form` reachable from the roots.
-    _cell* eval(_cell* form, _symval* frame, long count);
-    _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
+    [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
     _cell* SyntaxError(_symval* frame, long count);  // message, loop, null
     _cell* Fail(const char* message, _symval* frame, long count);  // same
-    _cell* CallUser(_symval* record, _cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* CallUser(_symval* record, _cell* args, _symval* frame, long count);
 
     // --- eval/builtin.cpp ---------------------------------------------------
     _cell* tprint(_cell* args, _symval* frame, long count, int style);
@@ -98,18 +101,18 @@ public:
     FILE* StreamArg(_cell* v);  // open stream of a stream object, else null
     // Null: failure reported (no value, or not a stream).
     FILE* OutputArg(_cell* rest, _symval* frame, long count);
-    _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
+    [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
     _cell* MakeValues(_cell* first, _cell* list);  // fresh multi-value cell
 
     // --- eval/apply.cpp -----------------------------------------------------
     // 1 bound; 0 the parameters or the argument count do not fit; -1 an
     // argument yielded no value (it reported itself, or an exit is in
     // flight).
-    int initTemploc(_symval* frame, long length, _cell* params, _cell* args,
+    [[nodiscard]] int initTemploc(_symval* frame, long length, _cell* params, _cell* args,
                     _symval* callerFrame, long callerCount);
-    _cell* MakeRest(_cell* forms, _symval* frame, long count);
-    _cell* EvalEach(_cell* forms, _symval* frame, long count, int keepTail);
-    _cell* CallValue(_cell* fn, _cell* forms, _symval* frame, long count,
+    [[nodiscard]] _cell* MakeRest(_cell* forms, _symval* frame, long count);
+    [[nodiscard]] _cell* EvalEach(_cell* forms, _symval* frame, long count, int keepTail);
+    [[nodiscard]] _cell* CallValue(_cell* fn, _cell* forms, _symval* frame, long count,
                      const char* misuse);
     _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
     _cell* funcall(_cell* args, _cell* rest, _symval* frame, long count);
@@ -121,11 +124,11 @@ public:
                    long c);
     // Calls a lambda expression or closure with argument forms evaluated in
     // the caller's frame.
-    _cell* CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
+    [[nodiscard]] _cell* CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
                       long count);
 
     // --- eval/control.cpp ---------------------------------------------------
-    _cell* tprogn(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* tprogn(_cell* args, _symval* frame, long count);
     _cell* tprog1(_cell* args, _symval* frame, long count);
     _cell* tand(_cell* args, _symval* frame, long count);
     _cell* tor(_cell* args, _symval* frame, long count);
