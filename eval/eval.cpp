@@ -327,6 +327,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     }
     case OP_BYE:
         Finish(0);
+        return nullptr;     // not reached
     case OP_MACROEXPAND:
         return macroexpand(args, frame, count);
     case OP_SETARRAY:

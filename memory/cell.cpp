@@ -129,6 +129,7 @@ _cell* cmemory::getCell() {
         }
     }
     Exhausted("エラー: セル領域が一杯です。終了します。");
+    return nullptr;     // not reached
 }
 
 namespace {

@@ -65,6 +65,16 @@
 #define TK_ASSERT(c) ((void)0)
 #endif
 
+// The ways out of the process. AddressSanitizer unpoisons the whole stack
+// in use before every call to a function marked as never returning, and
+// warns on stderr when that stack is deeper than it expects, which deep
+// evaluation is; its builds therefore keep these exits ordinary calls.
+#if defined(__SANITIZE_ADDRESS__)
+#define TK_NORETURN
+#else
+#define TK_NORETURN [[noreturn]]
+#endif
+
 // Capacities. Limits are derived from these, never written out.
 constexpr long kCellCapacity = TK_CELLS;
 constexpr long kFloatCapacity = TK_NUMSLOTS;
@@ -224,10 +234,10 @@ public:
     _cell* NumberToCell(long double v);
     _cell* IntToCell(long v);
     _cell* BunsuToCell(long n, long d);
-    [[noreturn]] void Exhausted(const char* message);   // puts + Finish(1)
+    TK_NORETURN void Exhausted(const char* message);   // puts + Finish(1)
     // Ends the process with the status, from any depth of evaluation: output
     // is flushed and the evaluation stack is left before exit runs.
-    [[noreturn]] void Finish(int status);
+    TK_NORETURN void Finish(int status);
     void (*finishHook)(int status);     // set while evaluation has its stack
 
     // --- memory/intern.cpp --------------------------------------------------

@@ -74,7 +74,7 @@ constexpr int kReadSize = kLineSize - 2;
 // prompt: there is no line to answer and a reading loop would never end.
 // A line cut by escaping loses the rest of that read.
 _cell* cmemory::ReadLine() {
-    if (!std::fgets(lineStr + 1, kReadSize, stdin)) std::exit(0);
+    if (!std::fgets(lineStr + 1, kReadSize, stdin)) Finish(0);
     size_t kept = 0;
     escapeLine(0, &kept);
     return lineCell(this, NILCell);
