@@ -35,6 +35,36 @@ WorkList work;
 
 _framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
 
+// A closure keeps its captured frame, and through it the values of the
+// bindings it will copy in. The frame is walked once per epoch.
+void pushCapturedFrame(_cell* c, long epoch) {
+    if (!c->closureEnv || c->type == 's') return;
+    _framehead* h = headOf(c->closureEnv);
+    if (h->mark == epoch) return;
+    h->mark = epoch;
+    for (long i = 0; i < h->count; i++)
+        if (c->closureEnv[i].symbol) work.push(c->closureEnv[i].value);
+}
+
+// Calls visit on every root, in the order the protocol names them: the cell
+// stack, the local stack, the static stack, the global-variable table, the
+// function table, and the values of exits in flight.
+template <typename Visit>
+void visitRoots(cmemory* m, Visit visit) {
+    for (_cell** p = m->cellStack; p < m->cellStackTop; p++)
+        if (*p) visit(*p);
+    for (_symval** p = m->locStack; p < m->locStackTop; p++)
+        if (*p && (*p)->symbol) visit((*p)->value);
+    for (_symval** p = m->staticStack; p < m->staticStackTop; p++)
+        if (*p && (*p)->symbol) visit((*p)->value);
+    for (_symval* r = m->globalTable; r < m->globalTableEnd; r++)
+        if (r->value) visit(r->value);
+    for (_symval* r = m->funcTable; r < m->funcTableEnd; r++)
+        if (r->value) visit(r->value);
+    for (_cell** const* r = m->gcExtraRoots; r < m->gcExtraRoots + 4; r++)
+        if (*r && **r) visit(**r);
+}
+
 }  // namespace
 
 void cmemory::Disable(_cell* root) {
@@ -73,17 +103,7 @@ void cmemory::Disable(_cell* root) {
                 continue;
             }
             work.push(c->values);
-            if (c->closureEnv && c->type != 's') {
-                // A closure keeps its captured frame, and through it the
-                // values of the bindings it will copy in.
-                _framehead* h = headOf(c->closureEnv);
-                if (h->mark != gcEpoch) {
-                    h->mark = gcEpoch;
-                    for (long i = 0; i < h->count; i++)
-                        if (c->closureEnv[i].symbol)
-                            work.push(c->closureEnv[i].value);
-                }
-            }
+            pushCapturedFrame(c, gcEpoch);
             if (c->type == 'l' || c->type == 'a') {
                 work.push(c->car.p);
                 c = c->cdr.p;
@@ -128,28 +148,13 @@ void cmemory::VerifyRoots() {
                 verifyCell(c);
                 if (c->type == 'l' || c->type == 'a') c->gcState = 'v';
                 work.push(c->values);
-                if (c->closureEnv && c->type != 's') {
-                    _framehead* h = headOf(c->closureEnv);
-                    if (h->mark != seen) {
-                        h->mark = seen;
-                        for (long i = 0; i < h->count; i++)
-                            if (c->closureEnv[i].symbol)
-                                work.push(c->closureEnv[i].value);
-                    }
-                }
+                pushCapturedFrame(c, seen);
                 if (c->type == 'l' || c->type == 'a') work.push(c->car.p);
             }
         }
     };
     // 'v' marks visited conses; restore them to 'd' afterwards.
-    for (_cell** p = cellStack; p < cellStackTop; p++)
-        if (*p) visit(*p);
-    for (_symval** p = locStack; p < locStackTop; p++)
-        if (*p && (*p)->symbol) visit((*p)->value);
-    for (_symval* r = globalTable; r < globalTableEnd; r++)
-        if (r->value) visit(r->value);
-    for (_symval* r = funcTable; r < funcTableEnd; r++)
-        if (r->value) visit(r->value);
+    visitRoots(this, visit);
     for (long i = 0; i < cellHigh; i++)
         if (cellArea[i].gcState == 'v') cellArea[i].gcState = 'd';
     for (_framehead* h = keptFrames; h; h = h->next)
@@ -171,19 +176,8 @@ void cmemory::gc() {
     for (long i = 0; i < floatHigh; i++) floatArea[i].state = 'e';
     for (long i = 0; i < intHigh; i++) intArea[i].state = 'e';
 
-    // Mark, root by root, in the order the protocol names them.
-    for (_cell** p = cellStack; p < cellStackTop; p++)
-        if (*p) Disable(*p);
-    for (_symval** p = locStack; p < locStackTop; p++)
-        if (*p && (*p)->symbol) Disable((*p)->value);
-    for (_symval** p = staticStack; p < staticStackTop; p++)
-        if (*p && (*p)->symbol) Disable((*p)->value);
-    for (_symval* r = globalTable; r < globalTableEnd; r++)
-        if (r->value) Disable(r->value);
-    for (_symval* r = funcTable; r < funcTableEnd; r++)
-        if (r->value) Disable(r->value);
-    for (_cell** const* r = gcExtraRoots; r < gcExtraRoots + 4; r++)
-        if (*r && **r) Disable(**r);
+    // Mark, root by root.
+    visitRoots(this, [this](_cell* c) { Disable(c); });
 
     // Kept frames that no reachable closure refers to are gone.
     for (_framehead** link = &keptFrames; *link;) {
