@@ -2,13 +2,14 @@
 #   make          the two programs: build/x86_64/tamarisk, build/i386/tamarisk
 #   make run      build, then start the interpreter
 #   make test     build every configuration and run every test
+#   make install  the program and its manual page under PREFIX (/usr/local)
 JOBS ?= $(shell nproc)
 WERROR ?= OFF
 CMAKE_COMMON = -DTK_WERROR=$(WERROR)
 
 CONFIGS = x86_64 i386 gcstress asan
 
-.PHONY: all run test $(CONFIGS) unit multilib bench clean
+.PHONY: all run test $(CONFIGS) unit multilib bench clean install uninstall
 
 all: x86_64 i386
 
@@ -40,14 +41,35 @@ multilib:
 	  fi; \
 	fi
 
+# Line editing and history through rlwrap when it is installed and the
+# input is a terminal.
 run: x86_64
-	build/x86_64/tamarisk
+	@if [ -t 0 ] && command -v rlwrap >/dev/null 2>&1; then \
+	  rlwrap build/x86_64/tamarisk; \
+	else \
+	  build/x86_64/tamarisk; \
+	fi
 
 test: $(CONFIGS)
 	python3 tests/run.py
+	python3 tests/examples.py
+	python3 tests/guide_examples.py
 
 bench: x86_64
-	bash bench/startup.sh
+	python3 bench/run
+
+# make install [PREFIX=/usr/local] [DESTDIR=staging dir]
+PREFIX ?= /usr/local
+BINDIR = $(PREFIX)/bin
+MANDIR = $(PREFIX)/share/man/man1
+
+install: x86_64
+	install -d $(DESTDIR)$(BINDIR) $(DESTDIR)$(MANDIR)
+	install -m 755 build/x86_64/tamarisk $(DESTDIR)$(BINDIR)/tamarisk
+	install -m 644 docs/tamarisk.1 $(DESTDIR)$(MANDIR)/tamarisk.1
+
+uninstall:
+	rm -f $(DESTDIR)$(BINDIR)/tamarisk $(DESTDIR)$(MANDIR)/tamarisk.1
 
 clean:
 	rm -rf build
