@@ -74,8 +74,8 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     gc();
     gcQuiet = 0;
 #else
-    if (freeCells < kGcThreshold || freeFloats < kGcThreshold ||
-        freeInts < kGcThreshold)
+    if (freeCells < gcDueCells || freeFloats < gcDueFloats ||
+        freeInts < gcDueInts)
         gc();
 #endif
     *keepValues = 0;

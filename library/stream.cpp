@@ -5,6 +5,9 @@
 // kFileSlots; slot number n is fileTable[n - 1]. The object itself carries no
 // FILE*, so a stale object whose slot was freed and reused designates the
 // newly opened file, and every use looks the slot up again.
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstring>
 
 #include "eval/cfunction.h"
@@ -134,6 +137,13 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
     }
 
     FILE* f = std::fopen(path, mode);
+    // A directory opens for reading but yields no bytes; reading it would
+    // look like an empty file, so it is refused like a missing one.
+    struct stat st;
+    if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        f = nullptr;
+    }
     if (f == nullptr)
         return Fail("エラー: ファイルを開くことができません。", frame, count);
     _cell* s = SetFilePointer(f);
@@ -151,7 +161,11 @@ _cell* cfunction::tclose(_cell* form, _symval* frame, long count) {
     if (s->type == 'i' && s->kind == 's') {
         FILE* f = getStream2(s);
         if (f != nullptr) {
-            std::fclose(f);
+            // Buffered output reaches the file only now; when it cannot be
+            // written (a full device), say so rather than lose it silently.
+            if (std::fclose(f) != 0)
+                return Fail("エラー: ファイルに書き込めませんでした", frame,
+                            count);
             return TCell;
         }
     }

@@ -31,10 +31,16 @@ int cmemory::AllocMemory() {
         printf("エラー: ストリング領域の獲得に失敗しました");
         return 0;
     }
-    if (!(symbolTable = (_cell**)reserve(kSymbolCapacity, sizeof(_cell*)))) {
+    static_assert(kSymbolIndexSize * sizeof(unsigned) % sizeof(_cell*) == 0,
+                  "the symbol index is a whole number of table slots");
+    if (!(symbolTable = (_cell**)reserve(
+              kSymbolCapacity +
+                  kSymbolIndexSize * sizeof(unsigned) / sizeof(_cell*),
+              sizeof(_cell*)))) {
         printf("エラー: ストリングアドレス領域の獲得に失敗しました");
         return 0;
     }
+    symbolIndex = (unsigned*)(symbolTable + kSymbolCapacity);
     if (!(floatArea = (_numslot*)reserve(kFloatCapacity, sizeof(_numslot)))) {
         puts("エラー: 数値領域の獲得に失敗しました");
         return 0;
@@ -79,8 +85,10 @@ int cmemory::AllocMemory() {
     freeInts = kIntCapacity;
     cellHigh = floatHigh = intHigh = 0;
     keptFrames = nullptr;
+    for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     gcQuiet = 0;
     gcEpoch = 0;
+    gcDueCells = gcDueFloats = gcDueInts = kGcThreshold;
     InitCellAndNumber();
     return 1;
 }

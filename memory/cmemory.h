@@ -37,6 +37,16 @@
 //   TK_DEBUG                  assertions; stacks checked at their base after
 //                             every top-level and debug-loop iteration
 //   TK_STACK_MB               size of the evaluation stack in megabytes
+//   TK_STACKSLOTS             capacity of the cell stack and of the local
+//                             stack (the fuzzing build shrinks them)
+//   TK_FUZZ                   the fuzzing build (fuzz/build.sh): many
+//                             sessions run in one process, so Run gives its
+//                             evaluation stack back when it returns; a
+//                             session ends (status 0) after the number of
+//                             evaluation steps the harness allots in
+//                             fuzzSteps, so that an endless loop is not
+//                             taken for a hang; the harness supplies
+//                             standard input and output
 // ---------------------------------------------------------------------------
 #ifndef TK_CELLS
 #define TK_CELLS 32000000L
@@ -44,8 +54,14 @@
 #ifndef TK_NUMSLOTS
 #define TK_NUMSLOTS 1600000L
 #endif
+#ifndef TK_STACKSLOTS
+#define TK_STACKSLOTS 32000000L
+#endif
 #ifndef TK_GCSTRESS
 #define TK_GCSTRESS 0
+#endif
+#ifndef TK_FUZZ
+#define TK_FUZZ 0
 #endif
 #ifndef TK_DEBUG
 #define TK_DEBUG 0
@@ -82,13 +98,15 @@ constexpr long kIntCapacity = TK_NUMSLOTS;
 constexpr long kStringCapacity = 320000;      // bytes of symbol names
 constexpr long kSymbolCapacity = 100000;      // at most capacity - 1 used
 constexpr long kTableCapacity = 3200;         // global and function tables
-constexpr long kCellStackCapacity = 32000000;
-constexpr long kLocStackCapacity = 32000000;
+constexpr long kCellStackCapacity = TK_STACKSLOTS;
+constexpr long kLocStackCapacity = TK_STACKSLOTS;
 constexpr long kStaticStackCapacity = 32000;
 constexpr int kFileSlots = 10;
 constexpr int kLineSize = 20000;              // lineStr
 constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
 constexpr long kGcThreshold = 1000;           // collect below this many free
+constexpr long kSymbolIndexSize = 1L << 17;   // > kSymbolCapacity, power of 2
+constexpr int kFramePoolSizes = 16;           // frames of 1..15 records reused
 
 struct _cell;
 struct _symval;
@@ -190,6 +208,10 @@ public:
     char* stringNext;
     _cell** symbolTable;
     _cell** symbolTableEnd;
+    // Index of the interned symbols by name: open addressing, each slot 0
+    // (empty) or 1 + an index into symbolTable. It lives in the same
+    // reservation, right after the symbol table.
+    unsigned* symbolIndex;
     _numslot* floatArea;
     _numslot* floatCursor;
     _intslot* intArea;
@@ -223,6 +245,9 @@ public:
     int gcQuiet;                // collect without the statistics line
     long gcEpoch;               // a kept frame is marked when mark == epoch
     _cell** gcExtraRoots[4];    // the in-flight values of pending exits
+    // Frames freed in stack order are kept here by record count for the
+    // next AllocFrame, instead of going back to the C library.
+    _framehead* framePool[kFramePoolSizes];
 
     // --- memory/cell.cpp ----------------------------------------------------
     void Init();
@@ -263,9 +288,17 @@ public:
     void ReleaseFrame(_symval* frame);  // frees it unless a closure holds it
     void CaptureFrame(_symval* frame);  // a closure now refers to the frame
     int StackExhausted();           // 1 when evaluation must not go deeper
+#if TK_FUZZ
+    long fuzzSteps;     // evaluation steps left; at 0 the session ends
+#endif
 
     // --- memory/gc.cpp ------------------------------------------------------
     void gc();
+    // The evaluator collects when a free counter falls below its level:
+    // kGcThreshold, or half of what the last collection left when that was
+    // less, so that an area filled by live data is not collected again at
+    // every step (which never ends on a large area) but runs out instead.
+    long gcDueCells, gcDueFloats, gcDueInts;
     void Disable(_cell* c);
 #if TK_DEBUG
     void VerifyRoots();     // asserts that every reachable cell is in use
@@ -333,6 +366,36 @@ public:
 private:
     cmemory* mem;
 };
+
+// The stack operations of every evaluation step, inline: they are the
+// most frequent calls of the evaluator.
+inline _cell* cmemory::IncCellStack(_cell* c) {
+    if (__builtin_expect(cellStackTop - cellStack >= kCellStackCapacity - 1, 0))
+        Exhausted("エラー: セルスタックが一杯です。終了します");
+    *cellStackTop++ = c;
+    return c;
+}
+
+inline void cmemory::PopCellStack() {
+    while (cellStackTop > cellStack) {
+        if (*--cellStackTop == nullptr) return;
+    }
+}
+
+// The evaluation stack grows downwards from stackBase; past stackLimit the
+// evaluator refuses to go deeper. Each open debug loop gets some room of its
+// own below the limit so that expressions can still be typed there.
+inline int cmemory::StackExhausted() {
+#if TK_FUZZ
+    if (--fuzzSteps < 0) Finish(0);
+#endif
+    if (!stackLimit) return 0;
+    char probe;
+    const long kRoomPerLoop = 256 * 1024;
+    char* limit = stackLimit - (long)(debugLevel < 64 ? debugLevel : 64) *
+                                   kRoomPerLoop;
+    return &probe < limit;
+}
 
 // The text buffer of one expression (or one line for the line readers).
 extern char lineStr[kLineSize];

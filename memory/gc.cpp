@@ -33,6 +33,25 @@ struct WorkList {
 
 WorkList work;
 
+// What marking changed from free to in use; the totals of a collection
+// are the symbols of the table (in use from the start) plus these, so no
+// pass over the areas is needed to count them.
+long markedCells, markedFloats, markedInts;
+
+inline void markCell(_cell* c) {
+    if (c->gcState != 'd') {
+        c->gcState = 'd';
+        markedCells++;
+    }
+}
+
+inline void markSlot(char& state, long& counter) {
+    if (state != 'd') {
+        state = 'd';
+        counter++;
+    }
+}
+
 _framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
 
 // A closure keeps its captured frame, and through it the values of the
@@ -75,20 +94,20 @@ void cmemory::Disable(_cell* root) {
             switch (c->type) {
             case 's':
             case 'm':
-                c->gcState = 'd';
+                markCell(c);
                 break;
             case 'i':
-                c->gcState = 'd';
-                c->car.i->state = 'd';
+                markCell(c);
+                markSlot(c->car.i->state, markedInts);
                 break;
             case 'n':
-                c->gcState = 'd';
-                c->car.n->state = 'd';
+                markCell(c);
+                markSlot(c->car.n->state, markedFloats);
                 break;
             case 'b':
-                c->gcState = 'd';
-                c->car.i->state = 'd';
-                c->cdr.i->state = 'd';
+                markCell(c);
+                markSlot(c->car.i->state, markedInts);
+                markSlot(c->cdr.i->state, markedInts);
                 break;
             case 'l':
             case 'a':
@@ -97,6 +116,7 @@ void cmemory::Disable(_cell* root) {
                     continue;
                 }
                 c->gcState = 'd';
+                markedCells++;
                 break;
             default:
                 c = nullptr;
@@ -105,7 +125,27 @@ void cmemory::Disable(_cell* root) {
             work.push(c->values);
             pushCapturedFrame(c, gcEpoch);
             if (c->type == 'l' || c->type == 'a') {
-                work.push(c->car.p);
+                // An atom in the car with nothing behind it (no values, no
+                // frame) is marked here rather than through the work list:
+                // most cars of a long list are such atoms.
+                _cell* a = c->car.p;
+                if (a && !a->values && (!a->closureEnv || a->type == 's')) {
+                    switch (a->type) {
+                    case 's':
+                    case 'm':
+                        markCell(a);
+                        a = nullptr;
+                        break;
+                    case 'i':
+                        markCell(a);
+                        markSlot(a->car.i->state, markedInts);
+                        a = nullptr;
+                        break;
+                    default:
+                        break;
+                    }
+                }
+                work.push(a);
                 c = c->cdr.p;
             } else {
                 c = nullptr;
@@ -177,6 +217,7 @@ void cmemory::gc() {
     for (long i = 0; i < intHigh; i++) intArea[i].state = 'e';
 
     // Mark, root by root.
+    markedCells = markedFloats = markedInts = 0;
     visitRoots(this, [this](_cell* c) { Disable(c); });
 
     // Kept frames that no reachable closure refers to are gone.
@@ -190,14 +231,20 @@ void cmemory::gc() {
         }
     }
 
-    long usedCells = 0, usedFloats = 0, usedInts = 0;
-    for (long i = 0; i < cellHigh; i++)
-        if (cellArea[i].gcState == 'd') usedCells++;
-    for (long i = 0; i < floatHigh; i++)
-        if (floatArea[i].state == 'd') usedFloats++;
-    for (long i = 0; i < intHigh; i++)
-        if (intArea[i].state == 'd') usedInts++;
+    long usedCells = (symbolTableEnd - symbolTable) + markedCells;
+    long usedFloats = markedFloats, usedInts = markedInts;
 #if TK_DEBUG
+    {
+        long cells = 0, floats = 0, ints = 0;
+        for (long i = 0; i < cellHigh; i++)
+            if (cellArea[i].gcState == 'd') cells++;
+        for (long i = 0; i < floatHigh; i++)
+            if (floatArea[i].state == 'd') floats++;
+        for (long i = 0; i < intHigh; i++)
+            if (intArea[i].state == 'd') ints++;
+        TK_ASSERT(cells == usedCells && floats == usedFloats &&
+                  ints == usedInts);
+    }
     // Poison what this collection freed, so that a cell still used after it
     // fails loudly. Allocation sets every field again.
     for (long i = 0; i < cellHigh; i++) {
@@ -217,6 +264,12 @@ void cmemory::gc() {
     freeCells = kCellCapacity - usedCells;
     freeFloats = kFloatCapacity - usedFloats;
     freeInts = kIntCapacity - usedInts;
+    auto due = [](long free) {
+        return free < kGcThreshold ? free / 2 : kGcThreshold;
+    };
+    gcDueCells = due(freeCells);
+    gcDueFloats = due(freeFloats);
+    gcDueInts = due(freeInts);
     if (!gcQuiet)
         printf("gc: セル %ld個 浮動小数点数 %ld個 整数 %ld個 使用中 %c\n",
                usedCells, usedFloats, usedInts, cellWrapped ? '*' : ' ');

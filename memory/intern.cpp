@@ -15,10 +15,27 @@ char* cmemory::getString(const char* text) {
     return copy;
 }
 
+namespace {
+
+unsigned long nameHash(const char* name) {
+    unsigned long long h = 14695981039346656037ULL;     // FNV-1a
+    for (const unsigned char* p = (const unsigned char*)name; *p; p++)
+        h = (h ^ *p) * 1099511628211ULL;
+    return (unsigned long)(h ^ (h >> 32));
+}
+
+}  // namespace
+
+// The interned symbol of that name (the first one made, which is the only
+// one the index holds), or null. Uninterned symbols are never indexed.
 _cell* cmemory::CheckStringCell(const char* name) {
-    for (_cell** p = symbolTable; p < symbolTableEnd; p++)
-        if ((*p)->kind != 'g' && strcmp((*p)->car.s, name) == 0) return *p;
-    return nullptr;
+    const unsigned long mask = (unsigned long)kSymbolIndexSize - 1;
+    for (unsigned long h = nameHash(name) & mask;; h = (h + 1) & mask) {
+        unsigned slot = symbolIndex[h];
+        if (slot == 0) return nullptr;
+        _cell* c = symbolTable[slot - 1];
+        if (strcmp(c->car.s, name) == 0) return c;
+    }
 }
 
 // Appends a new symbol of the kind to the symbol table; null when the table
@@ -33,6 +50,12 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
     c->type = 's';
     c->kind = kind;
     c->car.s = copy;
+    if (kind != 'g' && !CheckStringCell(name)) {
+        const unsigned long mask = (unsigned long)kSymbolIndexSize - 1;
+        unsigned long h = nameHash(name) & mask;
+        while (symbolIndex[h]) h = (h + 1) & mask;
+        symbolIndex[h] = (unsigned)(symbolTableEnd - symbolTable) + 1;
+    }
     *symbolTableEnd++ = c;
     return c;
 }
@@ -71,9 +94,19 @@ long cmemory::getSymVal2(_cell* symbol) {
     return globalTableEnd++ - globalTable;
 }
 
+// A symbol cell's closureEnv is otherwise unused; it remembers the symbol's
+// function record. Records never move and are never removed, so a cached
+// record is checked only for still naming the symbol.
 _symval* cmemory::getFuncval2(_cell* symbol) {
+    _symval* cached = symbol->type == 's' ? symbol->closureEnv : nullptr;
+    if (cached && cached >= funcTable && cached < funcTableEnd &&
+        cached->symbol == symbol)
+        return cached;
     for (_symval* r = funcTable; r < funcTableEnd; r++)
-        if (r->symbol == symbol) return r;
+        if (r->symbol == symbol) {
+            if (symbol->type == 's') symbol->closureEnv = r;
+            return r;
+        }
     return nullptr;
 }
 

@@ -1,21 +1,12 @@
 // cmemory: the cell, local and static stacks, binding frames and the
 // evaluation-depth check.
 #include <cstdlib>
+#include <cstring>
 
 #include "memory/cmemory.h"
 
-_cell* cmemory::IncCellStack(_cell* c) {
-    if (cellStackTop - cellStack >= kCellStackCapacity - 1)
-        Exhausted("エラー: セルスタックが一杯です。終了します");
-    *cellStackTop++ = c;
-    return c;
-}
-
-void cmemory::PopCellStack() {
-    while (cellStackTop > cellStack) {
-        if (*--cellStackTop == nullptr) return;
-    }
-}
+// IncCellStack, PopCellStack and StackExhausted run at every evaluation
+// step; they are inline in cmemory.h.
 
 namespace {
 
@@ -64,11 +55,28 @@ namespace {
 _framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
 }  // namespace
 
+// Frames live and die in stack order except those a closure keeps, so a
+// frame released uncaptured goes to a pool by record count and the next
+// frame of that size reuses it. Builds that check addresses or run many
+// sessions in one process give every frame back to the C library instead.
+#if defined(__SANITIZE_ADDRESS__) || TK_FUZZ
+constexpr bool kPoolFrames = false;
+#else
+constexpr bool kPoolFrames = true;
+#endif
+
 _symval* cmemory::AllocFrame(long n) {
     if (n <= 0) return nullptr;
-    _framehead* h = (_framehead*)calloc(
-        1, sizeof(_framehead) + (size_t)n * sizeof(_symval));
-    if (!h) return nullptr;
+    size_t bytes = sizeof(_framehead) + (size_t)n * sizeof(_symval);
+    _framehead* h;
+    if (kPoolFrames && n < kFramePoolSizes && framePool[n]) {
+        h = framePool[n];
+        framePool[n] = h->next;
+        memset(h, 0, bytes);
+    } else {
+        h = (_framehead*)calloc(1, bytes);
+        if (!h) return nullptr;
+    }
     h->count = n;
     h->active = 1;
     return (_symval*)(h + 1);
@@ -88,19 +96,10 @@ void cmemory::ReleaseFrame(_symval* frame) {
     if (h->captured) {
         h->next = keptFrames;
         keptFrames = h;
+    } else if (kPoolFrames && h->count < kFramePoolSizes) {
+        h->next = framePool[h->count];
+        framePool[h->count] = h;
     } else {
         free(h);
     }
-}
-
-// The evaluation stack grows downwards from stackBase; past stackLimit the
-// evaluator refuses to go deeper. Each open debug loop gets some room of its
-// own below the limit so that expressions can still be typed there.
-int cmemory::StackExhausted() {
-    if (!stackLimit) return 0;
-    char probe;
-    const long kRoomPerLoop = 256 * 1024;
-    char* limit = stackLimit - (long)(debugLevel < 64 ? debugLevel : 64) *
-                                   kRoomPerLoop;
-    return &probe < limit;
 }

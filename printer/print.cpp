@@ -85,9 +85,17 @@ public:
     }
 
     // The elements of the list starting at cons c, and its tail. The cdr
-    // chain is followed in a loop, so long lists cost no stack.
+    // chain is followed in a loop, so long lists cost no stack. A chain that
+    // runs into a cycle has no end: each of its conses is printed once, up
+    // to where the cycle closes, and "..." stands for the rest.
     void list(_cell* c, int last) {
+        long bound = distinctConses(c);
         while (isCons(c)) {
+            if (bound == 0) {
+                std::fputs("...", out);
+                return;
+            }
+            if (bound > 0) bound--;
             element(c->car.p, last);
             _cell* rest = c->cdr.p;
             if (!isCons(rest)) {
@@ -109,6 +117,30 @@ public:
     }
 
 private:
+    // -1 when the cdr chain from c ends; otherwise the number of distinct
+    // conses on it (those before the cycle plus those of the cycle). Floyd's
+    // walk: the hare meets the tortoise inside the cycle; a tortoise started
+    // again at c then meets a second one stepping from the meeting point at
+    // the first cons of the cycle, and one more lap counts the cycle.
+    static long distinctConses(_cell* c) {
+        _cell* slow = c;
+        _cell* fast = c;
+        for (;;) {
+            if (!isCons(fast) || !isCons(fast->cdr.p)) return -1;
+            fast = fast->cdr.p->cdr.p;
+            slow = slow->cdr.p;
+            if (fast == slow) break;
+        }
+        long n = 0;
+        for (_cell* p = c; p != slow; p = p->cdr.p, slow = slow->cdr.p) n++;
+        _cell* start = slow;
+        do {
+            n++;
+            slow = slow->cdr.p;
+        } while (slow != start);
+        return n;
+    }
+
     // A tail that is not a cons: nothing for NIL, else ". " and the atom.
     void atomTail(_cell* c) {
         if (c == nullptr || c == NIL) return;

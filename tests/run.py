@@ -27,6 +27,18 @@ BANNER = b"tamariskVelmora for Linux version2.21\n"
 ARCH = {"x86_64": "x86_64", "i386": "i386", "gcstress": "x86_64",
         "asan": "x86_64", "gcstress-i386": "i386"}
 TIMEOUT = {"gcstress": 600, "asan": 300}
+
+
+def kind(config):
+    """The configuration a build folder stands for: its own name when it is
+    one of the four, else the first of them its name contains (a private
+    folder such as build/me-i386 or build/me-gcstress), else x86_64."""
+    if config in ARCH:
+        return config
+    for k in ("gcstress", "asan", "i386"):
+        if k in config:
+            return k
+    return "x86_64"
 GC_LINE = re.compile(rb"gc: \xe3\x82\xbb\xe3\x83\xab \d+")
 
 
@@ -84,7 +96,7 @@ def expected(base, arch):
 
 
 def run_case(config, binary, base, body, limit=None):
-    arch = ARCH.get(config, "x86_64")
+    arch = ARCH[kind(config)]
     want = expected(base, arch)
     status = 0
     if os.path.exists(base + ".status"):
@@ -99,7 +111,7 @@ def run_case(config, binary, base, body, limit=None):
     try:
         p = subprocess.run([binary], input=body, stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, cwd=os.path.dirname(base),
-                           timeout=TIMEOUT.get(config, 120), env=env,
+                           timeout=TIMEOUT.get(kind(config), 120), env=env,
                            preexec_fn=restrict)
     except subprocess.TimeoutExpired:
         return False, "timeout"
@@ -154,7 +166,8 @@ def main(argv):
             binary = os.path.join(ROOT, "build", config, "tamarisk")
             for rel, base in cases:
                 body, skip, only, heavy, limit = load_case(base + ".in")
-                if config in skip or (only and config not in only) or (
+                k = kind(config)
+                if k in skip or (only and k not in only) or (
                         heavy and quick):
                     skipped += 1
                     continue

@@ -12,6 +12,7 @@
 
 // AddressSanitizer must be told when execution moves between stacks.
 #if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
 #define TK_FIBER_START(save, bottom, size) \
     __sanitizer_start_switch_fiber(save, bottom, size)
@@ -121,9 +122,16 @@ int clisp::Run() {
     IncLocStack(nullptr, 0);
     SetKeyword();
 
+    // Under a limit on the address space, settle for a smaller stack: with
+    // one of its own, however small, the depth check stops deep recursion
+    // with a message where the process stack would overflow.
     size_t size = (size_t)TK_STACK_MB << 20;
-    void* stack = mmap(nullptr, size, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    void* stack = MAP_FAILED;
+    for (; size >= ((size_t)16 << 20); size /= 2) {
+        stack = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (stack != MAP_FAILED) break;
+    }
     if (stack == MAP_FAILED) {
         // No room for the large stack: evaluate on the process stack, with
         // no depth check beyond what it gives.
@@ -131,10 +139,12 @@ int clisp::Run() {
         evaluate();
         return runStatus;
     }
-    // Keep a reserve below the limit for the debug loop and the printer.
-    const size_t kReserve = (size_t)96 << 20;
+    // Keep a reserve below the limit for the debug loop and the printer
+    // (three quarters of a stack that had to be made small).
+    size_t reserve = (size_t)96 << 20;
+    if (reserve > size / 4 * 3) reserve = size / 4 * 3;
     stackBase = (char*)stack + size;
-    stackLimit = (char*)stack + kReserve;
+    stackLimit = (char*)stack + reserve;
     running = this;
     finishHook = finishEvaluation;
     getcontext(&evalContext);
@@ -148,5 +158,13 @@ int clisp::Run() {
     TK_FIBER_FINISH(fakeStack, nullptr, nullptr);
     finishHook = nullptr;
     fflush(stdout);
+#if TK_FUZZ
+    // The next session of the process gets a stack of its own; frames left
+    // on this one by an exit from deep evaluation must not stay poisoned.
+#if defined(__SANITIZE_ADDRESS__)
+    __asan_unpoison_memory_region(stack, size);
+#endif
+    munmap(stack, size);
+#endif
     return runStatus;
 }

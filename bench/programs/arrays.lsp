@@ -1,0 +1,8 @@
+(defun bench-main ()
+  (let ((a (make-array 100 :initial-element 0)) (s 0))
+    (dotimes (r 100)
+      (dotimes (i 100)
+        (setf (aref a i) (+ (aref a i) i r))))
+    (dotimes (i 100) (setq s (+ s (aref a i))))
+    s))
+(print (list 'checksum (bench-main)))

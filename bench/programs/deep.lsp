@@ -1,0 +1,5 @@
+(defun deep (n)
+  (if (zerop n)
+      0
+      (1+ (deep (1- n)))))
+(print (list 'checksum (deep 100000)))

@@ -1,0 +1,7 @@
+(defun bench-main ()
+  (let ((s 0.0) (x 0.0))
+    (dotimes (i 200000)
+      (setq x (* 1.0 i))
+      (setq s (+ s (sqrt x) (sin x) (* x 0.001))))
+    (floor s)))
+(print (list 'checksum (bench-main)))
