@@ -78,6 +78,7 @@ public:
     // May collect. The caller keeps `form` reachable from the roots.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
+    bool BeginStep();   // the checks of a step; false: too deep to go on
     _cell* SyntaxError(_symval* frame, long count);  // message, loop, null
     _cell* Fail(const char* message, _symval* frame, long count);  // same
     [[nodiscard]] _cell* CallUser(_symval* record, _cell* args, _symval* frame, long count);

@@ -28,20 +28,61 @@ _cell* cfunction::SyntaxError(_symval* frame, long count) {
 
 // The caller keeps `form` reachable (it is part of a protected structure or
 // pushed on the cell stack): a collection may run before it is examined.
+// The checks that open every evaluation step: the depth of the evaluation
+// stack, and the collector when a free counter has fallen to its level.
+// False when evaluation must not go deeper.
+inline bool cfunction::BeginStep() {
+    if (StackExhausted()) return false;
+#if TK_GCSTRESS
+    gcQuiet = 1;
+    gc();
+    gcQuiet = 0;
+#else
+    if (freeCells < gcDueCells || freeFloats < gcDueFloats ||
+        freeInts < gcDueInts)
+        gc();
+#endif
+    return true;
+}
+
 _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
-    if (form->type == 'l') {
-        _cell* op = form->car.p;
-        if (op == VALUES) return values(form->cdr.p, frame, count);
-        if (op == READLINE) return treadline(form->cdr.p, frame, count);
-        if (op == EVAL1) {
-            _cell* args = form->cdr.p;
-            if (args->type != 'l') return Fail(MSG_SYNTAX2, frame, count);
-            _cell* v = eval(args->car.p, frame, count);
-            if (!v) return nullptr;
-            CellGroup g(this);
-            g.push(v);
-            return eval(v, frame, count);
+    if (form->type != 'l') {
+        // An atom is a whole evaluation step: it is answered here, without
+        // the dispatch of a form.
+        if (!BeginStep()) return Fail(MSG_DEEP, frame, count);
+        switch (form->type) {
+        case 'n':
+        case 'i':
+        case 'b':
+        case 'a':
+        case 'm':
+            return form;
+        case 's': {
+            if (form->kind == 'c') {
+                form->values = nullptr;
+                return form;
+            }
+            long i = getLocal(frame, count, form);
+            if (i >= 0) return frame[i].value;
+            i = getSymVal(form);
+            if (i >= 0) return globalTable[i].value;
+            return Fail("エラー: その変数には代入されていません", frame, count);
         }
+        default:
+            return SyntaxError(frame, count);
+        }
+    }
+    _cell* op = form->car.p;
+    if (op == VALUES) return values(form->cdr.p, frame, count);
+    if (op == READLINE) return treadline(form->cdr.p, frame, count);
+    if (op == EVAL1) {
+        _cell* args = form->cdr.p;
+        if (args->type != 'l') return Fail(MSG_SYNTAX2, frame, count);
+        _cell* v = eval(args->car.p, frame, count);
+        if (!v) return nullptr;
+        CellGroup g(this);
+        g.push(v);
+        return eval(v, frame, count);
     }
     int keepValues = 0;
     _cell* r = evalu(form, frame, count, &keepValues);
@@ -68,40 +109,9 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
                         int* keepValues) {
-    if (StackExhausted()) return Fail(MSG_DEEP, frame, count);
-#if TK_GCSTRESS
-    gcQuiet = 1;
-    gc();
-    gcQuiet = 0;
-#else
-    if (freeCells < gcDueCells || freeFloats < gcDueFloats ||
-        freeInts < gcDueInts)
-        gc();
-#endif
+    // Atoms never come here: eval answers them.
+    if (!BeginStep()) return Fail(MSG_DEEP, frame, count);
     *keepValues = 0;
-
-    switch (form->type) {
-    case 'n':
-    case 'i':
-    case 'b':
-    case 'a':
-    case 'm':
-        *keepValues = 1;
-        return form;
-    case 's': {
-        if (form->kind == 'c') return form;
-        *keepValues = 1;
-        long i = getLocal(frame, count, form);
-        if (i >= 0) return frame[i].value;
-        i = getSymVal(form);
-        if (i >= 0) return globalTable[i].value;
-        return Fail("エラー: その変数には代入されていません", frame, count);
-    }
-    case 'l':
-        break;
-    default:
-        return SyntaxError(frame, count);
-    }
 
     _cell* op = form->car.p;
     _cell* args = form->cdr.p;
