@@ -21,11 +21,11 @@
   `(loop (unless ,test (return nil)) ,@body))
 
 ;; (for (var from to) form ...) counts var from FROM up to TO inclusive.
-(defmacro for (spec &body body)
-  `(let ((,(first spec) ,(second spec)))
-     (while (<= ,(first spec) ,(third spec))
+(defmacro for (range &body body)
+  `(let ((,(first range) ,(second range)))
+     (while (<= ,(first range) ,(third range))
        ,@body
-       (setq ,(first spec) (1+ ,(first spec))))))
+       (setq ,(first range) (1+ ,(first range))))))
 
 (defmacro push (item place) `(setq ,place (cons ,item ,place)))
 
