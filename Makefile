@@ -54,6 +54,8 @@ test: $(CONFIGS)
 	python3 tests/run.py
 	python3 tests/examples.py
 	python3 tests/guide_examples.py
+	python3 tests/resources.py
+	python3 tests/valgrind.py
 
 bench: x86_64
 	python3 bench/run

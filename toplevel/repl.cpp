@@ -127,20 +127,20 @@ int clisp::Run() {
     // with a message where the process stack would overflow.
     size_t size = (size_t)TK_STACK_MB << 20;
     void* stack = MAP_FAILED;
-    for (; size >= ((size_t)16 << 20); size /= 2) {
+    for (; size >= ((size_t)32 << 20); size /= 2) {
         stack = mmap(nullptr, size, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (stack != MAP_FAILED) break;
     }
     if (stack == MAP_FAILED) {
-        // No room for the large stack: evaluate on the process stack, with
-        // no depth check beyond what it gives.
-        running = this;
-        evaluate();
-        return runStatus;
+        // The process stack would give deep recursion nothing to stop it
+        // but a crash: refuse to start, as when an area cannot be had.
+        puts("エラー: 評価スタック領域の獲得に失敗しました");
+        return 1;
     }
     // Keep a reserve below the limit for the debug loop and the printer
-    // (three quarters of a stack that had to be made small).
+    // (three quarters of a stack that had to be made small: still more
+    // than the 16 MB the depth check grants nested debug loops).
     size_t reserve = (size_t)96 << 20;
     if (reserve > size / 4 * 3) reserve = size / 4 * 3;
     stackBase = (char*)stack + size;
