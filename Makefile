@@ -3,13 +3,15 @@
 #   make run      build, then start the interpreter
 #   make test     build every configuration and run every test
 #   make install  the program and its manual page under PREFIX (/usr/local)
+#   make fuzz     the long fuzzing run (FUZZ_TIME seconds, default 3600)
+#   make bench    the benchmarks, with CLISP and ECL when installed
 JOBS ?= $(shell nproc)
 WERROR ?= OFF
 CMAKE_COMMON = -DTK_WERROR=$(WERROR)
 
 CONFIGS = x86_64 i386 gcstress asan
 
-.PHONY: all run test $(CONFIGS) unit multilib bench clean install uninstall
+.PHONY: all run test $(CONFIGS) unit multilib bench clean install uninstall fuzz
 
 all: x86_64 i386
 
@@ -56,6 +58,14 @@ test: $(CONFIGS)
 	python3 tests/guide_examples.py
 	python3 tests/resources.py
 	python3 tests/valgrind.py
+	fuzz/replay
+	fuzz/short
+
+# The long fuzzing run: every harness on both builds for FUZZ_TIME seconds
+# in all (FUZZ_JOBS=2 runs two at once); grows and minimises fuzz/corpus/.
+FUZZ_TIME ?= 3600
+fuzz:
+	FUZZ_TIME=$(FUZZ_TIME) fuzz/campaign
 
 bench: x86_64
 	python3 bench/run

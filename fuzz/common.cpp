@@ -1,0 +1,220 @@
+// Shared parts of the fuzzing harnesses; see common.h.
+#include "fuzz/common.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "toplevel/symbols.h"
+
+long fuzzStepBudget = 300000;
+clisp* fuzzCurrent;
+
+namespace {
+
+// Bytes one session may write, to standard output and files together. Most
+// output comes from evaluation steps, which the step budget bounds, but one
+// step can ask for any amount (SPACES with a huge count), which is no fault
+// of the interpreter; past this budget the session ends as at the end of its
+// input. The output functions the interpreter calls are wrapped at link time
+// (-Wl,--wrap=..., see build.sh) to count.
+const long kOutputBudget = 16L << 20;
+long outputBytes;
+
+void wrote(long n) {
+    if (n <= 0 || !fuzzCurrent) return;
+    outputBytes += n;
+    if (outputBytes > kOutputBudget) {
+        clisp* lisp = fuzzCurrent;
+        fuzzCurrent = nullptr;      // once: Finish flushes stdout itself
+        lisp->Finish(0);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+int __real_fputc(int c, FILE* f);
+int __real_putc(int c, FILE* f);
+int __real_putchar(int c);
+int __real_fputs(const char* s, FILE* f);
+int __real_puts(const char* s);
+
+int __wrap_fputc(int c, FILE* f) {
+    wrote(1);
+    return __real_fputc(c, f);
+}
+int __wrap_putc(int c, FILE* f) {
+    wrote(1);
+    return __real_putc(c, f);
+}
+int __wrap_putchar(int c) {
+    wrote(1);
+    return __real_putchar(c);
+}
+int __wrap_fputs(const char* s, FILE* f) {
+    wrote((long)std::strlen(s));
+    return __real_fputs(s, f);
+}
+int __wrap_puts(const char* s) {
+    wrote((long)std::strlen(s) + 1);
+    return __real_puts(s);
+}
+int __wrap_printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int n = std::vprintf(format, args);
+    va_end(args);
+    wrote(n);
+    return n;
+}
+int __wrap_fprintf(FILE* f, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int n = std::vfprintf(f, format, args);
+    va_end(args);
+    wrote(n);
+    return n;
+}
+}
+
+namespace {
+
+// The file whose presence marks the current folder as a scratch folder that
+// inputs may fill and that is emptied after every input.
+const char kMarker[] = ".tkfuzz-scratch";
+
+// Largest file an input may write: writes beyond it fail (SIGXFSZ is
+// ignored), so no input can fill the disk.
+const rlim_t kFileSizeLimit = 1 << 20;
+
+ssize_t discardWrite(void*, const char*, size_t size) { return (ssize_t)size; }
+
+_framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
+
+}  // namespace
+
+void fuzzInitialize() {
+    if (geteuid() == 0) {
+        std::fprintf(stderr,
+                     "tamarisk fuzz: refusing to run as root: OPEN accepts "
+                     "any path, so an input could overwrite system files.\n"
+                     "Run it as an unprivileged user (see fuzz/README.md).\n");
+        std::abort();
+    }
+    if (access(kMarker, F_OK) != 0) {
+        std::fprintf(stderr,
+                     "tamarisk fuzz: the current folder has no %s marker.\n"
+                     "Run the harness from an empty scratch folder (the "
+                     "fuzz/ scripts make one): inputs create files there and "
+                     "every file in it is removed after each input.\n",
+                     kMarker);
+        std::abort();
+    }
+    struct rlimit fsize = {kFileSizeLimit, kFileSizeLimit};
+    setrlimit(RLIMIT_FSIZE, &fsize);
+    signal(SIGXFSZ, SIG_IGN);
+    if (const char* steps = std::getenv("TK_FUZZ_STEPS"))
+        fuzzStepBudget = std::atol(steps);
+    // The interpreter writes on stdout; it is thrown away unless
+    // TK_FUZZ_SHOW is set (to look at what a kept input does).
+    if (!std::getenv("TK_FUZZ_SHOW")) {
+        cookie_io_functions_t discard = {nullptr, discardWrite, nullptr,
+                                         nullptr};
+        FILE* sink = fopencookie(nullptr, "w", discard);
+        if (sink) stdout = sink;
+    }
+}
+
+void cleanScratch() {
+    DIR* dir = opendir(".");
+    if (!dir) return;
+    while (struct dirent* e = readdir(dir)) {
+        const char* name = e->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 ||
+            std::strcmp(name, kMarker) == 0)
+            continue;
+        unlink(name);
+    }
+    closedir(dir);
+}
+
+clisp* newInterpreter() {
+    clisp* lisp = new clisp();
+    lisp->Init();
+    if (!lisp->AllocMemory()) {
+        std::fprintf(stderr, "tamarisk fuzz: no room for the areas\n");
+        std::abort();
+    }
+    lisp->IncCellStack(nullptr);
+    lisp->IncLocStack(nullptr, 0);
+    lisp->SetKeyword();
+    return lisp;
+}
+
+// Everything a session took: open files, binding frames (those still on the
+// local stack when the session left from deep evaluation, and those kept
+// for closures), and the areas. A frame on the local stack starts with the
+// record pushed right after a null marker.
+void releaseInterpreter(clisp* lisp) {
+    for (int i = 0; i < kFileSlots; i++) {
+        if (lisp->fileTable[i]) std::fclose(lisp->fileTable[i]);
+    }
+    if (lisp->locStack) {
+        for (_symval** p = lisp->locStack; p + 1 < lisp->locStackTop; p++) {
+            if (*p == nullptr && p[1] != nullptr) std::free(headOf(p[1]));
+        }
+    }
+    for (_framehead* h = lisp->keptFrames; h;) {
+        _framehead* next = h->next;
+        std::free(h);
+        h = next;
+    }
+    std::free(lisp->cellArea);
+    std::free(lisp->stringArea);
+    std::free(lisp->symbolTable);
+    std::free(lisp->floatArea);
+    std::free(lisp->intArea);
+    std::free(lisp->globalTable);
+    std::free(lisp->funcTable);
+    std::free(lisp->cellStack);
+    std::free(lisp->locStack);
+    std::free(lisp->staticStack);
+    delete lisp;
+}
+
+int runSession(const uint8_t* data, size_t size) {
+    // fmemopen refuses an empty buffer; an empty input is an empty file.
+    FILE* in = size ? fmemopen((void*)data, size, "r")
+                    : std::fopen("/dev/null", "r");
+    if (!in) {
+        std::fprintf(stderr, "tamarisk fuzz: cannot make standard input\n");
+        std::abort();
+    }
+    FILE* savedIn = stdin;
+    stdin = in;
+    // A write past the file-size limit fails (libFuzzer may have set its
+    // own handler since the initialisation).
+    signal(SIGXFSZ, SIG_IGN);
+    // Left set by a GO of the previous session; a fresh process has null.
+    GoSymbol = nullptr;
+    ReturnValue = nullptr;
+    clisp* lisp = new clisp();
+    lisp->fuzzSteps = fuzzStepBudget;
+    fuzzCurrent = lisp;
+    outputBytes = 0;
+    int status = lisp->Run();
+    fuzzCurrent = nullptr;
+    releaseInterpreter(lisp);
+    stdin = savedIn;
+    std::fclose(in);
+    std::fflush(stdout);
+    cleanScratch();
+    return status;
+}
