@@ -31,6 +31,8 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build")
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+import run as transcripts  # noqa: E402
 LIMITS_DEFINES = "TK_CELLS=200000L;TK_NUMSLOTS=50000L;TK_STACKSLOTS=200000L"
 
 MSG_DEEP = "エラー: 再帰が深すぎます。"
@@ -120,13 +122,7 @@ def binaries():
 
 
 def build_limits():
-    d = os.path.join(BUILD, "limits")
-    subprocess.run(["cmake", "-S", ROOT, "-B", d, "-DCMAKE_BUILD_TYPE=Release",
-                    "-DTK_UNIT_TESTS=OFF", "-DTK_DEFINES=" + LIMITS_DEFINES],
-                   check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["make", "-s", "-C", d, "-j2"], check=True,
-                   stdout=subprocess.DEVNULL)
-    return os.path.join(d, "tamarisk")
+    return transcripts.build_config("limits", "Release", LIMITS_DEFINES)
 
 
 # ---------------------------------------------------------------------------

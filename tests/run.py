@@ -42,6 +42,20 @@ def kind(config):
 GC_LINE = re.compile(rb"gc: \xe3\x82\xbb\xe3\x83\xab \d+")
 
 
+def build_config(folder, build_type, defines):
+    """Configures and builds build/<folder> with the TK_ switches given (a
+    ';'-separated list), as the scripts that need a private configuration
+    do; returns the path of its program."""
+    d = os.path.join(ROOT, "build", folder)
+    subprocess.run(["cmake", "-S", ROOT, "-B", d,
+                    "-DCMAKE_BUILD_TYPE=" + build_type, "-DTK_UNIT_TESTS=OFF",
+                    "-DTK_DEFINES=" + defines],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["make", "-s", "-C", d, "-j2"], check=True,
+                   stdout=subprocess.DEVNULL)
+    return os.path.join(d, "tamarisk")
+
+
 def normalise(out):
     lines = out.split(b"\n")
     res = []

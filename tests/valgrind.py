@@ -50,12 +50,7 @@ def ensure_valgrind():
 
 
 def build():
-    subprocess.run(["cmake", "-S", ROOT, "-B", BUILD, "-DCMAKE_BUILD_TYPE=Debug",
-                    "-DTK_UNIT_TESTS=OFF", "-DTK_DEFINES=" + DEFINES],
-                   check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["make", "-s", "-C", BUILD, "-j2"], check=True,
-                   stdout=subprocess.DEVNULL)
-    return os.path.join(BUILD, "tamarisk")
+    return transcripts.build_config(os.path.basename(BUILD), "Debug", DEFINES)
 
 
 def run_case(binary, base, body, limit):
