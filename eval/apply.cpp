@@ -146,13 +146,29 @@ _cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
     _cell* fn = eval(args->car.p, frame, count);
     if (!fn) return nullptr;
     g.push(fn);
-    _cell* list = NILCell;
-    if (rest->type == 'l') {
-        list = eval(rest->car.p, frame, count);
-        if (!list) return nullptr;
-        g.push(list);
+    // The values of the arguments before the last are spread in front of
+    // the elements of the last one: they are chained, in order, behind a
+    // protected head, and the last value ends the chain.
+    _cell* head = g.push(getCell());
+    _cell* tail = head;
+    for (; rest->type == 'l'; rest = rest->cdr.p) {
+        _cell* v = eval(rest->car.p, frame, count);
+        if (!v) return nullptr;
+        if (rest->cdr.p->type != 'l') {
+            // Alone, a last value that is no list gives no arguments; after
+            // spread values it would silently drop itself.
+            if (tail != head && v != NILCell && v->type != 'l')
+                return Fail("エラー: APPLYの呼び出し方が間違っています", frame,
+                            count);
+            tail->cdr.p = v;
+            break;
+        }
+        _cell* link = getCell();
+        link->car.p = v;
+        tail->cdr.p = link;
+        tail = link;
     }
-    _cell* quoted = g.push(MakeQuoteEach(list));
+    _cell* quoted = g.push(MakeQuoteEach(head->cdr.p));
     return CallValue(fn, quoted, frame, count,
                      "エラー: APPLYの呼び出し方が間違っています");
 }

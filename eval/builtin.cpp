@@ -142,6 +142,28 @@ _cell* cfunction::numberEqual(_cell* a, _cell* b) {
     return truth(asFloat(a) == asFloat(b));
 }
 
+// Every argument is evaluated and must be a number; the answer is T only
+// when each is = to the next, and so all are equal.
+_cell* cfunction::numberEqualAll(_cell* args, _symval* frame, long count) {
+    if (!hasTwo(args)) return SyntaxError(frame, count);
+    CellGroup g(this);
+    g.push(args);
+    _cell* prev = eval(args->car.p, frame, count);
+    if (!prev) return nullptr;
+    g.push(prev);
+    _cell* answer = TCell;
+    for (_cell* p = args->cdr.p; p->type == 'l'; p = p->cdr.p) {
+        _cell* v = eval(p->car.p, frame, count);
+        if (!v) return nullptr;
+        g.push(v);
+        _cell* r = numberEqual(prev, v);
+        if (!r) return SyntaxError(frame, count);
+        if (r == NILCell) answer = NILCell;
+        prev = v;
+    }
+    return answer;
+}
+
 _cell* cfunction::teq(_cell* a, _cell* b) {
     switch (a->type) {
     case 's':

@@ -89,6 +89,7 @@ public:
     _cell* defparameter(_cell* args, _symval* frame, long count, int isVar);
     _cell* setq(_cell* args, _symval* frame, long count);
     _cell* numberEqual(_cell* a, _cell* b);     // T, NIL, or null (not numbers)
+    [[nodiscard]] _cell* numberEqualAll(_cell* args, _symval* frame, long count);  // may collect
     _cell* teq(_cell* a, _cell* b);
     _cell* teql(_cell* a, _cell* b);
     int CheckFunc(_cell* args);

@@ -227,6 +227,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_DIVIDE:
         return divide(args, frame, count);
     case OP_NUMBEREQUAL:
+        return numberEqualAll(args, frame, count);
     case OP_EQ:
     case OP_EQL:
     case OP_STRINGEQUAL:
@@ -242,10 +243,6 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         if (!b) return nullptr;
         g.push(b);
         switch (op->closureCount) {
-        case OP_NUMBEREQUAL: {
-            _cell* r = numberEqual(a, b);
-            return r ? r : SyntaxError(frame, count);
-        }
         case OP_EQ: return teq(a, b);
         case OP_EQL: return teql(a, b);
         case OP_STRINGEQUAL: return StringEqual(a, b);

@@ -37,6 +37,10 @@ long contentsLength(_cell* s) {
     return p == NILCell ? n : -1;
 }
 
+bool isKeywordNamed(_cell* c, const char* name) {
+    return c != nullptr && c->type == 's' && std::strcmp(c->car.s, name) == 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -123,18 +127,29 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
         }
     }
 
-    const char* mode = "rb";
-    _cell* rest = cdr(args);
-    if (isCons(rest) && car(rest) == COLDIRECTION && isCons(cdr(rest))) {
+    // Options come as keyword and value pairs in any order. The keyword is
+    // not evaluated; the value of :DIRECTION and :IF-EXISTS is, in turn.
+    // Other pairs are not looked at.
+    bool output = false;
+    bool append = false;
+    for (_cell* rest = cdr(args); isCons(rest) && isCons(cdr(rest));
+         rest = cdr(cdr(rest))) {
+        _cell* key = car(rest);
+        bool direction = key == COLDIRECTION;
+        if (!direction && !isKeywordNamed(key, ":IF-EXISTS")) continue;
         CellGroup g(this);
         g.push(args);
-        _cell* dir = eval(car(cdr(rest)), frame, count);
-        if (dir == nullptr) {
+        _cell* v = eval(car(cdr(rest)), frame, count);
+        if (v == nullptr) {
             errorlisp(frame, count);
             return nullptr;
         }
-        if (dir == COLOUTPUT) mode = "wb";
+        if (direction)
+            output = v == COLOUTPUT;
+        else
+            append = isKeywordNamed(v, ":APPEND");
     }
+    const char* mode = !output ? "rb" : append ? "ab" : "wb";
 
     FILE* f = std::fopen(path, mode);
     // A directory opens for reading but yields no bytes; reading it would
@@ -219,6 +234,11 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
             return Fail("エラー: そのストリームは無効です", frame, count);
         lineStr[0] = '\0';
         int r = GetOneSStream(f);
+        // Text left at the end of the file is an expression that never
+        // closed (a complete one ends at its closer or its blank): the
+        // file is wrong, and its last expression must not vanish as if
+        // the file had simply ended.
+        if (r == 2 && !AllBlank(lineStr)) r = 1;
         if (r == 1) {
             if (CheckBrace(lineStr) != 1)
                 return Fail("エラー: 括弧の数が合いません。", frame, count);

@@ -23,7 +23,10 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 TESTS = os.path.join(ROOT, "tests")
-BANNER = b"tamariskVelmora for Linux version2.21\n"
+# Both lines of the banner, byte for byte: output that does not begin with
+# exactly these is kept whole, so a changed banner fails every case.
+BANNER = ("tamariskVelmora for Linux version2.21\n"
+          "日本語で話す小さなLisp処理系です。(bye)で終了します。\n").encode()
 ARCH = {"x86_64": "x86_64", "i386": "i386", "gcstress": "x86_64",
         "asan": "x86_64", "gcstress-i386": "i386"}
 TIMEOUT = {"gcstress": 600, "asan": 300}
@@ -71,8 +74,7 @@ def normalise(out):
 
 def strip_banner(out):
     if out.startswith(BANNER):
-        nl = out.find(b"\n", len(BANNER))
-        return out[nl + 1:] if nl >= 0 else b""
+        return out[len(BANNER):]
     return out
 
 

@@ -38,7 +38,12 @@
 // - LOAD reads up to the real end of the file: its end-of-file value is a
 //   fresh cons, which no expression read from a file can be EQ to. The
 //   stream is closed however loading ends (UNWIND-PROTECT); a failing
-//   expression still makes LOAD yield no value.
+//   expression still makes LOAD yield no value. Each expression of the
+//   file runs as the body of a lambda without parameters made afresh, so
+//   it runs in an empty frame and sees exactly what the prompt sees: none
+//   of LOAD's own variables, and no BLOCK NIL of a loop that a RETURN in
+//   the file could land in. LOAD's names carry a `$` for the rest (its
+//   label, the GO of a file form).
 #include "toplevel/clisp.h"
 
 const char* const ReadEvalData[] = {
@@ -69,15 +74,18 @@ const char* const ReadEvalData[] = {
              ,@(cdr b)
              (setq ,(car (car b)) (1+ ,(car (car b))))
              (go label))))lisp8",
-    R"lisp9((defun load (fname)
-          (let ((strm nil) (s nil) (load$eof (cons nil nil)))
-            (setq strm (open fname))
-            (cond ((null strm) nil)
+    R"lisp9((defun load (load$fname)
+          (let ((load$strm nil) (load$form nil) (load$eof (cons nil nil)))
+            (setq load$strm (open load$fname))
+            (cond ((null load$strm) nil)
                   (t (unwind-protect
-                       (loop (setq s (read strm nil load$eof))
-                             (if (eq s load$eof) (return t))
-                             (eval s))
-                       (close strm)))))))lisp9",
+                       (prog** ()
+                         load$next
+                         (setq load$form (read load$strm nil load$eof))
+                         (if (eq load$form load$eof) (return-from load t))
+                         (funcall (list 'lambda nil load$form))
+                         (go load$next))
+                       (close load$strm)))))))lisp9",
     R"lisp10((defmacro with-open-file (a &rest b)
           `(let ((,(car a) (open ,@(cdr a))))
              (unwind-protect

@@ -55,7 +55,7 @@ int clisp::ReadEvalLoop() {
 
 void clisp::DispMessage() {
     puts("tamariskVelmora for Linux version2.21\n"
-         "日本語で話す小さなLisp処理系です。BYEで終了します。");
+         "日本語で話す小さなLisp処理系です。(bye)で終了します。");
 }
 
 void clisp::ReadEvalPrintLoop() {
