@@ -217,6 +217,7 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     _symval* record = getFuncval(name);
     _cell* sym = getStringCell(name->car.s);
     if (!sym) return nullptr;
+    NoteRedefinition(sym);
     record->symbol = sym;
     _cell* block = getCell();
     block->car.p = BLOCKLISP;

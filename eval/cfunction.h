@@ -55,6 +55,15 @@ enum {
     OP_LOCALTIME, OP_MAKETIME, OP_CHARCODE, OP_CODECHAR, OP_CATCH,
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
+    // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
+    // They stay DEFUN functions: the C++ path runs only while the prelude's
+    // definitions it stands for are in place, and only on arguments for
+    // which it gives what the definition gives without an error.
+    OP_F_NOT, OP_F_ZEROP, OP_F_LESS, OP_F_GREATER, OP_F_LESSEQ,
+    OP_F_GREATEREQ, OP_F_NTH, OP_F_FIRST, OP_F_SECOND, OP_F_THIRD,
+    OP_F_FOURTH, OP_F_FIFTH, OP_F_SIXTH, OP_F_SEVENTH, OP_F_EIGHTH,
+    OP_F_NINTH, OP_F_TENTH, OP_F_REST, OP_F_CXR, OP_F_LAST, OP_F_REVERSE,
+    OP_F_EQUAL,
     OP_COUNT
 };
 
@@ -82,6 +91,24 @@ public:
     _cell* SyntaxError(_symval* frame, long count);  // message, loop, null
     _cell* Fail(const char* message, _symval* frame, long count);  // same
     [[nodiscard]] _cell* CallUser(_symval* record, _cell* args, _symval* frame, long count);
+    // CallUser with the definition (params . body) taken beforehand; the
+    // caller keeps `def` protected.
+    [[nodiscard]] _cell* CallDef(_cell* def, _cell* args, _symval* frame, long count);
+
+    // --- eval/fastpath.cpp --------------------------------------------------
+    // After the prelude: gives its names their C++ paths.
+    void InitFastPaths();
+    // DEFUN or DEFMACRO of `sym`: a C++ path that stands for a definition
+    // of that name is off from now on.
+    void NoteRedefinition(_cell* sym);
+    // The C++ path of a prelude function. *declined: nothing was evaluated
+    // and the caller goes on with the ordinary call.
+    [[nodiscard]] _cell* FastCall(_cell* op, _cell* args, _symval* frame, long count,
+                    int* keepValues, bool* declined);
+    // Calls `def` (protected by the caller) on values already evaluated.
+    [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n, _symval* frame,
+                         long count);
+    unsigned long fastIntact = 0;   // bits of the prelude names still as loaded
 
     // --- eval/builtin.cpp ---------------------------------------------------
     _cell* tprint(_cell* args, _symval* frame, long count, int style);

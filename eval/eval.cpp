@@ -424,6 +424,11 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_SYMBOLFUNCTION:
         return symbol_function(args, frame, count);
     default:
+        if (op->closureCount > OP_SYMBOLFUNCTION) {
+            bool declined;
+            _cell* r = FastCall(op, args, frame, count, keepValues, &declined);
+            if (!declined) return r;
+        }
         break;
     }
 
@@ -450,7 +455,11 @@ _cell* cfunction::CallUser(_symval* record, _cell* args, _symval* frame,
     CellGroup g(this);
     // The definition may be replaced while the arguments are evaluated;
     // the running one must stay alive.
-    _cell* def = g.push(record->value);
+    return CallDef(g.push(record->value), args, frame, count);
+}
+
+_cell* cfunction::CallDef(_cell* def, _cell* args, _symval* frame,
+                          long count) {
     _cell* params = def->car.p;
     long n = tlength(params);
     _symval* inner = AllocFrame(n);

@@ -50,6 +50,7 @@ int clisp::ReadEvalLoop() {
         }
         if (!v) return 0;
     }
+    InitFastPaths();
     return 1;
 }
 
