@@ -225,12 +225,14 @@ _cell* cfunction::function(_cell* arg, _symval* frame, long count) {
 
 _cell* cfunction::rplaca(_cell* a, _cell* b, _symval* frame, long count) {
     if (a->type != 'l') return Fail("エラー: コンスではありません", frame, count);
+    NoteSpineChange(a, true);
     a->car.p = b;
     return a;
 }
 
 _cell* cfunction::rplacd(_cell* a, _cell* b, _symval* frame, long count) {
     if (a->type != 'l') return Fail("エラー: コンスではありません", frame, count);
+    NoteSpineChange(a, false);
     a->cdr.p = b;
     return a;
 }

@@ -63,9 +63,31 @@ enum {
     OP_F_GREATEREQ, OP_F_NTH, OP_F_FIRST, OP_F_SECOND, OP_F_THIRD,
     OP_F_FOURTH, OP_F_FIFTH, OP_F_SIXTH, OP_F_SEVENTH, OP_F_EIGHTH,
     OP_F_NINTH, OP_F_TENTH, OP_F_REST, OP_F_CXR, OP_F_LAST, OP_F_REVERSE,
-    OP_F_EQUAL,
+    OP_F_EQUAL, OP_F_AREF, OP_F_PREAREF, OP_F_MAKEARRAY, OP_F_SETF,
     OP_COUNT
 };
+
+// An index of an array's elements: the conses that hold them, in row-major
+// order, and the dimensions. Building one marks the conses of the array's
+// structure in their kind: 'W' on the conses that hold elements, 'A' on the
+// (type . contents) cons and the conses that hold rows. RPLACD of either
+// and RPLACA of an 'A' cons change the structure, and count in
+// spineChanges; an index is good while that count and the collector's
+// epoch are what they were when it was built.
+struct ArrayIndex {
+    _cell* array = nullptr;
+    long gcEpoch = -1;
+    unsigned long changes = 0;
+    long rank = 0;
+    long dims[8] = {0};
+    long size = 0;
+    _cell** cells = nullptr;    // size conses
+    long capacity = 0;
+};
+extern unsigned long spineChanges;
+inline void NoteSpineChange(const _cell* c, bool car) {
+    if (c->kind == 'A' || (!car && c->kind == 'W')) spineChanges++;
+}
 
 // The label of a GO whose jump is not yet made, or null; and the value a
 // PROG** body ends with when it runs off its end (always NIL).
@@ -108,7 +130,20 @@ public:
     // Calls `def` (protected by the caller) on values already evaluated.
     [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n, _symval* frame,
                          long count);
-    unsigned long fastIntact = 0;   // bits of the prelude names still as loaded
+    unsigned long long fastIntact = 0;  // prelude names still as loaded
+    [[nodiscard]] _cell* FastAref(_cell* op, _cell* args, _symval* frame, long count,
+                    int* keepValues, bool* declined);
+    [[nodiscard]] _cell* FastMakeArray(_cell* args, _symval* frame, long count,
+                         bool* declined);
+    [[nodiscard]] _cell* FastSetf(_cell* args, _symval* frame, long count, int* keepValues,
+                    bool* declined);
+    // The cons holding the element at the indexes (rank of them, each an
+    // integer not below 0) of an array of rank `rank` whose contents are
+    // well formed there; null otherwise.
+    _cell* ElementCons(_cell* array, _cell** indexes, long rank);
+    // The index of an array whose contents are a rectangular structure of
+    // proper lists of rank 1 to 8; null for any other.
+    const ArrayIndex* IndexOf(_cell* array);
 
     // --- eval/builtin.cpp ---------------------------------------------------
     _cell* tprint(_cell* args, _symval* frame, long count, int style);

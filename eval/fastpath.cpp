@@ -26,10 +26,27 @@ namespace {
 enum {
     B_NOT, B_ZEROP, B_LESS, B_GREATER, B_LESSEQ, B_GREATEREQ, B_NTH,
     B_NTHNAMES, B_CXR, B_LAST, B_REVERSE, B_REVERSE1, B_APPEND, B_APPEND1,
-    B_EQUAL,
+    B_EQUAL, B_AREF, B_GETARRAYPOS, B_ACCEPTDIMBASE, B_PREAREF,
+    B_PREGETARRAYPOS, B_NTHCDR, B_MAKEARRAY, B_MAKEARRAYHELPERS, B_SETF,
+    B_SETFHELPERS,
 };
 
-constexpr unsigned long bit(int b) { return 1UL << b; }
+constexpr unsigned long long bit(int b) { return 1ULL << b; }
+
+// What the array paths stand for.
+constexpr unsigned long long kArefNeeds =
+    bit(B_AREF) | bit(B_GETARRAYPOS) | bit(B_ACCEPTDIMBASE) | bit(B_NTH);
+constexpr unsigned long long kPreArefNeeds =
+    bit(B_PREAREF) | bit(B_PREGETARRAYPOS) | bit(B_ACCEPTDIMBASE) |
+    bit(B_NTH) | bit(B_NTHCDR) | bit(B_GREATER) | bit(B_ZEROP);
+constexpr unsigned long long kSetfNeeds = bit(B_SETF) | bit(B_SETFHELPERS);
+constexpr unsigned long long kReverseNeeds =
+    bit(B_REVERSE) | bit(B_REVERSE1) | bit(B_APPEND) | bit(B_APPEND1);
+// MAKE-ARRAY fills its array through SETF of AREF, and walks positions
+// with REVERSE, NTH, < and ZEROP.
+constexpr unsigned long long kMakeArrayNeeds =
+    bit(B_MAKEARRAY) | bit(B_MAKEARRAYHELPERS) | kReverseNeeds | bit(B_NTH) |
+    bit(B_LESS) | bit(B_ZEROP) | kSetfNeeds | kPreArefNeeds;
 
 struct FastName {
     const char* name;
@@ -76,15 +93,48 @@ const FastName kNames[] = {
     {"APPEND", B_APPEND, 0},
     {"APPEND1", B_APPEND1, 0},
     {"EQUAL", B_EQUAL, OP_F_EQUAL},
+    {"AREF", B_AREF, OP_F_AREF},
+    {"GET-ARRAY-POS", B_GETARRAYPOS, 0},
+    {"ACCEPT-DIMENSION-ELEMENT-BASE", B_ACCEPTDIMBASE, 0},
+    {"PRE-AREF", B_PREAREF, OP_F_PREAREF},
+    {"PRE-GET-ARRAY-POS", B_PREGETARRAYPOS, 0},
+    {"NTHCDR", B_NTHCDR, 0},
+    {"MAKE-ARRAY", B_MAKEARRAY, OP_F_MAKEARRAY},
+    {"GET-CONTENTS", B_MAKEARRAYHELPERS, 0},
+    {"GET-ELEMENT", B_MAKEARRAYHELPERS, 0},
+    {"GET-TYPE", B_MAKEARRAYHELPERS, 0},
+    {"FIND", B_MAKEARRAYHELPERS, 0},
+    {"CONSN", B_MAKEARRAYHELPERS, 0},
+    {"COPY", B_MAKEARRAYHELPERS, 0},
+    {"ACCEPT-DIMENSION-ELEMENT", B_MAKEARRAYHELPERS, 0},
+    {"MAKE-ARRAY-BASE", B_MAKEARRAYHELPERS, 0},
+    {"MEMBER", B_MAKEARRAYHELPERS, 0},
+    {"SET-CONTENTS", B_MAKEARRAYHELPERS, 0},
+    {"INIT-POS", B_MAKEARRAYHELPERS, 0},
+    {"A-CONTENT", B_MAKEARRAYHELPERS, 0},
+    {"INC-POS", B_MAKEARRAYHELPERS, 0},
+    {"SETF", B_SETF, OP_F_SETF},
+    {"FIND-NTH-NAME", B_SETFHELPERS, 0},
+    {"FIND-A-NAME", B_SETFHELPERS, 0},
+    {"FIND-D-NAME", B_SETFHELPERS, 0},
+    {"ASSOC", B_SETFHELPERS, 0},
 };
 constexpr int kNameCount = sizeof kNames / sizeof kNames[0];
 
-// The names of the table, interned by InitFastPaths.
+// The names of the table, interned by InitFastPaths, and other symbols the
+// paths compare with.
 _cell* nameSymbols[kNameCount];
+_cell* symRest;
+_cell* symAref;
+_cell* symAll;
+_cell* symNothing;
+_cell* kwInitialElement;
+_cell* kwInitialContents;
+_cell* kwElementType;
 
 struct FastOp {
     int arity;
-    unsigned long needs;    // bits that must all be intact
+    unsigned long long needs;   // bits that must all be intact
 };
 
 FastOp fastOp(int op) {
@@ -101,9 +151,7 @@ FastOp fastOp(int op) {
     case OP_F_REST: return {1, bit(B_NTHNAMES)};
     case OP_F_CXR: return {1, bit(B_CXR)};
     case OP_F_LAST: return {1, bit(B_LAST)};
-    case OP_F_REVERSE:
-        return {1, bit(B_REVERSE) | bit(B_REVERSE1) | bit(B_APPEND) |
-                       bit(B_APPEND1)};
+    case OP_F_REVERSE: return {1, kReverseNeeds};
     case OP_F_EQUAL: return {2, bit(B_EQUAL)};
     default:    // SECOND .. TENTH call NTH
         return {1, bit(B_NTHNAMES) | bit(B_NTH)};
@@ -146,6 +194,13 @@ void cfunction::InitFastPaths() {
         fastIntact |= bit(kNames[i].bitIndex);
         if (kNames[i].op) sym->closureCount = kNames[i].op;
     }
+    symRest = CheckStringCell("REST");
+    symAref = CheckStringCell("AREF");
+    symAll = getStringCell("ALL");
+    symNothing = getStringCell("NOTHING?");
+    kwInitialElement = getStringCell(":INITIAL-ELEMENT");
+    kwInitialContents = getStringCell(":INITIAL-CONTENTS");
+    kwElementType = getStringCell(":ELEMENT-TYPE");
     // A name the prelude did not define leaves its bit off.
     for (int i = 0; i < kNameCount; i++) {
         _symval* record = nameSymbols[i] ? getFuncval2(nameSymbols[i])
@@ -204,6 +259,13 @@ int equalValues(cfunction* f, _cell* x, _cell* y, int depth) {
 _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
                            long count, int* keepValues, bool* declined) {
     int k = (int)op->closureCount;
+    if (k == OP_F_AREF || k == OP_F_PREAREF)
+        return FastAref(op, args, frame, count, keepValues, declined);
+    if (k == OP_F_MAKEARRAY) {
+        *keepValues = 1;
+        return FastMakeArray(args, frame, count, declined);
+    }
+    if (k == OP_F_SETF) return FastSetf(args, frame, count, keepValues, declined);
     FastOp desc = fastOp(k);
     *declined = true;
     if ((fastIntact & desc.needs) != desc.needs) return nullptr;
@@ -318,4 +380,394 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
         break;
     }
     return CallDefValues(def, v, desc.arity, frame, count);
+}
+
+// ---------------------------------------------------------------------------
+// Arrays: the index of an array's element conses, AREF, PRE-AREF, SETF of
+// AREF, CAR and CDR, and MAKE-ARRAY without initial contents.
+// ---------------------------------------------------------------------------
+
+unsigned long spineChanges = 0;
+
+namespace {
+
+constexpr int kIndexSlots = 64;
+ArrayIndex indexCache[kIndexSlots];
+
+// Marks a cons of an array's structure; 'A' is never lowered to 'W', so a
+// cons that holds rows anywhere keeps counting its RPLACA.
+inline void markSpine(_cell* c, char k) {
+    if (c->kind != 'A') c->kind = k;
+}
+
+// Length of a proper list, -1 for anything else (a dotted or circular
+// one: the walk stops after as many conses as the area holds).
+long properLength(_cell* p) {
+    long n = 0;
+    for (; isCons(p); p = p->cdr.p)
+        if (++n > kCellCapacity) return -1;
+    return p == NILCell ? n : -1;
+}
+
+bool collectCells(ArrayIndex& e, _cell* list, long k) {
+    if (properLength(list) != e.dims[k]) return false;
+    for (_cell* p = list; isCons(p); p = p->cdr.p) {
+        if (k == e.rank - 1) {
+            markSpine(p, 'W');
+            e.cells[e.size++] = p;
+        } else {
+            markSpine(p, 'A');
+            if (!collectCells(e, p->car.p, k + 1)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const ArrayIndex* cfunction::IndexOf(_cell* a) {
+    if (a->type != 'a') return nullptr;
+    ArrayIndex& e =
+        indexCache[((unsigned long)(a - cellArea) * 2654435761UL >> 8) %
+                   kIndexSlots];
+    if (e.array == a && e.gcEpoch == gcEpoch && e.changes == spineChanges)
+        return &e;
+    e.array = nullptr;
+    _cell* rank = a->car.p;
+    _cell* body = a->cdr.p;
+    if (!rank || rank->type != 'i' || !body || !isCons(body)) return nullptr;
+    long r = rank->car.i->value;
+    if (r < 1 || r > 8) return nullptr;
+    // Dimensions along the first row of every level.
+    long size = 1;
+    _cell* row = body->cdr.p;
+    for (long k = 0; k < r; k++) {
+        long n = row ? properLength(row) : 0;
+        if (n < 0) return nullptr;
+        e.dims[k] = n;
+        if (n > 0 && size > kCellCapacity / n) return nullptr;
+        size *= n;
+        row = n > 0 ? row->car.p : nullptr;
+    }
+    if (size > e.capacity) {
+        delete[] e.cells;
+        e.cells = new _cell*[size];
+        e.capacity = size;
+    }
+    e.rank = r;
+    e.size = 0;
+    markSpine(body, 'A');
+    if (size > 0 && !collectCells(e, body->cdr.p, 0)) return nullptr;
+    e.array = a;
+    e.gcEpoch = gcEpoch;
+    e.changes = spineChanges;
+    return &e;
+}
+
+_cell* cfunction::ElementCons(_cell* a, _cell** idx, long rank) {
+    if (const ArrayIndex* ix = IndexOf(a)) {
+        if (ix->rank != rank) return nullptr;
+        long off = 0;
+        for (long k = 0; k < rank; k++) {
+            long i = idx[k]->car.i->value;
+            if (i >= ix->dims[k]) return nullptr;
+            off = off * ix->dims[k] + i;
+        }
+        return ix->cells[off];
+    }
+    // Not rectangular: the walk of GET-ARRAY-POS, NTH at every level but
+    // the last, where the cons itself is the answer.
+    _cell* row = a->cdr.p->cdr.p;
+    for (long k = 0; k < rank - 1; k++) {
+        row = nthElement(idx[k]->car.i->value, row);
+        if (!row) return nullptr;
+    }
+    for (long i = idx[rank - 1]->car.i->value; i > 0; i--) {
+        if (!isCons(row)) return nullptr;
+        row = row->cdr.p;
+    }
+    return isCons(row) ? row : nullptr;
+}
+
+namespace {
+
+constexpr int kMaxArgs = 16;
+
+// The argument forms as a proper list of min..kMaxArgs forms: their
+// number, or -1.
+int formCount(_cell* args, int min) {
+    int n = 0;
+    for (; isCons(args); args = args->cdr.p)
+        if (++n > kMaxArgs) return -1;
+    return args == NILCell && n >= min ? n : -1;
+}
+
+// An array of `rank` with rank integer indexes not below 0, each checked
+// the way AREF and PRE-AREF check them before they walk.
+bool arrayAndIndexes(_cell* a, _cell** idx, long n) {
+    if (a->type != 'a' || n < 1) return false;
+    _cell* rank = a->car.p;
+    if (!rank || rank->type != 'i' || rank->car.i->value != n) return false;
+    if (!a->cdr.p || !isCons(a->cdr.p)) return false;
+    for (long k = 0; k < n; k++)
+        if (idx[k]->type != 'i' || idx[k]->car.i->value < 0) return false;
+    return true;
+}
+
+}  // namespace
+
+_cell* cfunction::FastAref(_cell* op, _cell* args, _symval* frame,
+                           long count, int* keepValues, bool* declined) {
+    bool pre = op->closureCount == OP_F_PREAREF;
+    unsigned long long needs = pre ? kPreArefNeeds : kArefNeeds;
+    *declined = true;
+    if ((fastIntact & needs) != needs) return nullptr;
+    _symval* record = getFuncval2(op);
+    if (!record || record->kind != 'f') return nullptr;
+    int n = formCount(args, pre ? 2 : 1);
+    if (n < 0) return nullptr;
+    *declined = false;
+
+    CellGroup g(this);
+    _cell* def = g.push(record->value);
+    g.push(args);
+    _cell* v[kMaxArgs];
+    _cell* p = args;
+    for (int i = 0; i < n; i++, p = p->cdr.p) {
+        v[i] = eval(p->car.p, frame, count);
+        if (!v[i]) return nullptr;
+        g.push(v[i]);
+    }
+    int first = pre ? 2 : 1;
+    _cell* a = v[first - 1];
+    if (arrayAndIndexes(a, v + first, n - first) &&
+        !(pre && sameSymbol(a->cdr.p->car.p, CHARACTER) && v[0]->type != 'm')) {
+        _cell* c = ElementCons(a, v + first, n - first);
+        if (c) {
+            *keepValues = pre ? 1 : 0;
+            return pre ? c : c->car.p;
+        }
+    }
+    *keepValues = 1;
+    return CallDefValues(def, v, n, frame, count);
+}
+
+// SETF of a variable, of CAR, CDR or REST of a form, and of AREF. The
+// expansion the macro would make is evaluated without being made: the
+// forms are evaluated, from a copy as the expansion is a copy, in the
+// order and frame the expansion evaluates them; when the change cannot be
+// made without an error, the expansion is made and evaluated on the
+// values, so the error is reported where it is today.
+_cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
+                           int* keepValues, bool* declined) {
+    *declined = true;
+    if ((fastIntact & kSetfNeeds) != kSetfNeeds) return nullptr;
+    _symval* record = getFuncval2(nameSymbols[0] ? CheckStringCell("SETF")
+                                                 : nullptr);
+    if (!record || record->kind != 'm') return nullptr;
+    if (formCount(args, 2) != 2) return nullptr;
+    _cell* place = args->car.p;
+    enum { kVariable, kCar, kCdr, kAref } kind;
+    if (place->type == 's') {
+        kind = kVariable;
+    } else if (!isCons(place)) {
+        return nullptr;
+    } else if ((place->car.p == CAR || place->car.p == CDR ||
+                place->car.p == symRest) &&
+               formCount(place->cdr.p, 1) == 1) {
+        kind = place->car.p == CAR ? kCar : kCdr;
+    } else if (place->car.p == symAref && formCount(place->cdr.p, 1) > 0) {
+        if ((fastIntact & kPreArefNeeds) != kPreArefNeeds) return nullptr;
+        kind = kAref;
+    } else {
+        return nullptr;
+    }
+    *declined = false;
+
+    CellGroup g(this);
+    g.push(args);
+    _cell* copy = Copy(args);
+    if (!copy) return nullptr;
+    g.push(copy);
+    if (kind == kVariable) {
+        *keepValues = 0;
+        return setq(copy, frame, count);
+    }
+    _cell* forms = copy->car.p->cdr.p;     // the place's argument forms
+    _cell* vals[3];
+    int nvals;
+    _cell* target = eval(forms->car.p, frame, count);
+    if (!target) return nullptr;
+    g.push(target);
+    vals[0] = target;
+    _cell* indexes = nullptr;
+    if (kind == kAref) {
+        // (LIST ,@indexes) as one evaluation step, like the expansion.
+        _cell* listForm = g.push(getCell());
+        listForm->car.p = LIST;
+        listForm->cdr.p = forms->cdr.p;
+        indexes = eval(listForm, frame, count);
+        if (!indexes) return nullptr;
+        g.push(indexes);
+        vals[1] = indexes;
+    }
+    _cell* value = eval(copy->cdr.p->car.p, frame, count);
+    if (!value) return nullptr;
+    g.push(value);
+    nvals = kind == kAref ? 3 : 2;
+    vals[nvals - 1] = value;
+    *keepValues = 1;
+
+    if (kind == kCar || kind == kCdr) {
+        if (isCons(target)) {
+            NoteSpineChange(target, kind == kCar);
+            if (kind == kCar)
+                target->car.p = value;
+            else
+                target->cdr.p = value;
+            return value;
+        }
+    } else {
+        _cell* idx[kMaxArgs];
+        long n = 0;
+        for (_cell* p = indexes; isCons(p) && n < kMaxArgs; p = p->cdr.p)
+            idx[n++] = p->car.p;
+        if (!isCons(target) && arrayAndIndexes(target, idx, n) &&
+            !(sameSymbol(target->cdr.p->car.p, CHARACTER) &&
+              value->type != 'm')) {
+            _cell* c = ElementCons(target, idx, n);
+            if (c) {
+                c->car.p = value;
+                return value;
+            }
+        }
+    }
+    // The expansion, with the values in place of the forms it evaluates.
+    _cell* expansion = MacroExec2(args, record, frame, count);
+    if (!expansion) return nullptr;
+    g.push(expansion);
+    _cell* quoted = NILCell;
+    for (int i = nvals - 1; i >= 0; i--) {
+        _cell* q = getCell();
+        q->car.p = QUOTE;
+        q->cdr.p = getCell();
+        q->cdr.p->car.p = vals[i];
+        _cell* cell = getCell();
+        cell->car.p = q;
+        cell->cdr.p = quoted;
+        quoted = cell;
+    }
+    if (!isCons(expansion) || !isCons(expansion->cdr.p)) return nullptr;
+    expansion->cdr.p->cdr.p = quoted;
+    return eval(expansion, frame, count);
+}
+
+_cell* cfunction::FastMakeArray(_cell* args, _symval* frame, long count,
+                                bool* declined) {
+    *declined = true;
+    if ((fastIntact & kMakeArrayNeeds) != kMakeArrayNeeds) return nullptr;
+    _symval* record = getFuncval2(CheckStringCell("MAKE-ARRAY"));
+    if (!record || record->kind != 'f') return nullptr;
+    int n = formCount(args, 1);
+    if (n < 0) return nullptr;
+    *declined = false;
+
+    CellGroup g(this);
+    _cell* def = g.push(record->value);
+    g.push(args);
+    _cell* v[kMaxArgs];
+    _cell* p = args;
+    for (int i = 0; i < n; i++, p = p->cdr.p) {
+        v[i] = eval(p->car.p, frame, count);
+        if (!v[i]) return nullptr;
+        g.push(v[i]);
+    }
+    // Keyword arguments: each of :INITIAL-ELEMENT and :ELEMENT-TYPE at
+    // most once, and no value that FIND could take for a keyword.
+    bool ok = (n - 1) % 2 == 0;
+    _cell* element = nullptr;
+    _cell* type = nullptr;
+    for (int i = 1; ok && i < n; i += 2) {
+        _cell* key = v[i];
+        _cell* val = v[i + 1];
+        if (sameSymbol(val, kwInitialElement) ||
+            sameSymbol(val, kwInitialContents) ||
+            sameSymbol(val, kwElementType))
+            ok = false;
+        else if (sameSymbol(key, kwInitialElement) && !element)
+            element = val;
+        else if (sameSymbol(key, kwElementType) && !type)
+            type = val;
+        else
+            ok = false;
+    }
+    bool character = type && sameSymbol(type, CHARACTER);
+    if (ok && element && character && !sameSymbol(element, symNothing) &&
+        element->type != 'm')
+        ok = false;
+    long dims[8];
+    long rank = 0;
+    if (ok) {
+        _cell* d = v[0];
+        if (d->type == 'i' && d->car.i->value >= 0) {
+            dims[rank++] = d->car.i->value;
+        } else if (isCons(d) && properLength(d) > 0 && properLength(d) <= 8) {
+            for (; isCons(d); d = d->cdr.p) {
+                _cell* x = d->car.p;
+                if (x->type != 'i' || x->car.i->value < 0) ok = false;
+                else dims[rank++] = x->car.i->value;
+            }
+        } else {
+            ok = false;
+        }
+    }
+    // The cells the structure takes, level by level; an array that would
+    // not fit is left to the definition.
+    long need = 4, rows = 1;
+    for (long k = 0; ok && k < rank; k++) {
+        if (dims[k] > 0 && rows > freeCells / dims[k]) {
+            ok = false;
+            break;
+        }
+        rows *= dims[k];
+        need += rows;
+        if (need >= freeCells - kGcThreshold) ok = false;
+    }
+    if (!ok) return CallDefValues(def, v, n, frame, count);
+
+    if (!element || sameSymbol(element, symNothing)) {
+        if (character) {
+            element = getCell();
+            element->type = 'm';
+            element->car.c = 32;
+            element->cdr.c = 0;
+        } else {
+            element = NILCell;
+        }
+    }
+    // Built from the last row backwards; allocation never collects.
+    struct Builder {
+        cfunction* f;
+        long* dims;
+        long rank;
+        _cell* element;
+        _cell* level(long k) {
+            _cell* list = NILCell;
+            for (long i = 0; i < dims[k]; i++) {
+                _cell* c = f->getCell();
+                c->car.p = k == rank - 1 ? element : level(k + 1);
+                c->cdr.p = list;
+                list = c;
+            }
+            return list;
+        }
+    } builder{this, dims, rank, element};
+    _cell* body = getCell();
+    body->car.p = character ? CHARACTER : symAll;
+    body->cdr.p = builder.level(0);
+    _cell* array = getCell();
+    array->car.p = IntToCell(rank);
+    array->cdr.p = body;
+    array->type = 'a';
+    return array;
 }

@@ -74,7 +74,8 @@ _cell* cfunction::jlength(_cell* value) {
             puts("エラー: 配列が壊れています");
             return nullptr;
         }
-        return IntToCell(tlength(cdr(value->cdr.p)));
+        const ArrayIndex* ix = IndexOf(value);
+        return IntToCell(ix ? ix->size : tlength(cdr(value->cdr.p)));
     }
     puts("エラー: 対象はリストか文字列でなくてはなりません。");
     return nullptr;
@@ -90,6 +91,8 @@ _cell* cfunction::tchar(_cell* args, _symval* frame, long count) {
     if (!isString(str) || index->type != 'i' || CellToInt(index) < 0)
         return Fail(kBad, frame, count);
     long k = CellToInt(index);
+    if (const ArrayIndex* ix = IndexOf(str))
+        return k < ix->size ? car(ix->cells[k]) : NILCell;
     _cell* p = cdr(str->cdr.p);
     for (; k > 0 && isCons(p); --k) p = cdr(p);
     return isCons(p) ? car(p) : NILCell;
@@ -154,6 +157,7 @@ _cell* cfunction::SetArray(_cell* form, _symval* frame, long count) {
         value = eval(car(args), frame, count);
     }
     if (!isCons(value)) return Fail(kBad, frame, count);
+    NoteSpineChange(value, false);
     value->type = 'a';
     return value;
 }
