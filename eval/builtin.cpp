@@ -289,15 +289,16 @@ _cell* cfunction::macroexpand(_cell* args, _symval* frame, long count) {
             return MacroExec2(v->cdr.p, record, frame, count);
         }
     }
-    puts("エラー: 未定義のマクロです");
+    PutMessage("エラー: 未定義のマクロです");
     return nullptr;
 }
 
 _cell* cfunction::terror(_cell* args, _symval* frame, long count) {
     _cell* v = EvalOne(args, frame, count);
     if (!v) return nullptr;
-    princS(v, stdout);
-    putchar('\n');
+    if (messageOut != stdout) fflush(stdout);
+    princS(v, messageOut);
+    fputc('\n', messageOut);
     errorlisp(frame, count);
     return nullptr;
 }

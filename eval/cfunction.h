@@ -105,6 +105,11 @@ public:
     _cell* pendingReturnValue;
     _cell* returnFromName;
 
+    // Script mode: nobody is there to answer a debug or break loop, so an
+    // error leaves at once, as if ABORT had been typed, and the loop that
+    // reads the program reports it.
+    int scriptMode;
+
     // --- eval/eval.cpp ------------------------------------------------------
     // May collect. The caller keeps `form` reachable from the roots.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);

@@ -88,12 +88,17 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
 }
 
 void cfunction::errorlisp(_symval* frame, long count) {
+    if (scriptMode) return;
     puts("デバッグモードに入りました。");
     puts("ABORTと入力すれば抜けられます。");
     debugLoop(this, frame, count, false);
 }
 
 _cell* cfunction::breaklisp(_symval* frame, long count) {
+    if (scriptMode) {
+        PutMessage("中断しました。");
+        return nullptr;
+    }
     puts("中断しました。");
     puts("CONTINUEと入力すれば続行します。");
     puts("ABORTと入力すれば抜けられます。");

@@ -9,7 +9,8 @@ cfunction::cfunction()
     : throwValue(nullptr),
       throwTag(nullptr),
       pendingReturnValue(nullptr),
-      returnFromName(nullptr) {
+      returnFromName(nullptr),
+      scriptMode(0) {
     gcExtraRoots[0] = &throwValue;
     gcExtraRoots[1] = &throwTag;
     gcExtraRoots[2] = &pendingReturnValue;
@@ -17,7 +18,7 @@ cfunction::cfunction()
 }
 
 _cell* cfunction::Fail(const char* message, _symval* frame, long count) {
-    puts(message);
+    PutMessage(message);
     errorlisp(frame, count);
     return nullptr;
 }
@@ -439,10 +440,10 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         return MacroExec(args, record, frame, count);
     if (record && record->kind == 'f')
         return CallUser(record, args, frame, count);
-    printf("エラー: 未定義の関数またはマクロです");
-    printf("--");
-    printS(op);
-    putchar('\n');
+    if (messageOut != stdout) fflush(stdout);
+    fputs("エラー: 未定義の関数またはマクロです--", messageOut);
+    printSFile(op, messageOut);
+    fputc('\n', messageOut);
     errorlisp(frame, count);
     return nullptr;
 }

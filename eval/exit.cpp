@@ -40,7 +40,7 @@ _cell* cfunction::catch_lisp(_cell* args, _symval* frame, long count) {
     g.push(args);
     _cell* tag = eval(args->car.p, frame, count);
     if (!tag) {
-        puts("エラー: CATCHのタグの名前の評価に失敗しました\n");
+        PutMessage("エラー: CATCHのタグの名前の評価に失敗しました\n");
         return nullptr;
     }
     g.push(tag);
@@ -57,7 +57,7 @@ _cell* cfunction::throw_lisp(_cell* args, _symval* frame, long count) {
     g.push(args);
     _cell* tag = eval(args->car.p, frame, count);
     if (!tag) {
-        puts("エラー: THROWのタグの名前の評価に失敗しました\n");
+        PutMessage("エラー: THROWのタグの名前の評価に失敗しました\n");
         return nullptr;
     }
     if (!isCons(args->cdr.p))

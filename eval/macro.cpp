@@ -29,7 +29,7 @@ bool isSymbol(const _cell* c) { return c && c->type == 's'; }
 _cell* cfunction::Copy(_cell* c) {
     if (!isCons(c)) return c;
     if (StackExhausted()) {
-        puts(MSG_DEEP);
+        PutMessage(MSG_DEEP);
         return nullptr;
     }
     _cell* head = nullptr;

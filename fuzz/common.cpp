@@ -209,7 +209,9 @@ int runSession(const uint8_t* data, size_t size) {
     lisp->fuzzSteps = fuzzStepBudget;
     fuzzCurrent = lisp;
     outputBytes = 0;
-    int status = lisp->Run();
+    char program[] = "tamarisk";
+    char* argv[] = {program, nullptr};
+    int status = lisp->Run(1, argv);
     fuzzCurrent = nullptr;
     releaseInterpreter(lisp);
     stdin = savedIn;

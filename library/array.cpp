@@ -47,7 +47,7 @@ int evalTwo(cfunction* lisp, CellGroup& g, _cell* args, const char* bad,
 bool arrayArgument(_cell* value) {
     if (value == nullptr) return false;
     if (value->type == 'a') return true;
-    puts("配列ではありません");
+    PutMessage("配列ではありません");
     return false;
 }
 
@@ -63,21 +63,21 @@ _cell* cfunction::jlength(_cell* value) {
     if (value->type == 'a') {
         _cell* dims = value->car.p;
         if (dims == nullptr || dims->type != 'i') {
-            puts("エラー: 配列が壊れています");
+            PutMessage("エラー: 配列が壊れています");
             return nullptr;
         }
         if (CellToInt(dims) != 1) {
-            puts("エラー: 一次元配列ではありません");
+            PutMessage("エラー: 一次元配列ではありません");
             return nullptr;
         }
         if (!isCons(value->cdr.p)) {
-            puts("エラー: 配列が壊れています");
+            PutMessage("エラー: 配列が壊れています");
             return nullptr;
         }
         const ArrayIndex* ix = IndexOf(value);
         return IntToCell(ix ? ix->size : tlength(cdr(value->cdr.p)));
     }
-    puts("エラー: 対象はリストか文字列でなくてはなりません。");
+    PutMessage("エラー: 対象はリストか文字列でなくてはなりません。");
     return nullptr;
 }
 

@@ -20,7 +20,7 @@ const char kDivByZero[] = "エラー: 0で除算しました。";
 // is allocated.
 bool numberOperands(cmemory* m, _cell* a, _cell* b) {
     if (m->isNumber(a) && m->isNumber(b)) return true;
-    puts(kNotNumber);
+    PutMessage(kNotNumber);
     return false;
 }
 
@@ -53,7 +53,7 @@ _cell* exact(cfunction* lisp, ExactOperation op, long a, long b, long c,
              long d) {
     long rn, rd;
     if (!(lisp->*op)(a, b, c, d, &rn, &rd)) {
-        puts(kDivByZero);
+        PutMessage(kDivByZero);
         return nullptr;
     }
     return exactCell(lisp, rn, rd);
@@ -112,7 +112,7 @@ _cell* cfunction::Sho(_cell* a, _cell* b) {
     // equal to 0.0 (so -0.0 too, and never a NaN).
     if ((b->type == 'i' && CellToInt(b) == 0) ||
         (b->type == 'n' && CellToNumber(b) == 0.0L)) {
-        puts(kDivByZero);
+        PutMessage(kDivByZero);
         return nullptr;
     }
     // An exact 0 divided by anything non-zero, a floating y included, is
@@ -252,7 +252,7 @@ _cell* cfunction::minusp(_cell* value) {
     case 'n':
         return CellToNumber(value) < 0.0L ? T : NIL;
     default:
-        puts(MSG_NOTNUMBER);
+        PutMessage(MSG_NOTNUMBER);
         return nullptr;
     }
 }

@@ -59,7 +59,7 @@ int checkedPower(long k, unsigned long p, long* out) {
 // checkedPower, printing message when the power exceeds the largest long.
 int boundedPower(long k, unsigned long p, const char* message, long* out) {
     if (checkedPower(k, p, out)) return 1;
-    puts(message);
+    PutMessage(message);
     return 0;
 }
 
@@ -96,7 +96,7 @@ _cell* fractionPower(cmemory* m, long a, long b, unsigned long p) {
     if (!boundedPower(a, p, kNumeratorOverflow, &num)) return nullptr;
     if (!boundedPower(b, p, kDenominatorOverflow, &den)) return nullptr;
     if (den == 0) {
-        puts(kZeroDenominator);
+        PutMessage(kZeroDenominator);
         return nullptr;
     }
     return den == 1 ? m->IntToCell(num) : m->BunsuToCell(num, den);
@@ -168,7 +168,7 @@ _cell* cmemory::jAbs(_cell* c) {
     case 'n':
         return NumberToCell(-c->car.n->value);
     default:
-        puts(kExponentNotNumber);
+        PutMessage(kExponentNotNumber);
         return nullptr;
     }
 }
@@ -199,14 +199,14 @@ _cell* cmemory::ijExpt(long k, _cell* e) {
             (long double)k, (long double)repeatCount(num) / (long double)den));
     }
     default:
-        puts(kExponentNotNumber);
+        PutMessage(kExponentNotNumber);
         return nullptr;
     }
 }
 
 _cell* cmemory::njExpt(long double x, _cell* e) {
     if (!isNumber(e)) {
-        puts(kExponentNotNumber);
+        PutMessage(kExponentNotNumber);
         return nullptr;
     }
     return NumberToCell(extendedPow(x, ExtendedValue(e)));
@@ -234,7 +234,7 @@ _cell* cmemory::bjExpt(long a, long b, _cell* e) {
                         (long double)repeatCount(r) / (long double)s));
     }
     default:
-        puts(kExponentNotNumber);
+        PutMessage(kExponentNotNumber);
         return nullptr;
     }
 }

@@ -57,7 +57,7 @@ _cell* cfunction::Random(_cell* form, _symval* frame, long count) {
         return NumberToCell((long double)q * (f / kScale));
     }
     default:
-        puts(MSG_NOTNUMBER);
+        PutMessage(MSG_NOTNUMBER);
         return nullptr;
     }
 }

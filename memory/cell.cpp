@@ -24,11 +24,11 @@ void* reserve(size_t count, size_t size) { return std::calloc(count, size); }
 
 int cmemory::AllocMemory() {
     if (!(cellArea = (_cell*)reserve(kCellCapacity, sizeof(_cell)))) {
-        puts("エラー: セル領域の獲得に失敗しました。");
+        PutMessage("エラー: セル領域の獲得に失敗しました。");
         return 0;
     }
     if (!(stringArea = (char*)reserve(kStringCapacity, 1))) {
-        printf("エラー: ストリング領域の獲得に失敗しました");
+        fputs("エラー: ストリング領域の獲得に失敗しました", messageOut);
         return 0;
     }
     static_assert(kSymbolIndexSize * sizeof(unsigned) % sizeof(_cell*) == 0,
@@ -37,37 +37,37 @@ int cmemory::AllocMemory() {
               kSymbolCapacity +
                   kSymbolIndexSize * sizeof(unsigned) / sizeof(_cell*),
               sizeof(_cell*)))) {
-        printf("エラー: ストリングアドレス領域の獲得に失敗しました");
+        fputs("エラー: ストリングアドレス領域の獲得に失敗しました", messageOut);
         return 0;
     }
     symbolIndex = (unsigned*)(symbolTable + kSymbolCapacity);
     if (!(floatArea = (_numslot*)reserve(kFloatCapacity, sizeof(_numslot)))) {
-        puts("エラー: 数値領域の獲得に失敗しました");
+        PutMessage("エラー: 数値領域の獲得に失敗しました");
         return 0;
     }
     if (!(intArea = (_intslot*)reserve(kIntCapacity, sizeof(_intslot)))) {
-        puts("エラー: 整数領域の獲得に失敗しました");
+        PutMessage("エラー: 整数領域の獲得に失敗しました");
         return 0;
     }
     if (!(globalTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
-        puts("エラー: グローバル変数領域の獲得に失敗しました");
+        PutMessage("エラー: グローバル変数領域の獲得に失敗しました");
         return 0;
     }
     if (!(funcTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
-        puts("エラー: 関数領域の獲得に失敗しました");
+        PutMessage("エラー: 関数領域の獲得に失敗しました");
         return 0;
     }
     if (!(cellStack = (_cell**)reserve(kCellStackCapacity, sizeof(_cell*)))) {
-        puts("エラー: セルスタック領域の獲得に失敗しました");
+        PutMessage("エラー: セルスタック領域の獲得に失敗しました");
         return 0;
     }
     if (!(locStack = (_symval**)reserve(kLocStackCapacity, sizeof(_symval*)))) {
-        puts("エラー: ローカルスタック領域の獲得に失敗しました");
+        PutMessage("エラー: ローカルスタック領域の獲得に失敗しました");
         return 0;
     }
     if (!(staticStack =
               (_symval**)reserve(kStaticStackCapacity, sizeof(_symval*)))) {
-        puts("エラー: スタティックスタック領域の獲得に失敗しました");
+        PutMessage("エラー: スタティックスタック領域の獲得に失敗しました");
         return 0;
     }
     cellCursor = cellArea;
@@ -102,8 +102,16 @@ void cmemory::InitCellAndNumber() {
     returnFromPending = 0;
 }
 
+FILE* messageOut = stdout;
+
+void PutMessage(const char* text) {
+    if (messageOut != stdout) fflush(stdout);
+    fputs(text, messageOut);
+    fputc('\n', messageOut);
+}
+
 void cmemory::Exhausted(const char* message) {
-    puts(message);
+    PutMessage(message);
     Finish(1);
 }
 

@@ -400,6 +400,14 @@ inline int cmemory::StackExhausted() {
 // The text buffer of one expression (or one line for the line readers).
 extern char lineStr[kLineSize];
 
+// Where error messages go: standard output at the console, where they are
+// part of the dialogue, and standard error in script mode, where standard
+// output belongs to the program. PutMessage writes the text and a newline,
+// as puts does; before writing to standard error it flushes standard
+// output, so that both keep their order on a terminal.
+extern FILE* messageOut;
+void PutMessage(const char* text);
+
 // Stateless scanners shared by the reader's text passes and cell builder.
 // Given the position just after an opening double quote, return the
 // position just after the closing one, or null when the text ends first. A

@@ -19,7 +19,7 @@ struct WorkList {
             long n = capacity ? capacity * 2 : 4096;
             _cell** grown = (_cell**)realloc(items, (size_t)n * sizeof(_cell*));
             if (!grown) {
-                puts("エラー: セル領域が一杯です。終了します。");
+                PutMessage("エラー: セル領域が一杯です。終了します。");
                 fflush(stdout);
                 exit(1);
             }

@@ -42,7 +42,7 @@ _cell* cmemory::CheckStringCell(const char* name) {
 // is full (the making operation fails, the process goes on).
 _cell* cmemory::MakeSymbol(const char* name, char kind) {
     if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
-        puts("エラー: ストリングの数が多すぎます");
+        PutMessage("エラー: ストリングの数が多すぎます");
         return nullptr;
     }
     char* copy = getString(name);

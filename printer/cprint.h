@@ -15,6 +15,7 @@ class cprint : public ctextproc {
 public:
     // --- printer/print.cpp --------------------------------------------------
     void printS(_cell* c);
+    void printSFile(_cell* c, FILE* f);     // printS's style, to f
     void printS0(_cell* c, int last);
     void printS2(_cell* c, int last);
     void printS3(_cell* c);

@@ -74,7 +74,7 @@ public:
     void element(_cell* c, int last) {
         if (c != nullptr && c->type == 'a' && !lisp->isString(c)) {
             if (style == Style::kEscapeStrm) {
-                std::puts(kArrayToFile);
+                PutMessage(kArrayToFile);
                 return;
             }
             array(c, false);
@@ -160,7 +160,7 @@ private:
                 return;
             }
             if (style == Style::kEscapeStrm) {
-                std::puts(kArrayToFile);
+                PutMessage(kArrayToFile);
                 return;
             }
             std::fputs(". ", out);
@@ -209,7 +209,7 @@ private:
     // style refuses arrays: the message goes to standard output instead.
     void array(_cell* c, bool trailingSpace) {
         if (style == Style::kEscapeStrm) {
-            std::puts(kArrayToFile);
+            PutMessage(kArrayToFile);
             return;
         }
         if (lisp->StackExhausted()) {
@@ -241,6 +241,10 @@ private:
 // ---------------------------------------------------------------------------
 
 void cprint::printS(_cell* c) { Walker(this, Style::kEscape, stdout).object(c); }
+
+void cprint::printSFile(_cell* c, FILE* f) {
+    Walker(this, Style::kEscape, f).object(c);
+}
 
 void cprint::printS0(_cell* c, int last) {
     Walker(this, Style::kEscape, stdout).element(c, last);

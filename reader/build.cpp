@@ -76,7 +76,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // list that never closes.
 char* elementEnd(char* s) {
     char* end = cmemory::ExprEnd(s);
-    if (!end) std::puts(kNoCloser);
+    if (!end) PutMessage(kNoCloser);
     return end;
 }
 
@@ -90,7 +90,7 @@ _cell* buildFraction(cmemory* m, char* token) {
     long rn = 0;
     long rd = 0;
     if (d == 0 || !reduceFraction(n, d, &rn, &rd)) {
-        std::puts("エラー: 0で割りました。");
+        PutMessage("エラー: 0で割りました。");
         return nullptr;
     }
     if (rd == 1) return m->IntToCell(rn);
@@ -150,7 +150,7 @@ _cell* readExpr(cmemory* m, char* p) {
             // An empty rest means the list never closed; reading on would
             // find the same empty rest forever.
             if (*p == 0) {
-                std::puts(kNoCloser);
+                PutMessage(kNoCloser);
                 return nullptr;
             }
             if (p[0] == '.' && p[1] == ' ') break;

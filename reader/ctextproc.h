@@ -20,6 +20,10 @@ public:
     int CheckBrace2(char* text);    // the same, for text from a file
     int CrTabOnly(char* text);
     void SkipComment(FILE* f);
+    // Newlines that GetOneSStream and SkipComment took from countedStream:
+    // script mode numbers the lines of its program with them.
+    FILE* countedStream = nullptr;
+    long countedLines = 0;
     int AllBlank(char* text);
     void SkipTerm(char* text);
     int isKanji(const char* p);     // always 0

@@ -29,7 +29,7 @@ const char kTooLong[] = "エラー: S式が長過ぎます。";
 const char kTooManyClosers[] = "エラー: )が多すぎます。";
 
 int tooLong() {
-    std::puts(kTooLong);
+    PutMessage(kTooLong);
     return 0;
 }
 
@@ -38,7 +38,7 @@ int tooLong() {
 int verdict(int balance) {
     if (balance == 1) return 1;
     if (balance == -1) {
-        std::puts(kTooManyClosers);
+        PutMessage(kTooManyClosers);
         return 0;
     }
     return -1;
@@ -126,6 +126,7 @@ int ctextproc::GetOneSStream(FILE* f) {
     char prev2 = 0;     // the one before it
     for (;;) {
         int c = std::getc(f);
+        if (c == '\n' && f == countedStream) countedLines++;
         if (c == EOF) {
             if (total > 0 && !isWhite(end[-1])) return 1;
             return 2;
@@ -167,6 +168,7 @@ void ctextproc::SkipComment(FILE* f) {
     int c;
     while ((c = std::getc(f)) != EOF && c != '\n') {
     }
+    if (c == '\n' && f == countedStream) countedLines++;
 }
 
 int ctextproc::CheckBrace2(char* text) {

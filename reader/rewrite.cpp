@@ -23,7 +23,7 @@ bool isMark(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
 template <typename Rewrite>
 int eachMark(char* text, int bound, const char* mark, Rewrite rewrite) {
     if ((long)std::strlen(text) >= bound) {
-        std::puts(kTooLong);
+        PutMessage(kTooLong);
         return 0;
     }
     size_t markLen = std::strlen(mark);
@@ -56,7 +56,7 @@ int wrapMarks(ctextproc* tp, char* text, int bound, const char* mark,
     return eachMark(text, bound, mark, [&](char* p) -> char* {
         *p = '(';
         if (len + added >= bound) {
-            std::puts(kTooLong);
+            PutMessage(kTooLong);
             return nullptr;
         }
         tp->slide(p + 1, headLen + 1 - (markLen - 1));
@@ -77,7 +77,7 @@ int separateMarks(ctextproc* tp, char* text, int bound, const char* mark) {
     long len = (long)std::strlen(text);
     return eachMark(text, bound, mark, [&](char* p) -> char* {
         if (len + 1 >= bound) {
-            std::puts(kTooLong);
+            PutMessage(kTooLong);
             return nullptr;
         }
         tp->slide(p + 1, 1);

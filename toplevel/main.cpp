@@ -1,7 +1,7 @@
 // The program: one interpreter object, started and run.
 #include "toplevel/clisp.h"
 
-int main() {
+int main(int argc, char** argv) {
     clisp lisp;
-    return lisp.Run();
+    return lisp.Run(argc, argv);
 }

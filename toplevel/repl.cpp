@@ -108,15 +108,16 @@ void evaluate() {
         TK_FIBER_START(nullptr, mainStackBottom, mainStackSize);
         return;
     }
-    lisp->DispMessage();
-    lisp->ReadEvalPrintLoop();
-    runStatus = 0;
+    runStatus = lisp->RunCommandLine();
     TK_FIBER_START(nullptr, mainStackBottom, mainStackSize);
 }
 
 }  // namespace
 
-int clisp::Run() {
+int clisp::Run(int argc, char** argv) {
+    int answered = ReadOptions(argc, argv);
+    if (answered >= 0) return answered;
+    if (hasArguments) messageOut = stderr;
     Init();
     if (!AllocMemory()) return 1;
     IncCellStack(nullptr);
@@ -136,7 +137,7 @@ int clisp::Run() {
     if (stack == MAP_FAILED) {
         // The process stack would give deep recursion nothing to stop it
         // but a crash: refuse to start, as when an area cannot be had.
-        puts("エラー: 評価スタック領域の獲得に失敗しました");
+        PutMessage("エラー: 評価スタック領域の獲得に失敗しました");
         return 1;
     }
     // Keep a reserve below the limit for the debug loop and the printer
