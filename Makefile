@@ -1,8 +1,11 @@
 # Thin wrapper over CMake. Every configuration builds into build/<name>/.
 #   make          the two programs: build/x86_64/tamarisk, build/i386/tamarisk
-#   make run      build, then start the interpreter
+#   make run      build the program alone, then start the console
+#                 (ARGS="..." passes arguments, e.g. ARGS=examples/hanoi.lisp)
 #   make test     build every configuration and run every test
-#   make install  the program and its manual page under PREFIX (/usr/local)
+#   make install  the program, its manual page, the user guides and the
+#                 examples under PREFIX (/usr/local); make uninstall
+#                 removes them
 #   make fuzz     the long fuzzing run (FUZZ_TIME seconds, default 3600)
 #   make bench    the benchmarks, with CLISP and ECL when installed
 JOBS ?= $(shell nproc)
@@ -43,17 +46,27 @@ multilib:
 	  fi; \
 	fi
 
-# Line editing and history through rlwrap when it is installed and the
-# input is a terminal.
-run: x86_64
-	@if [ -t 0 ] && command -v rlwrap >/dev/null 2>&1; then \
-	  rlwrap build/x86_64/tamarisk; \
+# Only the program is built (no unit tests), so the first prompt comes
+# early. On a terminal the program runs as a job of its own (set -m): Ctrl-C
+# reaches it and not make. How the session ended is the program's business,
+# not a failure of make, so make reports no error after an exhausted area
+# or an interrupt. Line editing and history come from rlwrap when it is
+# installed and the input is a terminal, but not on a dumb terminal or in
+# an editor's shell, where rlwrap only warns.
+run: SHELL := /bin/bash
+run: build/x86_64/Makefile
+	@$(MAKE) -s -C build/x86_64 -j$(JOBS) tamarisk
+	@trap : INT; \
+	if [ -t 0 ] && [ "$$TERM" != dumb ] && [ -z "$$INSIDE_EMACS" ] && \
+	   command -v rlwrap >/dev/null 2>&1; then \
+	  rlwrap build/x86_64/tamarisk $(ARGS); \
 	else \
-	  build/x86_64/tamarisk; \
-	fi
+	  build/x86_64/tamarisk $(ARGS); \
+	fi; true
 
 test: $(CONFIGS)
 	python3 tests/run.py
+	python3 tests/shell.py
 	python3 tests/examples.py
 	python3 tests/guide_examples.py
 	python3 tests/resources.py
@@ -74,14 +87,25 @@ bench: x86_64
 PREFIX ?= /usr/local
 BINDIR = $(PREFIX)/bin
 MANDIR = $(PREFIX)/share/man/man1
+DOCDIR = $(PREFIX)/share/doc/tamarisk
+GUIDES = docs/guide.en.md docs/guide.ja.md
+# The example programs and their data; the .out transcripts are tests.
+EXAMPLES = $(filter-out %.out %.i386 %.x86_64,$(wildcard examples/*))
 
-install: x86_64
-	install -d $(DESTDIR)$(BINDIR) $(DESTDIR)$(MANDIR)
+install: build/x86_64/Makefile
+	@$(MAKE) -s -C build/x86_64 -j$(JOBS) tamarisk
+	install -d $(DESTDIR)$(BINDIR) $(DESTDIR)$(MANDIR) \
+	  $(DESTDIR)$(DOCDIR)/examples
 	install -m 755 build/x86_64/tamarisk $(DESTDIR)$(BINDIR)/tamarisk
 	install -m 644 docs/tamarisk.1 $(DESTDIR)$(MANDIR)/tamarisk.1
+	install -m 644 $(GUIDES) $(DESTDIR)$(DOCDIR)
+	install -m 644 $(EXAMPLES) $(DESTDIR)$(DOCDIR)/examples
 
 uninstall:
 	rm -f $(DESTDIR)$(BINDIR)/tamarisk $(DESTDIR)$(MANDIR)/tamarisk.1
+	rm -f $(addprefix $(DESTDIR)$(DOCDIR)/,$(notdir $(GUIDES)))
+	rm -f $(addprefix $(DESTDIR)$(DOCDIR)/examples/,$(notdir $(EXAMPLES)))
+	rmdir $(DESTDIR)$(DOCDIR)/examples $(DESTDIR)$(DOCDIR) 2>/dev/null || true
 
 clean:
 	rm -rf build
