@@ -36,6 +36,9 @@ i386: multilib build/i386/Makefile
 	$(MAKE) -s -C build/i386 -j$(JOBS)
 
 # The i386 build needs the 32-bit C++ runtime; as root it is installed here.
+# Where the kernel does not run i386 programs (or TK_I386_EMULATE=1), they
+# run under qemu-i386; tests/launch.py decides, and as root the emulator is
+# installed here too.
 multilib:
 	@if ! echo 'int main(){}' | g++ -m32 -x c++ - -o /dev/null 2>/dev/null; then \
 	  if [ "$$(id -u)" = 0 ]; then \
@@ -43,6 +46,14 @@ multilib:
 	    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq g++-multilib) >/dev/null; \
 	  else \
 	    echo "the i386 build needs g++-multilib: sudo apt-get install g++-multilib"; exit 1; \
+	  fi; \
+	fi
+	@if [ "$$(python3 tests/launch.py mode)" = missing ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "installing qemu-user: i386 programs run under qemu-i386 here"; \
+	    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq qemu-user) >/dev/null; \
+	  else \
+	    echo "i386 programs run under qemu-i386 here: sudo apt-get install qemu-user"; \
 	  fi; \
 	fi
 

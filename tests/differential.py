@@ -14,6 +14,8 @@ import subprocess
 import sys
 from fractions import Fraction
 
+import launch
+
 
 def fits(v, bits):
     lo, hi = -(1 << (bits - 1)), (1 << (bits - 1)) - 1
@@ -83,8 +85,9 @@ def main(argv):
         if value is not None and text.startswith("("):
             cases.append((text, literal(value)))
     stdin = "".join(t + "\n" for t, _ in cases).encode()
-    p = subprocess.run([binary], input=stdin, stdout=subprocess.PIPE,
-                       timeout=600)
+    p = subprocess.run(launch.command(binary), input=stdin,
+                       stdout=subprocess.PIPE,
+                       timeout=600 * launch.slowdown(binary))
     out = p.stdout.decode("utf-8", "replace")
     results = re.split(r"\[\d+\]", out)[1:len(cases) + 1]
     failed = 0

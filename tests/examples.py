@@ -22,6 +22,8 @@ import re
 import subprocess
 import sys
 
+import launch
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 EXAMPLES = os.path.join(ROOT, "examples")
 BANNER = b"tamariskVelmora for Linux version2.21\n"
@@ -60,11 +62,14 @@ def run_one(binary, name, arch):
     env = dict(os.environ, TZ="UTC")
     stdin = ('(load "examples/%s.lisp")\n' % name).encode()
     try:
-        proc = subprocess.run([binary], input=stdin, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, cwd=ROOT, env=env,
-                              timeout=TIMEOUT)
+        proc = subprocess.run(launch.command(binary), input=stdin,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              cwd=ROOT, env=env,
+                              timeout=TIMEOUT * launch.slowdown(binary))
     except subprocess.TimeoutExpired:
-        return "timed out after %d s" % TIMEOUT
+        return "timed out after %d s" % (TIMEOUT * launch.slowdown(binary))
+    except launch.CannotStart as e:
+        return str(e)
     finally:
         for p, was in existed.items():
             if not was and os.path.exists(p):

@@ -15,6 +15,8 @@ import subprocess
 import sys
 import tempfile
 
+import launch
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 GUIDES = ["docs/guide.ja.md", "docs/guide.en.md"]
 PROMPT = re.compile(r"\**\[\d+\]")
@@ -45,8 +47,10 @@ def screen(binary, block):
             inputs.append(line[m.end():])
     scratch = tempfile.mkdtemp(prefix="tamarisk-guide-")
     try:
-        p = subprocess.run([binary], input=("\n".join(inputs) + "\n").encode(),
-                           stdout=subprocess.PIPE, cwd=scratch, timeout=60,
+        p = subprocess.run(launch.command(binary),
+                           input=("\n".join(inputs) + "\n").encode(),
+                           stdout=subprocess.PIPE, cwd=scratch,
+                           timeout=60 * launch.slowdown(binary),
                            env={"TZ": "UTC", "PATH": "/usr/bin:/bin"})
     finally:
         shutil.rmtree(scratch, ignore_errors=True)

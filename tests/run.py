@@ -8,7 +8,11 @@ optional <name>.status (exit status when not 0), and <name>.out.i386 or
 that begin with ';' are notes for the reader and are not fed; a note
 '; skip: gcstress asan' skips those configurations, '; only: gcstress'
 runs the case there alone, '; heavy' marks a slow case (skipped with
---quick), '; limit-as: BYTES' runs it with that much address space. Numbers on 'gc:' lines are replaced by N.
+--quick), '; limit-as: BYTES' runs it with that much address space (not
+under the i386 emulator, whose reservation of the guest's address space
+the limit defeats: such a case is skipped with a line that says so).
+Numbers on 'gc:' lines are replaced by N. Programs start through
+tests/launch.py.
 
 Usage: tests/run.py [--config NAME ...] [--quick] [pattern ...]
 """
@@ -20,6 +24,8 @@ import resource
 import subprocess
 import sys
 import time
+
+import launch
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 TESTS = os.path.join(ROOT, "tests")
@@ -124,11 +130,12 @@ def run_case(config, binary, base, body, limit=None):
     def restrict():
         if limit:
             resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+    timeout = TIMEOUT.get(kind(config), 120) * launch.slowdown(binary)
     try:
-        p = subprocess.run([binary], input=body, stdout=subprocess.PIPE,
-                           stderr=subprocess.PIPE, cwd=os.path.dirname(base),
-                           timeout=TIMEOUT.get(kind(config), 120), env=env,
-                           preexec_fn=restrict)
+        p = subprocess.run(launch.command(binary, env=env), input=body,
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                           cwd=os.path.dirname(base), timeout=timeout,
+                           env=env, preexec_fn=restrict)
     except subprocess.TimeoutExpired:
         return False, "timeout"
     got = normalise(strip_banner(p.stdout))
@@ -177,15 +184,29 @@ def main(argv):
     passed = failed = skipped = 0
     failures = []
     jobs = []
+    unstartable = set()
     with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 2) as ex:
         for config in configs:
             binary = os.path.join(ROOT, "build", config, "tamarisk")
+            try:
+                launch.command(binary)
+            except launch.CannotStart as e:
+                failed += 1
+                failures.append("FAIL [%s] %s" % (config, e))
+                unstartable.add(config)
+                continue
             for rel, base in cases:
                 body, skip, only, heavy, limit = load_case(base + ".in")
                 k = kind(config)
                 if k in skip or (only and k not in only) or (
                         heavy and quick):
                     skipped += 1
+                    continue
+                if limit and launch.emulated(binary):
+                    skipped += 1
+                    print(launch.skip_line(
+                        "transcripts [%s]" % config, rel, "its address-space "
+                        "limit cannot bind a program the emulator runs"))
                     continue
                 jobs.append((config, rel, ex.submit(run_case, config, binary,
                                                     base, body, limit)))
@@ -205,6 +226,7 @@ def main(argv):
             pass
     for f in failures:
         print(f)
+    configs = [c for c in configs if c not in unstartable]
     unit = os.path.join(ROOT, "build", "x86_64", "unit_tests")
     if os.path.exists(unit) and not patterns:
         r = subprocess.run([unit, "--gtest_brief=1"])
