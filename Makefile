@@ -75,15 +75,9 @@ run: build/x86_64/Makefile
 	  build/x86_64/tamarisk $(ARGS); \
 	fi; true
 
+# Every check, one section each (tests/all.py NAME runs one of them).
 test: $(CONFIGS)
-	python3 tests/run.py
-	python3 tests/shell.py
-	python3 tests/examples.py
-	python3 tests/guide_examples.py
-	python3 tests/resources.py
-	python3 tests/valgrind.py
-	fuzz/replay
-	fuzz/short
+	python3 tests/all.py
 
 # The long fuzzing run: every harness on both builds for FUZZ_TIME seconds
 # in all (FUZZ_JOBS=2 runs two at once); grows and minimises fuzz/corpus/.

@@ -122,8 +122,8 @@ def main(argv):
         binary = os.path.join(ROOT, "build", config, "tamarisk")
         if not os.path.exists(binary):
             if config == "i386" and not explicit:
-                print("examples: build/i386/tamarisk is missing; "
-                      "the i386 check is skipped")
+                print("examples: SKIPPED i386: build/i386/tamarisk "
+                      "is missing")
                 continue
             print("examples: %s is missing" % os.path.relpath(binary, ROOT))
             failed += 1

@@ -20,6 +20,8 @@ import subprocess
 import sys
 import tempfile
 
+import launch
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BANNER = b"tamariskVelmora for Linux version2.21\n"
 CONFIGS = ("x86_64", "i386", "gcstress", "asan")
@@ -146,9 +148,10 @@ def run(binary, args, stdin, cwd, env=None):
     e = dict(os.environ if env is None else env)
     e["ASAN_OPTIONS"] = "detect_leaks=0"
     e.setdefault("TZ", "UTC")
-    return subprocess.run([binary] + args, input=stdin, cwd=cwd, env=e,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          timeout=TIMEOUT)
+    return subprocess.run(launch.command(binary, args, env=e), input=stdin,
+                          cwd=cwd, env=e, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE,
+                          timeout=TIMEOUT * launch.slowdown(binary))
 
 
 def cases_for(config, binary):
