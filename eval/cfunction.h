@@ -240,10 +240,6 @@ public:
     // Prints a loop's outcome: values, a value, or the report of an exit
     // that nobody received.
     void PrintOutcome(_cell* result);
-    // Reads, rewrites and builds one expression typed at a loop's prompt.
-    // 1 built (*out set), 0 gathering failed, -1 rewriting or building
-    // failed (the loop ends).
-    int ReadExpression(_cell** out);
 
     // --- math/math.cpp ------------------------------------------------------
     _cell* Wa(_cell* a, _cell* b);      // null: message out, no loop

@@ -5,20 +5,6 @@
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
 
-int cfunction::ReadExpression(_cell** out) {
-    fflush(stdout);
-    lineStr[0] = 0;
-    int got = GetOneS();
-    if (got < 0) Finish(0);     // end of standard input ends the session
-    if (got == 0) return 0;
-    SkipTerm(lineStr);
-    if (!RewriteAll(lineStr)) return -1;
-    _cell* e = readFromString(lineStr);
-    if (!e) return -2;
-    *out = e;
-    return 1;
-}
-
 void cfunction::MultiPrintS(_cell* list) {
     for (; list->type == 'l'; list = list->cdr.p) {
         printS(list->car.p);

@@ -96,8 +96,6 @@ const rlim_t kFileSizeLimit = 1 << 20;
 
 ssize_t discardWrite(void*, const char*, size_t size) { return (ssize_t)size; }
 
-_framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
-
 }  // namespace
 
 void fuzzInitialize() {
@@ -147,45 +145,15 @@ void cleanScratch() {
 
 clisp* newInterpreter() {
     clisp* lisp = new clisp();
-    lisp->Init();
-    if (!lisp->AllocMemory()) {
+    if (!lisp->StartUp()) {
         std::fprintf(stderr, "tamarisk fuzz: no room for the areas\n");
         std::abort();
     }
-    lisp->IncCellStack(nullptr);
-    lisp->IncLocStack(nullptr, 0);
-    lisp->SetKeyword();
     return lisp;
 }
 
-// Everything a session took: open files, binding frames (those still on the
-// local stack when the session left from deep evaluation, and those kept
-// for closures), and the areas. A frame on the local stack starts with the
-// record pushed right after a null marker.
 void releaseInterpreter(clisp* lisp) {
-    for (int i = 0; i < kFileSlots; i++) {
-        if (lisp->fileTable[i]) std::fclose(lisp->fileTable[i]);
-    }
-    if (lisp->locStack) {
-        for (_symval** p = lisp->locStack; p + 1 < lisp->locStackTop; p++) {
-            if (*p == nullptr && p[1] != nullptr) std::free(headOf(p[1]));
-        }
-    }
-    for (_framehead* h = lisp->keptFrames; h;) {
-        _framehead* next = h->next;
-        std::free(h);
-        h = next;
-    }
-    std::free(lisp->cellArea);
-    std::free(lisp->stringArea);
-    std::free(lisp->symbolTable);
-    std::free(lisp->floatArea);
-    std::free(lisp->intArea);
-    std::free(lisp->globalTable);
-    std::free(lisp->funcTable);
-    std::free(lisp->cellStack);
-    std::free(lisp->locStack);
-    std::free(lisp->staticStack);
+    lisp->FreeMemory();
     delete lisp;
 }
 

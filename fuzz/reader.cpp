@@ -59,13 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(lineStr, data, n);
     lineStr[n] = 0;
     if (setjmp(finished) == 0) {
-        lisp->SkipTerm(lineStr);
-        if (lisp->RewriteAll(lineStr)) {
-            _cell* e = lisp->readFromString(lineStr);
-            if (e) {
-                lisp->printS(e);
-                std::putchar('\n');
-            }
+        _cell* e = nullptr;
+        if (lisp->ReadText(lineStr, &e) == 1) {
+            lisp->printS(e);
+            std::putchar('\n');
         }
     } else {
         // The area that ran out would stay full: start again.

@@ -251,9 +251,8 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
             return nullptr;
         }
     }
-    SkipTerm(lineStr);
-    if (!RewriteAll(lineStr)) return nullptr;
-    return readFromString(lineStr);
+    _cell* e = nullptr;
+    return ReadText(lineStr, &e) == 1 ? e : nullptr;
 }
 
 _cell* cfunction::treadline(_cell* args, _symval* frame, long count) {

@@ -6,11 +6,26 @@
 #include "memory/cmemory.h"
 #include "toplevel/symbols.h"
 
+// Everything FreeMemory gives back starts out absent, so that it can run
+// after AllocMemory failed half-way.
 void cmemory::Init() {
     cellWrapped = 0;
     debugLevel = 0;
     stackBase = stackLimit = nullptr;
     finishHook = nullptr;
+    cellArea = nullptr;
+    stringArea = nullptr;
+    symbolTable = nullptr;
+    floatArea = nullptr;
+    intArea = nullptr;
+    globalTable = nullptr;
+    funcTable = nullptr;
+    cellStack = nullptr;
+    locStack = locStackTop = nullptr;
+    staticStack = nullptr;
+    keptFrames = nullptr;
+    for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
+    for (int i = 0; i < kFileSlots; i++) fileTable[i] = nullptr;
 }
 
 namespace {
@@ -91,6 +106,48 @@ int cmemory::AllocMemory() {
     gcDueCells = gcDueFloats = gcDueInts = kGcThreshold;
     InitCellAndNumber();
     return 1;
+}
+
+namespace {
+_framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
+}  // namespace
+
+// A frame on the local stack starts with the record pushed right after a
+// null marker; a frame is there, or kept for closures, or pooled, never two
+// of these at once.
+void cmemory::FreeMemory() {
+    for (int i = 0; i < kFileSlots; i++) {
+        if (fileTable[i]) std::fclose(fileTable[i]);
+        fileTable[i] = nullptr;
+    }
+    if (locStack) {
+        for (_symval** p = locStack; p + 1 < locStackTop; p++) {
+            if (*p == nullptr && p[1] != nullptr) std::free(headOf(p[1]));
+        }
+    }
+    for (_framehead* h = keptFrames; h;) {
+        _framehead* next = h->next;
+        std::free(h);
+        h = next;
+    }
+    for (int i = 0; i < kFramePoolSizes; i++) {
+        for (_framehead* h = framePool[i]; h;) {
+            _framehead* next = h->next;
+            std::free(h);
+            h = next;
+        }
+    }
+    std::free(cellArea);
+    std::free(stringArea);
+    std::free(symbolTable);
+    std::free(floatArea);
+    std::free(intArea);
+    std::free(globalTable);
+    std::free(funcTable);
+    std::free(cellStack);
+    std::free(locStack);
+    std::free(staticStack);
+    Init();
 }
 
 // Cells and slots that were never handed out are zero-filled, and a state

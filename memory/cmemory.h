@@ -250,8 +250,11 @@ public:
     _framehead* framePool[kFramePoolSizes];
 
     // --- memory/cell.cpp ----------------------------------------------------
-    void Init();
-    int AllocMemory();
+    void Init();                // before AllocMemory (clisp::StartUp)
+    int AllocMemory();          // 0: an area could not be had (message out)
+    // Gives back what a session took: open files, binding frames, areas.
+    // The teardown of clisp::StartUp; the object can be started again.
+    void FreeMemory();
     void InitCellAndNumber();
     _cell* getCell();
     _numslot* getNumber(long double v);
@@ -319,9 +322,11 @@ public:
     _cell* get1char(char* p);
     char* getRestchar(char* p);
     _cell* MakeMojiretsu(_cell* chars);     // string cell around a char list
-    // Scanners shared by every text pass. A unit is a string ("...", a
-    // backslash escaping the byte after it) or a character literal (#\ and
-    // the byte after it, if any).
+
+    // --- reader/scan.cpp (stateless scanners) -------------------------------
+    // Shared by every text pass and the cell builder. A unit is a string
+    // ("...", a backslash escaping the byte after it) or a character literal
+    // (#\ and the byte after it, if any).
     // At a unit: the position after it, null when its string never closes;
     // anywhere else: p itself.
     static char* SkipUnit(char* p);
@@ -408,10 +413,10 @@ extern char lineStr[kLineSize];
 extern FILE* messageOut;
 void PutMessage(const char* text);
 
-// Stateless scanners shared by the reader's text passes and cell builder.
-// Given the position just after an opening double quote, return the
-// position just after the closing one, or null when the text ends first. A
-// backslash escapes the byte after it.
+// --- reader/scan.cpp ---
+// Given the position just after an opening double quote, the position just
+// after the closing one, or null when the text ends first. A backslash
+// escapes the byte after it.
 char* SkipDoubleQuote(char* p);
 char* SkipDoubleQuote2(char* p);
 

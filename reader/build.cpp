@@ -1,7 +1,5 @@
 // cmemory layer, reader part: building cells from the normalised and
-// rewritten text of one expression, the string cells of literals, and the
-// scanners over strings, character literals and lists that every text pass
-// shares.
+// rewritten text of one expression, and the string cells of literals.
 //
 // A list text is read element by element: the first element's text is read
 // on its own (recursively, so the depth is the nesting of the text), and
@@ -15,56 +13,6 @@
 
 #include "memory/cmemory.h"
 #include "toplevel/symbols.h"
-
-// ---------------------------------------------------------------------------
-// Scanners
-// ---------------------------------------------------------------------------
-
-// A lone #\ at the end of the text is a unit of two bytes.
-char* cmemory::SkipUnit(char* p) {
-    if (p[0] == '"') return SkipDoubleQuote(p + 1);
-    if (p[0] != '#' || p[1] != '\\') return p;
-    p += 2;
-    return *p ? p + 1 : p;
-}
-
-int cmemory::ScanDepth(char* p, char** end) {
-    int depth = 0;
-    while (*p) {
-        char* q = SkipUnit(p);
-        if (!q) return 0;
-        if (q != p) {
-            p = q;
-            continue;
-        }
-        if (*p == '(') {
-            depth++;
-        } else if (*p == ')') {
-            if (depth == 0) return -1;
-            if (--depth == 0) {
-                *end = p + 1;
-                return 1;
-            }
-        }
-        p++;
-    }
-    return 2;
-}
-
-// An unclosed string inside a list leaves the list unclosed; inside an atom
-// it runs to the end of the text.
-char* cmemory::ExprEnd(char* p) {
-    if (*p == '(') {
-        char* end = nullptr;
-        return ScanDepth(p, &end) == 1 ? end : nullptr;
-    }
-    while (*p && *p != ' ' && *p != '(' && *p != ')') {
-        char* q = SkipUnit(p);
-        if (!q) return p + std::strlen(p);
-        p = q == p ? p + 1 : q;
-    }
-    return p;
-}
 
 namespace {
 

@@ -44,26 +44,7 @@ int verdict(int balance) {
     return -1;
 }
 
-char* skipString(char* p) {
-    while (*p) {
-        if (*p == '\\') {
-            if (p[1] == 0) return nullptr;
-            p += 2;
-            continue;
-        }
-        if (*p == '"') return p + 1;
-        p++;
-    }
-    return nullptr;
-}
-
 }  // namespace
-
-// A backslash escapes the byte after it, whatever it is, so every string the
-// printer writes (with \" and \\ inside) is skipped as one unit.
-char* SkipDoubleQuote(char* p) { return skipString(p); }
-
-char* SkipDoubleQuote2(char* p) { return skipString(p); }
 
 int ctextproc::isKanji(const char* p) {
     (void)p;

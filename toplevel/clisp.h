@@ -11,6 +11,9 @@ public:
     void SetKeyword();
 
     // --- toplevel/repl.cpp --------------------------------------------------
+    // Start-up before the prelude: areas, base markers, built-in names.
+    // 0: an area could not be had (message out). FreeMemory undoes it.
+    int StartUp();
     int ReadEvalLoop();         // 1: the whole prelude evaluated
     void DispMessage();
     void ReadEvalPrintLoop();

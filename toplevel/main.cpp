@@ -3,5 +3,7 @@
 
 int main(int argc, char** argv) {
     clisp lisp;
-    return lisp.Run(argc, argv);
+    int status = lisp.Run(argc, argv);
+    lisp.FreeMemory();
+    return status;
 }

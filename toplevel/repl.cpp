@@ -33,15 +33,23 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 #endif
 #endif
 
+int clisp::StartUp() {
+    Init();
+    if (!AllocMemory()) return 0;
+    // The base markers: every group and frame of the session lies above.
+    IncCellStack(nullptr);
+    IncLocStack(nullptr, 0);
+    SetKeyword();
+    return 1;
+}
+
 int clisp::ReadEvalLoop() {
     for (int i = 0; i < kPreludeCount; i++) {
         size_t len = strlen(ReadEvalData[i]);
         if (len >= (size_t)kLineSize) return 0;
         memcpy(lineStr, ReadEvalData[i], len + 1);
-        SkipTerm(lineStr);
-        if (!RewriteAll(lineStr)) return 0;
-        _cell* e = readFromString(lineStr);
-        if (!e) return 0;
+        _cell* e = nullptr;
+        if (ReadText(lineStr, &e) != 1) return 0;
         _cell* v;
         {
             CellGroup g(this);
@@ -115,14 +123,11 @@ void evaluate() {
 }  // namespace
 
 int clisp::Run(int argc, char** argv) {
+    Init();     // main gives back what was taken, whichever way Run returns
     int answered = ReadOptions(argc, argv);
     if (answered >= 0) return answered;
     if (hasArguments) messageOut = stderr;
-    Init();
-    if (!AllocMemory()) return 1;
-    IncCellStack(nullptr);
-    IncLocStack(nullptr, 0);
-    SetKeyword();
+    if (!StartUp()) return 1;
 
     // Under a limit on the address space, settle for a smaller stack: with
     // one of its own, however small, the depth check stops deep recursion

@@ -91,9 +91,8 @@ int clisp::RunStream(const char* name, FILE* f) {
         if (got != 0) {
             // At the end of the file an unfinished text is read all the
             // same, so that its fault is reported rather than dropped.
-            SkipTerm(lineStr);
-            _cell* e = RewriteAll(lineStr) ? readFromString(lineStr) : nullptr;
-            if (e) {
+            _cell* e = nullptr;
+            if (ReadText(lineStr, &e) == 1) {
                 CellGroup g(this);
                 g.push(e);
                 v = eval(e, nullptr, 0);

@@ -35,16 +35,11 @@ inline SharedInterp& Shared() {
     static SharedInterp* shared = [] {
         static SharedInterp object;
         clisp& m = object.lisp;
-        m.Init();
-        if (m.AllocMemory() != 1) {
+        if (m.StartUp() != 1) {
             std::printf("unit tests: the interpreter's areas are missing\n");
             std::fflush(stdout);
             std::abort();
         }
-        // The base markers the top level pushes before it reads anything.
-        m.IncCellStack(nullptr);
-        m.IncLocStack(nullptr, 0);
-        m.SetKeyword();
         m.gcQuiet = 1;
         object.cellBase = m.cellStackTop;
         object.locBase = m.locStackTop;
@@ -76,6 +71,9 @@ inline void ResetInterp() {
 
 class ResetBeforeEachTest : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override { ResetInterp(); }
+    void OnTestProgramEnd(const ::testing::UnitTest&) override {
+        Shared().lisp.FreeMemory();
+    }
 };
 
 inline bool InstallReset() {

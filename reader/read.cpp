@@ -1,0 +1,23 @@
+// ctextproc layer, reader part: the reader's one door. Every text that
+// becomes an expression (typed at a prompt, read by READ, a prelude
+// definition) goes through ReadText: normalisation, the five rewriting
+// passes, then the cell builder.
+#include "reader/ctextproc.h"
+
+int ctextproc::ReadText(char* text, _cell** out) {
+    SkipTerm(text);
+    if (!RewriteAll(text)) return -1;
+    _cell* e = readFromString(text);
+    if (!e) return -2;
+    *out = e;
+    return 1;
+}
+
+int ctextproc::ReadExpression(_cell** out) {
+    std::fflush(stdout);
+    lineStr[0] = 0;
+    int got = GetOneS();
+    if (got < 0) Finish(0);     // end of standard input ends the session
+    if (got == 0) return 0;
+    return ReadText(lineStr, out);
+}
