@@ -63,35 +63,39 @@ _cell* cfunction::EvalEach(_cell* forms, _symval* frame, long count,
     if (forms->type != 'l') return keepTail ? forms : NILCell;
     CellGroup g(this);
     g.push(forms);
-    _cell* head = g.push(getCell());
-    _cell* tail = nullptr;
+    ListBuilder list(this, &g);
     for (; forms->type == 'l'; forms = forms->cdr.p) {
-        _cell* cell = tail ? getCell() : head;
-        if (tail) tail->cdr.p = cell;
-        tail = cell;
+        // The cons is in the list before the evaluation that fills it.
+        _cell* cell = list.add(NILCell);
         _cell* v = eval(forms->car.p, frame, count);
         if (!v) return nullptr;
-        tail->car.p = v;
+        cell->car.p = v;
     }
-    if (keepTail) tail->cdr.p = forms;
-    return head;
+    return list.finish(keepTail ? forms : NILCell);
+}
+
+int cfunction::EvalTwo(CellGroup& g, _cell* args, _symval* frame, long count,
+                       _cell** a, _cell** b) {
+    if (args->type != 'l') return -1;
+    g.push(args);
+    *a = eval(args->car.p, frame, count);
+    if (!*a) return 0;
+    g.push(*a);
+    if (args->cdr.p->type != 'l') return -1;
+    *b = eval(args->cdr.p->car.p, frame, count);
+    return *b ? 1 : 0;
 }
 
 _cell* cfunction::MakeQuoteEach(_cell* list) {
-    if (list->type != 'l') return NILCell;
-    _cell* head = nullptr;
-    _cell* tail = nullptr;
+    ListBuilder quoted(this);
     for (; list->type == 'l'; list = list->cdr.p) {
-        _cell* quoted = getCell();
-        quoted->car.p = QUOTE;
-        quoted->cdr.p = getCell();
-        quoted->cdr.p->car.p = list->car.p;
-        _cell* cell = getCell();
-        cell->car.p = quoted;
-        if (tail) tail->cdr.p = cell; else head = cell;
-        tail = cell;
+        _cell* q = getCell();
+        q->car.p = QUOTE;
+        q->cdr.p = getCell();
+        q->cdr.p->car.p = list->car.p;
+        quoted.add(q);
     }
-    return head;
+    return quoted.finish(NILCell);
 }
 
 // Parameters first, then copies of the captured bindings; the copies are
@@ -105,23 +109,22 @@ _cell* cfunction::CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
     _cell* params = lambda->cdr.p->car.p;
     long e = tlength(params);
     long c = lambda->closureEnv ? lambda->closureCount : 0;
-    _symval* inner = AllocFrame(e + c);
+    FrameGuard fg(this, e + c);
+    _symval* inner = fg.get();
     if (e + c > 0 && !inner)
         return Fail("エラー: ローカル変数領域の確保に失敗しました", frame,
                     count);
     int bound = initTemploc(inner, e, params, argForms, frame, count);
-    if (bound <= 0) {
-        ReleaseFrame(inner);
-        if (bound < 0) return nullptr;
+    if (bound < 0) return nullptr;
+    if (bound == 0) {
+        fg.close();
         return Fail("エラー: 引数が多すぎます", frame, count);
     }
     _symval* env = lambda->closureEnv;
     for (long i = 0; i < c; i++) inner[e + i] = env[i];
-    IncLocStack(inner, e + c);
+    fg.push(e + c);
     _cell* r = tprogn(lambda->cdr.p->cdr.p, inner, e + c);
-    PopLocStack();
     SetOrgLoc(env, c, inner, e, e + c);
-    ReleaseFrame(inner);
     return r;
 }
 
@@ -147,28 +150,26 @@ _cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
     if (!fn) return nullptr;
     g.push(fn);
     // The values of the arguments before the last are spread in front of
-    // the elements of the last one: they are chained, in order, behind a
-    // protected head, and the last value ends the chain.
-    _cell* head = g.push(getCell());
-    _cell* tail = head;
+    // the elements of the last one: they are chained, in order, and the
+    // last value ends the chain.
+    ListBuilder spread(this, &g);
+    _cell* last = NILCell;
     for (; rest->type == 'l'; rest = rest->cdr.p) {
         _cell* v = eval(rest->car.p, frame, count);
         if (!v) return nullptr;
         if (rest->cdr.p->type != 'l') {
             // Alone, a last value that is no list gives no arguments; after
             // spread values it would silently drop itself.
-            if (tail != head && v != NILCell && v->type != 'l')
+            if (!spread.empty() && v != NILCell && v->type != 'l')
                 return Fail("エラー: APPLYの呼び出し方が間違っています", frame,
                             count);
-            tail->cdr.p = v;
+            last = v;
             break;
         }
-        _cell* link = getCell();
-        link->car.p = v;
-        tail->cdr.p = link;
-        tail = link;
+        spread.add(v);
     }
-    _cell* quoted = g.push(MakeQuoteEach(head->cdr.p));
+    // Making the quoted list allocates only, so last needs no protection.
+    _cell* quoted = g.push(MakeQuoteEach(spread.finish(last)));
     return CallValue(fn, quoted, frame, count,
                      "エラー: APPLYの呼び出し方が間違っています");
 }

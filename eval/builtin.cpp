@@ -86,12 +86,9 @@ _cell* cfunction::tprint(_cell* args, _symval* frame, long count, int style) {
 _cell* cfunction::tset(_cell* args, _symval* frame, long count) {
     if (!hasTwo(args)) return SyntaxError(frame, count);
     CellGroup g(this);
-    g.push(args);
-    _cell* sym = eval(args->car.p, frame, count);
-    if (!sym) return nullptr;
-    g.push(sym);
-    _cell* v = eval(args->cdr.p->car.p, frame, count);
-    if (!v) return nullptr;
+    _cell* sym;
+    _cell* v;
+    if (EvalTwo(g, args, frame, count, &sym, &v) <= 0) return nullptr;
     if (!assignable(sym)) return SyntaxError(frame, count);
     globalTable[getSymVal2(sym)].value = v;
     return v;
@@ -263,12 +260,9 @@ _cell* cfunction::charCompare(_cell* args, _symval* frame, long count,
                               int less) {
     if (!hasTwo(args)) return SyntaxError(frame, count);
     CellGroup g(this);
-    g.push(args);
-    _cell* a = eval(args->car.p, frame, count);
-    if (!a) return nullptr;
-    g.push(a);
-    _cell* b = eval(args->cdr.p->car.p, frame, count);
-    if (!b) return nullptr;
+    _cell* a;
+    _cell* b;
+    if (EvalTwo(g, args, frame, count, &a, &b) <= 0) return nullptr;
     if (a->type != 'm' || b->type != 'm') return SyntaxError(frame, count);
     if (!less) return truth(charEqual(a, b));
     // Unsigned bytes; a one-byte character sorts before any two-byte one.

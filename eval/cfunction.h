@@ -181,6 +181,13 @@ public:
                     _symval* callerFrame, long callerCount);
     [[nodiscard]] _cell* MakeRest(_cell* forms, _symval* frame, long count);
     [[nodiscard]] _cell* EvalEach(_cell* forms, _symval* frame, long count, int keepTail);
+    // The first two argument forms, evaluated left to right into *a and
+    // *b. args and *a go on g, the caller's open group, as they are needed
+    // after the next evaluation; *b is left to the caller. 1 both
+    // evaluated; 0 an evaluation failed (reported); -1 a form is missing
+    // (nothing reported; when it is the second, the first was evaluated).
+    [[nodiscard]] int EvalTwo(CellGroup& g, _cell* args, _symval* frame,
+                              long count, _cell** a, _cell** b);
     [[nodiscard]] _cell* CallValue(_cell* fn, _cell* forms, _symval* frame, long count,
                      const char* misuse);
     _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
@@ -211,7 +218,6 @@ public:
     int progBody2(_cell* start, _symval* frame, long count);
     _cell* tmember(_cell* label, _cell* list);
     _cell* values(_cell* args, _symval* frame, long count);
-    _cell* tlist2(_cell* args, _symval* frame, long count);
 
     // --- eval/exit.cpp ------------------------------------------------------
     _cell* catch_lisp(_cell* args, _symval* frame, long count);

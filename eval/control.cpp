@@ -142,13 +142,11 @@ typedef _cell* (cfunction::*BodyRunner)(_cell*, _symval*, long);
 
 // Runs the body in the new frame, which is already on the local stack with
 // its n new records; then writes the copies back to the frame the form
-// started from, pops the new frame and releases it.
+// started from. The caller's guard pops and releases the new frame.
 _cell* runInFrame(cfunction* f, BodyRunner run, _cell* body, _symval* frame,
                   long count, _symval* inner, long n) {
     _cell* result = (f->*run)(body, inner, count + n);
     f->SetOrgLoc(frame, count, inner, n, count + n);
-    f->PopLocStack();
-    f->ReleaseFrame(inner);
     return result;
 }
 
@@ -164,7 +162,8 @@ _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
     _cell* bindings = args->car.p;
     long n = f->tlength(bindings);
     long total = count + n;
-    _symval* inner = f->AllocFrame(total);
+    FrameGuard fg(f, total);
+    _symval* inner = fg.get();
     if (!inner) return f->Fail(kFrameRefused, frame, count);
     if (sequential) copyOuter(inner, n, frame, count);
     _symval* initFrame = sequential ? inner : frame;
@@ -172,13 +171,12 @@ _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
 
     CellGroup g(f);
     g.push(args);
-    f->IncLocStack(inner, total);
+    fg.push(total);
     _cell* b = bindings;
     for (long j = 0; j < n; j++, b = b->cdr.p) {
         _cell* sym = bindingSymbol(b->car.p);
         if (!sym) {
-            f->PopLocStack();
-            f->ReleaseFrame(inner);
+            fg.close();
             return f->Fail(MSG_SYNTAX2, frame, count);
         }
         if (sequential) {
@@ -189,11 +187,7 @@ _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
         _cell* rest = b->car.p->cdr.p;
         if (isCons(rest)) {
             value = f->eval(rest->car.p, initFrame, initCount);
-            if (!value) {
-                f->PopLocStack();
-                f->ReleaseFrame(inner);
-                return nullptr;
-            }
+            if (!value) return nullptr;
         }
         inner[j].symbol = sym;
         inner[j].value = value;
@@ -228,12 +222,13 @@ _cell* cfunction::prog(_cell* args, _symval* frame, long count) {
     long n = tlength(vars);
     if (n == 0) return progBody(args->cdr.p, frame, count);
 
-    _symval* inner = AllocFrame(count + n);
+    FrameGuard fg(this, count + n);
+    _symval* inner = fg.get();
     if (!inner) return Fail(kFrameRefused, frame, count);
     _cell* v = vars;
     for (long j = 0; j < n; j++, v = v->cdr.p) {
         if (!isSymbol(v->car.p)) {
-            ReleaseFrame(inner);
+            fg.close();
             return Fail(MSG_SYNTAX2, frame, count);
         }
         inner[j].symbol = v->car.p;
@@ -243,7 +238,7 @@ _cell* cfunction::prog(_cell* args, _symval* frame, long count) {
 
     CellGroup g(this);
     g.push(args);
-    IncLocStack(inner, count + n);
+    fg.push(count + n);
     return runInFrame(this, &cfunction::progBody, args->cdr.p, frame, count,
                       inner, n);
 }
@@ -303,33 +298,8 @@ _cell* cfunction::tmember(_cell* label, _cell* list) {
 // values. (values) copies NIL and carries the empty list, which the loops
 // print as nothing.
 _cell* cfunction::values(_cell* args, _symval* frame, long count) {
-    _cell* list = tlist2(args, frame, count);
+    _cell* list = EvalEach(args, frame, count, 0);
     if (!list) return nullptr;
     _cell* first = isCons(list) ? list->car.p : NILCell;
     return MakeValues(first, list);
-}
-
-// A fresh list of the values of the forms, left to right; null when one
-// fails.
-_cell* cfunction::tlist2(_cell* args, _symval* frame, long count) {
-    CellGroup g(this);
-    g.push(args);
-    _cell* head = NILCell;
-    _cell* tail = nullptr;
-    for (_cell* p = args; isCons(p); p = p->cdr.p) {
-        _cell* v = eval(p->car.p, frame, count);
-        if (!v) return nullptr;
-        // getCell hands out a cons of NIL and NIL; allocation never
-        // collects, so v needs no protection until it is linked.
-        _cell* c = getCell();
-        c->car.p = v;
-        if (tail) {
-            tail->cdr.p = c;
-        } else {
-            head = c;
-            g.push(head);
-        }
-        tail = c;
-    }
-    return head;
 }

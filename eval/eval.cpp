@@ -11,6 +11,7 @@ cfunction::cfunction()
       pendingReturnValue(nullptr),
       returnFromName(nullptr),
       scriptMode(0) {
+    static_assert(kExtraRoots == 4, "one root for each value of an exit");
     gcExtraRoots[0] = &throwValue;
     gcExtraRoots[1] = &throwTag;
     gcExtraRoots[2] = &pendingReturnValue;
@@ -236,12 +237,9 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_RPLACD: {
         if (!hasTwo(args)) return SyntaxError(frame, count);
         CellGroup g(this);
-        g.push(args);
-        _cell* a = eval(args->car.p, frame, count);
-        if (!a) return nullptr;
-        g.push(a);
-        _cell* b = eval(second(args), frame, count);
-        if (!b) return nullptr;
+        _cell* a;
+        _cell* b;
+        if (EvalTwo(g, args, frame, count, &a, &b) <= 0) return nullptr;
         g.push(b);
         switch (op->closureCount) {
         case OP_EQ: return teq(a, b);
@@ -463,20 +461,19 @@ _cell* cfunction::CallDef(_cell* def, _cell* args, _symval* frame,
                           long count) {
     _cell* params = def->car.p;
     long n = tlength(params);
-    _symval* inner = AllocFrame(n);
+    FrameGuard fg(this, n);
+    _symval* inner = fg.get();
     if (n > 0 && !inner)
         return Fail("エラー: ローカル変数領域の確保に失敗しました", frame,
                     count);
     int bound = initTemploc(inner, n, params, args, frame, count);
-    if (bound <= 0) {
-        ReleaseFrame(inner);
-        if (bound < 0) return nullptr;  // an argument reported itself
+    if (bound < 0) return nullptr;  // an argument reported itself
+    if (bound == 0) {
+        fg.close();
         return Fail(MSG_ARGCOUNT, frame, count);
     }
-    IncLocStack(inner, n);
+    fg.push(n);
     _cell* r = tprogn(def->cdr.p, inner, n);
-    PopLocStack();
-    ReleaseFrame(inner);
     pendingReturnValue = nullptr;
     return r;
 }

@@ -32,24 +32,16 @@ _cell* cfunction::Copy(_cell* c) {
         PutMessage(MSG_DEEP);
         return nullptr;
     }
-    _cell* head = nullptr;
-    _cell* tail = nullptr;
+    ListBuilder copy(this);
     _cell* p = c;
     for (; isCons(p); p = p->cdr.p) {
         _cell* car = Copy(p->car.p);
         if (!car) return nullptr;
-        _cell* n = getCell();
-        n->car.p = car;
+        _cell* n = copy.add(car);
         n->closureEnv = p->closureEnv;
         n->closureCount = p->closureCount;
-        if (tail)
-            tail->cdr.p = n;
-        else
-            head = n;
-        tail = n;
     }
-    tail->cdr.p = p;
-    return head;
+    return copy.finish(p);
 }
 
 _cell* cfunction::LastCell(_cell* c) {
@@ -134,21 +126,20 @@ _cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
     if (def) g.push(def);
     _cell* params = defParams(def);
     long n = f->tlength(params);
-    _symval* mf = f->AllocFrame(n);
+    FrameGuard fg(f, n);
+    _symval* mf = fg.get();
     if (n > 0 && !mf) return f->Fail(kFrameRefused, frame, count);
     if (!f->initTemplocForMacro(mf, n, params, args)) {
-        f->ReleaseFrame(mf);
+        fg.close();
         return f->Fail(MSG_ARGCOUNT, frame, count);
     }
-    f->IncLocStack(mf, n);
+    fg.push(n);
     _cell* result = f->tprogn(defBody(def), mf, n);
     if (result) result = f->Copy(result);
     if (result && evaluate) {
         g.push(result);
         result = f->eval(result, frame, count);
     }
-    f->PopLocStack();
-    f->ReleaseFrame(mf);
     return result;
 }
 
@@ -195,31 +186,14 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
     if (StackExhausted()) return Fail(MSG_DEEP, frame, count);
     CellGroup g(this);
     g.push(tmpl);
-    _cell* head = nullptr;  // protected once it exists
-    _cell* tail = nullptr;
-    // Appends the conses first..last to the list being built.
-    auto append = [&](_cell* first, _cell* last) {
-        if (tail) {
-            tail->cdr.p = first;
-        } else {
-            head = first;
-            g.push(head);
-        }
-        tail = last;
-    };
-    // Appends a fresh cons holding v.
-    auto appendValue = [&](_cell* v) {
-        _cell* c = getCell();
-        c->car.p = v;
-        append(c, c);
-    };
+    ListBuilder list(this, &g);    // its head protected once it exists
 
     _cell* p = tmpl;
     while (isCons(p)) {
         if (p->car.p != COMMA) {
             _cell* car = backquote2(p->car.p, frame, count);
             if (!car) return nullptr;
-            appendValue(car);
+            list.add(car);
             p = p->cdr.p;
             continue;
         }
@@ -234,7 +208,7 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
                 if (!isCons(v)) return Fail(kNotList, frame, count);
                 _cell* copy = Copy(v);
                 if (!copy) return nullptr;
-                append(copy, LastCell(copy));
+                list.append(copy, LastCell(copy));
             }
             p = x->cdr.p;
             continue;
@@ -243,13 +217,9 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
         // An unquote: COMMA X.
         _cell* v = eval(after->car.p, frame, count);
         if (!v) return nullptr;
-        appendValue(v);
+        list.add(v);
         p = after->cdr.p;
     }
     // The template's own tail (NIL, or the atom of a dotted template).
-    if (tail)
-        tail->cdr.p = p;
-    else
-        head = p;
-    return head;
+    return list.finish(p);
 }

@@ -19,27 +19,14 @@ inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
 // CODE-CHAR keeps them as 0..255.
 inline long lowByte(_cell* ch) { return ch->car.c & 0xFF; }
 
-// CHAR and COERCE: evaluates the first two argument forms, left to right,
-// into *a and *b. The argument list and the first value are pushed on g,
-// the caller's open group, since they are needed after the next
-// evaluation. Returns 0 when an evaluation failed (reported) or after
-// reporting bad when a form is missing.
+// CHAR and COERCE: the first two argument forms evaluated into *a and *b
+// (EvalTwo); 0 when an evaluation failed (reported) or after reporting bad
+// when a form is missing.
 int evalTwo(cfunction* lisp, CellGroup& g, _cell* args, const char* bad,
             _symval* frame, long count, _cell** a, _cell** b) {
-    if (!isCons(args)) {
-        lisp->Fail(bad, frame, count);
-        return 0;
-    }
-    g.push(args);
-    *a = lisp->eval(car(args), frame, count);
-    if (*a == nullptr) return 0;
-    g.push(*a);
-    if (!isCons(cdr(args))) {
-        lisp->Fail(bad, frame, count);
-        return 0;
-    }
-    *b = lisp->eval(car(cdr(args)), frame, count);
-    return *b != nullptr;
+    int got = lisp->EvalTwo(g, args, frame, count, a, b);
+    if (got < 0) lisp->Fail(bad, frame, count);
+    return got > 0;
 }
 
 // ARRAY-CAR and ARRAY-CDR: false for a failed evaluation (null) and, after

@@ -143,7 +143,9 @@ _cell* cfunction::TwoValues(_cell* first, _cell* second) {
 }
 
 // The list (symbol status) goes into the symbol's own values field; the
-// evaluator keeps it for these two operators.
+// evaluator keeps it for these two operators. The answer is the symbol
+// itself, not a copy, so that SET, FUNCALL and the tables find it; the
+// collector drops the list when it frees it.
 _cell* cfunction::t_intern(_cell* args, _symval* frame, long count) {
     char name[kNameBufSize];
     if (!gatherName(this, args, frame, count, kIntern, name)) return nullptr;

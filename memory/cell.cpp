@@ -22,7 +22,6 @@ void cmemory::Init() {
     funcTable = nullptr;
     cellStack = nullptr;
     locStack = locStackTop = nullptr;
-    staticStack = nullptr;
     keptFrames = nullptr;
     for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     for (int i = 0; i < kFileSlots; i++) fileTable[i] = nullptr;
@@ -80,11 +79,6 @@ int cmemory::AllocMemory() {
         PutMessage("エラー: ローカルスタック領域の獲得に失敗しました");
         return 0;
     }
-    if (!(staticStack =
-              (_symval**)reserve(kStaticStackCapacity, sizeof(_symval*)))) {
-        PutMessage("エラー: スタティックスタック領域の獲得に失敗しました");
-        return 0;
-    }
     cellCursor = cellArea;
     stringNext = stringArea;
     symbolTableEnd = symbolTable;
@@ -94,7 +88,6 @@ int cmemory::AllocMemory() {
     globalTableEnd = globalTable;
     cellStackTop = cellStack;
     locStackTop = locStack;
-    staticStackTop = staticStack;
     freeCells = kCellCapacity;
     freeFloats = kFloatCapacity;
     freeInts = kIntCapacity;
@@ -146,7 +139,6 @@ void cmemory::FreeMemory() {
     std::free(funcTable);
     std::free(cellStack);
     std::free(locStack);
-    std::free(staticStack);
     Init();
 }
 

@@ -1,4 +1,4 @@
-// tamarisk memory layer: cells, storage areas, interning, the three stacks
+// tamarisk memory layer: cells, storage areas, interning, the two stacks
 // and the collector.
 //
 // Every Lisp object is a `_cell` from one fixed cell area; numbers keep their
@@ -10,8 +10,11 @@
 // empty session costs almost nothing although the capacities are large.
 //
 // Protection protocol. The collector's roots are, in marking order: the cell
-// stack, the local stack, the static stack, the global-variable table and the
-// function table. Nothing else is a root. A collection happens only at the
+// stack, the local stack, the global-variable table, the function table and
+// the kExtraRoots cells of exits in flight (gcExtraRoots: the value and tag
+// of a THROW, the value and block name of a RETURN-FROM). Nothing else is a
+// root; marking goes on from a closure into the frame it captured, and from
+// a symbol into its values list. A collection happens only at the
 // start of an evaluation step and in (GC); allocation never collects. So a
 // function that holds a cell only in a C++ local while it calls anything that
 // "may collect" (eval and everything that reaches it, the debug loop
@@ -100,13 +103,13 @@ constexpr long kSymbolCapacity = 100000;      // at most capacity - 1 used
 constexpr long kTableCapacity = 3200;         // global and function tables
 constexpr long kCellStackCapacity = TK_STACKSLOTS;
 constexpr long kLocStackCapacity = TK_STACKSLOTS;
-constexpr long kStaticStackCapacity = 32000;
 constexpr int kFileSlots = 10;
 constexpr int kLineSize = 20000;              // lineStr
 constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
 constexpr long kGcThreshold = 1000;           // collect below this many free
 constexpr long kSymbolIndexSize = 1L << 17;   // > kSymbolCapacity, power of 2
 constexpr int kFramePoolSizes = 16;           // frames of 1..15 records reused
+constexpr int kExtraRoots = 4;                // gcExtraRoots
 
 struct _cell;
 struct _symval;
@@ -133,9 +136,14 @@ struct _cell {
     char gcState;           // 'd' in use; anything else is free
     _word car;
     _word cdr;
-    _cell* values;          // list of all values of a multiple-value result
-    _symval* closureEnv;    // frame captured by FUNCTION, or null
-    long closureCount;      // records in closureEnv; on symbols: the
+    _cell* values;          // list of all values of a multiple-value result;
+                            // a table symbol keeps the one INTERN gave it
+                            // until a collection frees that list
+    // Conses: the frame captured by FUNCTION (the collector walks it), or
+    // null. Symbols: their function-table record once looked up (a cache
+    // of getFuncval2, never followed by the collector), or null.
+    _symval* closureEnv;
+    long closureCount;      // conses: records in closureEnv; symbols: the
                             // built-in operator number (0: none)
 };
 
@@ -196,9 +204,6 @@ long CellToInt(_cell* c);
 long CellToBunshi(_cell* c);
 long CellToBunbo(_cell* c);
 
-// Group guard for the protection protocol; see the comment at the top.
-class cmemory;
-
 class cmemory {
 public:
     // --- storage areas, in declaration order --------------------------------
@@ -222,8 +227,6 @@ public:
     _cell** cellStackTop;       // next free slot
     _symval** locStack;
     _symval** locStackTop;
-    _symval** staticStack;
-    _symval** staticStackTop;
     int cellWrapped;
     long freeCells;
     long freeFloats;
@@ -244,7 +247,8 @@ public:
     char* stackLimit;
     int gcQuiet;                // collect without the statistics line
     long gcEpoch;               // a kept frame is marked when mark == epoch
-    _cell** gcExtraRoots[4];    // the in-flight values of pending exits
+    _cell** gcExtraRoots[kExtraRoots];  // the in-flight values of pending
+                                        // exits; set by cfunction
     // Frames freed in stack order are kept here by record count for the
     // next AllocFrame, instead of going back to the C library.
     _framehead* framePool[kFramePoolSizes];
@@ -285,7 +289,6 @@ public:
     void PopCellStack();
     int IncLocStack(_symval* frame, long n);
     void PopLocStack();
-    void IncStaticStack(_symval* frame, long n);
     long getLocal(_symval* frame, long n, _cell* symbol);
     _symval* AllocFrame(long n);    // zero-filled records; null when n is 0
     void ReleaseFrame(_symval* frame);  // frees it unless a closure holds it
@@ -358,7 +361,8 @@ public:
     _cell* now();
 };
 
-// Pushes a null marker when made and pops the group when destroyed. It
+// Group guard for the protection protocol (see the comment at the top):
+// pushes a null marker when made and pops the group when destroyed. It
 // pushes and pops exactly what the hand-written protocol would.
 class CellGroup {
 public:
@@ -370,6 +374,82 @@ public:
 
 private:
     cmemory* mem;
+};
+
+// The binding frame of one form: allocated when made (null when n is 0 or
+// the C library refuses), on the local stack from push on, and popped and
+// released when destroyed. It pushes, pops and releases exactly what the
+// hand-written protocol would.
+class FrameGuard {
+public:
+    FrameGuard(cmemory* m, long n) : mem(m), frame(m->AllocFrame(n)) {}
+    ~FrameGuard() { close(); }
+    _symval* get() const { return frame; }
+    // Puts the frame on the local stack with its first n records.
+    void push(long n) {
+        mem->IncLocStack(frame, n);
+        pushed = true;
+    }
+    // Pops and releases now; used before reporting an error, so that the
+    // debug loop finds the local stack as the form found it.
+    void close() {
+        if (pushed) mem->PopLocStack();
+        pushed = false;
+        mem->ReleaseFrame(frame);
+        frame = nullptr;
+    }
+    FrameGuard(const FrameGuard&) = delete;
+    FrameGuard& operator=(const FrameGuard&) = delete;
+
+private:
+    cmemory* mem;
+    _symval* frame;
+    bool pushed = false;
+};
+
+// Builds a list front to back from conses appended at its tail. Given a
+// group, it pushes the head there once it exists, so that the list being
+// built survives the evaluations between two appends; the cells appended
+// later hang from it. Appending allocates at most, so never collects.
+class ListBuilder {
+public:
+    explicit ListBuilder(cmemory* m, CellGroup* g = nullptr)
+        : mem(m), group(g) {}
+    // Appends a fresh cons holding v; answers that cons.
+    _cell* add(_cell* v) {
+        _cell* c = mem->getCell();
+        c->car.p = v;
+        append(c, c);
+        return c;
+    }
+    // Appends the chain of conses from first to last.
+    void append(_cell* first, _cell* last) {
+        if (tail) {
+            tail->cdr.p = first;
+        } else {
+            head = first;
+            if (group) group->push(first);
+        }
+        tail = last;
+    }
+    bool empty() const { return tail == nullptr; }
+    // Ends the list with rest (NIL, or the atom of a dotted list). The
+    // list; rest itself when nothing was appended.
+    _cell* finish(_cell* rest) {
+        if (tail)
+            tail->cdr.p = rest;
+        else
+            head = rest;
+        return head;
+    }
+    ListBuilder(const ListBuilder&) = delete;
+    ListBuilder& operator=(const ListBuilder&) = delete;
+
+private:
+    cmemory* mem;
+    CellGroup* group;
+    _cell* head = nullptr;
+    _cell* tail = nullptr;
 };
 
 // The stack operations of every evaluation step, inline: they are the

@@ -66,21 +66,19 @@ void pushCapturedFrame(_cell* c, long epoch) {
 }
 
 // Calls visit on every root, in the order the protocol names them: the cell
-// stack, the local stack, the static stack, the global-variable table, the
-// function table, and the values of exits in flight.
+// stack, the local stack, the global-variable table, the function table,
+// and the values of exits in flight.
 template <typename Visit>
 void visitRoots(cmemory* m, Visit visit) {
     for (_cell** p = m->cellStack; p < m->cellStackTop; p++)
         if (*p) visit(*p);
     for (_symval** p = m->locStack; p < m->locStackTop; p++)
         if (*p && (*p)->symbol) visit((*p)->value);
-    for (_symval** p = m->staticStack; p < m->staticStackTop; p++)
-        if (*p && (*p)->symbol) visit((*p)->value);
     for (_symval* r = m->globalTable; r < m->globalTableEnd; r++)
         if (r->value) visit(r->value);
     for (_symval* r = m->funcTable; r < m->funcTableEnd; r++)
         if (r->value) visit(r->value);
-    for (_cell** const* r = m->gcExtraRoots; r < m->gcExtraRoots + 4; r++)
+    for (_cell** const* r = m->gcExtraRoots; r < m->gcExtraRoots + kExtraRoots; r++)
         if (*r && **r) visit(**r);
 }
 
@@ -219,6 +217,14 @@ void cmemory::gc() {
     // Mark, root by root.
     markedCells = markedFloats = markedInts = 0;
     visitRoots(this, [this](_cell* c) { Disable(c); });
+
+    // Every symbol of the table is kept, but its own values list (INTERN
+    // leaves one there) is marked only when a root reaches the symbol.
+    // A list left unmarked is freed now, so the symbol lets go of it.
+    for (_cell** p = symbolTable; p < symbolTableEnd; p++) {
+        _cell* list = (*p)->values;
+        if (list && list->gcState != 'd') (*p)->values = nullptr;
+    }
 
     // Kept frames that no reachable closure refers to are gone.
     for (_framehead** link = &keptFrames; *link;) {

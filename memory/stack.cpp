@@ -1,4 +1,4 @@
-// cmemory: the cell, local and static stacks, binding frames and the
+// cmemory: the cell and local stacks, binding frames and the
 // evaluation-depth check.
 #include <cstdlib>
 #include <cstring>
@@ -34,11 +34,6 @@ void cmemory::PopLocStack() {
     while (locStackTop > locStack) {
         if (*--locStackTop == nullptr) return;
     }
-}
-
-void cmemory::IncStaticStack(_symval* frame, long n) {
-    pushFrame(this, staticStack, staticStackTop, kStaticStackCapacity, frame,
-              n, "エラー: スタティックスタックが一杯です。終了します");
 }
 
 long cmemory::getLocal(_symval* frame, long n, _cell* symbol) {

@@ -73,28 +73,18 @@ _cell* readToken(cmemory* m, char* p) {
 
 // Reads the first expression of p. null: the message is out.
 _cell* readExpr(cmemory* m, char* p) {
-    _cell* head = nullptr;
-    _cell* last = nullptr;      // last cons made; the next part is its cdr
-    auto attach = [&](_cell* c) {
-        if (last)
-            last->cdr.p = c;
-        else
-            head = c;
-    };
+    // The conses of a list and of the lists after its dots, in one chain.
+    ListBuilder list(m);
     for (;;) {
         p = m->SkipSpc(p);
         if (*p != '(') {
             _cell* atom = readToken(m, p);
             if (!atom) return nullptr;
-            attach(atom);
-            return head;
+            return list.finish(atom);
         }
         p = m->SkipSpc(p + 1);
         for (;;) {
-            if (*p == ')') {
-                attach(NILCell);
-                return head;
-            }
+            if (*p == ')') return list.finish(NILCell);
             // An empty rest means the list never closed; reading on would
             // find the same empty rest forever.
             if (*p == 0) {
@@ -106,10 +96,7 @@ _cell* readExpr(cmemory* m, char* p) {
             if (!end) return nullptr;
             _cell* car = readExpr(m, p);
             if (!car) return nullptr;
-            _cell* cons = m->getCell();
-            cons->car.p = car;
-            attach(cons);
-            last = cons;
+            list.add(car);
             p = m->SkipSpc(end);
         }
         // A dotted tail: the first expression after the dot is the cdr; its
@@ -225,18 +212,14 @@ _cell* cmemory::MakeMojiretsu(_cell* chars) {
 // Decodes a literal that begins with a double quote, up to the closing one
 // or the end of the text.
 _cell* cmemory::getMojiretsuCell(char* text) {
-    _cell* str = MakeMojiretsu(NILCell);
-    _cell* last = str->cdr.p;
+    ListBuilder chars(this);
     char* p = text;
     if (*p == '"') p++;
     while (*p && *p != '"') {
-        _cell* cons = getCell();
-        cons->car.p = get1char(p);
-        last->cdr.p = cons;
-        last = cons;
+        chars.add(get1char(p));
         p = getRestchar(p);
     }
-    return str;
+    return MakeMojiretsu(chars.finish(NILCell));
 }
 
 // A backslash stands for the byte after it (two backslashes for one); a

@@ -5,7 +5,7 @@
 // not to an interpreter: SetKeyword points them at the interpreter that calls
 // it. So the unit tests make exactly one interpreter, on first use, and
 // every file reaches it through Lisp(). Before each test a listener returns
-// it to the same state, whatever ran before and in whatever order: the three
+// it to the same state, whatever ran before and in whatever order: the two
 // stacks at their base markers and, after a collection, no cell in use but
 // the symbols (and no kept frame). State a test depends on beyond that (the
 // file table, for one) is set up by the test itself.
@@ -28,7 +28,6 @@ struct SharedInterp {
     clisp lisp;                 // large: only ever in static storage
     _cell** cellBase;           // stack tops just above the base markers
     _symval** locBase;
-    _symval** staticBase;
 };
 
 inline SharedInterp& Shared() {
@@ -43,7 +42,6 @@ inline SharedInterp& Shared() {
         m.gcQuiet = 1;
         object.cellBase = m.cellStackTop;
         object.locBase = m.locStackTop;
-        object.staticBase = m.staticStackTop;
         return &object;
     }();
     return *shared;
@@ -62,7 +60,6 @@ inline void ResetInterp() {
     clisp& m = Shared().lisp;
     m.cellStackTop = Shared().cellBase;
     m.locStackTop = Shared().locBase;
-    m.staticStackTop = Shared().staticBase;
     m.gc();
     m.cellCursor = m.cellArea;
     m.floatCursor = m.floatArea;
