@@ -5,7 +5,7 @@
 
 namespace {
 inline bool isLambda(_cell* c) {
-    return c->type == 'l' && c->car.p == LAMBDA;
+    return isCons(c) && c->car.p == LAMBDA;
 }
 }  // namespace
 
@@ -23,14 +23,14 @@ int cfunction::initTemploc(_symval* frame, long length, _cell* params,
             e = p->car.p;
             rest = i;
         }
-        if (e->type != 's') return 0;
+        if (!isSymbol(e)) return 0;
         frame[i].symbol = e;
         frame[i].value = NILCell;
         p = p->cdr.p;
         if (rest >= 0) break;
     }
     if (rest >= 0) frame[length - 1].symbol = nullptr;
-    if (p->type != 's') return 0;
+    if (!isSymbol(p)) return 0;
 
     CellGroup g(this);
     g.push(args);
@@ -40,7 +40,7 @@ int cfunction::initTemploc(_symval* frame, long length, _cell* params,
         if (j == rest) {
             v = MakeRest(args, callerFrame, callerCount);
         } else {
-            if (args->type != 'l') return 0;
+            if (!isCons(args)) return 0;
             v = eval(args->car.p, callerFrame, callerCount);
         }
         if (!v) return -1;
@@ -48,7 +48,7 @@ int cfunction::initTemploc(_symval* frame, long length, _cell* params,
         frame[j].value = v;
         args = args->cdr.p;
     }
-    if (rest < 0 && args->type != 's') return 0;
+    if (rest < 0 && !isSymbol(args)) return 0;
     return 1;
 }
 
@@ -60,11 +60,11 @@ _cell* cfunction::MakeRest(_cell* forms, _symval* frame, long count) {
 // list ends in NIL, or with keepTail in the atom that ends `forms`.
 _cell* cfunction::EvalEach(_cell* forms, _symval* frame, long count,
                            int keepTail) {
-    if (forms->type != 'l') return keepTail ? forms : NILCell;
+    if (!isCons(forms)) return keepTail ? forms : NILCell;
     CellGroup g(this);
     g.push(forms);
     ListBuilder list(this, &g);
-    for (; forms->type == 'l'; forms = forms->cdr.p) {
+    for (; isCons(forms); forms = forms->cdr.p) {
         // The cons is in the list before the evaluation that fills it.
         _cell* cell = list.add(NILCell);
         _cell* v = eval(forms->car.p, frame, count);
@@ -76,19 +76,19 @@ _cell* cfunction::EvalEach(_cell* forms, _symval* frame, long count,
 
 int cfunction::EvalTwo(CellGroup& g, _cell* args, _symval* frame, long count,
                        _cell** a, _cell** b) {
-    if (args->type != 'l') return -1;
+    if (!isCons(args)) return -1;
     g.push(args);
     *a = eval(args->car.p, frame, count);
     if (!*a) return 0;
     g.push(*a);
-    if (args->cdr.p->type != 'l') return -1;
+    if (!isCons(args->cdr.p)) return -1;
     *b = eval(args->cdr.p->car.p, frame, count);
     return *b ? 1 : 0;
 }
 
 _cell* cfunction::MakeQuoteEach(_cell* list) {
     ListBuilder quoted(this);
-    for (; list->type == 'l'; list = list->cdr.p) {
+    for (; isCons(list); list = list->cdr.p) {
         _cell* q = getCell();
         q->car.p = QUOTE;
         q->cdr.p = getCell();
@@ -154,13 +154,13 @@ _cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
     // last value ends the chain.
     ListBuilder spread(this, &g);
     _cell* last = NILCell;
-    for (; rest->type == 'l'; rest = rest->cdr.p) {
+    for (; isCons(rest); rest = rest->cdr.p) {
         _cell* v = eval(rest->car.p, frame, count);
         if (!v) return nullptr;
-        if (rest->cdr.p->type != 'l') {
+        if (!isCons(rest->cdr.p)) {
             // Alone, a last value that is no list gives no arguments; after
             // spread values it would silently drop itself.
-            if (!spread.empty() && v != NILCell && v->type != 'l')
+            if (!spread.empty() && !isNil(v) && !isCons(v))
                 return Fail("エラー: APPLYの呼び出し方が間違っています", frame,
                             count);
             last = v;
@@ -191,7 +191,7 @@ _cell* cfunction::funcall(_cell* args, _cell* rest, _symval* frame,
 // by the caller.
 _cell* cfunction::CallValue(_cell* fn, _cell* forms, _symval* frame,
                             long count, const char* misuse) {
-    if (fn->type == 's') {
+    if (isSymbol(fn)) {
         CellGroup g(this);
         _cell* call = g.push(getCell());
         call->car.p = fn;
@@ -199,7 +199,7 @@ _cell* cfunction::CallValue(_cell* fn, _cell* forms, _symval* frame,
         return eval(call, frame, count);
     }
     if (isLambda(fn)) {
-        if (fn->cdr.p->type != 'l') return SyntaxError(frame, count);
+        if (!isCons(fn->cdr.p)) return SyntaxError(frame, count);
         return CallLambda(fn, forms, frame, count);
     }
     return Fail(misuse, frame, count);
@@ -208,10 +208,10 @@ _cell* cfunction::CallValue(_cell* fn, _cell* forms, _symval* frame,
 // Each evaluation of #'(LAMBDA ...) makes a closure of its own: a fresh cons
 // sharing the lambda's car and cdr that carries the current frame.
 _cell* cfunction::function(_cell* arg, _symval* frame, long count) {
-    if (arg->type == 's') return arg;
-    if (isLambda(arg) && arg->cdr.p->type == 'l') {
+    if (isSymbol(arg)) return arg;
+    if (isLambda(arg) && isCons(arg->cdr.p)) {
         _cell* params = arg->cdr.p->car.p;
-        if (params == NILCell || params->type == 'l') {
+        if (isNil(params) || isCons(params)) {
             _cell* closure = getCell();
             closure->car.p = arg->car.p;
             closure->cdr.p = arg->cdr.p;
@@ -225,14 +225,14 @@ _cell* cfunction::function(_cell* arg, _symval* frame, long count) {
 }
 
 _cell* cfunction::rplaca(_cell* a, _cell* b, _symval* frame, long count) {
-    if (a->type != 'l') return Fail("エラー: コンスではありません", frame, count);
+    if (!isCons(a)) return Fail("エラー: コンスではありません", frame, count);
     NoteSpineChange(a, true);
     a->car.p = b;
     return a;
 }
 
 _cell* cfunction::rplacd(_cell* a, _cell* b, _symval* frame, long count) {
-    if (a->type != 'l') return Fail("エラー: コンスではありません", frame, count);
+    if (!isCons(a)) return Fail("エラー: コンスではありません", frame, count);
     NoteSpineChange(a, false);
     a->cdr.p = b;
     return a;

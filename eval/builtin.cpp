@@ -5,39 +5,17 @@
 
 namespace {
 
-inline bool hasOne(_cell* args) { return args->type == 'l'; }
-inline bool hasTwo(_cell* args) {
-    return args->type == 'l' && args->cdr.p->type == 'l';
-}
-inline _cell* truth(bool b) { return b ? TCell : NILCell; }
-inline bool isNumber(_cell* c) {
-    return c->type == 'i' || c->type == 'b' || c->type == 'n';
-}
-inline bool assignable(_cell* c) { return c->type == 's' && c->kind != 'c'; }
-
-// Characters are one byte each (the second byte is always 0); only the low
-// byte of car counts, since it may be held signed or unsigned.
-inline int charByte(_cell* c) { return (int)(c->car.c & 0xff); }
-inline bool charEqual(_cell* a, _cell* b) {
-    return charByte(a) == charByte(b) && a->cdr.c == b->cdr.c;
-}
+inline bool assignable(_cell* c) { return isSymbol(c) && !isKeyword(c); }
 
 }  // namespace
-
-FILE* cfunction::StreamArg(_cell* v) {
-    if (v->type != 'i' || v->kind != 's') return nullptr;
-    long slot = v->car.i->value;
-    if (slot < 1 || slot > kFileSlots) return nullptr;
-    return fileTable[slot - 1];
-}
 
 // The destination of an output function: standard output when `rest` holds
 // no argument, else the stream its first form evaluates to.
 FILE* cfunction::OutputArg(_cell* rest, _symval* frame, long count) {
-    if (!hasOne(rest)) return stdout;
+    if (!isCons(rest)) return stdout;
     _cell* s = eval(rest->car.p, frame, count);
     if (!s) return nullptr;
-    FILE* out = StreamArg(s);
+    FILE* out = getStream(s);
     if (!out) SyntaxError(frame, count);
     return out;
 }
@@ -49,7 +27,7 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
     c->car = first->car;
     c->cdr = first->cdr;
     c->values = list;
-    if (first->type == 'l') {   // a closure stays a closure
+    if (isCons(first)) {   // a closure stays a closure
         c->closureEnv = first->closureEnv;
         c->closureCount = first->closureCount;
     }
@@ -58,7 +36,7 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
 
 // style: 0 PRINT, 1 PRIN1, 2 PRINC
 _cell* cfunction::tprint(_cell* args, _symval* frame, long count, int style) {
-    if (!hasOne(args)) return SyntaxError(frame, count);
+    if (!isCons(args)) return SyntaxError(frame, count);
     CellGroup g(this);
     g.push(args);
     _cell* v = eval(args->car.p, frame, count);
@@ -110,10 +88,10 @@ _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
 _cell* cfunction::setq(_cell* args, _symval* frame, long count) {
     if (!hasTwo(args)) return SyntaxError(frame, count);
     _cell* sym = args->car.p;
-    if (sym->type == 's' && sym->kind == 'c') return SyntaxError(frame, count);
+    if (isKeyword(sym)) return SyntaxError(frame, count);
     _cell* v = eval(args->cdr.p->car.p, frame, count);
     if (!v) return nullptr;
-    if (sym->type != 's') return SyntaxError(frame, count);
+    if (!isSymbol(sym)) return SyntaxError(frame, count);
     long i = getLocal(frame, count, sym);
     if (i >= 0)
         frame[i].value = v;
@@ -132,8 +110,8 @@ _cell* cfunction::numberEqual(_cell* a, _cell* b) {
     if (x == 'b' && y == 'i') return NILCell;
     if (x == 'i' && y == 'b') return NILCell;
     auto asFloat = [](_cell* c) -> long double {
-        if (c->type == 'n') return c->car.n->value;
-        if (c->type == 'i') return (long double)c->car.i->value;
+        if (isFloating(c)) return c->car.n->value;
+        if (isInteger(c)) return (long double)c->car.i->value;
         return (long double)CellToBunshi(c) / (long double)CellToBunbo(c);
     };
     return truth(asFloat(a) == asFloat(b));
@@ -149,13 +127,13 @@ _cell* cfunction::numberEqualAll(_cell* args, _symval* frame, long count) {
     if (!prev) return nullptr;
     g.push(prev);
     _cell* answer = TCell;
-    for (_cell* p = args->cdr.p; p->type == 'l'; p = p->cdr.p) {
+    for (_cell* p = args->cdr.p; isCons(p); p = p->cdr.p) {
         _cell* v = eval(p->car.p, frame, count);
         if (!v) return nullptr;
         g.push(v);
         _cell* r = numberEqual(prev, v);
         if (!r) return SyntaxError(frame, count);
-        if (r == NILCell) answer = NILCell;
+        if (isNil(r)) answer = NILCell;
         prev = v;
     }
     return answer;
@@ -166,7 +144,7 @@ _cell* cfunction::teq(_cell* a, _cell* b) {
     case 's':
         return truth(sameSymbol(a, b));
     case 'i':
-        return truth(b->type == 'i' && a->car.i->value == b->car.i->value);
+        return truth(isInteger(b) && a->car.i->value == b->car.i->value);
     case 'l':
     case 'a':
         return truth(a == b);
@@ -176,7 +154,7 @@ _cell* cfunction::teq(_cell* a, _cell* b) {
 }
 
 _cell* cfunction::teql(_cell* a, _cell* b) {
-    if (a == b || (a->type == 's' && sameSymbol(a, b))) return TCell;
+    if (a == b || (isSymbol(a) && sameSymbol(a, b))) return TCell;
     if (a->type != b->type) return NILCell;
     switch (a->type) {
     case 'i':
@@ -187,20 +165,20 @@ _cell* cfunction::teql(_cell* a, _cell* b) {
         return truth(CellToBunshi(a) == CellToBunshi(b) &&
                      CellToBunbo(a) == CellToBunbo(b));
     case 'm':
-        return truth(charEqual(a, b));
+        return truth(sameMoji(a, b));
     default:
         return NILCell;
     }
 }
 
 int cfunction::CheckFunc(_cell* args) {
-    if (args->type != 'l') return 0;
+    if (!isCons(args)) return 0;
     if (!assignable(args->car.p)) return 0;
     _cell* rest = args->cdr.p;
-    if (rest->type != 'l') return 0;
+    if (!isCons(rest)) return 0;
     _cell* params = rest->car.p;
-    if (params != NILCell && params->type != 'l') return 0;
-    for (_cell* p = params; p->type == 'l'; p = p->cdr.p)
+    if (!isNil(params) && !isCons(params)) return 0;
+    for (_cell* p = params; isCons(p); p = p->cdr.p)
         if (!assignable(p->car.p)) return 0;
     return 1;
 }
@@ -236,12 +214,12 @@ _cell* cfunction::tlist(_cell* args, _symval* frame, long count) {
 }
 
 _cell* cfunction::spaces(_cell* args, _symval* frame, long count) {
-    if (!hasOne(args)) return SyntaxError(frame, count);
+    if (!isCons(args)) return SyntaxError(frame, count);
     CellGroup g(this);
     g.push(args);
     _cell* n = eval(args->car.p, frame, count);
     if (!n) return nullptr;
-    if (n->type != 'i' || n->car.i->value < 0) return SyntaxError(frame, count);
+    if (!isInteger(n) || n->car.i->value < 0) return SyntaxError(frame, count);
     g.push(n);
     FILE* out = OutputArg(args->cdr.p, frame, count);
     if (!out) return nullptr;
@@ -263,19 +241,19 @@ _cell* cfunction::charCompare(_cell* args, _symval* frame, long count,
     _cell* a;
     _cell* b;
     if (EvalTwo(g, args, frame, count, &a, &b) <= 0) return nullptr;
-    if (a->type != 'm' || b->type != 'm') return SyntaxError(frame, count);
-    if (!less) return truth(charEqual(a, b));
+    if (!isMoji(a) || !isMoji(b)) return SyntaxError(frame, count);
+    if (!less) return truth(sameMoji(a, b));
     // Unsigned bytes; a one-byte character sorts before any two-byte one.
     if (a->cdr.c == 0 && b->cdr.c != 0) return TCell;
     if (a->cdr.c != 0 && b->cdr.c == 0) return NILCell;
-    if (charByte(a) != charByte(b)) return truth(charByte(a) < charByte(b));
+    if (mojiByte(a) != mojiByte(b)) return truth(mojiByte(a) < mojiByte(b));
     return truth((a->cdr.c & 0xff) < (b->cdr.c & 0xff));
 }
 
 _cell* cfunction::macroexpand(_cell* args, _symval* frame, long count) {
     _cell* v = EvalOne(args, frame, count);
     if (!v) return nullptr;
-    if (v->type == 'l' && v->car.p->type == 's') {
+    if (isCons(v) && isSymbol(v->car.p)) {
         _symval* record = getFuncval2(v->car.p);
         if (record && record->kind == 'm') {
             CellGroup g(this);

@@ -167,7 +167,6 @@ public:
     _cell* charCompare(_cell* args, _symval* frame, long count, int less);
     _cell* macroexpand(_cell* args, _symval* frame, long count);
     _cell* terror(_cell* args, _symval* frame, long count);
-    FILE* StreamArg(_cell* v);  // open stream of a stream object, else null
     // Null: failure reported (no value, or not a stream).
     FILE* OutputArg(_cell* rest, _symval* frame, long count);
     [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
@@ -284,7 +283,7 @@ public:
     _cell* tread(_cell* args, _symval* frame, long count);
     _cell* treadline(_cell* args, _symval* frame, long count);
     _cell* SetFilePointer(FILE* f);
-    FILE* getStream(_cell* c);
+    FILE* getStream(_cell* c);  // open file of a stream object, else null
     FILE* getStream2(_cell* c);
     int toPathMojiretsu(_cell* c, char* buf, int size);
 

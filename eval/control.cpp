@@ -16,8 +16,6 @@ namespace {
 const char kFrameRefused[] = "エラー: 局所変数域の確保に失敗しました。";
 const char kNoLabel[] = "エラー: ラベルが見つかりません。";
 
-bool isCons(const _cell* c) { return c && c->type == 'l'; }
-bool isSymbol(const _cell* c) { return c && c->type == 's'; }
 
 }  // namespace
 
@@ -260,7 +258,7 @@ _cell* cfunction::progBody(_cell* body, _symval* frame, long count) {
         if (outcome == 1) return ReturnValue;
         if (outcome == 0) return nullptr;
         _cell* tail = tmember(GoSymbol, body);
-        if (tail == NILCell) {
+        if (isNil(tail)) {
             // GoSymbol stays set: the jump was never made.
             return Fail(kNoLabel, frame, count);
         }

@@ -6,9 +6,9 @@
 #include "toplevel/symbols.h"
 
 void cfunction::MultiPrintS(_cell* list) {
-    for (; list->type == 'l'; list = list->cdr.p) {
+    for (; isCons(list); list = list->cdr.p) {
         printS(list->car.p);
-        if (list->cdr.p->type == 'l')
+        if (isCons(list->cdr.p))
             printf(" ;\n");
         else
             putchar('\n');

@@ -48,7 +48,7 @@ inline bool cfunction::BeginStep() {
 }
 
 _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
-    if (form->type != 'l') {
+    if (!isCons(form)) {
         // An atom is a whole evaluation step: it is answered here, without
         // the dispatch of a form.
         if (!BeginStep()) return Fail(MSG_DEEP, frame, count);
@@ -60,7 +60,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
         case 'm':
             return form;
         case 's': {
-            if (form->kind == 'c') {
+            if (isKeyword(form)) {
                 form->values = nullptr;
                 return form;
             }
@@ -79,7 +79,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     if (op == READLINE) return treadline(form->cdr.p, frame, count);
     if (op == EVAL1) {
         _cell* args = form->cdr.p;
-        if (args->type != 'l') return Fail(MSG_SYNTAX2, frame, count);
+        if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
         _cell* v = eval(args->car.p, frame, count);
         if (!v) return nullptr;
         CellGroup g(this);
@@ -94,18 +94,12 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
 
 namespace {
 
-inline bool isCons(_cell* c) { return c->type == 'l'; }
-inline bool hasOne(_cell* args) { return args->type == 'l'; }
-inline bool hasTwo(_cell* args) {
-    return args->type == 'l' && args->cdr.p->type == 'l';
-}
 inline _cell* second(_cell* args) { return args->cdr.p->car.p; }
-inline _cell* truth(bool b) { return b ? TCell : NILCell; }
 
 }  // namespace
 
 _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
-    if (!hasOne(args)) return SyntaxError(frame, count);
+    if (!isCons(args)) return SyntaxError(frame, count);
     return eval(args->car.p, frame, count);
 }
 
@@ -117,7 +111,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
 
     _cell* op = form->car.p;
     _cell* args = form->cdr.p;
-    if (op->type != 's') {
+    if (!isSymbol(op)) {
         if (isCons(op) && op->car.p == LAMBDA) {
             // ((LAMBDA params . body) . args) is (FUNCALL #'(LAMBDA ...) . args)
             *keepValues = 1;
@@ -140,7 +134,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_NONE:
         break;
     case OP_QUOTE:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         return args->car.p;
     case OP_CAR:
     case OP_CDR: {
@@ -184,10 +178,10 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         *keepValues = 1;
         return tor(args, frame, count);
     case OP_ONEPLUS:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         return OnePlus(args->car.p, frame, count);
     case OP_ONEMINUS:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         return OneMinus(args->car.p, frame, count);
     case OP_ATOM:
     case OP_CONSP:
@@ -204,13 +198,13 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         case OP_ATOM: return truth(!isCons(v));
         case OP_CONSP: return truth(isCons(v));
         case OP_NUMBERP:
-            return truth(v->type == 'i' || v->type == 'b' || v->type == 'n');
-        case OP_INTEGERP: return truth(v->type == 'i');
+            return truth(isInteger(v) || isBunsu(v) || isFloating(v));
+        case OP_INTEGERP: return truth(isInteger(v));
         case OP_NULL: return truth(isNil(v));
         case OP_STRINGP: return truth(isString(v));
-        case OP_SYMBOLP: return truth(v->type == 's');
-        case OP_CHARACTERP: return truth(v->type == 'm');
-        default: return truth(v->type == 'a');
+        case OP_SYMBOLP: return truth(isSymbol(v));
+        case OP_CHARACTERP: return truth(isMoji(v));
+        default: return truth(isArray(v));
         }
     }
     case OP_EVAL: {
@@ -256,7 +250,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         *keepValues = 1;
         return tprog1(args, frame, count);
     case OP_MINUSP:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         return minusp(eval(args->car.p, frame, count));
     case OP_COND:
         *keepValues = 1;
@@ -278,16 +272,16 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         *keepValues = 1;
         return prog(args, frame, count);
     case OP_GO:
-        if (!hasOne(args) || args->car.p->type != 's')
+        if (!isCons(args) || !isSymbol(args->car.p))
             return SyntaxError(frame, count);
         GoSymbol = args->car.p;
         return TCell;
     case OP_APPLY:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         *keepValues = 1;
         return apply(args, args->cdr.p, frame, count);
     case OP_FUNCALL:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         *keepValues = 1;
         return funcall(args, args->cdr.p, frame, count);
     case OP_LIST:
@@ -295,7 +289,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_OPEN:
         return topen(args, frame, count);
     case OP_CLOSE:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         return tclose(args->car.p, frame, count);
     case OP_READ:
         return tread(args, frame, count);
@@ -308,7 +302,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_COERCE:
         return coerce(args, frame, count);
     case OP_FUNCTION:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         return function(args->car.p, frame, count);
     case OP_SPACES:
         return spaces(args, frame, count);
@@ -360,7 +354,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_FLOOR:
     case OP_LOCALTIME:
     case OP_MAKETIME: {
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         _cell* a = args->car.p;
         switch (op->closureCount) {
         case OP_RANDOM: return Random(a, frame, count);
@@ -389,10 +383,10 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_NOW:
         return now();
     case OP_CHARCODE:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         return char_to_code(args, frame, count);
     case OP_CODECHAR:
-        if (!hasOne(args)) return SyntaxError(frame, count);
+        if (!isCons(args)) return SyntaxError(frame, count);
         return code_to_char(args, frame, count);
     case OP_CATCH:
         *keepValues = 1;

@@ -15,9 +15,6 @@
 
 namespace {
 
-bool isCons(const _cell* c) { return c && c->type == 'l'; }
-bool isSymbol(const _cell* c) { return c && c->type == 's'; }
-
 // The name of a BLOCK or RETURN-FROM form, not evaluated: args must be a
 // cons whose car is a symbol. Null when not, the failure reported.
 _cell* exitName(cfunction* f, _cell* args, const char* noArgs,
@@ -127,7 +124,7 @@ _cell* cfunction::return_from_lisp(_cell* args, _symval* frame, long count) {
 // ---------------------------------------------------------------------------
 
 _cell* cfunction::unwind_protect(_cell* args, _symval* frame, long count) {
-    if (!isCons(args) || !(isCons(args->cdr.p) || args->cdr.p == NILCell))
+    if (!isCons(args) || !(isCons(args->cdr.p) || isNil(args->cdr.p)))
         return Fail("エラー: UNWIND-PROTECTの引数が異常です\n", frame,
                     count);
     CellGroup g(this);

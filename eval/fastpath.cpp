@@ -158,8 +158,6 @@ FastOp fastOp(int op) {
     }
 }
 
-inline bool isCons(const _cell* c) { return c->type == 'l'; }
-
 // The CAR or CDR chain of a C[AD]+R name, applied from its last letter.
 // Null when a step meets something other than a cons: CAR and CDR report
 // that as an error, which the definition must do.
@@ -241,7 +239,7 @@ int equalValues(cfunction* f, _cell* x, _cell* y, int depth) {
     for (;;) {
         if (!isCons(x)) {
             if (isNil(f->teql(x, y)) == false) return 1;
-            if (f->isString(x) && f->isString(y))
+            if (isString(x) && isString(y))
                 return isNil(f->StringEqual(x, y)) ? 0 : 1;
             return 0;
         }
@@ -276,7 +274,7 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
         if (!isCons(p)) return nullptr;
         p = p->cdr.p;
     }
-    if (p != NILCell) return nullptr;
+    if (!isNil(p)) return nullptr;
     *declined = false;
 
     CellGroup g(this);
@@ -298,7 +296,7 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     case OP_F_NOT:
         return isNil(x) ? TCell : NILCell;
     case OP_F_ZEROP:
-        if (x->type == 'i') return x->car.i->value == 0 ? TCell : NILCell;
+        if (isInteger(x)) return x->car.i->value == 0 ? TCell : NILCell;
         break;
     case OP_F_LESS:
     case OP_F_GREATER:
@@ -306,7 +304,7 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     case OP_F_GREATEREQ:
         // On integers the definitions give the true order, the sign of x
         // deciding where the difference wraps.
-        if (x->type == 'i' && y->type == 'i') {
+        if (isInteger(x) && isInteger(y)) {
             long a = x->car.i->value, b = y->car.i->value;
             bool r = k == OP_F_LESS      ? a < b
                      : k == OP_F_GREATER ? a > b
@@ -316,7 +314,7 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
         }
         break;
     case OP_F_NTH:
-        if (x->type == 'i' && x->car.i->value >= 0) {
+        if (isInteger(x) && x->car.i->value >= 0) {
             _cell* e = nthElement(x->car.i->value, y);
             if (e) {
                 *keepValues = 0;
@@ -343,7 +341,7 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
         return LastCell(x);
     case OP_F_REVERSE: {
         if (isString(x)) {
-            _cell* chars = x->cdr.p->cdr.p;
+            _cell* chars = stringChars(x);
             if (!isAllMoji(chars)) break;
             _cell* r = NILCell;
             for (; isCons(chars); chars = chars->cdr.p) {
@@ -406,7 +404,7 @@ long properLength(_cell* p) {
     long n = 0;
     for (; isCons(p); p = p->cdr.p)
         if (++n > kCellCapacity) return -1;
-    return p == NILCell ? n : -1;
+    return isNil(p) ? n : -1;
 }
 
 bool collectCells(ArrayIndex& e, _cell* list, long k) {
@@ -426,7 +424,7 @@ bool collectCells(ArrayIndex& e, _cell* list, long k) {
 }  // namespace
 
 const ArrayIndex* cfunction::IndexOf(_cell* a) {
-    if (a->type != 'a') return nullptr;
+    if (!isArray(a)) return nullptr;
     ArrayIndex& e =
         indexCache[((unsigned long)(a - cellArea) * 2654435761UL >> 8) %
                    kIndexSlots];
@@ -435,7 +433,7 @@ const ArrayIndex* cfunction::IndexOf(_cell* a) {
     e.array = nullptr;
     _cell* rank = a->car.p;
     _cell* body = a->cdr.p;
-    if (!rank || rank->type != 'i' || !body || !isCons(body)) return nullptr;
+    if (!isInteger(rank) || !isCons(body)) return nullptr;
     long r = rank->car.i->value;
     if (r < 1 || r > 8) return nullptr;
     // Dimensions along the first row of every level.
@@ -477,7 +475,7 @@ _cell* cfunction::ElementCons(_cell* a, _cell** idx, long rank) {
     }
     // Not rectangular: the walk of GET-ARRAY-POS, NTH at every level but
     // the last, where the cons itself is the answer.
-    _cell* row = a->cdr.p->cdr.p;
+    _cell* row = stringChars(a);
     for (long k = 0; k < rank - 1; k++) {
         row = nthElement(idx[k]->car.i->value, row);
         if (!row) return nullptr;
@@ -499,18 +497,18 @@ int formCount(_cell* args, int min) {
     int n = 0;
     for (; isCons(args); args = args->cdr.p)
         if (++n > kMaxArgs) return -1;
-    return args == NILCell && n >= min ? n : -1;
+    return isNil(args) && n >= min ? n : -1;
 }
 
 // An array of `rank` with rank integer indexes not below 0, each checked
 // the way AREF and PRE-AREF check them before they walk.
 bool arrayAndIndexes(_cell* a, _cell** idx, long n) {
-    if (a->type != 'a' || n < 1) return false;
+    if (!isArray(a) || n < 1) return false;
     _cell* rank = a->car.p;
-    if (!rank || rank->type != 'i' || rank->car.i->value != n) return false;
+    if (!isInteger(rank) || rank->car.i->value != n) return false;
     if (!a->cdr.p || !isCons(a->cdr.p)) return false;
     for (long k = 0; k < n; k++)
-        if (idx[k]->type != 'i' || idx[k]->car.i->value < 0) return false;
+        if (!isInteger(idx[k]) || idx[k]->car.i->value < 0) return false;
     return true;
 }
 
@@ -541,7 +539,7 @@ _cell* cfunction::FastAref(_cell* op, _cell* args, _symval* frame,
     int first = pre ? 2 : 1;
     _cell* a = v[first - 1];
     if (arrayAndIndexes(a, v + first, n - first) &&
-        !(pre && sameSymbol(a->cdr.p->car.p, CHARACTER) && v[0]->type != 'm')) {
+        !(pre && sameSymbol(a->cdr.p->car.p, CHARACTER) && !isMoji(v[0]))) {
         _cell* c = ElementCons(a, v + first, n - first);
         if (c) {
             *keepValues = pre ? 1 : 0;
@@ -568,7 +566,7 @@ _cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
     if (formCount(args, 2) != 2) return nullptr;
     _cell* place = args->car.p;
     enum { kVariable, kCar, kCdr, kAref } kind;
-    if (place->type == 's') {
+    if (isSymbol(place)) {
         kind = kVariable;
     } else if (!isCons(place)) {
         return nullptr;
@@ -634,7 +632,7 @@ _cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
             idx[n++] = p->car.p;
         if (!isCons(target) && arrayAndIndexes(target, idx, n) &&
             !(sameSymbol(target->cdr.p->car.p, CHARACTER) &&
-              value->type != 'm')) {
+              !isMoji(value))) {
             _cell* c = ElementCons(target, idx, n);
             if (c) {
                 c->car.p = value;
@@ -703,18 +701,18 @@ _cell* cfunction::FastMakeArray(_cell* args, _symval* frame, long count,
     }
     bool character = type && sameSymbol(type, CHARACTER);
     if (ok && element && character && !sameSymbol(element, symNothing) &&
-        element->type != 'm')
+        !isMoji(element))
         ok = false;
     long dims[8];
     long rank = 0;
     if (ok) {
         _cell* d = v[0];
-        if (d->type == 'i' && d->car.i->value >= 0) {
+        if (isInteger(d) && d->car.i->value >= 0) {
             dims[rank++] = d->car.i->value;
         } else if (isCons(d) && properLength(d) > 0 && properLength(d) <= 8) {
             for (; isCons(d); d = d->cdr.p) {
                 _cell* x = d->car.p;
-                if (x->type != 'i' || x->car.i->value < 0) ok = false;
+                if (!isInteger(x) || x->car.i->value < 0) ok = false;
                 else dims[rank++] = x->car.i->value;
             }
         } else {

@@ -11,8 +11,6 @@ const char kFrameRefused[] = "エラー: ローカル変数領域の確保に失
 const char kNotList[] = "エラー: リストでないものは連結できません。";
 const char kNoValue[] = "エラー: ,の後に値がありません。";
 
-bool isCons(const _cell* c) { return c && c->type == 'l'; }
-bool isSymbol(const _cell* c) { return c && c->type == 's'; }
 
 }  // namespace
 
@@ -169,7 +167,7 @@ _cell* cfunction::backquote(_cell* args, _symval* frame, long count) {
         _cell* rest = args->cdr.p;
         if (isCons(rest) && rest->car.p == AST)
             return Fail(MSG_SYNTAX2, frame, count);
-        if (isCons(rest) && rest->cdr.p == NILCell) {
+        if (isCons(rest) && isNil(rest->cdr.p)) {
             CellGroup g(this);
             g.push(args);
             return eval(rest->car.p, frame, count);

@@ -11,14 +11,6 @@
 
 namespace {
 
-inline _cell* car(_cell* c) { return c->car.p; }
-inline _cell* cdr(_cell* c) { return c->cdr.p; }
-inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
-
-// Characters compare by their low byte: the reader keeps bytes signed, while
-// CODE-CHAR keeps them as 0..255.
-inline long lowByte(_cell* ch) { return ch->car.c & 0xFF; }
-
 // CHAR and COERCE: the first two argument forms evaluated into *a and *b
 // (EvalTwo); 0 when an evaluation failed (reported) or after reporting bad
 // when a form is missing.
@@ -33,7 +25,7 @@ int evalTwo(cfunction* lisp, CellGroup& g, _cell* args, const char* bad,
 // the message, for anything but an array.
 bool arrayArgument(_cell* value) {
     if (value == nullptr) return false;
-    if (value->type == 'a') return true;
+    if (isArray(value)) return true;
     PutMessage("配列ではありません");
     return false;
 }
@@ -46,10 +38,10 @@ bool arrayArgument(_cell* value) {
 
 _cell* cfunction::jlength(_cell* value) {
     if (value == nullptr) return nullptr;
-    if (isCons(value) || value == NILCell) return IntToCell(tlength(value));
-    if (value->type == 'a') {
+    if (isCons(value) || isNil(value)) return IntToCell(tlength(value));
+    if (isArray(value)) {
         _cell* dims = value->car.p;
-        if (dims == nullptr || dims->type != 'i') {
+        if (!isInteger(dims)) {
             PutMessage("エラー: 配列が壊れています");
             return nullptr;
         }
@@ -62,7 +54,7 @@ _cell* cfunction::jlength(_cell* value) {
             return nullptr;
         }
         const ArrayIndex* ix = IndexOf(value);
-        return IntToCell(ix ? ix->size : tlength(cdr(value->cdr.p)));
+        return IntToCell(ix ? ix->size : tlength(stringChars(value)));
     }
     PutMessage("エラー: 対象はリストか文字列でなくてはなりません。");
     return nullptr;
@@ -75,12 +67,12 @@ _cell* cfunction::tchar(_cell* args, _symval* frame, long count) {
     _cell* index;
     if (!evalTwo(this, g, args, kBad, frame, count, &str, &index))
         return nullptr;
-    if (!isString(str) || index->type != 'i' || CellToInt(index) < 0)
+    if (!isString(str) || !isInteger(index) || CellToInt(index) < 0)
         return Fail(kBad, frame, count);
     long k = CellToInt(index);
     if (const ArrayIndex* ix = IndexOf(str))
         return k < ix->size ? car(ix->cells[k]) : NILCell;
-    _cell* p = cdr(str->cdr.p);
+    _cell* p = stringChars(str);
     for (; k > 0 && isCons(p); --k) p = cdr(p);
     return isCons(p) ? car(p) : NILCell;
 }
@@ -103,7 +95,7 @@ _cell* cfunction::coerce(_cell* args, _symval* frame, long count) {
     }
     if (type == LIST) {
         if (!isString(value)) return Fail(kBad, frame, count);
-        return Copy(cdr(value->cdr.p));
+        return Copy(stringChars(value));
     }
     if (type == FUNCTION) return value;
     return Fail(kBad, frame, count);
@@ -111,17 +103,13 @@ _cell* cfunction::coerce(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::StringEqual(_cell* a, _cell* b) {
     if (!isString(a) || !isString(b)) return NILCell;
-    _cell* p = cdr(a->cdr.p);
-    _cell* q = cdr(b->cdr.p);
+    _cell* p = stringChars(a);
+    _cell* q = stringChars(b);
     while (isCons(p) && isCons(q)) {
         _cell* x = car(p);
         _cell* y = car(q);
         if (x != y) {
-            if (x == nullptr || y == nullptr || x->type != 'm' ||
-                y->type != 'm')
-                return NILCell;
-            if (lowByte(x) != lowByte(y) || x->cdr.c != y->cdr.c)
-                return NILCell;
+            if (!isMoji(x) || !isMoji(y) || !sameMoji(x, y)) return NILCell;
         }
         p = cdr(p);
         q = cdr(q);
@@ -160,7 +148,7 @@ _cell* cfunction::ArrayCdr(_cell* value) {
 int cfunction::isAllMoji(_cell* c) {
     for (; isCons(c); c = cdr(c)) {
         _cell* x = car(c);
-        if (x == nullptr || x->type != 'm') return 0;
+        if (!isMoji(x)) return 0;
     }
-    return c == NILCell ? 1 : 0;
+    return isNil(c) ? 1 : 0;
 }

@@ -13,19 +13,15 @@ namespace {
 // Names are gathered in a buffer of this size, NUL included.
 constexpr int kNameBufSize = 1024;
 
-inline _cell* car(_cell* c) { return c->car.p; }
-inline _cell* cdr(_cell* c) { return c->cdr.p; }
-inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
-
 // Copies the string's bytes into buf up to the first element that is not a
 // character. 0 when they do not fit in kNameBufSize - 1 bytes.
 int copyName(_cell* str, char* buf) {
     int n = 0;
-    for (_cell* p = cdr(str->cdr.p); isCons(p); p = cdr(p)) {
+    for (_cell* p = stringChars(str); isCons(p); p = cdr(p)) {
         _cell* ch = car(p);
-        if (ch == nullptr || ch->type != 'm') break;
+        if (!isMoji(ch)) break;
         if (n >= kNameBufSize - 1) return 0;
-        buf[n++] = (char)(ch->car.c & 0xFF);
+        buf[n++] = (char)mojiByte(ch);
     }
     buf[n] = '\0';
     return 1;
@@ -72,23 +68,19 @@ const InternMessages kInternWide = {
 _cell* cfunction::char_to_code(_cell* args, _symval* frame, long count) {
     _cell* ch = eval(car(args), frame, count);
     if (ch == nullptr) return nullptr;
-    if (ch->type != 'm')
+    if (!isMoji(ch))
         return Fail("エラー: CHAR-CODEの使い方が間違っています。", frame,
                     count);
-    return IntToCell(ch->car.c & 0xFF);
+    return IntToCell(mojiByte(ch));
 }
 
 _cell* cfunction::code_to_char(_cell* args, _symval* frame, long count) {
     _cell* code = eval(car(args), frame, count);
     if (code == nullptr) return nullptr;
-    if (code->type != 'i' || CellToInt(code) < 0)
+    if (!isInteger(code) || CellToInt(code) < 0)
         return Fail("エラー: CODE-CHARの使い方が間違っています。", frame,
                     count);
-    _cell* ch = getCell();
-    ch->type = 'm';
-    ch->car.c = CellToInt(code) % 256;
-    ch->cdr.c = 0;
-    return ch;
+    return getMojiCell((int)(CellToInt(code) % 256), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -109,7 +101,7 @@ int gatherName(cfunction* L, _cell* args, _symval* frame, long count,
     _cell* str = L->eval(car(args), frame, count);
     if (str == nullptr) return 0;
     const char* bad = nullptr;
-    if (!L->isString(str)) {
+    if (!isString(str)) {
         bad = "文字列ではありません";
     } else if (!copyName(str, buf)) {
         bad = m.tooLong;

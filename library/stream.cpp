@@ -21,24 +21,20 @@ constexpr int kSymbolPathMax = 256;
 constexpr int kStringPathMax = 255;
 constexpr int kPathBufSize = kSymbolPathMax + 1;
 
-inline _cell* car(_cell* c) { return c->car.p; }
-inline _cell* cdr(_cell* c) { return c->cdr.p; }
-inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
-
 // Number of elements of a string's contents, or -1 when the list is not
 // proper. Used to refuse an over-long name before anything is copied.
 long contentsLength(_cell* s) {
     long n = 0;
-    _cell* p = cdr(cdr(s));
+    _cell* p = stringChars(s);
     while (isCons(p)) {
         ++n;
         p = cdr(p);
     }
-    return p == NILCell ? n : -1;
+    return isNil(p) ? n : -1;
 }
 
 bool isKeywordNamed(_cell* c, const char* name) {
-    return c != nullptr && c->type == 's' && std::strcmp(c->car.s, name) == 0;
+    return isSymbol(c) && std::strcmp(c->car.s, name) == 0;
 }
 
 }  // namespace
@@ -60,7 +56,7 @@ _cell* cfunction::SetFilePointer(FILE* f) {
 }
 
 FILE* cfunction::getStream(_cell* c) {
-    if (c == nullptr || c->type != 'i') return nullptr;
+    if (!isStream(c)) return nullptr;
     long n = CellToInt(c);
     if (n < 1 || n > kFileSlots) return nullptr;
     return fileTable[n - 1];
@@ -75,11 +71,11 @@ FILE* cfunction::getStream2(_cell* c) {
 int cfunction::toPathMojiretsu(_cell* c, char* buf, int size) {
     if (!isString(c) || size < 1) return 0;
     int n = 0;
-    for (_cell* p = cdr(cdr(c)); p != NILCell; p = cdr(p)) {
+    for (_cell* p = stringChars(c); !isNil(p); p = cdr(p)) {
         if (!isCons(p)) return 0;
         _cell* ch = car(p);
-        if (ch == nullptr || ch->type != 'm') return 0;
-        char b = (char)(ch->car.c & 0xFF);
+        if (!isMoji(ch)) return 0;
+        char b = (char)mojiByte(ch);
         // A NUL would silently cut the name short.
         if (b == '\0') return 0;
         if (n >= size - 1) return 0;
@@ -108,7 +104,7 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
             errorlisp(frame, count);
             return nullptr;
         }
-        if (name->type == 's') {
+        if (isSymbol(name)) {
             const char* text = name->car.s;
             // Cutting the name would open some other file: refuse instead.
             if (std::strlen(text) > (size_t)kSymbolPathMax)
@@ -162,7 +158,7 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
     if (f == nullptr)
         return Fail("エラー: ファイルを開くことができません。", frame, count);
     _cell* s = SetFilePointer(f);
-    if (s == NILCell) {
+    if (isNil(s)) {
         // No slot to keep it in: nothing could ever close it later.
         std::fclose(f);
         return Fail("エラー: ファイルの数が多すぎます", frame, count);
@@ -173,7 +169,7 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
 _cell* cfunction::tclose(_cell* form, _symval* frame, long count) {
     _cell* s = eval(form, frame, count);
     if (s == nullptr) return nullptr;
-    if (s->type == 'i' && s->kind == 's') {
+    if (isStream(s)) {
         FILE* f = getStream2(s);
         if (f != nullptr) {
             // Buffered output reaches the file only now; when it cannot be
@@ -208,7 +204,7 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
         _cell* strm = eval(car(args), frame, count);
         if (strm == nullptr) return nullptr;
         g.push(strm);
-        if (strm->kind != 's')
+        if (!isStream(strm))
             return Fail("エラー: ストリームではありません", frame, count);
         if (getStream(strm) == nullptr)
             return Fail("エラー: そのストリームは無効です", frame, count);
@@ -219,7 +215,7 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
         if (isCons(rest)) {
             _cell* flag = eval(car(rest), frame, count);
             if (flag == nullptr) return nullptr;
-            eofError = flag != NILCell;
+            eofError = !isNil(flag);
             rest = cdr(rest);
             if (isCons(rest)) {
                 eofValue = eval(car(rest), frame, count);
@@ -267,7 +263,7 @@ _cell* cfunction::treadline(_cell* args, _symval* frame, long count) {
             strm = eval(car(args), frame, count);
         }
         if (strm == nullptr) return nullptr;
-        if (strm->kind != 's')
+        if (!isStream(strm))
             return Fail("エラー: ストリームではありません", frame, count);
         FILE* f = getStream(strm);
         if (f == nullptr)

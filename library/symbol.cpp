@@ -4,13 +4,6 @@
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
 
-namespace {
-
-inline _cell* car(_cell* c) { return c->car.p; }
-inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
-
-}  // namespace
-
 // The string is built from the name's bytes as they are, one character per
 // byte; the name is never decoded as literal text, so a backslash or a
 // double quote in a name survives unchanged and no length limit applies.
@@ -18,7 +11,7 @@ _cell* cfunction::symbolname(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return Fail("引数が足りません", frame, count);
     _cell* sym = eval(car(args), frame, count);
     if (sym == nullptr) return nullptr;
-    if (sym->type != 's') return Fail("シンボルではありません", frame, count);
+    if (!isSymbol(sym)) return Fail("シンボルではありません", frame, count);
     const char* name = sym->car.s;
     if (*name == ':') ++name;
     // Built from the last byte backwards, so each cell is consed in front.

@@ -13,11 +13,6 @@
 
 namespace {
 
-inline _cell* car(_cell* c) { return c->car.p; }
-inline _cell* cdr(_cell* c) { return c->cdr.p; }
-inline bool isCons(_cell* c) { return c != nullptr && c->type == 'l'; }
-inline bool isInt(_cell* c) { return c != nullptr && c->type == 'i'; }
-
 // H * 3600 + S as a time_t; 0 when the sum does not fit.
 int pairSeconds(long h, long s, time_t* out) {
     long long hs;
@@ -55,7 +50,7 @@ _cell* cmemory::now() { return timePair(this, std::time(nullptr)); }
 _cell* cfunction::LocalTime(_cell* form, _symval* frame, long count) {
     static const char kBad[] = "エラー: LOCAL-TIMEの引数にエラーがあります。";
     _cell* p = eval(form, frame, count);
-    if (!isCons(p) || !isInt(car(p)) || !isInt(cdr(p)))
+    if (!isCons(p) || !isInteger(car(p)) || !isInteger(cdr(p)))
         return Fail(kBad, frame, count);
     time_t t;
     if (!pairSeconds(CellToInt(car(p)), CellToInt(cdr(p)), &t))
@@ -82,7 +77,7 @@ _cell* cfunction::MakeTime(_cell* form, _symval* frame, long count) {
     _cell* p = eval(form, frame, count);
     long fields[6];
     for (int i = 0; i < 6; ++i) {
-        if (!isCons(p) || !isInt(car(p))) return Fail(kBad, frame, count);
+        if (!isCons(p) || !isInteger(car(p))) return Fail(kBad, frame, count);
         fields[i] = CellToInt(car(p));
         p = cdr(p);
     }

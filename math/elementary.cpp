@@ -55,7 +55,7 @@ long double extended(double (*dbl)(double), long double (*ext)(long double),
 // message, the one integer argument whose result is exact, and the library
 // functions. Floating numbers and fractions always go through extended.
 struct Elementary {
-    int (cmemory::*domain)(_cell*);     // non-numbers fail it too
+    bool (*domain)(const _cell*);       // non-numbers fail it too
     const char* message;                // for an argument outside the domain
     long exactAt;                       // integer argument, exact result
     long exactValue;
@@ -64,16 +64,16 @@ struct Elementary {
     long double (*ext)(long double);
 };
 
-const Elementary kExp = {&cmemory::isNumber,
+const Elementary kExp = {&isNumber,
                          "エラー: EXP 数値の引数が必要です",
                          0, 1, true, std::exp, expl};
-const Elementary kSin = {&cmemory::isNumber,
+const Elementary kSin = {&isNumber,
                          "エラー: SIN 数値の引数が必要です",
                          0, 0, true, std::sin, sinl};
-const Elementary kCos = {&cmemory::isNumber,
+const Elementary kCos = {&isNumber,
                          "エラー: COS 数値の引数が必要です",
                          0, 1, true, std::cos, cosl};
-const Elementary kTan = {&cmemory::isNumber,
+const Elementary kTan = {&isNumber,
                          "エラー: TAN 数値の引数が必要です",
                          0, 0, true, std::tan, tanl};
 const Elementary kLog = {&cmemory::isPlusExceptZero, "エラー: 正数が必要です",
@@ -82,15 +82,15 @@ const Elementary kAsin = {&cmemory::isInRange, "エラー: 範囲外です",
                           0, 0, false, std::asin, asinl};
 const Elementary kAcos = {&cmemory::isInRange, "エラー: 範囲外です",
                           1, 0, false, std::acos, acosl};
-const Elementary kAtan = {&cmemory::isNumber, MSG_NOTNUMBER,
+const Elementary kAtan = {&isNumber, MSG_NOTNUMBER,
                           0, 0, false, std::atan, atanl};
 
 _cell* elementary(cfunction* lisp, const Elementary& fn, _cell* form,
                   _symval* frame, long count) {
     _cell* v = lisp->eval(form, frame, count);
     if (!v) return nullptr;
-    if (!(lisp->*fn.domain)(v)) return lisp->Fail(fn.message, frame, count);
-    if (v->type == 'i') {
+    if (!fn.domain(v)) return lisp->Fail(fn.message, frame, count);
+    if (isInteger(v)) {
         long i = CellToInt(v);
         if (i == fn.exactAt) return lisp->IntToCell(fn.exactValue);
         if (fn.intInDouble)
@@ -155,14 +155,14 @@ _cell* cfunction::jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
     if (!e) return nullptr;
     g.push(e);
     if (!isPlus(base)) return Fail("エラー: 正数が必要です", frame, count);
-    if (base->type == 'n') return njExpt(CellToNumber(base), e);
+    if (isFloating(base)) return njExpt(CellToNumber(base), e);
     if (isPlus(e)) {
-        if (base->type == 'i') return ijExpt(CellToInt(base), e);
+        if (isInteger(base)) return ijExpt(CellToInt(base), e);
         return bjExpt(CellToBunshi(base), CellToBunbo(base), e);
     }
     _cell* m = jAbs(e);
     if (!m) return nullptr;
-    if (base->type == 'i') return bjExpt(1, CellToInt(base), m);
+    if (isInteger(base)) return bjExpt(1, CellToInt(base), m);
     if (CellToBunshi(base) == 1) return ijExpt(CellToBunbo(base), m);
     return bjExpt(CellToBunbo(base), CellToBunshi(base), m);
 }
@@ -210,7 +210,7 @@ _cell* cfunction::jAtan(_cell* form, _symval* frame, long count) {
 _cell* cfunction::jEvenp(_cell* form, _symval* frame, long count) {
     _cell* v = eval(form, frame, count);
     if (!v) return nullptr;
-    if (v->type != 'i') return Fail("エラー: 整数ではありません", frame, count);
+    if (!isInteger(v)) return Fail("エラー: 整数ではありません", frame, count);
     long r = CellToInt(v) % 2;  // truncating: -1 for negative odd numbers
     return (r == 1 || r == -1) ? NIL : T;
 }

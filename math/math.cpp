@@ -18,15 +18,15 @@ const char kDivByZero[] = "エラー: 0で除算しました。";
 // Both operands of a two-operand operation must be numbers; otherwise the
 // message is printed, after both kinds were examined and before anything
 // is allocated.
-bool numberOperands(cmemory* m, _cell* a, _cell* b) {
-    if (m->isNumber(a) && m->isNumber(b)) return true;
+bool numberOperands(_cell* a, _cell* b) {
+    if (isNumber(a) && isNumber(b)) return true;
     PutMessage(kNotNumber);
     return false;
 }
 
 // Numerator and denominator of an integer (over 1) or a fraction.
 void exactParts(_cell* c, long* n, long* d) {
-    if (c->type == 'i') {
+    if (isInteger(c)) {
         *n = CellToInt(c);
         *d = 1;
     } else {
@@ -66,10 +66,10 @@ _cell* exact(cfunction* lisp, ExactOperation op, long a, long b, long c,
 // ===========================================================================
 
 _cell* cfunction::Wa(_cell* a, _cell* b) {
-    if (!numberOperands(this, a, b)) return nullptr;
-    if (a->type == 'i' && b->type == 'i')
+    if (!numberOperands(a, b)) return nullptr;
+    if (isInteger(a) && isInteger(b))
         return IntToCell(wrapAdd(CellToInt(a), CellToInt(b)));
-    if (a->type == 'n' || b->type == 'n')
+    if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) + ExtendedValue(b));
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
@@ -78,10 +78,10 @@ _cell* cfunction::Wa(_cell* a, _cell* b) {
 }
 
 _cell* cfunction::Sa(_cell* a, _cell* b) {
-    if (!numberOperands(this, a, b)) return nullptr;
-    if (a->type == 'i' && b->type == 'i')
+    if (!numberOperands(a, b)) return nullptr;
+    if (isInteger(a) && isInteger(b))
         return IntToCell(wrapSub(CellToInt(a), CellToInt(b)));
-    if (a->type == 'n' || b->type == 'n')
+    if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) - ExtendedValue(b));
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
@@ -91,13 +91,13 @@ _cell* cfunction::Sa(_cell* a, _cell* b) {
 
 // An exact integer 0 absorbs a floating operand: 0 × 2.5 is the integer 0.
 _cell* cfunction::Seki(_cell* a, _cell* b) {
-    if (!numberOperands(this, a, b)) return nullptr;
-    if ((a->type == 'i' && CellToInt(a) == 0) ||
-        (b->type == 'i' && CellToInt(b) == 0))
+    if (!numberOperands(a, b)) return nullptr;
+    if ((isInteger(a) && CellToInt(a) == 0) ||
+        (isInteger(b) && CellToInt(b) == 0))
         return IntToCell(0);
-    if (a->type == 'i' && b->type == 'i')
+    if (isInteger(a) && isInteger(b))
         return IntToCell(wrapMul(CellToInt(a), CellToInt(b)));
-    if (a->type == 'n' || b->type == 'n')
+    if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) * ExtendedValue(b));
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
@@ -107,23 +107,23 @@ _cell* cfunction::Seki(_cell* a, _cell* b) {
 
 // The zero tests come first in every row: (/ 0 0) is a division error.
 _cell* cfunction::Sho(_cell* a, _cell* b) {
-    if (!numberOperands(this, a, b)) return nullptr;
+    if (!numberOperands(a, b)) return nullptr;
     // A fraction is never zero; a floating divisor is zero when it compares
     // equal to 0.0 (so -0.0 too, and never a NaN).
-    if ((b->type == 'i' && CellToInt(b) == 0) ||
-        (b->type == 'n' && CellToNumber(b) == 0.0L)) {
+    if ((isInteger(b) && CellToInt(b) == 0) ||
+        (isFloating(b) && CellToNumber(b) == 0.0L)) {
         PutMessage(kDivByZero);
         return nullptr;
     }
     // An exact 0 divided by anything non-zero, a floating y included, is
     // the integer 0.
-    if (a->type == 'i' && CellToInt(a) == 0) return IntToCell(0);
-    if (a->type == 'n' && b->type == 'b') {  // (d/c) × x
+    if (isInteger(a) && CellToInt(a) == 0) return IntToCell(0);
+    if (isFloating(a) && isBunsu(b)) {  // (d/c) × x
         long double reciprocal =
             (long double)CellToBunbo(b) / (long double)CellToBunshi(b);
         return NumberToCell(reciprocal * CellToNumber(a));
     }
-    if (a->type == 'n' || b->type == 'n')
+    if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) / ExtendedValue(b));
     long an, ad, bn, bd;
     exactParts(a, &an, &ad);
@@ -147,7 +147,7 @@ typedef _cell* (cfunction::*Operation)(_cell*, _cell*);
 // message; the debug loop follows.
 _cell* foldRest(cfunction* lisp, Operation op, _cell* value, _cell* args,
                 _symval* frame, long count) {
-    for (; args->type == 'l'; args = args->cdr.p) {
+    for (; isCons(args); args = args->cdr.p) {
         _cell* v;
         {
             CellGroup g(lisp);
@@ -175,7 +175,7 @@ _cell* foldAll(cfunction* lisp, Operation op, long identity, _cell* args,
 // - and /: at least one argument; a single argument is returned as it is.
 _cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
                  long count) {
-    if (args->type != 'l')
+    if (!isCons(args))
         return lisp->Fail("エラー: 引数が足りません", frame, count);
     _cell* value;
     {
@@ -184,7 +184,7 @@ _cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
         value = lisp->eval(args->car.p, frame, count);
     }
     if (!value) return nullptr;
-    if (!lisp->isNumber(value)) return lisp->Fail(MSG_NOTNUMBER, frame, count);
+    if (!isNumber(value)) return lisp->Fail(MSG_NOTNUMBER, frame, count);
     return foldRest(lisp, op, value, args->cdr.p, frame, count);
 }
 

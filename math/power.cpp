@@ -108,7 +108,7 @@ _cell* fractionPower(cmemory* m, long a, long b, unsigned long p) {
 // Predicates
 // ===========================================================================
 
-int cmemory::isPlus(_cell* c) {
+bool cmemory::isPlus(const _cell* c) {
     switch (c->type) {
     case 'i':
         return c->car.i->value >= 0;
@@ -121,7 +121,7 @@ int cmemory::isPlus(_cell* c) {
     }
 }
 
-int cmemory::isPlusExceptZero(_cell* c) {
+bool cmemory::isPlusExceptZero(const _cell* c) {
     switch (c->type) {
     case 'i':
         return c->car.i->value > 0;
@@ -134,13 +134,9 @@ int cmemory::isPlusExceptZero(_cell* c) {
     }
 }
 
-int cmemory::isNumber(_cell* c) {
-    return c->type == 'i' || c->type == 'b' || c->type == 'n';
-}
-
 // A fraction's value is the extended quotient of its numerator by its
 // denominator; an integer converts exactly (64 bits of mantissa).
-long double cmemory::ExtendedValue(_cell* c) {
+long double cmemory::ExtendedValue(const _cell* c) {
     switch (c->type) {
     case 'i':
         return (long double)c->car.i->value;
@@ -151,7 +147,7 @@ long double cmemory::ExtendedValue(_cell* c) {
     }
 }
 
-int cmemory::isInRange(_cell* c) {
+bool cmemory::isInRange(const _cell* c) {
     if (!isNumber(c)) return 0;
     long double v = ExtendedValue(c);
     return v >= -1.0L && v <= 1.0L;

@@ -259,15 +259,15 @@ _cell* cmemory::BunsuToCell(long n, long d) {
 }
 
 long double CellToNumber(_cell* c) {
-    return c && c->type == 'n' ? c->car.n->value : 0.0L;
+    return isFloating(c) ? c->car.n->value : 0.0L;
 }
 
-long CellToInt(_cell* c) { return c && c->type == 'i' ? c->car.i->value : 0; }
+long CellToInt(_cell* c) { return isInteger(c) ? c->car.i->value : 0; }
 
 long CellToBunshi(_cell* c) {
-    return c && c->type == 'b' ? c->car.i->value : 0;
+    return isBunsu(c) ? c->car.i->value : 0;
 }
 
 long CellToBunbo(_cell* c) {
-    return c && c->type == 'b' ? c->cdr.i->value : 0;
+    return isBunsu(c) ? c->cdr.i->value : 0;
 }

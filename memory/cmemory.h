@@ -157,6 +157,72 @@ struct _numslot {
     long double value;
 };
 
+// ---------------------------------------------------------------------------
+// Cell vocabulary: every layer reads tags and fields through these names.
+// Each predicate answers false for a null pointer. A multiple-value result
+// is a fresh cell copying its first value (tag, kind, car and cdr), so a
+// copy of a symbol is that symbol for every test of truth and identity:
+// it shares the name in the string area, and each symbol has a name copy
+// of its own, so the name pointer identifies the symbol.
+// ---------------------------------------------------------------------------
+extern _cell* NILCell;      // the built-in symbols (toplevel/symbols.h)
+extern _cell* TCell;
+extern _cell* CHARACTER;
+
+inline bool isCons(const _cell* c) { return c != nullptr && c->type == 'l'; }
+inline bool isSymbol(const _cell* c) { return c != nullptr && c->type == 's'; }
+inline bool isInteger(const _cell* c) { return c != nullptr && c->type == 'i'; }
+inline bool isBunsu(const _cell* c) { return c != nullptr && c->type == 'b'; }
+inline bool isFloating(const _cell* c) { return c != nullptr && c->type == 'n'; }
+inline bool isMoji(const _cell* c) { return c != nullptr && c->type == 'm'; }
+inline bool isArray(const _cell* c) { return c != nullptr && c->type == 'a'; }
+inline bool isNumber(const _cell* c) {
+    return isInteger(c) || isBunsu(c) || isFloating(c);
+}
+// Car and cdr hold cells: a cons, or an array (its dimensions and
+// (element-type . contents)).
+inline bool isConsOrArray(const _cell* c) { return isCons(c) || isArray(c); }
+inline bool isKeyword(const _cell* c) { return isSymbol(c) && c->kind == 'c'; }
+// The integer cell that designates an open-file slot.
+inline bool isStream(const _cell* c) { return isInteger(c) && c->kind == 's'; }
+
+inline _cell* car(const _cell* c) { return c->car.p; }
+inline _cell* cdr(const _cell* c) { return c->cdr.p; }
+// A list of at least two elements (an argument list, say).
+inline bool hasTwo(const _cell* list) {
+    return isCons(list) && isCons(list->cdr.p);
+}
+
+inline bool sameSymbol(const _cell* a, const _cell* b) {
+    return a == b || (isSymbol(a) && isSymbol(b) && a->car.s == b->car.s);
+}
+// The one test of NIL, a multiple-value copy of NIL included.
+inline bool isNil(const _cell* c) { return sameSymbol(c, NILCell); }
+inline _cell* truth(bool b) { return b ? TCell : NILCell; }
+
+// The byte of a character. Characters are one byte each (the second byte
+// is always 0); car may hold it signed (the reader) or as 0..255
+// (CODE-CHAR), so only its low eight bits count.
+inline int mojiByte(const _cell* c) {
+    return static_cast<int>(static_cast<unsigned long>(c->car.c) & 0xFFUL);
+}
+inline bool sameMoji(const _cell* a, const _cell* b) {
+    return mojiByte(a) == mojiByte(b) && a->cdr.c == b->cdr.c;
+}
+
+// A string is the one-dimensional array of element type CHARACTER: an
+// array cell whose car is the integer 1 and whose cdr is
+// (CHARACTER . contents).
+inline bool isString(const _cell* c) {
+    if (!isArray(c)) return false;
+    const _cell* dims = c->car.p;
+    if (!isInteger(dims) || dims->car.i == nullptr || dims->car.i->value != 1)
+        return false;
+    return isCons(c->cdr.p) && c->cdr.p->car.p == CHARACTER;
+}
+// The contents of a string (or of any array): its list of elements.
+inline _cell* stringChars(const _cell* s) { return s->cdr.p->cdr.p; }
+
 // Binding record of the global table, the function table and of frames.
 struct _symval {
     char kind;              // 'f' function / 'm' macro in the function table
@@ -347,11 +413,10 @@ public:
     _cell* ReadLineStrm(FILE* f);
 
     // --- math/power.cpp (helpers on evaluated cells) ------------------------
-    int isNumber(_cell* c);             // integer, fraction or floating
-    long double ExtendedValue(_cell* c);    // of a number cell only
-    int isPlus(_cell* c);
-    int isPlusExceptZero(_cell* c);
-    int isInRange(_cell* c);
+    static long double ExtendedValue(const _cell* c);   // of a number only
+    static bool isPlus(const _cell* c);
+    static bool isPlusExceptZero(const _cell* c);
+    static bool isInRange(const _cell* c);
     _cell* jAbs(_cell* c);
     _cell* ijExpt(long k, _cell* e);
     _cell* njExpt(long double x, _cell* e);

@@ -57,7 +57,7 @@ _framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
 // A closure keeps its captured frame, and through it the values of the
 // bindings it will copy in. The frame is walked once per epoch.
 void pushCapturedFrame(_cell* c, long epoch) {
-    if (!c->closureEnv || c->type == 's') return;
+    if (!c->closureEnv || isSymbol(c)) return;
     _framehead* h = headOf(c->closureEnv);
     if (h->mark == epoch) return;
     h->mark = epoch;
@@ -122,12 +122,12 @@ void cmemory::Disable(_cell* root) {
             }
             work.push(c->values);
             pushCapturedFrame(c, gcEpoch);
-            if (c->type == 'l' || c->type == 'a') {
+            if (isConsOrArray(c)) {
                 // An atom in the car with nothing behind it (no values, no
                 // frame) is marked here rather than through the work list:
                 // most cars of a long list are such atoms.
                 _cell* a = c->car.p;
-                if (a && !a->values && (!a->closureEnv || a->type == 's')) {
+                if (a && !a->values && (!a->closureEnv || isSymbol(a))) {
                     switch (a->type) {
                     case 's':
                     case 'm':
@@ -164,9 +164,9 @@ void verifyCell(_cell* c) {
     bool valid = false;
     for (const char* t = kTags; *t; t++) valid = valid || c->type == *t;
     TK_ASSERT(valid);
-    if (c->type == 'i') TK_ASSERT(c->car.i->state == 'd');
-    if (c->type == 'n') TK_ASSERT(c->car.n->state == 'd');
-    if (c->type == 'b')
+    if (isInteger(c)) TK_ASSERT(c->car.i->state == 'd');
+    if (isFloating(c)) TK_ASSERT(c->car.n->state == 'd');
+    if (isBunsu(c))
         TK_ASSERT(c->car.i->state == 'd' && c->cdr.i->state == 'd');
 }
 
@@ -179,15 +179,13 @@ void cmemory::VerifyRoots() {
     auto visit = [&](_cell* root) {
         work.push(root);
         while (_cell* c = work.pop()) {
-            for (; c; c = (c->type == 'l' || c->type == 'a') ? c->cdr.p
-                                                             : nullptr) {
-                if ((c->type == 'l' || c->type == 'a') && c->gcState == 'v')
-                    break;
+            for (; c; c = isConsOrArray(c) ? c->cdr.p : nullptr) {
+                if (isConsOrArray(c) && c->gcState == 'v') break;
                 verifyCell(c);
-                if (c->type == 'l' || c->type == 'a') c->gcState = 'v';
+                if (isConsOrArray(c)) c->gcState = 'v';
                 work.push(c->values);
                 pushCapturedFrame(c, seen);
-                if (c->type == 'l' || c->type == 'a') work.push(c->car.p);
+                if (isConsOrArray(c)) work.push(c->car.p);
             }
         }
     };

@@ -98,13 +98,13 @@ long cmemory::getSymVal2(_cell* symbol) {
 // function record. Records never move and are never removed, so a cached
 // record is checked only for still naming the symbol.
 _symval* cmemory::getFuncval2(_cell* symbol) {
-    _symval* cached = symbol->type == 's' ? symbol->closureEnv : nullptr;
+    _symval* cached = isSymbol(symbol) ? symbol->closureEnv : nullptr;
     if (cached && cached >= funcTable && cached < funcTableEnd &&
         cached->symbol == symbol)
         return cached;
     for (_symval* r = funcTable; r < funcTableEnd; r++)
         if (r->symbol == symbol) {
-            if (symbol->type == 's') symbol->closureEnv = r;
+            if (isSymbol(symbol)) symbol->closureEnv = r;
             return r;
         }
     return nullptr;

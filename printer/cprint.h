@@ -31,7 +31,6 @@ public:
     void PutStringC(_cell* chars, FILE* f);
     char* GetStringC(_cell* chars, char* buf);  // returns the NUL's address
     long jnlength(_cell* c);
-    int isString(_cell* c);     // 1: a one-dimensional CHARACTER array
 };
 
 #endif  // TAMARISK_PRINTER_CPRINT_H

@@ -20,13 +20,7 @@ enum class Style {
     kPlain,         // PRINC: raw characters and strings
 };
 
-bool isCons(const _cell* c) { return c != nullptr && c->type == 'l'; }
 
-// The byte of a character cell. The cell may hold it signed (-128..127) or
-// as 0..255; either way the low eight bits are the character.
-int mojiByte(const _cell* c) {
-    return static_cast<int>(static_cast<unsigned long>(c->car.c) & 0xFFUL);
-}
 
 long slotValue(const _intslot* s) { return s != nullptr ? s->value : 0; }
 
@@ -48,11 +42,11 @@ public:
                 return;
             }
             std::fputc('(', out);
-            list(c, c->cdr.p == NIL ? 1 : 0);
+            list(c, isNil(c->cdr.p) ? 1 : 0);
             std::fputc(')', out);
             return;
         case 'a':
-            if (lisp->isString(c)) {
+            if (isString(c)) {
                 string(c);
             } else {
                 array(c, true);
@@ -72,7 +66,7 @@ public:
     // last one. A non-string array writes no trailing space of its own here,
     // and when refused by a stream it skips the separator as well.
     void element(_cell* c, int last) {
-        if (c != nullptr && c->type == 'a' && !lisp->isString(c)) {
+        if (isArray(c) && !isString(c)) {
             if (style == Style::kEscapeStrm) {
                 PutMessage(kArrayToFile);
                 return;
@@ -103,14 +97,14 @@ public:
                 return;
             }
             c = rest;
-            last = c->cdr.p == NIL ? 1 : 0;
+            last = isNil(c->cdr.p) ? 1 : 0;
         }
     }
 
     // The tail after the last element printed.
     void tail(_cell* c) {
         if (isCons(c)) {
-            list(c, c->cdr.p == NIL ? 1 : 0);
+            list(c, isNil(c->cdr.p) ? 1 : 0);
         } else {
             atomTail(c);
         }
@@ -143,7 +137,7 @@ private:
 
     // A tail that is not a cons: nothing for NIL, else ". " and the atom.
     void atomTail(_cell* c) {
-        if (c == nullptr || c == NIL) return;
+        if (c == nullptr || isNil(c)) return;
         switch (c->type) {
         case 's': case 'i': case 'b': case 'n':
             std::fputs(". ", out);
@@ -154,7 +148,7 @@ private:
             std::fputc(mojiByte(c), out);
             return;
         case 'a':
-            if (lisp->isString(c)) {
+            if (isString(c)) {
                 std::fputs(". ", out);
                 string(c);
                 return;
@@ -196,7 +190,7 @@ private:
     }
 
     void string(_cell* c) {
-        _cell* chars = c->cdr.p->cdr.p;
+        _cell* chars = stringChars(c);
         if (style == Style::kPlain) {
             lisp->PutStringC(chars, out);
         } else {
@@ -218,14 +212,14 @@ private:
         }
         std::fputc('#', out);
         _cell* count = c->car.p;
-        if (!(count != nullptr && count->type == 'i' &&
+        if (!(isInteger(count) &&
               slotValue(count->car.i) == 1)) {
             object(count);
         }
         std::fputc('A', out);
         // (element-type . contents); an array whose cdr was never given
         // that shape has no contents to show.
-        object(isCons(c->cdr.p) ? c->cdr.p->cdr.p : NIL);
+        object(isCons(c->cdr.p) ? stringChars(c) : NIL);
         if (trailingSpace) std::fputc(' ', out);
     }
 
@@ -303,7 +297,7 @@ void cprint::PutString(_cell* chars, FILE* f) {
     std::fputc('"', f);
     for (_cell* p = chars; isCons(p); p = p->cdr.p) {
         _cell* m = p->car.p;
-        if (m == nullptr || m->type != 'm') return;
+        if (!isMoji(m)) return;
         int b = mojiByte(m);
         if (b == '"' || b == '\\') std::fputc('\\', f);
         std::fputc(b, f);
@@ -314,7 +308,7 @@ void cprint::PutString(_cell* chars, FILE* f) {
 void cprint::PutStringC(_cell* chars, FILE* f) {
     for (_cell* p = chars; isCons(p); p = p->cdr.p) {
         _cell* m = p->car.p;
-        if (m == nullptr || m->type != 'm') return;
+        if (!isMoji(m)) return;
         std::fputc(mojiByte(m), f);
     }
 }
@@ -323,7 +317,7 @@ void cprint::PutStringC(_cell* chars, FILE* f) {
 char* cprint::GetStringC(_cell* chars, char* buf) {
     for (_cell* p = chars; isCons(p); p = p->cdr.p) {
         _cell* m = p->car.p;
-        if (m == nullptr || m->type != 'm') break;
+        if (!isMoji(m)) break;
         *buf++ = static_cast<char>(mojiByte(m));
     }
     *buf = '\0';
@@ -334,13 +328,4 @@ long cprint::jnlength(_cell* c) {
     long n = 0;
     for (; isCons(c); c = c->cdr.p) n++;
     return n;
-}
-
-int cprint::isString(_cell* c) {
-    if (c == nullptr || c->type != 'a') return 0;
-    _cell* count = c->car.p;
-    if (count == nullptr || count->type != 'i' || slotValue(count->car.i) != 1)
-        return 0;
-    _cell* rest = c->cdr.p;
-    return isCons(rest) && rest->car.p == CHARACTER ? 1 : 0;
 }

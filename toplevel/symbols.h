@@ -56,13 +56,4 @@
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
 #undef TK_DECLARE_SYMBOL
 
-// A multiple-value result whose first value is a symbol is a fresh cell
-// copying that symbol; it shares the symbol's name in the string area and
-// is the same symbol for every test of truth and identity. (Each symbol has
-// a name copy of its own, so the name pointer identifies it.)
-inline bool sameSymbol(const _cell* a, const _cell* b) {
-    return a == b || (a->type == 's' && b->type == 's' && a->car.s == b->car.s);
-}
-inline bool isNil(const _cell* c) { return sameSymbol(c, NILCell); }
-
 #endif  // TAMARISK_TOPLEVEL_SYMBOLS_H

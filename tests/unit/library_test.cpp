@@ -34,12 +34,24 @@ _cell* charList(clisp& m, const char* text) {
 TEST(FileTable, NumbersOutsideTheTableDesignateNothing) {
     clisp& m = Lisp();
     EmptyFileTable(m);
-    EXPECT_EQ(nullptr, m.getStream(m.IntToCell(0)));
-    EXPECT_EQ(nullptr, m.getStream(m.IntToCell(kFileSlots + 1)));
-    EXPECT_EQ(nullptr, m.getStream(m.IntToCell(-1)));
-    EXPECT_EQ(nullptr, m.getStream(m.IntToCell(1)));    // free slot
+    auto stream = [&m](long n) {
+        _cell* c = m.IntToCell(n);
+        c->kind = 's';
+        return c;
+    };
+    EXPECT_EQ(nullptr, m.getStream(stream(0)));
+    EXPECT_EQ(nullptr, m.getStream(stream(kFileSlots + 1)));
+    EXPECT_EQ(nullptr, m.getStream(stream(-1)));
+    EXPECT_EQ(nullptr, m.getStream(stream(1)));     // free slot
     EXPECT_EQ(nullptr, m.getStream(NILCell));
-    EXPECT_EQ(nullptr, m.getStream2(m.IntToCell(kFileSlots + 1)));
+    EXPECT_EQ(nullptr, m.getStream2(stream(kFileSlots + 1)));
+    // A plain integer is no stream, even when its slot is open.
+    FILE* f = std::tmpfile();
+    ASSERT_NE(nullptr, f);
+    ASSERT_EQ(1, CellToInt(m.SetFilePointer(f)));
+    EXPECT_EQ(nullptr, m.getStream(m.IntToCell(1)));
+    EXPECT_EQ(f, m.getStream2(stream(1)));
+    std::fclose(f);
 }
 
 TEST(FileTable, SlotsFillLowestFirstAndFreeOnGetStream2) {

@@ -264,16 +264,16 @@ TEST(PrintStrings, GetStringCCopiesAndPointsAtNul) {
 }
 
 TEST(PrintStrings, IsStringTestsShapeAndIdentity) {
-    EXPECT_EQ(Lisp().isString(Str("ab")), 1);
-    EXPECT_EQ(Lisp().isString(Str("")), 1);
-    EXPECT_EQ(Lisp().isString(Array(Int(2), CHARACTER, NIL)), 0);
-    EXPECT_EQ(Lisp().isString(Array(Int(1), T, NIL)), 0);
-    EXPECT_EQ(Lisp().isString(List({Int(1), CHARACTER})), 0);
-    EXPECT_EQ(Lisp().isString(Int(1)), 0);
+    EXPECT_TRUE(isString(Str("ab")));
+    EXPECT_TRUE(isString(Str("")));
+    EXPECT_FALSE(isString(Array(Int(2), CHARACTER, NIL)));
+    EXPECT_FALSE(isString(Array(Int(1), T, NIL)));
+    EXPECT_FALSE(isString(List({Int(1), CHARACTER})));
+    EXPECT_FALSE(isString(Int(1)));
     _cell* other = Lisp().getStringCellWide("CHARACTER");
     ASSERT_NE(other, CHARACTER);
     _cell* a = Array(Int(1), other, List({Moji('a')}));
-    EXPECT_EQ(Lisp().isString(a), 0);
+    EXPECT_FALSE(isString(a));
     EXPECT_EQ(Prin1(a), "#A(#\\a) ");
 }
 
