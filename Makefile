@@ -2,7 +2,7 @@
 #   make          the two programs: build/x86_64/tamarisk, build/i386/tamarisk
 #   make run      build the program alone, then start the console
 #                 (ARGS="..." passes arguments, e.g. ARGS=examples/hanoi.lisp)
-#   make test     build every configuration and run every test
+#   make test     build every configuration (clang++ too) and run every test
 #   make install  the program, its manual page, the user guides and the
 #                 examples under PREFIX (/usr/local); make uninstall
 #                 removes them
@@ -12,7 +12,7 @@ JOBS ?= $(shell nproc)
 WERROR ?= OFF
 CMAKE_COMMON = -DTK_WERROR=$(WERROR)
 
-CONFIGS = x86_64 i386 gcstress asan
+CONFIGS = x86_64 i386 gcstress asan clang
 
 .PHONY: all run test $(CONFIGS) unit multilib bench clean install uninstall fuzz
 
@@ -29,11 +29,31 @@ CMAKE_ARGS_gcstress = -DCMAKE_BUILD_TYPE=Debug -DTK_UNIT_TESTS=OFF \
 CMAKE_ARGS_asan = -DCMAKE_BUILD_TYPE=Debug -DTK_UNIT_TESTS=OFF "-DTK_DEFINES=TK_DEBUG=1" \
 	"-DTK_SANITIZE=-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer"
 
+# The program once more with clang++, for both architectures: build only, so
+# that it keeps building without warnings under a second compiler.
+CLANGXX ?= clang++
+CMAKE_ARGS_clang = -DCMAKE_BUILD_TYPE=Release -DTK_UNIT_TESTS=OFF \
+	-DCMAKE_CXX_COMPILER=$(CLANGXX)
+CMAKE_ARGS_clang-i386 = $(CMAKE_ARGS_clang) -DTK_M32=ON
+
 x86_64 gcstress asan: %: build/%/Makefile
 	$(MAKE) -s -C build/$@ -j$(JOBS)
 
 i386: multilib build/i386/Makefile
 	$(MAKE) -s -C build/i386 -j$(JOBS)
+
+# As root a missing clang++ is installed here; otherwise the build is skipped.
+clang: multilib
+	@if ! command -v $(CLANGXX) >/dev/null 2>&1; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "installing clang for the clang build"; \
+	    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang) >/dev/null; \
+	  else \
+	    echo "clang++ is not installed: the clang build is skipped"; exit 0; \
+	  fi; \
+	fi; \
+	$(MAKE) --no-print-directory build/clang/Makefile build/clang-i386/Makefile && \
+	$(MAKE) -s -C build/clang -j$(JOBS) && $(MAKE) -s -C build/clang-i386 -j$(JOBS)
 
 # The i386 build needs the 32-bit C++ runtime; as root it is installed here.
 # Where the kernel does not run i386 programs (or TK_I386_EMULATE=1), they
