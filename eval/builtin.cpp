@@ -34,6 +34,19 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
     return c;
 }
 
+// The list (first second) goes on first itself, so first must be a cell
+// that nothing else holds as a plain value. Allocation never collects, so
+// neither cell needs protecting here.
+_cell* cfunction::TwoValues(_cell* first, _cell* second) {
+    _cell* tail = getCell();
+    tail->car.p = second;
+    _cell* list = getCell();
+    list->car.p = first;
+    list->cdr.p = tail;
+    first->values = list;
+    return first;
+}
+
 // style: 0 PRINT, 1 PRIN1, 2 PRINC
 _cell* cfunction::tprint(_cell* args, _symval* frame, long count, int style) {
     if (!isCons(args)) return SyntaxError(frame, count);
@@ -101,7 +114,6 @@ _cell* cfunction::setq(_cell* args, _symval* frame, long count) {
 }
 
 _cell* cfunction::numberEqual(_cell* a, _cell* b) {
-    if (!isNumber(a) || !isNumber(b)) return nullptr;
     char x = a->type, y = b->type;
     if (x == 'i' && y == 'i') return truth(a->car.i->value == b->car.i->value);
     if (x == 'b' && y == 'b')
@@ -131,9 +143,8 @@ _cell* cfunction::numberEqualAll(_cell* args, _symval* frame, long count) {
         _cell* v = eval(p->car.p, frame, count);
         if (!v) return nullptr;
         g.push(v);
-        _cell* r = numberEqual(prev, v);
-        if (!r) return SyntaxError(frame, count);
-        if (isNil(r)) answer = NILCell;
+        if (!isNumber(prev) || !isNumber(v)) return SyntaxError(frame, count);
+        if (isNil(numberEqual(prev, v))) answer = NILCell;
         prev = v;
     }
     return answer;

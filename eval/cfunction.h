@@ -5,18 +5,29 @@
 // Glossary of the romanised words used in names:
 //   Wa, Sa, Seki, Sho   sum, difference, product, quotient
 //   Bunshi, Bunbo       numerator, denominator; Bunsu: fraction
-//   yakubun             reduce a fraction; Tsubun: common denominator
+//   yakubun             reducing a fraction (the reducer itself is
+//                       reduceFraction, over gcdLong, in cmemory.h: the
+//                       reader uses it too); Tsubun: common denominator
 //   Moji, Mojiretsu     character, string
 //   taiou               matching (the end of an expression)
 //
-// The evaluation entry points are [[nodiscard]]: their null result is how a
-// failure or an exit in flight travels, and dropping it loses that.
+// Failure. A member that can fail returns null (or the failure value its
+// comment names) for one of three kinds of failure, and its declaration
+// says which kinds it may return:
+//   reported  the message is printed and the debug loop has run and been
+//             left;
+//   exit      a THROW, RETURN-FROM or GO is in flight with its pending state
+//             set (see exit.cpp);
+//   printed   the message is printed but no debug loop has run: the caller
+//             runs it (errorlisp) before passing the failure on as reported,
+//             or passes it on as printed itself.
+// On reported or exit the caller prints nothing, releases its group and
+// frame, and returns null too. A printed failure that a built-in hands to
+// eval goes up unchanged, so for those built-ins no debug loop runs. Every
+// member that can fail is [[nodiscard]], and no member accepts a null
+// argument to pass a failure on: the caller tests the value first.
 //
 // Invariants of this layer:
-// - A null cell pointer from any member means the failure has been reported
-//   (its message printed and the debug loop run and left), or that a THROW,
-//   RETURN-FROM or a pending GO is in flight. The caller prints nothing,
-//   releases its group and frame, and returns null too.
 // - "May collect": eval and everything that reaches it. Protect every cell
 //   still needed across such a call on the cell stack (CellGroup) first, and
 //   evaluate at most one Lisp form per C++ statement.
@@ -110,13 +121,19 @@ public:
     // reads the program reports it.
     int scriptMode;
 
+    // Built-ins take their argument forms (args), or one form, and the
+    // frame they run in; unless their comment says otherwise they may
+    // collect, and their null is reported or exit.
+
     // --- eval/eval.cpp ------------------------------------------------------
-    // May collect. The caller keeps `form` reachable from the roots.
+    // May collect. The caller keeps `form` reachable from the roots. Null:
+    // reported, exit, or printed as a built-in left it.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
     bool BeginStep();   // the checks of a step; false: too deep to go on
-    _cell* SyntaxError(_symval* frame, long count);  // message, loop, null
-    _cell* Fail(const char* message, _symval* frame, long count);  // same
+    // Report a failure: the message, the debug loop, and null (reported).
+    _cell* SyntaxError(_symval* frame, long count);
+    _cell* Fail(const char* message, _symval* frame, long count);
     [[nodiscard]] _cell* CallUser(_symval* record, _cell* args, _symval* frame, long count);
     // CallUser with the definition (params . body) taken beforehand; the
     // caller keeps `def` protected.
@@ -151,31 +168,35 @@ public:
     const ArrayIndex* IndexOf(_cell* array);
 
     // --- eval/builtin.cpp ---------------------------------------------------
-    _cell* tprint(_cell* args, _symval* frame, long count, int style);
-    _cell* tset(_cell* args, _symval* frame, long count);
-    _cell* defparameter(_cell* args, _symval* frame, long count, int isVar);
-    _cell* setq(_cell* args, _symval* frame, long count);
-    _cell* numberEqual(_cell* a, _cell* b);     // T, NIL, or null (not numbers)
-    [[nodiscard]] _cell* numberEqualAll(_cell* args, _symval* frame, long count);  // may collect
+    [[nodiscard]] _cell* tprint(_cell* args, _symval* frame, long count, int style);
+    [[nodiscard]] _cell* tset(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* defparameter(_cell* args, _symval* frame, long count, int isVar);
+    [[nodiscard]] _cell* setq(_cell* args, _symval* frame, long count);
+    _cell* numberEqual(_cell* a, _cell* b);     // both numbers; T or NIL
+    [[nodiscard]] _cell* numberEqualAll(_cell* args, _symval* frame, long count);
     _cell* teq(_cell* a, _cell* b);
     _cell* teql(_cell* a, _cell* b);
     int CheckFunc(_cell* args);
-    _cell* DefineFunc(_cell* args, char kind, _symval* frame, long count);
-    _cell* tlist(_cell* args, _symval* frame, long count);
-    _cell* spaces(_cell* args, _symval* frame, long count);
-    _cell* terpri(_cell* args, _symval* frame, long count);
-    _cell* charCompare(_cell* args, _symval* frame, long count, int less);
-    _cell* macroexpand(_cell* args, _symval* frame, long count);
-    _cell* terror(_cell* args, _symval* frame, long count);
-    // Null: failure reported (no value, or not a stream).
-    FILE* OutputArg(_cell* rest, _symval* frame, long count);
+    // Null: reported; printed when the symbol table is full.
+    [[nodiscard]] _cell* DefineFunc(_cell* args, char kind, _symval* frame, long count);
+    [[nodiscard]] _cell* tlist(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* spaces(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* terpri(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* charCompare(_cell* args, _symval* frame, long count, int less);
+    // Null: reported, exit; printed when the form names no macro.
+    [[nodiscard]] _cell* macroexpand(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* terror(_cell* args, _symval* frame, long count);
+    // Null: reported, exit (no value, or not a stream).
+    [[nodiscard]] FILE* OutputArg(_cell* rest, _symval* frame, long count);
     [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
-    _cell* MakeValues(_cell* first, _cell* list);  // fresh multi-value cell
+    // The two ways a multiple-value result is made: a fresh cell copying
+    // first and carrying list; or first itself carrying (first second).
+    _cell* MakeValues(_cell* first, _cell* list);
+    _cell* TwoValues(_cell* first, _cell* second);
 
     // --- eval/apply.cpp -----------------------------------------------------
-    // 1 bound; 0 the parameters or the argument count do not fit; -1 an
-    // argument yielded no value (it reported itself, or an exit is in
-    // flight).
+    // 1 bound; 0 the parameters or the argument count do not fit (nothing
+    // printed); -1 an argument yielded no value (reported, exit).
     [[nodiscard]] int initTemploc(_symval* frame, long length, _cell* params, _cell* args,
                     _symval* callerFrame, long callerCount);
     [[nodiscard]] _cell* MakeRest(_cell* forms, _symval* frame, long count);
@@ -189,12 +210,12 @@ public:
                               long count, _cell** a, _cell** b);
     [[nodiscard]] _cell* CallValue(_cell* fn, _cell* forms, _symval* frame, long count,
                      const char* misuse);
-    _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
-    _cell* funcall(_cell* args, _cell* rest, _symval* frame, long count);
-    _cell* function(_cell* arg, _symval* frame, long count);
+    [[nodiscard]] _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
+    [[nodiscard]] _cell* funcall(_cell* args, _cell* rest, _symval* frame, long count);
+    [[nodiscard]] _cell* function(_cell* arg, _symval* frame, long count);  // reported
     _cell* MakeQuoteEach(_cell* list);
-    _cell* rplaca(_cell* a, _cell* b, _symval* frame, long count);
-    _cell* rplacd(_cell* a, _cell* b, _symval* frame, long count);
+    [[nodiscard]] _cell* rplaca(_cell* a, _cell* b, _symval* frame, long count);  // reported
+    [[nodiscard]] _cell* rplacd(_cell* a, _cell* b, _symval* frame, long count);  // reported
     void SetOrgLoc(_symval* outer, long outerCount, _symval* inner, long f,
                    long c);
     // Calls a lambda expression or closure with argument forms evaluated in
@@ -204,114 +225,125 @@ public:
 
     // --- eval/control.cpp ---------------------------------------------------
     [[nodiscard]] _cell* tprogn(_cell* args, _symval* frame, long count);
-    _cell* tprog1(_cell* args, _symval* frame, long count);
-    _cell* tand(_cell* args, _symval* frame, long count);
-    _cell* tor(_cell* args, _symval* frame, long count);
-    _cell* condition(_cell* args, _symval* frame, long count);
-    _cell* IfClause(_cell* args, _symval* frame, long count);
-    _cell* Let(_cell* args, _symval* frame, long count);
-    _cell* LetAst(_cell* args, _symval* frame, long count);
-    _cell* prog(_cell* args, _symval* frame, long count);
-    _cell* progBody(_cell* body, _symval* frame, long count);
-    // 1 ran off the end, 0 failed, 2 jump pending
-    int progBody2(_cell* start, _symval* frame, long count);
+    [[nodiscard]] _cell* tprog1(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* tand(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* tor(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* condition(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* IfClause(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* Let(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* LetAst(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* prog(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* progBody(_cell* body, _symval* frame, long count);
+    // 1 ran off the end, 0 failed (reported, exit), 2 jump pending
+    [[nodiscard]] int progBody2(_cell* start, _symval* frame, long count);
     _cell* tmember(_cell* label, _cell* list);
-    _cell* values(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* values(_cell* args, _symval* frame, long count);
 
     // --- eval/exit.cpp ------------------------------------------------------
-    _cell* catch_lisp(_cell* args, _symval* frame, long count);
-    _cell* throw_lisp(_cell* args, _symval* frame, long count);
-    _cell* block_lisp(_cell* args, _symval* frame, long count);
-    _cell* return_from_lisp(_cell* args, _symval* frame, long count);
-    _cell* unwind_protect(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* catch_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* throw_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* block_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* return_from_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* unwind_protect(_cell* args, _symval* frame, long count);
 
     // --- eval/macro.cpp -----------------------------------------------------
-    int initTemplocForMacro(_symval* frame, long count, _cell* params,
+    // 1 bound; 0 the parameters or the arguments do not fit (nothing
+    // printed).
+    [[nodiscard]] int initTemplocForMacro(_symval* frame, long count, _cell* params,
                             _cell* args);
-    _cell* MacroExec(_cell* args, _symval* record, _symval* frame,
+    // The three below: null reported, exit; printed when a copy finds the
+    // structure too deep.
+    [[nodiscard]] _cell* MacroExec(_cell* args, _symval* record, _symval* frame,
                      long count);
-    _cell* MacroExec2(_cell* args, _symval* record, _symval* frame,
+    [[nodiscard]] _cell* MacroExec2(_cell* args, _symval* record, _symval* frame,
                       long count);
-    _cell* backquote(_cell* args, _symval* frame, long count);
-    _cell* backquote2(_cell* tmpl, _symval* frame, long count);
-    _cell* Copy(_cell* c);      // null: too deep (message out, no loop)
+    [[nodiscard]] _cell* backquote(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* backquote2(_cell* tmpl, _symval* frame, long count);
+    [[nodiscard]] _cell* Copy(_cell* c);      // null: printed (too deep)
     _cell* LastCell(_cell* c);
     long tlength(_cell* c);
 
     // --- eval/debug.cpp -----------------------------------------------------
     void errorlisp(_symval* frame, long count);
-    _cell* breaklisp(_symval* frame, long count);
+    // NIL: CONTINUE was typed; null (reported): the loop was aborted.
+    [[nodiscard]] _cell* breaklisp(_symval* frame, long count);
     void MultiPrintS(_cell* list);
     // Prints a loop's outcome: values, a value, or the report of an exit
     // that nobody received.
     void PrintOutcome(_cell* result);
 
     // --- math/math.cpp ------------------------------------------------------
-    _cell* Wa(_cell* a, _cell* b);      // null: message out, no loop
-    _cell* Sa(_cell* a, _cell* b);
-    _cell* Seki(_cell* a, _cell* b);
-    _cell* Sho(_cell* a, _cell* b);
-    _cell* plus(_cell* args, _symval* frame, long count);
-    _cell* minus(_cell* args, _symval* frame, long count);
-    _cell* times(_cell* args, _symval* frame, long count);
-    _cell* divide(_cell* args, _symval* frame, long count);
-    _cell* OnePlus(_cell* form, _symval* frame, long count);
-    _cell* OneMinus(_cell* form, _symval* frame, long count);
-    _cell* minusp(_cell* value);        // receives the evaluated argument
+    // The four operations on two number cells. Null: printed (not numbers,
+    // or an exact result with no denominator).
+    [[nodiscard]] _cell* Wa(_cell* a, _cell* b);
+    [[nodiscard]] _cell* Sa(_cell* a, _cell* b);
+    [[nodiscard]] _cell* Seki(_cell* a, _cell* b);
+    [[nodiscard]] _cell* Sho(_cell* a, _cell* b);
+    [[nodiscard]] _cell* plus(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* minus(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* times(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* divide(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* OnePlus(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* OneMinus(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* minusp(_cell* value);  // of a value; null: printed
 
     // --- math/elementary.cpp ------------------------------------------------
-    _cell* jSqrt(_cell* form, _symval* frame, long count);
-    _cell* jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
+    [[nodiscard]] _cell* jSqrt(_cell* form, _symval* frame, long count);
+    // Null: reported, exit; printed by the power routines (exponent not a
+    // number, overflow, zero denominator).
+    [[nodiscard]] _cell* jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
                  long count);
-    _cell* jExp(_cell* form, _symval* frame, long count);
-    _cell* jLog(_cell* form, _symval* frame, long count);
-    _cell* jSin(_cell* form, _symval* frame, long count);
-    _cell* jCos(_cell* form, _symval* frame, long count);
-    _cell* jTan(_cell* form, _symval* frame, long count);
-    _cell* jAsin(_cell* form, _symval* frame, long count);
-    _cell* jAcos(_cell* form, _symval* frame, long count);
-    _cell* jAtan(_cell* form, _symval* frame, long count);
-    _cell* jEvenp(_cell* form, _symval* frame, long count);
-    _cell* tfloor(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jExp(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jLog(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jSin(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jCos(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jTan(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jAsin(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jAcos(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jAtan(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* jEvenp(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* tfloor(_cell* form, _symval* frame, long count);
 
     // --- math/random.cpp ----------------------------------------------------
-    _cell* Random(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* Random(_cell* form, _symval* frame, long count);
 
     // --- library/stream.cpp -------------------------------------------------
-    _cell* topen(_cell* args, _symval* frame, long count);
-    _cell* tclose(_cell* form, _symval* frame, long count);
-    _cell* tread(_cell* args, _symval* frame, long count);
-    _cell* treadline(_cell* args, _symval* frame, long count);
-    _cell* SetFilePointer(FILE* f);
+    [[nodiscard]] _cell* topen(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* tclose(_cell* form, _symval* frame, long count);
+    // Null: reported, exit; printed when the text read does not build.
+    [[nodiscard]] _cell* tread(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* treadline(_cell* args, _symval* frame, long count);
+    _cell* SetFilePointer(FILE* f);     // stream object; NIL: no free slot
     FILE* getStream(_cell* c);  // open file of a stream object, else null
-    FILE* getStream2(_cell* c);
+    FILE* getStream2(_cell* c); // the same, and frees the slot
     int toPathMojiretsu(_cell* c, char* buf, int size);
 
     // --- library/array.cpp --------------------------------------------------
-    _cell* jlength(_cell* value);
-    _cell* tchar(_cell* args, _symval* frame, long count);
-    _cell* coerce(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* jlength(_cell* value);     // of a value; null: printed
+    [[nodiscard]] _cell* tchar(_cell* args, _symval* frame, long count);
+    // Null: reported, exit; printed when a copy finds the list too deep.
+    [[nodiscard]] _cell* coerce(_cell* args, _symval* frame, long count);
     _cell* StringEqual(_cell* a, _cell* b);
-    _cell* SetArray(_cell* form, _symval* frame, long count);
-    _cell* ArrayCar(_cell* value);
-    _cell* ArrayCdr(_cell* value);
+    [[nodiscard]] _cell* SetArray(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* ArrayCar(_cell* value);    // of a value; null: printed
+    [[nodiscard]] _cell* ArrayCdr(_cell* value);    // of a value; null: printed
     int isAllMoji(_cell* c);
 
     // --- library/linux.cpp --------------------------------------------------
-    _cell* char_to_code(_cell* args, _symval* frame, long count);
-    _cell* code_to_char(_cell* args, _symval* frame, long count);
-    _cell* t_intern(_cell* args, _symval* frame, long count);
-    _cell* t_intern_wide(_cell* args, _symval* frame, long count);
-    // Sets first's values list to (first second); returns first.
-    _cell* TwoValues(_cell* first, _cell* second);
+    [[nodiscard]] _cell* char_to_code(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* code_to_char(_cell* args, _symval* frame, long count);
+    // Null: reported, exit; printed when the symbol table is full.
+    [[nodiscard]] _cell* t_intern(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* t_intern_wide(_cell* args, _symval* frame, long count);
 
     // --- library/symbol.cpp -------------------------------------------------
-    _cell* symbolname(_cell* args, _symval* frame, long count);
-    _cell* symbol_function(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* symbolname(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* symbol_function(_cell* args, _symval* frame, long count);
 
     // --- library/time.cpp ---------------------------------------------------
-    _cell* LocalTime(_cell* form, _symval* frame, long count);
-    _cell* MakeTime(_cell* form, _symval* frame, long count);
+    // Null: reported (also after a failed argument, which reported itself).
+    [[nodiscard]] _cell* LocalTime(_cell* form, _symval* frame, long count);
+    [[nodiscard]] _cell* MakeTime(_cell* form, _symval* frame, long count);
 };
 
 #endif  // TAMARISK_EVAL_CFUNCTION_H

@@ -40,6 +40,10 @@ enum { kLeftAbort, kLeftContinue };
 static int debugLoop(cfunction* self, _symval* frame, long count,
                      bool breaking) {
     self->debugLevel++;
+    // Every group and frame an iteration pushes is popped on every way out
+    // of it, so the stacks stay where the failure left them.
+    [[maybe_unused]] _cell** cellDepth = self->cellStackTop;
+    [[maybe_unused]] _symval** locDepth = self->locStackTop;
     int counter = 1;
     int how = kLeftAbort;
     for (;;) {
@@ -68,6 +72,8 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
             v = self->eval(e, frame, count);
         }
         self->PrintOutcome(v);
+        TK_ASSERT(self->cellStackTop == cellDepth);
+        TK_ASSERT(self->locStackTop == locDepth);
     }
     self->debugLevel--;
     return how;

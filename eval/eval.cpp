@@ -48,6 +48,7 @@ inline bool cfunction::BeginStep() {
 }
 
 _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
+    TK_ASSERT(form->gcState == 'd' && hasValidTag(form));
     if (!isCons(form)) {
         // An atom is a whole evaluation step: it is answered here, without
         // the dispatch of a form.
@@ -249,9 +250,10 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_PROG1:
         *keepValues = 1;
         return tprog1(args, frame, count);
-    case OP_MINUSP:
-        if (!isCons(args)) return SyntaxError(frame, count);
-        return minusp(eval(args->car.p, frame, count));
+    case OP_MINUSP: {
+        _cell* v = EvalOne(args, frame, count);
+        return v ? minusp(v) : nullptr;
+    }
     case OP_COND:
         *keepValues = 1;
         return condition(args, frame, count);

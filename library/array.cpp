@@ -21,10 +21,9 @@ int evalTwo(cfunction* lisp, CellGroup& g, _cell* args, const char* bad,
     return got > 0;
 }
 
-// ARRAY-CAR and ARRAY-CDR: false for a failed evaluation (null) and, after
-// the message, for anything but an array.
+// ARRAY-CAR and ARRAY-CDR: false, after the message, for anything but an
+// array.
 bool arrayArgument(_cell* value) {
-    if (value == nullptr) return false;
     if (isArray(value)) return true;
     PutMessage("配列ではありません");
     return false;
@@ -37,7 +36,6 @@ bool arrayArgument(_cell* value) {
 // ---------------------------------------------------------------------------
 
 _cell* cfunction::jlength(_cell* value) {
-    if (value == nullptr) return nullptr;
     if (isCons(value) || isNil(value)) return IntToCell(tlength(value));
     if (isArray(value)) {
         _cell* dims = value->car.p;

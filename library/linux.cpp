@@ -123,17 +123,6 @@ int gatherName(cfunction* L, _cell* args, _symval* frame, long count,
 
 }  // namespace
 
-// Allocation never collects, so neither cell needs protecting here.
-_cell* cfunction::TwoValues(_cell* first, _cell* second) {
-    _cell* tail = getCell();
-    tail->car.p = second;
-    _cell* list = getCell();
-    list->car.p = first;
-    list->cdr.p = tail;
-    first->values = list;
-    return first;
-}
-
 // The list (symbol status) goes into the symbol's own values field; the
 // evaluator keeps it for these two operators. The answer is the symbol
 // itself, not a copy, so that SET, FUNCALL and the tables find it; the

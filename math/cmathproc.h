@@ -15,15 +15,10 @@
 class cmathproc : public cprint {
 public:
     // --- math/fraction.cpp --------------------------------------------------
-    long gcd(long a, long b);   // both positive
-    // Reduced n/d; returns 0 (outputs untouched) when d is 0, or when the
-    // reduced denominator is the magnitude of the smallest long, which no
-    // positive long can hold (a wrapped product).
-    int yakubun(long n, long d, long* rn, long* rd);
     // Reduced a/b + c/d for denominators b, d >= 1: exact when the reduced
     // result fits in long, else (a·d + b·c)/(b·d) with the products taken
     // in long. Returns 0 (outputs untouched) when that wrapped denominator
-    // is 0 or the smallest long, like yakubun.
+    // is 0 or the smallest long, like reduceFraction.
     int WaWithTsubun(long a, long b, long c, long d, long* rn, long* rd);
     // Reduced a/b - c/d, the same way.
     int SaWithTsubun(long a, long b, long c, long d, long* rn, long* rd);

@@ -120,12 +120,6 @@ int reduceFraction(long n, long d, long* rn, long* rd) {
     return 1;
 }
 
-long cmathproc::gcd(long a, long b) { return gcdLong(a, b); }
-
-int cmathproc::yakubun(long n, long d, long* rn, long* rd) {
-    return reduceFraction(n, d, rn, rd);
-}
-
 // a/b + c/d = (a·d + b·c)/(b·d).
 int cmathproc::WaWithTsubun(long a, long b, long c, long d, long* rn,
                             long* rd) {

@@ -243,7 +243,6 @@ _cell* cfunction::OneMinus(_cell* form, _symval* frame, long count) {
 // -0.0 and NaN are not below 0.0. A non-number is refused without the debug
 // loop.
 _cell* cfunction::minusp(_cell* value) {
-    if (!value) return nullptr;
     switch (value->type) {
     case 'i':
         return CellToInt(value) < 0 ? T : NIL;

@@ -176,6 +176,15 @@ inline bool isBunsu(const _cell* c) { return c != nullptr && c->type == 'b'; }
 inline bool isFloating(const _cell* c) { return c != nullptr && c->type == 'n'; }
 inline bool isMoji(const _cell* c) { return c != nullptr && c->type == 'm'; }
 inline bool isArray(const _cell* c) { return c != nullptr && c->type == 'a'; }
+// One of the seven tags above: anything else is a free or poisoned cell.
+inline bool hasValidTag(const _cell* c) {
+    switch (c->type) {
+    case 'l': case 's': case 'i': case 'b': case 'n': case 'm': case 'a':
+        return true;
+    default:
+        return false;
+    }
+}
 inline bool isNumber(const _cell* c) {
     return isInteger(c) || isBunsu(c) || isFloating(c);
 }
@@ -341,9 +350,11 @@ public:
     // --- memory/intern.cpp --------------------------------------------------
     char* getString(const char* text);
     _cell* CheckStringCell(const char* name);
-    _cell* getStringCell(const char* name);     // null: symbol table full
-    _cell* getStringCellWide(const char* name); // null: symbol table full
-    _cell* MakeSymbol(const char* name, char kind); // null: table full
+    // Null: the symbol table is full (printed: the message is out, no
+    // debug loop has run).
+    [[nodiscard]] _cell* getStringCell(const char* name);
+    [[nodiscard]] _cell* getStringCellWide(const char* name);
+    [[nodiscard]] _cell* MakeSymbol(const char* name, char kind);
     _cell* getMojiCell(int byte, int second);
     long getSymVal(_cell* symbol);              // -1: no record
     long getSymVal2(_cell* symbol);             // appends a record if absent
@@ -377,7 +388,7 @@ public:
 #endif
 
     // --- reader/build.cpp (cell building from text) -------------------------
-    _cell* readFromString(char* text);      // null: message printed
+    [[nodiscard]] _cell* readFromString(char* text);  // null: printed
     void NewString(char* dst, char* src);
     int isListString(char* text);
     char* SkipSpc(char* text);
@@ -417,10 +428,11 @@ public:
     static bool isPlus(const _cell* c);
     static bool isPlusExceptZero(const _cell* c);
     static bool isInRange(const _cell* c);
-    _cell* jAbs(_cell* c);
-    _cell* ijExpt(long k, _cell* e);
-    _cell* njExpt(long double x, _cell* e);
-    _cell* bjExpt(long a, long b, _cell* e);
+    // Null: printed (not a number, overflow, zero denominator).
+    [[nodiscard]] _cell* jAbs(_cell* c);
+    [[nodiscard]] _cell* ijExpt(long k, _cell* e);
+    [[nodiscard]] _cell* njExpt(long double x, _cell* e);
+    [[nodiscard]] _cell* bjExpt(long a, long b, _cell* e);
 
     // --- library/time.cpp ---------------------------------------------------
     _cell* now();

@@ -159,11 +159,8 @@ namespace {
 // its numeric slots in use: a reachable free cell means that it was left
 // unprotected across an earlier collection.
 void verifyCell(_cell* c) {
-    static const char kTags[] = "lsinbma";
     TK_ASSERT(c->gcState == 'd');
-    bool valid = false;
-    for (const char* t = kTags; *t; t++) valid = valid || c->type == *t;
-    TK_ASSERT(valid);
+    TK_ASSERT(hasValidTag(c));
     if (isInteger(c)) TK_ASSERT(c->car.i->state == 'd');
     if (isFloating(c)) TK_ASSERT(c->car.n->state == 'd');
     if (isBunsu(c))

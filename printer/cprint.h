@@ -16,21 +16,10 @@ public:
     // --- printer/print.cpp --------------------------------------------------
     void printS(_cell* c);
     void printSFile(_cell* c, FILE* f);     // printS's style, to f
-    void printS0(_cell* c, int last);
-    void printS2(_cell* c, int last);
-    void printS3(_cell* c);
     void printSStrm(_cell* c, FILE* f);
-    void printS0Strm(_cell* c, int last, FILE* f);
-    void printS2Strm(_cell* c, int last, FILE* f);
-    void printS3Strm(_cell* c, FILE* f);
     void princS(_cell* c, FILE* f);
-    void princS0(_cell* c, int last, FILE* f);
-    void princS2(_cell* c, int last, FILE* f);
-    void princS3(_cell* c, FILE* f);
     void PutString(_cell* chars, FILE* f);
     void PutStringC(_cell* chars, FILE* f);
-    char* GetStringC(_cell* chars, char* buf);  // returns the NUL's address
-    long jnlength(_cell* c);
 };
 
 #endif  // TAMARISK_PRINTER_CPRINT_H

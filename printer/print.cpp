@@ -2,9 +2,9 @@
 // standard output or to a stream) or in the plain style.
 //
 // Every printed form is made of three positions: an object by itself, an
-// element inside a list, and the tail after a list's last element. The three
-// public families (printS*, printS*Strm, princS*) share one walker that
-// differs only in how it writes characters, strings and arrays.
+// element inside a list, and the tail after a list's last element. The
+// entry points (printS, printSFile, printSStrm, princS) share one walker
+// that differs only in how it writes characters, strings and arrays.
 #include <cstdio>
 
 #include "printer/cprint.h"
@@ -98,15 +98,6 @@ public:
             }
             c = rest;
             last = isNil(c->cdr.p) ? 1 : 0;
-        }
-    }
-
-    // The tail after the last element printed.
-    void tail(_cell* c) {
-        if (isCons(c)) {
-            list(c, isNil(c->cdr.p) ? 1 : 0);
-        } else {
-            atomTail(c);
         }
     }
 
@@ -231,7 +222,8 @@ private:
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Escaping style, standard output
+// The three styles: escaping (to standard output or any file), escaping to
+// a stream, plain
 // ---------------------------------------------------------------------------
 
 void cprint::printS(_cell* c) { Walker(this, Style::kEscape, stdout).object(c); }
@@ -240,54 +232,14 @@ void cprint::printSFile(_cell* c, FILE* f) {
     Walker(this, Style::kEscape, f).object(c);
 }
 
-void cprint::printS0(_cell* c, int last) {
-    Walker(this, Style::kEscape, stdout).element(c, last);
-}
-
-void cprint::printS2(_cell* c, int last) {
-    Walker(this, Style::kEscape, stdout).list(c, last);
-}
-
-void cprint::printS3(_cell* c) { Walker(this, Style::kEscape, stdout).tail(c); }
-
-// ---------------------------------------------------------------------------
-// Escaping style, to a stream
-// ---------------------------------------------------------------------------
-
 void cprint::printSStrm(_cell* c, FILE* f) {
     Walker(this, Style::kEscapeStrm, f).object(c);
 }
 
-void cprint::printS0Strm(_cell* c, int last, FILE* f) {
-    Walker(this, Style::kEscapeStrm, f).element(c, last);
-}
-
-void cprint::printS2Strm(_cell* c, int last, FILE* f) {
-    Walker(this, Style::kEscapeStrm, f).list(c, last);
-}
-
-void cprint::printS3Strm(_cell* c, FILE* f) {
-    Walker(this, Style::kEscapeStrm, f).tail(c);
-}
-
-// ---------------------------------------------------------------------------
-// Plain style
-// ---------------------------------------------------------------------------
-
 void cprint::princS(_cell* c, FILE* f) { Walker(this, Style::kPlain, f).object(c); }
 
-void cprint::princS0(_cell* c, int last, FILE* f) {
-    Walker(this, Style::kPlain, f).element(c, last);
-}
-
-void cprint::princS2(_cell* c, int last, FILE* f) {
-    Walker(this, Style::kPlain, f).list(c, last);
-}
-
-void cprint::princS3(_cell* c, FILE* f) { Walker(this, Style::kPlain, f).tail(c); }
-
 // ---------------------------------------------------------------------------
-// Strings and lists
+// Strings
 // ---------------------------------------------------------------------------
 
 // A string's characters between double quotes, with a backslash before each
@@ -313,19 +265,3 @@ void cprint::PutStringC(_cell* chars, FILE* f) {
     }
 }
 
-// The caller provides room for every character and the NUL.
-char* cprint::GetStringC(_cell* chars, char* buf) {
-    for (_cell* p = chars; isCons(p); p = p->cdr.p) {
-        _cell* m = p->car.p;
-        if (!isMoji(m)) break;
-        *buf++ = static_cast<char>(mojiByte(m));
-    }
-    *buf = '\0';
-    return buf;
-}
-
-long cprint::jnlength(_cell* c) {
-    long n = 0;
-    for (; isCons(c); c = c->cdr.p) n++;
-    return n;
-}

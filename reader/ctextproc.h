@@ -18,12 +18,12 @@ public:
     // 1 built (*out set); -1 the rewriting refused; -2 building failed. The
     // message is out, except when rewriting meets a string that never
     // closes after the first complete expression.
-    int ReadText(char* text, _cell** out);
+    [[nodiscard]] int ReadText(char* text, _cell** out);
     // Gathers one expression typed at a prompt into lineStr and reads it.
     // 1 built (*out set); 0 gathering failed (message out: the caller opens
     // the debug loop); -1 or -2 from ReadText (the loop ends). The end of
     // standard input ends the session with status 0.
-    int ReadExpression(_cell** out);
+    [[nodiscard]] int ReadExpression(_cell** out);
 
     // --- reader/gather.cpp --------------------------------------------------
     int GetOneS();              // 1 gathered; 0 failed (message out); -1 EOF

@@ -184,26 +184,12 @@ TEST(PrintLists, EveryKindOfTail) {
     EXPECT_EQ(Princ(s), "(1 . a\"b)");
 }
 
-TEST(PrintLists, PositionEntryPoints) {
-    _cell* l = List({Int(1), Int(2)});
-    EXPECT_EQ(CaptureStdout([l] { Lisp().printS2(l, 0); }), "1 2");
-    EXPECT_EQ(CaptureStdout([] { Lisp().printS0(Int(5), 0); }), "5 ");
-    EXPECT_EQ(CaptureStdout([] { Lisp().printS0(Int(5), 1); }), "5");
-    EXPECT_EQ(CaptureStdout([] { Lisp().printS3(NIL); }), "");
-    EXPECT_EQ(CaptureStdout([] { Lisp().printS3(Int(7)); }), ". 7");
-    EXPECT_EQ(CaptureStdout([l] { Lisp().printS3(l); }), "1 2");
-    EXPECT_EQ(CaptureStream([](FILE* f) { Lisp().princS3(Moji('x'), f); }),
-              ". x");
-    EXPECT_EQ(CaptureStream([](FILE* f) { Lisp().printS3Strm(Moji('x'), f); }),
-              ". #\\x");
-}
-
 TEST(PrintLists, LongCdrChainCostsNoStack) {
     _cell* l = NIL;
     for (int i = 0; i < 300000; i++) l = Cons(Int(1), l);
     std::string out = Princ(l);
     EXPECT_EQ(out.size(), 2u + 300000u * 2u - 1u);
-    EXPECT_EQ(Lisp().jnlength(l), 300000);
+    EXPECT_EQ(Lisp().tlength(l), 300000);
 }
 
 TEST(PrintLists, DeepCarNestingStopsWithDots) {
@@ -246,21 +232,6 @@ TEST(PrintStrings, NonCharacterElementStopsTheText) {
     _cell* s = Array(Int(1), CHARACTER, chars);
     EXPECT_EQ(Prin1(s), "\"a");
     EXPECT_EQ(Princ(s), "a");
-    char buf[8];
-    std::memset(buf, 'x', sizeof buf);
-    char* end = Lisp().GetStringC(chars, buf);
-    EXPECT_EQ(end, buf + 1);
-    EXPECT_STREQ(buf, "a");
-}
-
-TEST(PrintStrings, GetStringCCopiesAndPointsAtNul) {
-    _cell* s = Str("hello");
-    char buf[16];
-    char* end = Lisp().GetStringC(s->cdr.p->cdr.p, buf);
-    EXPECT_STREQ(buf, "hello");
-    EXPECT_EQ(end, buf + 5);
-    EXPECT_EQ(*end, '\0');
-    EXPECT_EQ(Lisp().GetStringC(NIL, buf), buf);
 }
 
 TEST(PrintStrings, IsStringTestsShapeAndIdentity) {
@@ -335,9 +306,9 @@ TEST(PrintArrays, BrokenShapesDoNotCrash) {
     EXPECT_EQ(Prin1(oddCount), "#XA(1) ");
 }
 
-TEST(Jnlength, CountsConsesAlongCdr) {
-    EXPECT_EQ(Lisp().jnlength(NIL), 0);
-    EXPECT_EQ(Lisp().jnlength(Int(3)), 0);
-    EXPECT_EQ(Lisp().jnlength(Cons(Int(1), Cons(Int(2), Int(3)))), 2);
-    EXPECT_EQ(Lisp().jnlength(List({Int(1), Int(2), Int(3)})), 3);
+TEST(Tlength, CountsConsesAlongCdr) {
+    EXPECT_EQ(Lisp().tlength(NIL), 0);
+    EXPECT_EQ(Lisp().tlength(Int(3)), 0);
+    EXPECT_EQ(Lisp().tlength(Cons(Int(1), Cons(Int(2), Int(3)))), 2);
+    EXPECT_EQ(Lisp().tlength(List({Int(1), Int(2), Int(3)})), 3);
 }
