@@ -40,15 +40,13 @@ inline bool cfunction::BeginStep() {
     gc();
     gcQuiet = 0;
 #else
-    if (freeCells < gcDueCells || freeFloats < gcDueFloats ||
-        freeInts < gcDueInts)
-        gc();
+    if (__builtin_expect(CollectDue(), 0)) CollectNow();
 #endif
     return true;
 }
 
 _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
-    TK_ASSERT(form->gcState == 'd' && hasValidTag(form));
+    TK_ASSERT(InUse(form) && hasValidTag(form));
     if (!isCons(form)) {
         // An atom is a whole evaluation step: it is answered here, without
         // the dispatch of a form.

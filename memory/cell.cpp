@@ -63,6 +63,15 @@ int cmemory::AllocMemory() {
         PutMessage("エラー: 整数領域の獲得に失敗しました");
         return 0;
     }
+    // The in-use bitmaps of the three areas, in one reservation.
+    long marks = markWords(kCellCapacity) + markWords(kFloatCapacity) +
+                 markWords(kIntCapacity);
+    if (!(cellMarks = (markword*)reserve(marks, sizeof(markword)))) {
+        puts("エラー: セル領域の獲得に失敗しました。");
+        return 0;
+    }
+    floatMarks = cellMarks + markWords(kCellCapacity);
+    intMarks = floatMarks + markWords(kFloatCapacity);
     if (!(globalTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
         PutMessage("エラー: グローバル変数領域の獲得に失敗しました");
         return 0;
@@ -79,11 +88,8 @@ int cmemory::AllocMemory() {
         PutMessage("エラー: ローカルスタック領域の獲得に失敗しました");
         return 0;
     }
-    cellCursor = cellArea;
     stringNext = stringArea;
     symbolTableEnd = symbolTable;
-    floatCursor = floatArea;
-    intCursor = intArea;
     funcTableEnd = funcTable;
     globalTableEnd = globalTable;
     cellStackTop = cellStack;
@@ -92,11 +98,15 @@ int cmemory::AllocMemory() {
     freeFloats = kFloatCapacity;
     freeInts = kIntCapacity;
     cellHigh = floatHigh = intHigh = 0;
+    cellScan = floatScan = intScan = 0;
     keptFrames = nullptr;
     for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     gcQuiet = 0;
     gcEpoch = 0;
     gcDueCells = gcDueFloats = gcDueInts = kGcThreshold;
+    gcBudget = kGcBudget;
+    cellsTaken = 0;
+    freeCellsGiven = freeCells;
     InitCellAndNumber();
     return 1;
 }
@@ -139,12 +149,12 @@ void cmemory::FreeMemory() {
     std::free(funcTable);
     std::free(cellStack);
     std::free(locStack);
+    std::free(cellMarks);   // floatMarks and intMarks share its block
     Init();
 }
 
-// Cells and slots that were never handed out are zero-filled, and a state
-// other than 'd' means free, so there is nothing to write here: the areas
-// are already "all free" without touching their pages.
+// The bitmaps start zero-filled, which means "all free", so there is
+// nothing to write here and no page of the areas is touched.
 void cmemory::InitCellAndNumber() {
     for (int i = 0; i < kFileSlots; i++) fileTable[i] = nullptr;
     throwPending = 0;
@@ -170,69 +180,63 @@ void cmemory::Finish(int status) {
     exit(status);
 }
 
-_cell* cmemory::getCell() {
-    _cell* last = cellArea + (kCellCapacity - 1);
-    for (long looks = 0; looks < kCellCapacity - 1; looks++) {
-        _cell* c = cellCursor++;
-        if (cellCursor == last) {
-            cellCursor = cellArea;
-            cellWrapped = 1;
-        }
-        if (c->gcState != 'd') {
-            long index = c - cellArea;
-            if (index >= cellHigh) cellHigh = index + 1;
-            c->type = 'l';
-            c->kind = 'u';
-            c->gcState = 'd';
-            c->car.p = NILCell;
-            c->cdr.p = NILCell;
-            c->values = nullptr;
-            c->closureEnv = nullptr;
-            c->closureCount = 0;
-            freeCells--;
-            return c;
-        }
-    }
-    Exhausted("エラー: セル領域が一杯です。終了します。");
-    return nullptr;     // not reached
-}
-
 namespace {
 
-// The rotating first-fit search over a numeric-slot area: resumes at the
-// cursor, wraps before the last slot (which is never handed out), and
-// answers null after a full cycle without a free slot.
-template <typename Slot>
-Slot* takeSlot(Slot* area, Slot*& cursor, long capacity, long& high) {
-    Slot* last = area + (capacity - 1);
-    for (long looks = 0; looks < capacity - 1; looks++) {
-        Slot* s = cursor++;
-        if (cursor == last) cursor = area;
-        if (s->state != 'd') {
-            long index = s - area;
-            if (index >= high) high = index + 1;
-            s->state = 'd';
-            return s;
-        }
-    }
-    return nullptr;
+// The lowest clear bit at or after word `scan` becomes set; its index is
+// returned and `scan` moves to its word. The caller's free counter
+// guarantees that there is one below the capacity (see gc.cpp).
+inline long takeIndex(markword* marks, long& scan, long& high) {
+    markword* w = marks + scan;
+    while (*w == ~(markword)0) w++;
+    scan = w - marks;
+    int b = __builtin_ctzl(~*w);
+    *w |= (markword)1 << b;
+    long i = scan * kMarkBits + b;
+    if (i >= high) high = i + 1;
+    return i;
 }
 
 }  // namespace
 
+// An area is full when its free counter leaves only the last cell or slot,
+// which is never handed out. The counters are never below what is really
+// free (see gcSilent), so the search always finds a clear bit.
+_cell* cmemory::getCell() {
+    if (__builtin_expect(freeCells <= 1, 0))
+        Exhausted("エラー: セル領域が一杯です。終了します。");
+    _cell* c = cellArea + takeIndex(cellMarks, cellScan, cellHigh);
+    TK_ASSERT(c < cellArea + (kCellCapacity - 1));
+    c->type = 'l';
+    c->kind = 'u';
+    c->car.p = NILCell;
+    c->cdr.p = NILCell;
+    c->values = nullptr;
+    c->closureEnv = nullptr;
+    c->closureCount = 0;
+    freeCells--;
+    gcBudget--;
+    return c;
+}
+
 _numslot* cmemory::getNumber(long double v) {
-    _numslot* s = takeSlot(floatArea, floatCursor, kFloatCapacity, floatHigh);
-    if (!s) Exhausted("エラー: 数値領域が一杯です。終了します。");
+    if (__builtin_expect(freeFloats <= 1, 0))
+        Exhausted("エラー: 数値領域が一杯です。終了します。");
+    _numslot* s = floatArea + takeIndex(floatMarks, floatScan, floatHigh);
+    TK_ASSERT(s < floatArea + (kFloatCapacity - 1));
     s->value = v;
     freeFloats--;
+    gcBudget--;
     return s;
 }
 
 _intslot* cmemory::getInt(long v) {
-    _intslot* s = takeSlot(intArea, intCursor, kIntCapacity, intHigh);
-    if (!s) Exhausted("エラー: 整数領域が一杯です。終了します。");
+    if (__builtin_expect(freeInts <= 1, 0))
+        Exhausted("エラー: 整数領域が一杯です。終了します。");
+    _intslot* s = intArea + takeIndex(intMarks, intScan, intHigh);
+    TK_ASSERT(s < intArea + (kIntCapacity - 1));
     s->value = v;
     freeInts--;
+    gcBudget--;
     return s;
 }
 

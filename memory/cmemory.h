@@ -4,10 +4,14 @@
 // Every Lisp object is a `_cell` from one fixed cell area; numbers keep their
 // value in fixed areas of numeric slots; symbol names live in a fixed byte
 // area and are never freed. All areas are reserved once by AllocMemory and
-// never grow. A cell whose gcState is not 'd' is free: cells and slots above
-// the high-water marks (cellHigh, floatHigh, intHigh) have never been handed
-// out, are still zero-filled and are never touched by the collector, so an
-// empty session costs almost nothing although the capacities are large.
+// never grow. Whether a cell or slot is in use is one bit of a side bitmap
+// per area (cellMarks, floatMarks, intMarks), so the collector never writes
+// into the areas themselves. Allocation takes the lowest free index of an
+// area; cells and slots above the high-water marks (cellHigh, floatHigh,
+// intHigh) have never been handed out and are never touched, so an empty
+// session costs almost nothing although the capacities are large, and a
+// program whose live data is small keeps using the same low part of each
+// area.
 //
 // Protection protocol. The collector's roots are, in marking order: the cell
 // stack, the local stack, the global-variable table, the function table and
@@ -107,6 +111,11 @@ constexpr int kFileSlots = 10;
 constexpr int kLineSize = 20000;              // lineStr
 constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
 constexpr long kGcThreshold = 1000;           // collect below this many free
+// Cells and slots the evaluator lets be handed out between two collections
+// before it collects for its own sake: at least this, or as many as the
+// last collection found in use, so that an area never holds much more than
+// twice its live data and the marking costs a bounded share of the work.
+constexpr long kGcBudget = 1L << 18;
 constexpr long kSymbolIndexSize = 1L << 17;   // > kSymbolCapacity, power of 2
 constexpr int kFramePoolSizes = 16;           // frames of 1..15 records reused
 constexpr int kExtraRoots = 4;                // gcExtraRoots
@@ -133,7 +142,6 @@ union _word {
 struct _cell {
     char type;
     char kind;
-    char gcState;           // 'd' in use; anything else is free
     _word car;
     _word cdr;
     _cell* values;          // list of all values of a multiple-value result;
@@ -148,12 +156,10 @@ struct _cell {
 };
 
 struct _intslot {
-    char state;             // 'd' in use, else free
     long value;
 };
 
 struct _numslot {
-    char state;             // 'd' in use, else free
     long double value;
 };
 
@@ -232,6 +238,24 @@ inline bool isString(const _cell* c) {
 // The contents of a string (or of any array): its list of elements.
 inline _cell* stringChars(const _cell* s) { return s->cdr.p->cdr.p; }
 
+// One bit per cell or slot of an area, set while it is in use.
+typedef unsigned long markword;
+constexpr long kMarkBits = (long)sizeof(markword) * 8;
+constexpr long markWords(long capacity) {
+    return (capacity + kMarkBits - 1) / kMarkBits;
+}
+inline bool testMark(const markword* m, long i) {
+    return (m[i / kMarkBits] >> (i % kMarkBits)) & 1UL;
+}
+// Sets the bit; true when it was clear.
+inline bool setMark(markword* m, long i) {
+    markword bit = 1UL << (i % kMarkBits);
+    markword& w = m[i / kMarkBits];
+    if (w & bit) return false;
+    w |= bit;
+    return true;
+}
+
 // Binding record of the global table, the function table and of frames.
 struct _symval {
     char kind;              // 'f' function / 'm' macro in the function table
@@ -283,7 +307,6 @@ class cmemory {
 public:
     // --- storage areas, in declaration order --------------------------------
     _cell* cellArea;
-    _cell* cellCursor;
     char* stringArea;
     char* stringNext;
     _cell** symbolTable;
@@ -293,9 +316,7 @@ public:
     // reservation, right after the symbol table.
     unsigned* symbolIndex;
     _numslot* floatArea;
-    _numslot* floatCursor;
     _intslot* intArea;
-    _intslot* intCursor;
     _symval* funcTable;
     _symval* funcTableEnd;
     _cell** cellStack;
@@ -317,6 +338,13 @@ public:
     long cellHigh;
     long floatHigh;
     long intHigh;
+    // In-use bitmaps, and the first word of each that may have a clear bit
+    // (every word below it is full: bits are cleared only by a collection,
+    // which starts the search again at word 0).
+    markword* cellMarks;
+    markword* floatMarks;
+    markword* intMarks;
+    long cellScan, floatScan, intScan;
     _framehead* keptFrames;     // frames outliving their call
     char* stackBase;            // evaluation stack bounds, for depth checks
     char* stackLimit;
@@ -336,6 +364,11 @@ public:
     void FreeMemory();
     void InitCellAndNumber();
     _cell* getCell();
+    bool InUse(const _cell* c) const { return testMark(cellMarks, c - cellArea); }
+    bool InUse(const _intslot* s) const { return testMark(intMarks, s - intArea); }
+    bool InUse(const _numslot* s) const {
+        return testMark(floatMarks, s - floatArea);
+    }
     _numslot* getNumber(long double v);
     _intslot* getInt(long v);
     _cell* NumberToCell(long double v);
@@ -376,12 +409,48 @@ public:
 #endif
 
     // --- memory/gc.cpp ------------------------------------------------------
+    // The collection the user sees: (GC), or an automatic one when a free
+    // counter has fallen below its level. It prints the statistics line
+    // (unless gcQuiet) and sets the free counters from what is in use.
     void gc();
-    // The evaluator collects when a free counter falls below its level:
+    // A collection for the interpreter's own sake, when an allocation
+    // budget is used up: it prints nothing and leaves the free counters
+    // alone.
+    void gcSilent();
+    // The work both share: mark, free the kept frames nothing reaches,
+    // count into usedCells, usedFloats and usedInts, set the budget.
+    void Collect();
+    long usedCells, usedFloats, usedInts;
+    // The free counters count down at every allocation and are set again
+    // only by gc(), as if nothing had been reclaimed in between: they decide
+    // when the user sees a collection and when an area is full, so both
+    // happen exactly where they would without the silent collections. The
+    // cells really in use are never more than the counters imply.
+    // The evaluator runs gc() when a free counter falls below its level:
     // kGcThreshold, or half of what the last collection left when that was
     // less, so that an area filled by live data is not collected again at
     // every step (which never ends on a large area) but runs out instead.
     long gcDueCells, gcDueFloats, gcDueInts;
+    // Cells and slots left before gcSilent; negative when used up.
+    long gcBudget;
+    // Cells handed out since start-up, counted at each gc(): the statistics
+    // line marks the point where a cursor walking the area from its start,
+    // one fresh cell per allocation, would have gone through it all.
+    long cellsTaken;
+    long freeCellsGiven;        // freeCells as the last gc() set it
+    bool CollectDue() const {
+        return gcBudget < 0 || freeCells < gcDueCells ||
+               freeFloats < gcDueFloats ||
+               freeInts < gcDueInts;
+    }
+    // The collection CollectDue asked for.
+    void CollectNow() {
+        if (freeCells < gcDueCells || freeFloats < gcDueFloats ||
+            freeInts < gcDueInts)
+            gc();
+        else
+            gcSilent();
+    }
     void Disable(_cell* c);
 #if TK_DEBUG
     void VerifyRoots();     // asserts that every reachable cell is in use

@@ -1,6 +1,10 @@
-// cmemory: the collector. Clear every mark, mark from the roots, count what
-// is in use; cells left unmarked are free for the rotating searches.
+// cmemory: the collector. Clear the in-use bitmaps up to the high-water
+// marks, mark from the roots, count what is in use; cells and slots left
+// unmarked are free for allocation, which searches the bitmaps from their
+// start. Nothing is swept: the cost of a collection is the live data it
+// marks plus one bit per cell ever handed out.
 #include <cstdlib>
+#include <cstring>
 
 #include "memory/cmemory.h"
 
@@ -37,19 +41,20 @@ WorkList work;
 // are the symbols of the table (in use from the start) plus these, so no
 // pass over the areas is needed to count them.
 long markedCells, markedFloats, markedInts;
+// The cell bitmap and area of the collection in progress.
+markword* markedBits;
+_cell* markedBase;
 
-inline void markCell(_cell* c) {
-    if (c->gcState != 'd') {
-        c->gcState = 'd';
-        markedCells++;
-    }
+// Sets the cell's bit; true when it was not yet marked.
+inline bool markCell(_cell* c) {
+    if (!setMark(markedBits, c - markedBase)) return false;
+    markedCells++;
+    return true;
 }
 
-inline void markSlot(char& state, long& counter) {
-    if (state != 'd') {
-        state = 'd';
-        counter++;
-    }
+template <typename Slot>
+inline void markSlot(markword* marks, Slot* area, Slot* s, long& counter) {
+    if (setMark(marks, s - area)) counter++;
 }
 
 _framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
@@ -85,6 +90,11 @@ void visitRoots(cmemory* m, Visit visit) {
 }  // namespace
 
 void cmemory::Disable(_cell* root) {
+    markedBits = cellMarks;
+    markedBase = cellArea;
+    auto markInt = [this](_intslot* s) {
+        markSlot(intMarks, intArea, s, markedInts);
+    };
     work.push(root);
     while (_cell* c = work.pop()) {
         // Follow the cdr chain in this loop; cars and values go on the list.
@@ -96,25 +106,23 @@ void cmemory::Disable(_cell* root) {
                 break;
             case 'i':
                 markCell(c);
-                markSlot(c->car.i->state, markedInts);
+                markInt(c->car.i);
                 break;
             case 'n':
                 markCell(c);
-                markSlot(c->car.n->state, markedFloats);
+                markSlot(floatMarks, floatArea, c->car.n, markedFloats);
                 break;
             case 'b':
                 markCell(c);
-                markSlot(c->car.i->state, markedInts);
-                markSlot(c->cdr.i->state, markedInts);
+                markInt(c->car.i);
+                markInt(c->cdr.i);
                 break;
             case 'l':
             case 'a':
-                if (c->gcState == 'd') {
+                if (!markCell(c)) {
                     c = nullptr;
                     continue;
                 }
-                c->gcState = 'd';
-                markedCells++;
                 break;
             default:
                 c = nullptr;
@@ -136,7 +144,7 @@ void cmemory::Disable(_cell* root) {
                         break;
                     case 'i':
                         markCell(a);
-                        markSlot(a->car.i->state, markedInts);
+                        markInt(a->car.i);
                         a = nullptr;
                         break;
                     default:
@@ -158,56 +166,66 @@ namespace {
 // Every cell reachable from the roots must be in use with a valid tag, and
 // its numeric slots in use: a reachable free cell means that it was left
 // unprotected across an earlier collection.
-void verifyCell(_cell* c) {
-    TK_ASSERT(c->gcState == 'd');
+void verifyCell(const cmemory* m, _cell* c) {
+    TK_ASSERT(m->InUse(c));
     TK_ASSERT(hasValidTag(c));
-    if (isInteger(c)) TK_ASSERT(c->car.i->state == 'd');
-    if (isFloating(c)) TK_ASSERT(c->car.n->state == 'd');
-    if (isBunsu(c))
-        TK_ASSERT(c->car.i->state == 'd' && c->cdr.i->state == 'd');
+    if (isInteger(c)) TK_ASSERT(m->InUse(c->car.i));
+    if (isFloating(c)) TK_ASSERT(m->InUse(c->car.n));
+    if (isBunsu(c)) TK_ASSERT(m->InUse(c->car.i) && m->InUse(c->cdr.i));
 }
 
 }  // namespace
 
 // Walks from the roots like the marking does, checking instead of marking;
-// it uses the marks of the previous collection epoch as "visited".
+// visited conses are noted in a bitmap of its own, and kept frames carry
+// an epoch no collection uses while it runs.
 void cmemory::VerifyRoots() {
     long seen = -gcEpoch - 1;   // a value no kept frame carries
+    markword* visited = (markword*)calloc((size_t)markWords(cellHigh) + 1,
+                                          sizeof(markword));
+    TK_ASSERT(visited);
     auto visit = [&](_cell* root) {
         work.push(root);
         while (_cell* c = work.pop()) {
             for (; c; c = isConsOrArray(c) ? c->cdr.p : nullptr) {
-                if (isConsOrArray(c) && c->gcState == 'v') break;
-                verifyCell(c);
-                if (isConsOrArray(c)) c->gcState = 'v';
+                verifyCell(this, c);
+                bool cons = isConsOrArray(c);
+                if (cons && !setMark(visited, c - cellArea)) break;
                 work.push(c->values);
                 pushCapturedFrame(c, seen);
-                if (isConsOrArray(c)) work.push(c->car.p);
+                if (cons) work.push(c->car.p);
             }
         }
     };
-    // 'v' marks visited conses; restore them to 'd' afterwards.
     visitRoots(this, visit);
-    for (long i = 0; i < cellHigh; i++)
-        if (cellArea[i].gcState == 'v') cellArea[i].gcState = 'd';
+    free(visited);
     for (_framehead* h = keptFrames; h; h = h->next)
         if (h->mark == seen) h->mark = gcEpoch;
 }
 #endif
 
-void cmemory::gc() {
+namespace {
+
+inline void clearMarks(markword* marks, long high) {
+    memset(marks, 0, (size_t)markWords(high) * sizeof(markword));
+}
+
+
+}  // namespace
+
+void cmemory::Collect() {
 #if TK_DEBUG
     VerifyRoots();
 #endif
     gcEpoch++;
-    // Clear. Every symbol of the symbol table keeps 'd': symbols are never
-    // reclaimed. (A multiple-value copy of a symbol is a cell of type 's'
-    // that is not in the table; it is reclaimed like any other cell.)
-    for (long i = 0; i < cellHigh; i++) cellArea[i].gcState = 'e';
+    // Clear. Every symbol of the symbol table stays in use: symbols are
+    // never reclaimed. (A multiple-value copy of a symbol is a cell of type
+    // 's' that is not in the table; it is reclaimed like any other cell.)
+    clearMarks(cellMarks, cellHigh);
+    clearMarks(floatMarks, floatHigh);
+    clearMarks(intMarks, intHigh);
     for (_cell** p = symbolTable; p < symbolTableEnd; p++)
-        (*p)->gcState = 'd';
-    for (long i = 0; i < floatHigh; i++) floatArea[i].state = 'e';
-    for (long i = 0; i < intHigh; i++) intArea[i].state = 'e';
+        setMark(cellMarks, *p - cellArea);
 
     // Mark, root by root.
     markedCells = markedFloats = markedInts = 0;
@@ -218,7 +236,7 @@ void cmemory::gc() {
     // A list left unmarked is freed now, so the symbol lets go of it.
     for (_cell** p = symbolTable; p < symbolTableEnd; p++) {
         _cell* list = (*p)->values;
-        if (list && list->gcState != 'd') (*p)->values = nullptr;
+        if (list && !InUse(list)) (*p)->values = nullptr;
     }
 
     // Kept frames that no reachable closure refers to are gone.
@@ -232,17 +250,15 @@ void cmemory::gc() {
         }
     }
 
-    long usedCells = (symbolTableEnd - symbolTable) + markedCells;
-    long usedFloats = markedFloats, usedInts = markedInts;
+    usedCells = (symbolTableEnd - symbolTable) + markedCells;
+    usedFloats = markedFloats;
+    usedInts = markedInts;
 #if TK_DEBUG
     {
         long cells = 0, floats = 0, ints = 0;
-        for (long i = 0; i < cellHigh; i++)
-            if (cellArea[i].gcState == 'd') cells++;
-        for (long i = 0; i < floatHigh; i++)
-            if (floatArea[i].state == 'd') floats++;
-        for (long i = 0; i < intHigh; i++)
-            if (intArea[i].state == 'd') ints++;
+        for (long i = 0; i < cellHigh; i++) cells += testMark(cellMarks, i);
+        for (long i = 0; i < floatHigh; i++) floats += testMark(floatMarks, i);
+        for (long i = 0; i < intHigh; i++) ints += testMark(intMarks, i);
         TK_ASSERT(cells == usedCells && floats == usedFloats &&
                   ints == usedInts);
     }
@@ -250,7 +266,7 @@ void cmemory::gc() {
     // fails loudly. Allocation sets every field again.
     for (long i = 0; i < cellHigh; i++) {
         _cell* c = cellArea + i;
-        if (c->gcState != 'd' && c->type != 0) {
+        if (!testMark(cellMarks, i)) {
             c->type = 'r';
             c->car.p = c->cdr.p = (_cell*)16;
             c->values = (_cell*)16;
@@ -258,11 +274,27 @@ void cmemory::gc() {
         }
     }
     for (long i = 0; i < floatHigh; i++)
-        if (floatArea[i].state != 'd') floatArea[i].value = -1e300L;
+        if (!testMark(floatMarks, i)) floatArea[i].value = -1e300L;
     for (long i = 0; i < intHigh; i++)
-        if (intArea[i].state != 'd') intArea[i].value = 0x5A5A5A5AL;
+        if (!testMark(intMarks, i)) intArea[i].value = 0x5A5A5A5AL;
 #endif
-    freeCells = kCellCapacity - usedCells;
+    // Allocation searches from the start again, so the lowest free cells
+    // are reused first and the areas stay as small as the data allows.
+    cellScan = floatScan = intScan = 0;
+    long used = usedCells + usedFloats + usedInts;
+    gcBudget = used > kGcBudget ? used : kGcBudget;
+}
+
+// Between two calls of gc() the free counters only fall, by one per cell or
+// slot handed out, while a silent collection can only free more: so what
+// is really in use never exceeds capacity minus the counter, and the
+// allocation that the counter allows always finds a free bit.
+void cmemory::gcSilent() { Collect(); }
+
+void cmemory::gc() {
+    Collect();
+    cellsTaken += freeCellsGiven - freeCells;
+    freeCells = freeCellsGiven = kCellCapacity - usedCells;
     freeFloats = kFloatCapacity - usedFloats;
     freeInts = kIntCapacity - usedInts;
     auto due = [](long free) {
@@ -271,6 +303,9 @@ void cmemory::gc() {
     gcDueCells = due(freeCells);
     gcDueFloats = due(freeFloats);
     gcDueInts = due(freeInts);
+    // A cursor taking one fresh cell per allocation from the start of the
+    // area reaches its last cell (never handed out) after capacity - 1.
+    if (cellsTaken >= kCellCapacity - 1) cellWrapped = 1;
     if (!gcQuiet)
         printf("gc: セル %ld個 浮動小数点数 %ld個 整数 %ld個 使用中 %c\n",
                usedCells, usedFloats, usedInts, cellWrapped ? '*' : ' ');

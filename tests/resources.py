@@ -14,7 +14,7 @@ x86-64 and, when build/i386 exists, with -m32.
 Usage: tests/resources.py [--config NAME,NAME] [section ...]
   --config: the builds under build/ to test (default x86_64,i386; a name
   containing i386 gets the 32-bit shim)
-  sections: stack eof exhaust files shim address (default: all)
+  sections: stack eof exhaust memory files shim address (default: all)
 Prints the figures it measured; exits 1 when any check failed.
 """
 import os
@@ -361,6 +361,40 @@ def exhaust_section(limits_binary):
 
 
 # ---------------------------------------------------------------------------
+# Memory: a program whose live data is small stays small, and the statistics
+# line still marks with '*' the point where all of the cell area has been
+# handed out once
+# ---------------------------------------------------------------------------
+
+CHURN = ("(defun churn (n) (let ((x nil)) (dotimes (i n) (setq x (list i 1 2 3 "
+         "4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19))) (length x)))")
+
+
+def memory_section(limits_binary):
+    # 5 million short-lived conses: 240 MB of cells if each were fresh.
+    for name, binary in binaries():
+        s = Session(binary, 64)
+        s.send([CHURN, "(churn 250000)"])
+        peak = s.peak_kb()
+        status = s.close()
+        out = s.out.decode("utf-8", "replace")
+        check("[%s] 5,000,000 short-lived conses peak under 64 MB" % name,
+              status == 0 and "[2]20\n" in out and 0 < peak < 64 * 1024,
+              "status %d, peak RSS %d KB, output ends:\n%s" % (
+                  status, peak, out[-600:]))
+        figure("[%s] 5,000,000 short-lived conses: peak RSS %d MB" % (
+            name, peak // 1024))
+    # 400,000 cells handed out on an area of 200,000: the first (gc) comes
+    # before the wrap, the last after it.
+    r = run(limits_binary, "(gc)\n" + CHURN + "\n(churn 20000)\n(gc)\n",
+            timeout=120)
+    marks = re.findall(r"gc: [^\n]*使用中 (.)\n", r.out)
+    check("[limits] gc line marks the wrap of the cell area",
+          r.status == 0 and len(marks) >= 3 and marks[0] == " " and
+          marks[-1] == "*" and "20\n" in r.out, describe(r))
+
+
+# ---------------------------------------------------------------------------
 # Files: descriptor limits, directories, full devices, broken and binary
 # ---------------------------------------------------------------------------
 
@@ -398,6 +432,16 @@ class Session:
 
     def fds(self):
         return sorted(os.listdir("/proc/%d/fd" % self.p.pid), key=int)
+
+    def peak_kb(self):
+        """The session's own peak resident set so far. (The maximum RSS
+        that wait4 reports for a child starts at the RSS of the Python
+        process that forked it.)"""
+        with open("/proc/%d/status" % self.p.pid) as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+        return -1
 
     def close(self):
         self.p.stdin.close()
@@ -575,7 +619,8 @@ def main(argv):
         i = argv.index("--config")
         CONFIGS = argv[i + 1].split(",")
         argv = argv[:i] + argv[i + 2:]
-    sections = argv or ["stack", "eof", "exhaust", "files", "address", "shim"]
+    sections = argv or ["stack", "eof", "exhaust", "memory", "files",
+                        "address", "shim"]
     SCRATCH = tempfile.mkdtemp(prefix="tamarisk-resources-")
     try:
         if not binaries():
@@ -586,8 +631,12 @@ def main(argv):
             reading_section()
         if "eof" in sections:
             eof_section()
+        if "exhaust" in sections or "memory" in sections:
+            limits = build_limits()
         if "exhaust" in sections:
-            exhaust_section(build_limits())
+            exhaust_section(limits)
+        if "memory" in sections:
+            memory_section(limits)
         if "files" in sections:
             files_section()
         if "address" in sections:

@@ -52,18 +52,12 @@ inline clisp& Lisp() { return Shared().lisp; }
 // Back to the state right after start-up, as far as the collector can tell:
 // a test that stopped between a push and its pop leaves nothing behind, and
 // the cells of earlier tests (and earlier rounds of --gtest_repeat) are
-// free again, so the areas never fill up. The allocation cursors go back to
-// the start of their areas: otherwise they would sweep on through the whole
-// capacity, and every collection scans up to the highest cell ever handed
-// out.
+// free again, so the areas never fill up.
 inline void ResetInterp() {
     clisp& m = Shared().lisp;
     m.cellStackTop = Shared().cellBase;
     m.locStackTop = Shared().locBase;
     m.gc();
-    m.cellCursor = m.cellArea;
-    m.floatCursor = m.floatArea;
-    m.intCursor = m.intArea;
 }
 
 class ResetBeforeEachTest : public ::testing::EmptyTestEventListener {
