@@ -18,6 +18,7 @@ void cmemory::Init() {
     symbolTable = nullptr;
     floatArea = nullptr;
     intArea = nullptr;
+    cellMarks = floatMarks = intMarks = nullptr;
     globalTable = nullptr;
     funcTable = nullptr;
     cellStack = nullptr;
