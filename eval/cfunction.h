@@ -130,7 +130,10 @@ public:
     // reported, exit, or printed as a built-in left it.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
-    bool BeginStep();   // the checks of a step; false: too deep to go on
+    const char* BeginStep();    // the checks of a step; null: go on
+    // The message of an area that the last gc() found full, or null; taken
+    // once, by the step that collected.
+    const char* TakeAreaFull();
     // Report a failure: the message, the debug loop, and null (reported).
     _cell* SyntaxError(_symval* frame, long count);
     _cell* Fail(const char* message, _symval* frame, long count);

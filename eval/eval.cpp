@@ -32,17 +32,28 @@ _cell* cfunction::SyntaxError(_symval* frame, long count) {
 // pushed on the cell stack): a collection may run before it is examined.
 // The checks that open every evaluation step: the depth of the evaluation
 // stack, and the collector when a free counter has fallen to its level.
-// False when evaluation must not go deeper.
-inline bool cfunction::BeginStep() {
-    if (StackExhausted()) return false;
+// Null, or the message of why the step cannot run: too deep, or an area
+// that the collection found full.
+inline const char* cfunction::BeginStep() {
+    if (StackExhausted()) return MSG_DEEP;
 #if TK_GCSTRESS
     gcQuiet = 1;
     gc();
     gcQuiet = 0;
+    return TakeAreaFull();
 #else
-    if (__builtin_expect(CollectDue(), 0)) CollectNow();
+    if (__builtin_expect(CollectDue(), 0)) {
+        CollectNow();
+        return TakeAreaFull();
+    }
+    return nullptr;
 #endif
-    return true;
+}
+
+const char* cfunction::TakeAreaFull() {
+    const char* full = areaFull;
+    areaFull = nullptr;
+    return full;
 }
 
 _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
@@ -50,7 +61,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     if (!isCons(form)) {
         // An atom is a whole evaluation step: it is answered here, without
         // the dispatch of a form.
-        if (!BeginStep()) return Fail(MSG_DEEP, frame, count);
+        if (const char* why = BeginStep()) return Fail(why, frame, count);
         switch (form->type) {
         case 'n':
         case 'i':
@@ -88,6 +99,15 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     int keepValues = 0;
     _cell* r = evalu(form, frame, count, &keepValues);
     if (r && !keepValues) r->values = nullptr;
+    // The way back out of a recursion, (1+ (f ...)) at every level, runs no
+    // step that could collect the frames' numbers, so a result arriving
+    // with an area due is the moment to collect.
+    if (r && __builtin_expect(CollectDue(), 0)) {
+        CellGroup g(this);
+        g.push(r);
+        CollectNow();
+        if (const char* why = TakeAreaFull()) return Fail(why, frame, count);
+    }
     return r;
 }
 
@@ -105,7 +125,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
 _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
                         int* keepValues) {
     // Atoms never come here: eval answers them.
-    if (!BeginStep()) return Fail(MSG_DEEP, frame, count);
+    if (const char* why = BeginStep()) return Fail(why, frame, count);
     *keepValues = 0;
 
     _cell* op = form->car.p;
@@ -314,6 +334,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         return charCompare(args, frame, count, 1);
     case OP_GC:
         gc();
+        if (const char* why = TakeAreaFull()) return Fail(why, frame, count);
         return TCell;
     case OP_MULTIPLEVALUELIST: {
         _cell* v = EvalOne(args, frame, count);

@@ -104,10 +104,22 @@ int cmemory::AllocMemory() {
     for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     gcQuiet = 0;
     gcEpoch = 0;
-    gcDueCells = gcDueFloats = gcDueInts = kGcThreshold;
     gcBudget = kGcBudget;
     cellsTaken = 0;
     freeCellsGiven = freeCells;
+    gcDueCells = reserveOf(kCellCapacity);
+    gcDueFloats = reserveOf(kFloatCapacity);
+    gcDueInts = reserveOf(kIntCapacity);
+    gcDueString = reserveOf(kStringCapacity);
+    gcDueSymbols = reserveOf(kSymbolCapacity);
+    areasFull = 0;
+    areaFull = nullptr;
+    // A tenth of the smaller stack: the stacks never overflow by recursion,
+    // and a runaway recursion is stopped within a second, some 250,000
+    // calls of a one-parameter function deep.
+    depthEntries = (kCellStackCapacity < kLocStackCapacity ? kCellStackCapacity
+                                                           : kLocStackCapacity) /
+                   10;
     InitCellAndNumber();
     return 1;
 }

@@ -3,8 +3,8 @@
 //
 // Every Lisp object is a `_cell` from one fixed cell area; numbers keep their
 // value in fixed areas of numeric slots; symbol names live in a fixed byte
-// area and are never freed. All areas are reserved once by AllocMemory and
-// never grow. Whether a cell or slot is in use is one bit of a side bitmap
+// area, where only the names of uninterned symbols are ever freed. All areas
+// are reserved once by AllocMemory and never grow. Whether a cell or slot is in use is one bit of a side bitmap
 // per area (cellMarks, floatMarks, intMarks), so the collector never writes
 // into the areas themselves. Allocation takes the lowest free index of an
 // area; cells and slots above the high-water marks (cellHigh, floatHigh,
@@ -16,10 +16,12 @@
 // Protection protocol. The collector's roots are, in marking order: the cell
 // stack, the local stack, the global-variable table, the function table and
 // the kExtraRoots cells of exits in flight (gcExtraRoots: the value and tag
-// of a THROW, the value and block name of a RETURN-FROM). Nothing else is a
-// root; marking goes on from a closure into the frame it captured, and from
-// a symbol into its values list. A collection happens only at the
-// start of an evaluation step and in (GC); allocation never collects. So a
+// of a THROW, the value and block name of a RETURN-FROM). Of a binding
+// record, the value is a root, and so is the symbol naming it when that is
+// uninterned. Nothing else is a root; marking goes on from a closure into
+// the frame it captured, and from a symbol into its values list. A
+// collection happens only at the start of an evaluation step, when a result
+// arrives with an area due, and in (GC); allocation never collects. So a
 // function that holds a cell only in a C++ local while it calls anything that
 // "may collect" (eval and everything that reaches it, the debug loop
 // included) must first push a null marker and the cell on the cell stack, and
@@ -116,6 +118,16 @@ constexpr long kGcThreshold = 1000;           // collect below this many free
 // last collection found in use, so that an area never holds much more than
 // twice its live data and the marking costs a bounded share of the work.
 constexpr long kGcBudget = 1L << 18;
+// Each collected area keeps a reserve. A collection that leaves less than
+// twice the reserve free finds the area full: the step that needed the
+// space fails with the area's message, and the debug loop that opens runs
+// in the reserve. Only when the reserve is used up too does the process
+// end. Twice, so that every collection buys at least a reserve's worth of
+// allocation before the next one and a nearly full area never makes the
+// program collect at every step.
+constexpr long reserveOf(long capacity) {
+    return capacity / 128 > kGcThreshold ? capacity / 128 : kGcThreshold;
+}
 constexpr long kSymbolIndexSize = 1L << 17;   // > kSymbolCapacity, power of 2
 constexpr int kFramePoolSizes = 16;           // frames of 1..15 records reused
 constexpr int kExtraRoots = 4;                // gcExtraRoots
@@ -348,6 +360,8 @@ public:
     _framehead* keptFrames;     // frames outliving their call
     char* stackBase;            // evaluation stack bounds, for depth checks
     char* stackLimit;
+    long depthEntries;          // cell and local stack slots evaluation
+                                // may hold (see StackExhausted)
     int gcQuiet;                // collect without the statistics line
     long gcEpoch;               // a kept frame is marked when mark == epoch
     _cell** gcExtraRoots[kExtraRoots];  // the in-flight values of pending
@@ -388,6 +402,7 @@ public:
     [[nodiscard]] _cell* getStringCell(const char* name);
     [[nodiscard]] _cell* getStringCellWide(const char* name);
     [[nodiscard]] _cell* MakeSymbol(const char* name, char kind);
+    void IndexSymbol(const char* name, long position);
     _cell* getMojiCell(int byte, int second);
     long getSymVal(_cell* symbol);              // -1: no record
     long getSymVal2(_cell* symbol);             // appends a record if absent
@@ -426,11 +441,22 @@ public:
     // when the user sees a collection and when an area is full, so both
     // happen exactly where they would without the silent collections. The
     // cells really in use are never more than the counters imply.
-    // The evaluator runs gc() when a free counter falls below its level:
-    // kGcThreshold, or half of what the last collection left when that was
-    // less, so that an area filled by live data is not collected again at
-    // every step (which never ends on a large area) but runs out instead.
+    // The evaluator runs gc() when a free counter falls below its level: the
+    // area's reserve, or, while the area is full, half of what the last
+    // collection left.
     long gcDueCells, gcDueFloats, gcDueInts;
+    // The same levels for the name area (bytes) and the symbol table
+    // (entries); falling below one sets gcDueCells so that the next step
+    // collects.
+    long gcDueString, gcDueSymbols;
+    // What the last marking reached from the two stacks of the evaluation.
+    long heldCells, heldFloats, heldInts;
+    void SweepSymbols();
+    int areasFull;              // bit per area: full, running in its reserve
+    // The message of an area that the last gc() found full, until the
+    // evaluation step that collected reports it; the depth message when the
+    // stacks of the evaluation held most of the area.
+    const char* areaFull;
     // Cells and slots left before gcSilent; negative when used up.
     long gcBudget;
     // Cells handed out since start-up, counted at each gc(): the statistics
@@ -613,9 +639,13 @@ inline void cmemory::PopCellStack() {
     }
 }
 
-// The evaluation stack grows downwards from stackBase; past stackLimit the
-// evaluator refuses to go deeper. Each open debug loop gets some room of its
-// own below the limit so that expressions can still be typed there.
+// Evaluation may not go deeper when the evaluation stack reaches stackLimit,
+// nor when the cell and local stacks hold more than depthEntries slots
+// between them, which bounds the time and memory a runaway recursion takes
+// before it is stopped. (A recursion whose frames hold most of an area
+// stops when the collector finds the area full; see areaFull.) Each open
+// debug loop gets some room of its own below both limits so that
+// expressions can still be typed there.
 inline int cmemory::StackExhausted() {
 #if TK_FUZZ
     if (--fuzzSteps < 0) Finish(0);
@@ -623,9 +653,11 @@ inline int cmemory::StackExhausted() {
     if (!stackLimit) return 0;
     char probe;
     const long kRoomPerLoop = 256 * 1024;
-    char* limit = stackLimit - (long)(debugLevel < 64 ? debugLevel : 64) *
-                                   kRoomPerLoop;
-    return &probe < limit;
+    const long kEntriesPerLoop = 4096;
+    long loops = debugLevel < 64 ? debugLevel : 64;
+    if (&probe < stackLimit - loops * kRoomPerLoop) return 1;
+    return (cellStackTop - cellStack) + (locStackTop - locStack) >
+           depthEntries + loops * kEntriesPerLoop;
 }
 
 // The text buffer of one expression (or one line for the line readers).

@@ -67,24 +67,64 @@ void pushCapturedFrame(_cell* c, long epoch) {
     if (h->mark == epoch) return;
     h->mark = epoch;
     for (long i = 0; i < h->count; i++)
-        if (c->closureEnv[i].symbol) work.push(c->closureEnv[i].value);
+        if (_cell* symbol = c->closureEnv[i].symbol) {
+            work.push(c->closureEnv[i].value);
+            if (symbol->kind == 'g') work.push(symbol);
+        }
 }
 
 // Calls visit on every root, in the order the protocol names them: the cell
 // stack, the local stack, the global-variable table, the function table,
-// and the values of exits in flight.
-template <typename Visit>
-void visitRoots(cmemory* m, Visit visit) {
+// and the values of exits in flight. afterStacks runs once the two stacks
+// are visited.
+template <typename Visit, typename After>
+void visitRoots(cmemory* m, Visit visit, After afterStacks) {
     for (_cell** p = m->cellStack; p < m->cellStackTop; p++)
         if (*p) visit(*p);
+    // An uninterned symbol naming a binding is kept by the binding.
+    auto named = [&](_cell* symbol) {
+        if (symbol && symbol->kind == 'g') visit(symbol);
+    };
     for (_symval** p = m->locStack; p < m->locStackTop; p++)
-        if (*p && (*p)->symbol) visit((*p)->value);
-    for (_symval* r = m->globalTable; r < m->globalTableEnd; r++)
+        if (*p && (*p)->symbol) {
+            visit((*p)->value);
+            named((*p)->symbol);
+        }
+    afterStacks();
+    for (_symval* r = m->globalTable; r < m->globalTableEnd; r++) {
         if (r->value) visit(r->value);
-    for (_symval* r = m->funcTable; r < m->funcTableEnd; r++)
+        named(r->symbol);
+    }
+    for (_symval* r = m->funcTable; r < m->funcTableEnd; r++) {
         if (r->value) visit(r->value);
+        named(r->symbol);
+    }
     for (_cell** const* r = m->gcExtraRoots; r < m->gcExtraRoots + kExtraRoots; r++)
         if (*r && **r) visit(**r);
+}
+
+// The state of an area after a collection left `free` of it, `held` of it
+// reached from the stacks of the evaluation; answers the level of free
+// slots below which the next collection is due.
+long settle(cmemory* m, long free, long capacity, long held, int bit,
+            const char* message) {
+    long reserve = reserveOf(capacity);
+    if (free >= 2 * reserve) {
+        m->areasFull &= ~bit;
+        return reserve;
+    }
+    if (!(m->areasFull & bit)) {
+        m->areasFull |= bit;
+        // A deep evaluation whose stacks hold more than half the area: a
+        // recursion too deep for what its calls keep, although the stacks
+        // could take more calls.
+        long entries = (m->cellStackTop - m->cellStack) +
+                       (m->locStackTop - m->locStack);
+        m->areaFull = held > capacity / 2 && entries > m->depthEntries / 16
+                          ? "エラー: 再帰が深すぎます。"
+                          : message;
+    }
+    return free / 2;
 }
 
 }  // namespace
@@ -197,7 +237,7 @@ void cmemory::VerifyRoots() {
             }
         }
     };
-    visitRoots(this, visit);
+    visitRoots(this, visit, [] {});
     free(visited);
     for (_framehead* h = keptFrames; h; h = h->next)
         if (h->mark == seen) h->mark = gcEpoch;
@@ -210,26 +250,59 @@ inline void clearMarks(markword* marks, long high) {
     memset(marks, 0, (size_t)markWords(high) * sizeof(markword));
 }
 
-
 }  // namespace
+
+// Uninterned symbols that the marking did not reach leave the symbol table,
+// and their names the name area: both are compacted in creation order
+// (names are stored in the order of the table), and the index of interned
+// names is rebuilt over the new positions.
+void cmemory::SweepSymbols() {
+    _cell** kept = symbolTable;
+    for (_cell** p = symbolTable; p < symbolTableEnd; p++)
+        if ((*p)->kind != 'g' || InUse(*p)) *kept++ = *p;
+    if (kept == symbolTableEnd) return;
+    symbolTableEnd = kept;
+    char* next = stringArea;
+    for (_cell** p = symbolTable; p < symbolTableEnd; p++) {
+        size_t n = strlen((*p)->car.s) + 1;
+        memmove(next, (*p)->car.s, n);
+        (*p)->car.s = next;
+        next += n;
+    }
+    memset(next, 0, (size_t)(stringNext - next));
+    stringNext = next;
+    memset(symbolIndex, 0, (size_t)kSymbolIndexSize * sizeof(unsigned));
+    for (_cell** p = symbolTable; p < symbolTableEnd; p++)
+        if ((*p)->kind != 'g') IndexSymbol((*p)->car.s, p - symbolTable);
+}
 
 void cmemory::Collect() {
 #if TK_DEBUG
     VerifyRoots();
 #endif
     gcEpoch++;
-    // Clear. Every symbol of the symbol table stays in use: symbols are
-    // never reclaimed. (A multiple-value copy of a symbol is a cell of type
-    // 's' that is not in the table; it is reclaimed like any other cell.)
+    // Clear. Every interned symbol and keyword stays in use: they are never
+    // reclaimed. An uninterned symbol is reclaimed, with its name, when
+    // nothing reaches it. (A multiple-value copy of a symbol is a cell of
+    // type 's' that is not in the table; it is reclaimed like any other
+    // cell.)
     clearMarks(cellMarks, cellHigh);
     clearMarks(floatMarks, floatHigh);
     clearMarks(intMarks, intHigh);
+    long permanent = 0;
     for (_cell** p = symbolTable; p < symbolTableEnd; p++)
-        setMark(cellMarks, *p - cellArea);
+        if ((*p)->kind != 'g') {
+            setMark(cellMarks, *p - cellArea);
+            permanent++;
+        }
 
     // Mark, root by root.
     markedCells = markedFloats = markedInts = 0;
-    visitRoots(this, [this](_cell* c) { Disable(c); });
+    visitRoots(this, [this](_cell* c) { Disable(c); }, [this] {
+        heldCells = markedCells;
+        heldFloats = markedFloats;
+        heldInts = markedInts;
+    });
 
     // Every symbol of the table is kept, but its own values list (INTERN
     // leaves one there) is marked only when a root reaches the symbol.
@@ -250,7 +323,8 @@ void cmemory::Collect() {
         }
     }
 
-    usedCells = (symbolTableEnd - symbolTable) + markedCells;
+    SweepSymbols();
+    usedCells = permanent + markedCells;
     usedFloats = markedFloats;
     usedInts = markedInts;
 #if TK_DEBUG
@@ -297,12 +371,19 @@ void cmemory::gc() {
     freeCells = freeCellsGiven = kCellCapacity - usedCells;
     freeFloats = kFloatCapacity - usedFloats;
     freeInts = kIntCapacity - usedInts;
-    auto due = [](long free) {
-        return free < kGcThreshold ? free / 2 : kGcThreshold;
-    };
-    gcDueCells = due(freeCells);
-    gcDueFloats = due(freeFloats);
-    gcDueInts = due(freeInts);
+    gcDueCells = settle(this, freeCells, kCellCapacity, heldCells, 1,
+                        "エラー: セル領域が一杯です。");
+    gcDueFloats = settle(this, freeFloats, kFloatCapacity, heldFloats, 2,
+                         "エラー: 数値領域が一杯です。");
+    gcDueInts = settle(this, freeInts, kIntCapacity, heldInts, 4,
+                       "エラー: 整数領域が一杯です。");
+    gcDueString = settle(this, kStringCapacity - (stringNext - stringArea),
+                         kStringCapacity, 0, 8,
+                         "エラー: ストリング領域が一杯です。");
+    long freeSymbols = kSymbolCapacity - (symbolTableEnd - symbolTable);
+    gcDueSymbols = freeSymbols < 2 * reserveOf(kSymbolCapacity)
+                       ? freeSymbols / 2
+                       : reserveOf(kSymbolCapacity);
     // A cursor taking one fresh cell per allocation from the start of the
     // area reaches its last cell (never handed out) after capacity - 1.
     if (cellsTaken >= kCellCapacity - 1) cellWrapped = 1;

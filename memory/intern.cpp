@@ -12,6 +12,10 @@ char* cmemory::getString(const char* text) {
     char* copy = stringNext;
     memcpy(copy, text, len + 1);
     stringNext += len + 1;
+    // Running low: collect at the next step, which reclaims the names of
+    // uninterned symbols nothing uses any more.
+    if (kStringCapacity - (stringNext - stringArea) < gcDueString)
+        gcDueCells = kCellCapacity + 1;
     return copy;
 }
 
@@ -42,6 +46,9 @@ _cell* cmemory::CheckStringCell(const char* name) {
 // is full (the making operation fails, the process goes on).
 _cell* cmemory::MakeSymbol(const char* name, char kind) {
     if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
+        // Uninterned symbols dropped since the last collection come back
+        // at the next step.
+        gcDueCells = kCellCapacity + 1;
         PutMessage("エラー: ストリングの数が多すぎます");
         return nullptr;
     }
@@ -50,14 +57,21 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
     c->type = 's';
     c->kind = kind;
     c->car.s = copy;
-    if (kind != 'g' && !CheckStringCell(name)) {
-        const unsigned long mask = (unsigned long)kSymbolIndexSize - 1;
-        unsigned long h = nameHash(name) & mask;
-        while (symbolIndex[h]) h = (h + 1) & mask;
-        symbolIndex[h] = (unsigned)(symbolTableEnd - symbolTable) + 1;
-    }
+    if (kind != 'g' && !CheckStringCell(name))
+        IndexSymbol(name, symbolTableEnd - symbolTable);
     *symbolTableEnd++ = c;
+    if (kSymbolCapacity - (symbolTableEnd - symbolTable) < gcDueSymbols)
+        gcDueCells = kCellCapacity + 1;     // collect at the next step
     return c;
+}
+
+// Enters the symbol at that position of the table in the index, under its
+// name.
+void cmemory::IndexSymbol(const char* name, long position) {
+    const unsigned long mask = (unsigned long)kSymbolIndexSize - 1;
+    unsigned long h = nameHash(name) & mask;
+    while (symbolIndex[h]) h = (h + 1) & mask;
+    symbolIndex[h] = (unsigned)position + 1;
 }
 
 _cell* cmemory::getStringCell(const char* name) {

@@ -312,19 +312,31 @@ def ints_text(first, count, per_line, fmt):
     return "".join(lines)
 
 
-EXHAUST = [
-    ("cell area", "エラー: セル領域が一杯です。終了します。",
+# Areas filled by live data: the operation fails with the area's message,
+# the debug loop runs in the area's reserve, and after ABORT and dropping
+# the data the session computes again; filling the area once more and then
+# again from the debug loop uses up the reserve and ends the process.
+AREAS = [
+    ("cell area", "エラー: セル領域が一杯です。",
      "(setq x nil)\n(dotimes (i 1000) (setq x (cons i x)))\n"
-     "(setq l nil)\n(dotimes (i 1000) (setq l (cons (copy x) l)))\n"),
-    ("integer area", "エラー: 整数領域が一杯です。終了します。",
+     "(dotimes (i 1000) (setq l (cons (copy x) l)))\n"),
+    ("integer area", "エラー: 整数領域が一杯です。",
+     "(dotimes (i 60000) (setq l (cons (* i 7) l)))\n"),
+    ("floating-number area", "エラー: 数値領域が一杯です。",
+     "(dotimes (i 60000) (setq l (cons (+ i 0.5) l)))\n"),
+    ("integer area, by fractions", "エラー: 整数領域が一杯です。",
+     "(dotimes (i 30000) (setq l (cons (/ 1 (+ i 2)) l)))\n"),
+    ("name area", "エラー: ストリング領域が一杯です。",
+     "(dotimes (i 100000) (setq l (cons (intern-wide "
+     "\"SYMBOL-NAMES-OF-THIRTY-TWO-BYTES\") l)))\n"),
+]
+
+EXHAUST = [
+    ("integer area, by one text", "エラー: 整数領域が一杯です。終了します。",
      ints_text(100000, 60000, 2400, str)),
-    ("floating-number area", "エラー: 数値領域が一杯です。終了します。",
-     ints_text(100000, 60000, 1800, lambda n: "%d.5" % n)),
-    ("integer area, by fractions", "エラー: 整数領域が一杯です。終了します。",
-     ints_text(100000, 30000, 1400, lambda n: "1/%d" % n)),
-    ("cell stack", "エラー: セルスタックが一杯です。終了します",
+    ("runaway recursion, cell stack", MSG_DEEP,
      "(defun f (n) (if (= n 0) 0 (+ 1 (f (- n 1)))))\n(f 1000000)\n"),
-    ("local stack", "エラー: ローカルスタックが一杯です。終了します",
+    ("runaway recursion, local stack", MSG_DEEP,
      "(defun f (n a b c d e f g h i j k l m) (if (= n 0) 0 (+ 1 (f (- n 1) "
      "1 2 3 4 5 6 7 8 9 10 11 12 13))))\n"
      "(f 1000000 1 2 3 4 5 6 7 8 9 10 11 12 13)\n"),
@@ -332,31 +344,56 @@ EXHAUST = [
      "(dotimes (i 4000) (set (gensym) i))\n"),
     ("function table", "エラー: 関数領域が一杯になりました。終了します。",
      "(dotimes (i 4000) (eval (list (quote defun) (gensym) nil nil)))\n"),
-    ("string area", "エラー: ストリング領域が一杯です。終了します。",
-     "(dotimes (i 100000) (gensym))\n"),
 ]
 
 
 def exhaust_section(limits_binary):
     path = os.path.join(SCRATCH, "before-exhaustion.txt")
+    pre = ('(setq s (open "before-exhaustion.txt" :direction :output))\n'
+           '(print (quote kept) s)\n(defvar l nil)\n')
+    for label, message, fill in AREAS:
+        if os.path.exists(path):
+            os.remove(path)
+        r = run(limits_binary, pre + fill + "(length l)\nabort\n"
+                "(setq l nil)\n(+ 1 2)\n" + fill + fill, timeout=120)
+        with open(path, "rb") as f:
+            data = f.read()
+        full = message + "\n" + MSG_DEBUG
+        fatal = message + "終了します。\n"
+        check("[limits] %s filled, session kept, then reserve used up" % label,
+              r.status == 1 and r.out.count(full) == 2 and
+              re.search(r"\*\[1\]\d+\n\*\[2\]\[\d+\]NIL\n\[\d+\]3\n",
+                        r.out) is not None and
+              r.out.endswith(fatal) and data == b"\nKEPT ",
+              describe(r) + "\nfile: %r" % data)
+        figure("[limits] %s filled twice: %.2fs" % (label, r.seconds))
     for label, message, text in EXHAUST:
         if os.path.exists(path):
             os.remove(path)
-        r = run(limits_binary, '(setq s (open "before-exhaustion.txt" '
-                ':direction :output))\n(print (quote kept) s)\n' + text,
-                timeout=120)
+        r = run(limits_binary, pre + text + "(+ 1 2)\n", timeout=120)
         with open(path, "rb") as f:
             data = f.read()
-        check("[limits] %s exhausted" % label,
-              r.status == 1 and r.out.endswith(message + "\n") and
-              data == b"\nKEPT ", describe(r) + "\nfile: %r" % data)
+        if message == MSG_DEEP:
+            ok = (r.status == 0 and message + "\n" + MSG_DEBUG in r.out and
+                  r.out.endswith("*[1]3\n*[2]"))
+        else:
+            ok = (r.status == 1 and r.out.endswith(message + "\n") and
+                  data == b"\nKEPT ")
+        check("[limits] %s exhausted" % label, ok,
+              describe(r) + "\nfile: %r" % data)
         figure("[limits] %s exhausted: %.2fs" % (label, r.seconds))
-    # The symbol table refuses the 100,000th symbol and the session goes on.
+    # The symbol table refuses the 100,000th symbol and the session goes on;
+    # symbols dropped since are reclaimed.
     for name, binary in binaries():
-        r = run(binary, '(dotimes (i 100000) (intern-wide "A"))\n(+ 1 2)\n')
-        check("[%s] symbol table full keeps the session" % name,
+        r = run(binary, '(defvar l nil)\n(dotimes (i 100000) '
+                '(setq l (cons (intern-wide "A") l)))\n(+ 1 2)\n'
+                '(setq l nil)\n(+ 1 2)\n(length (list (gensym)))\n')
+        body = re.sub(r"gc: [^\n]*\n", "", r.out)
+        check("[%s] symbol table full keeps the session, dropped symbols "
+              "come back" % name,
               r.status == 0 and
-              r.out.endswith("エラー: ストリングの数が多すぎます\n[2]3\n[3]"),
+              "エラー: ストリングの数が多すぎます\n[3]3\n[4]NIL\n[5]3\n" in body
+              and body.endswith("[6]1\n[7]"),
               describe(r))
 
 
