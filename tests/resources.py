@@ -196,10 +196,11 @@ def stack_section():
                   "[7]1000000\n" in body and
                   ("[8]" + want_c + "\n") in body and
                   ("[9]" + want_b + "\n") in body and body.endswith("3\n[11]"))
-            if "i386" in name:
-                # Half the evaluation stack of x86-64 and EQUAL written in
-                # Lisp: there the depth may be refused, with the message.
-                ok = r.status == 0 and (ok or MSG_DEEP in r.out)
+            # EQUAL is written in Lisp, and evaluation stops a recursion
+            # about 250,000 calls deep so that a runaway one ends within a
+            # second: the depth may be refused, with the message, and the
+            # session goes on.
+            ok = r.status == 0 and (ok or MSG_DEEP in r.out)
             check(tag + " print, equal, copy, gc of 1,000,000-deep car and "
                   "cdr structures", ok, describe(r)[:2000])
             if label == "8192":
@@ -387,12 +388,12 @@ def exhaust_section(limits_binary):
     for name, binary in binaries():
         r = run(binary, '(defvar l nil)\n(dotimes (i 100000) '
                 '(setq l (cons (intern-wide "A") l)))\n(+ 1 2)\n'
-                '(setq l nil)\n(+ 1 2)\n(length (list (gensym)))\n')
+                '(setq l nil)\n(gc)\n(length (list (gensym)))\n')
         body = re.sub(r"gc: [^\n]*\n", "", r.out)
         check("[%s] symbol table full keeps the session, dropped symbols "
               "come back" % name,
               r.status == 0 and
-              "エラー: ストリングの数が多すぎます\n[3]3\n[4]NIL\n[5]3\n" in body
+              "エラー: ストリングの数が多すぎます\n[3]3\n[4]NIL\n[5]T\n" in body
               and body.endswith("[6]1\n[7]"),
               describe(r))
 
