@@ -134,6 +134,9 @@ public:
     // The message of an area that the last gc() found full, or null; taken
     // once, by the step that collected.
     const char* TakeAreaFull();
+    // A step BeginStep refused: the message and the debug loop, or for
+    // Ctrl-C the break loop; true when CONTINUE lets the step run.
+    bool Refuse(const char* why, _symval* frame, long count);
     // Report a failure: the message, the debug loop, and null (reported).
     _cell* SyntaxError(_symval* frame, long count);
     _cell* Fail(const char* message, _symval* frame, long count);

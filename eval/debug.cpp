@@ -51,6 +51,11 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
         printf("[%d]", counter++);
         _cell* e = nullptr;
         int got = self->ReadExpression(&e);
+        if (got == -3) {
+            putchar('\n');
+            counter--;
+            continue;
+        }
         if (got == 0) {
             self->errorlisp(frame, count);
             continue;

@@ -30,11 +30,17 @@ _cell* cfunction::SyntaxError(_symval* frame, long count) {
 
 // The caller keeps `form` reachable (it is part of a protected structure or
 // pushed on the cell stack): a collection may run before it is examined.
+namespace {
+// What BeginStep answers for Ctrl-C: not a message, the break loop says it.
+const char kInterrupted[] = "";
+}  // namespace
+
 // The checks that open every evaluation step: the depth of the evaluation
 // stack, and the collector when a free counter has fallen to its level.
 // Null, or the message of why the step cannot run: too deep, or an area
 // that the collection found full.
 inline const char* cfunction::BeginStep() {
+    if (__builtin_expect(interruptRequested, 0)) return kInterrupted;
     if (StackExhausted()) return MSG_DEEP;
 #if TK_GCSTRESS
     gcQuiet = 1;
@@ -50,6 +56,19 @@ inline const char* cfunction::BeginStep() {
 #endif
 }
 
+// A step that cannot run: the message and the debug loop, or for Ctrl-C
+// the break loop, after whose CONTINUE the step runs after all (true).
+bool cfunction::Refuse(const char* why, _symval* frame, long count) {
+    while (why == kInterrupted) {
+        interruptRequested = 0;
+        if (!breaklisp(frame, count)) return false;
+        why = BeginStep();
+        if (!why) return true;
+    }
+    Fail(why, frame, count);
+    return false;
+}
+
 const char* cfunction::TakeAreaFull() {
     const char* full = areaFull;
     areaFull = nullptr;
@@ -61,7 +80,8 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     if (!isCons(form)) {
         // An atom is a whole evaluation step: it is answered here, without
         // the dispatch of a form.
-        if (const char* why = BeginStep()) return Fail(why, frame, count);
+        if (const char* why = BeginStep())
+            if (!Refuse(why, frame, count)) return nullptr;
         switch (form->type) {
         case 'n':
         case 'i':
@@ -125,7 +145,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
 _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
                         int* keepValues) {
     // Atoms never come here: eval answers them.
-    if (const char* why = BeginStep()) return Fail(why, frame, count);
+    if (const char* why = BeginStep())
+        if (!Refuse(why, frame, count)) return nullptr;
     *keepValues = 0;
 
     _cell* op = form->car.p;

@@ -191,6 +191,14 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) {
         lineStr[0] = '\0';
         int r = GetOneS();
+        // Ctrl-C while waiting for the text: the break loop; after
+        // CONTINUE the read starts again.
+        while (r == -3) {
+            interruptRequested = 0;
+            if (!breaklisp(frame, count)) return nullptr;
+            lineStr[0] = '\0';
+            r = GetOneS();
+        }
         // Standard input has ended: nothing more can ever be read, so
         // leave the way the top level does.
         if (r < 0) Finish(0);
@@ -254,7 +262,12 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
 _cell* cfunction::treadline(_cell* args, _symval* frame, long count) {
     _cell* line;
     if (!isCons(args)) {
-        line = ReadLine();
+        // Ctrl-C while waiting for the line: the break loop; after CONTINUE
+        // the read starts again.
+        while (!(line = ReadLine())) {
+            interruptRequested = 0;
+            if (!breaklisp(frame, count)) return nullptr;
+        }
     } else {
         _cell* strm;
         {

@@ -33,6 +33,7 @@
 #ifndef TAMARISK_MEMORY_CMEMORY_H
 #define TAMARISK_MEMORY_CMEMORY_H
 
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
 
@@ -659,6 +660,11 @@ inline int cmemory::StackExhausted() {
     return (cellStackTop - cellStack) + (locStackTop - locStack) >
            depthEntries + loops * kEntriesPerLoop;
 }
+
+// Set by the handler of SIGINT (Ctrl-C), which does nothing else; the
+// evaluator looks at it where it checks the depth, the console readers when
+// a read is interrupted.
+extern volatile std::sig_atomic_t interruptRequested;
 
 // The text buffer of one expression (or one line for the line readers).
 extern char lineStr[kLineSize];

@@ -5,6 +5,8 @@
 
 #include "memory/cmemory.h"
 
+volatile std::sig_atomic_t interruptRequested = 0;
+
 // IncCellStack, PopCellStack and StackExhausted run at every evaluation
 // step; they are inline in cmemory.h.
 

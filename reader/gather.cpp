@@ -60,7 +60,15 @@ int ctextproc::GetOneS() {
     char chunk[256];
     size_t total = std::strlen(lineStr);
     for (;;) {
-        if (!std::fgets(chunk, sizeof chunk, stdin)) return -1;
+        if (!std::fgets(chunk, sizeof chunk, stdin)) {
+            // Ctrl-C while waiting: the text typed so far is dropped.
+            if (interruptRequested && std::ferror(stdin)) {
+                std::clearerr(stdin);
+                lineStr[0] = 0;
+                return -3;
+            }
+            return -1;
+        }
         // A NUL byte read from the console ends the chunk there.
         size_t n = std::strlen(chunk);
         total += n;

@@ -73,8 +73,15 @@ constexpr int kReadSize = kLineSize - 2;
 // End of standard input ends the process with status 0, as it does at the
 // prompt: there is no line to answer and a reading loop would never end.
 // A line cut by escaping loses the rest of that read.
+// Null when Ctrl-C interrupted the wait.
 _cell* cmemory::ReadLine() {
-    if (!std::fgets(lineStr + 1, kReadSize, stdin)) Finish(0);
+    if (!std::fgets(lineStr + 1, kReadSize, stdin)) {
+        if (interruptRequested && std::ferror(stdin)) {
+            std::clearerr(stdin);
+            return nullptr;
+        }
+        Finish(0);
+    }
     size_t kept = 0;
     escapeLine(0, &kept);
     return lineCell(this, NILCell);

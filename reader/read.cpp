@@ -16,7 +16,10 @@ int ctextproc::ReadText(char* text, _cell** out) {
 int ctextproc::ReadExpression(_cell** out) {
     std::fflush(stdout);
     lineStr[0] = 0;
+    // A Ctrl-C that came after the last step has nothing left to stop.
+    interruptRequested = 0;
     int got = GetOneS();
+    if (got == -3) return -3;   // Ctrl-C: a fresh prompt
     if (got < 0) Finish(0);     // end of standard input ends the session
     if (got == 0) return 0;
     return ReadText(lineStr, out);

@@ -1,6 +1,7 @@
 // clisp: start-up, the prelude loader, the banner and the read-eval-print
 // loop. Evaluation runs on a stack of its own, large enough for very deep
 // recursion, whose far end the evaluator refuses to reach.
+#include <signal.h>
 #include <sys/mman.h>
 #include <ucontext.h>
 
@@ -72,6 +73,11 @@ void clisp::ReadEvalPrintLoop() {
         printf("[%d]", counter);
         _cell* e = nullptr;
         int got = ReadExpression(&e);
+        if (got == -3) {
+            putchar('\n');
+            counter--;
+            continue;
+        }
         if (got == 0) {
             errorlisp(nullptr, 0);
             continue;
@@ -91,6 +97,8 @@ void clisp::ReadEvalPrintLoop() {
 }
 
 namespace {
+
+extern "C" void onInterrupt(int) { interruptRequested = 1; }
 
 clisp* running;
 int runStatus;
@@ -154,6 +162,13 @@ int clisp::Run(int argc, char** argv) {
     stackLimit = (char*)stack + reserve;
     running = this;
     finishHook = finishEvaluation;
+    // Ctrl-C only sets the flag. Without SA_RESTART a blocking read of the
+    // console returns, so that the readers can drop the half-typed text.
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
     getcontext(&evalContext);
     evalContext.uc_stack.ss_sp = stack;
     evalContext.uc_stack.ss_size = size;

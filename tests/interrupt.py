@@ -1,0 +1,128 @@
+#!/usr/bin/env python3
+"""Ctrl-C in a real terminal: drives the interpreter in a tmux session and
+sends C-c during evaluation, at the prompt with text half typed, in a
+multi-line expression, and in blocking READ and READ-LINE.
+
+Usage: tests/interrupt.py [BINARY]   (default build/x86_64/tamarisk)
+Exits 1 when a check failed; 0 with a note when tmux is missing.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BREAK = "中断しました。\nCONTINUEと入力すれば続行します。\nABORTと入力すれば抜けられます。\n"
+SESSION = "tamarisk-interrupt-%d" % os.getpid()
+
+
+def tmux(*args):
+    return subprocess.run(["tmux"] + list(args), check=True,
+                          stdout=subprocess.PIPE).stdout.decode("utf-8",
+                                                                "replace")
+
+
+def screen():
+    return tmux("capture-pane", "-p", "-J", "-S", "-2000", "-t", SESSION)
+
+
+def wait_for(text, after, timeout=20.0):
+    """Waits until `text` shows in the pane after position `after`."""
+    end = time.time() + timeout
+    while time.time() < end:
+        s = screen()
+        if text in s[after:]:
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def main(argv):
+    binary = argv[0] if argv else os.path.join(ROOT, "build", "x86_64",
+                                               "tamarisk")
+    if not shutil.which("tmux"):
+        print("tmux missing: interrupt checks not run")
+        return 0
+    failures = []
+    tmux("new-session", "-d", "-s", SESSION, "-x", "200", "-y", "50",
+         "env TZ=UTC LANG=C.UTF-8 " + binary + "; echo STATUS=$?; sleep 30")
+    try:
+        def send(keys, enter=True):
+            tmux("send-keys", "-t", SESSION, "-l", keys)
+            if enter:
+                tmux("send-keys", "-t", SESSION, "Enter")
+
+        def ctrl_c():
+            tmux("send-keys", "-t", SESSION, "C-c")
+
+        def step(label, expect, action):
+            mark = len(screen().rstrip())
+            action()
+            if not wait_for(expect, max(0, mark - 10)):
+                failures.append("%s: %r not seen; screen:\n%s" % (
+                    label, expect, screen()[-1500:]))
+
+        wait_for("[1]", 0)
+        # During evaluation: the break loop opens, the local state is there
+        # to look at, CONTINUE resumes where it stopped, ABORT abandons.
+        send("(defvar x 0)")
+        send("(progn (dotimes (i 200000000) (setq x i)) 'finished)")
+        time.sleep(1.0)
+        step("C-c during evaluation", "中断しました。", ctrl_c)
+        s = screen()
+        if BREAK.replace("\n", "") not in s.replace("\n", ""):
+            failures.append("break loop lines missing:\n" + s[-800:])
+        step("looking at a variable in the break loop", "*[2]",
+             lambda: send("(< 0 x)"))
+        if "*[1](< 0 x)\nT\n" not in screen():
+            failures.append("(< 0 x) in the break loop did not answer T")
+        send("continue")
+        time.sleep(0.5)
+        step("C-c again", "中断しました。", ctrl_c)
+        step("ABORT", "[3]", lambda: send("abort"))
+        step("after ABORT", "(+ 1 2)\n3\n", lambda: send("(+ 1 2)"))
+        # CONTINUE to the end: the computation finishes with its value.
+        send("(progn (dotimes (i 20000000) (setq x i)) 'finished)")
+        time.sleep(0.3)
+        step("C-c, then CONTINUE", "中断しました。", ctrl_c)
+        step("finished after CONTINUE", "FINISHED", lambda: send("continue"))
+        # At the prompt, text half typed is dropped.
+        send("(list 1 2", enter=False)
+        time.sleep(0.3)
+        step("C-c at the prompt", "[5]", ctrl_c)
+        step("after C-c at the prompt", "[5](+ 3 4)\n7\n",
+             lambda: send("(+ 3 4)"))
+        # In the middle of a multi-line expression.
+        send("(list 1")
+        time.sleep(0.3)
+        ctrl_c()
+        time.sleep(0.3)
+        step("after C-c in a multi-line expression", "[6](+ 4 5)\n9\n",
+             lambda: send("(+ 4 5)"))
+        # A blocking READ: the break loop; ABORT returns to the prompt.
+        send("(read)")
+        send("(a b")
+        time.sleep(0.3)
+        step("C-c in READ", "中断しました。", ctrl_c)
+        step("ABORT from READ", "abort\n[8]", lambda: send("abort"))
+        # A blocking READ-LINE: CONTINUE reads again.
+        send("(read-line)")
+        time.sleep(0.3)
+        step("C-c in READ-LINE", "中断しました。", ctrl_c)
+        send("continue")
+        step("READ-LINE after CONTINUE", '"hello"', lambda: send("hello"))
+        step("the session is alive", "(+ 5 6)\n11\n",
+             lambda: send("(+ 5 6)"))
+        step("(bye)", "STATUS=0", lambda: send("(bye)"))
+    finally:
+        subprocess.run(["tmux", "kill-session", "-t", SESSION],
+                       stderr=subprocess.DEVNULL)
+    for f in failures:
+        print("FAIL " + f)
+    print("interrupt checks: %d failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
