@@ -60,11 +60,6 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
             self->errorlisp(frame, count);
             continue;
         }
-        if (got == -1) break;
-        if (got == -2) {
-            puts("不測なエラー、ABORTします\n");
-            break;
-        }
         if (e == ABORT) break;
         if (breaking && e == CONTINUELISP) {
             how = kLeftContinue;

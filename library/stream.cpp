@@ -190,14 +190,14 @@ _cell* cfunction::tclose(_cell* form, _symval* frame, long count) {
 _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) {
         lineStr[0] = '\0';
-        int r = GetOneS();
+        int r = GetOneS(0);
         // Ctrl-C while waiting for the text: the break loop; after
         // CONTINUE the read starts again.
         while (r == -3) {
             interruptRequested = 0;
             if (!breaklisp(frame, count)) return nullptr;
             lineStr[0] = '\0';
-            r = GetOneS();
+            r = GetOneS(0);
         }
         // Standard input has ended: nothing more can ever be read, so
         // leave the way the top level does.

@@ -13,6 +13,7 @@ void cmemory::Init() {
     debugLevel = 0;
     stackBase = stackLimit = nullptr;
     finishHook = nullptr;
+    ConsoleForget();
     cellArea = nullptr;
     stringArea = nullptr;
     symbolTable = nullptr;

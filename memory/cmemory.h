@@ -677,6 +677,19 @@ extern char lineStr[kLineSize];
 extern FILE* messageOut;
 void PutMessage(const char* text);
 
+// --- reader/linereader.cpp ---
+// The console as one stream of bytes: what a reader took from standard
+// input but did not use (the rest of a line after a complete expression)
+// is kept and comes first, then standard input. Every console reader goes
+// through these, so no byte typed is lost between them.
+int ConsoleGetc();                          // next byte, or EOF
+// After ConsoleGetc answered EOF: true when Ctrl-C interrupted the wait
+// rather than standard input ending (the stream's error is cleared).
+bool ConsoleInterrupted();
+void ConsoleKeep(const char* text, size_t n);   // n bytes back in front
+size_t ConsoleKept();                       // bytes kept, not yet read
+void ConsoleForget();                       // a new session keeps nothing
+
 // --- reader/scan.cpp ---
 // Given the position just after an opening double quote, the position just
 // after the closing one, or null when the text ends first. A backslash

@@ -20,14 +20,14 @@ public:
     // closes after the first complete expression.
     [[nodiscard]] int ReadText(char* text, _cell** out);
     // Gathers one expression typed at a prompt into lineStr and reads it.
-    // 1 built (*out set); 0 gathering failed (message out: the caller opens
-    // the debug loop); -1 or -2 from ReadText (the loop ends); -3 Ctrl-C
-    // dropped what was typed (the caller prompts again). The end of
-    // standard input ends the session with status 0.
+    // 1 built (*out set); 0 it could not be gathered, rewritten or built
+    // (message out: the caller opens the debug loop); -3 Ctrl-C dropped
+    // what was typed (the caller prompts again). The end of standard input
+    // ends the session with status 0.
     [[nodiscard]] int ReadExpression(_cell** out);
 
     // --- reader/gather.cpp --------------------------------------------------
-    int GetOneS();              // 1 gathered; 0 failed (message out); -1 EOF
+    int GetOneS(int echoKept);  // 1 gathered; 0 failed (message out); -1 EOF
                                 // -3 interrupted by Ctrl-C, text dropped
     int GetOneSStream(FILE* f); // 1 gathered, 0 failed (message out), 2 EOF
     int CheckBrace(char* text);     // 1 complete, 0 incomplete, -1 extra ')'

@@ -55,27 +55,196 @@ int ctextproc::isKanji(const char* p) {
 // Console
 // ---------------------------------------------------------------------------
 
-// -1 when standard input ends before the expression is complete.
-int ctextproc::GetOneS() {
-    char chunk[256];
-    size_t total = std::strlen(lineStr);
-    for (;;) {
-        if (!std::fgets(chunk, sizeof chunk, stdin)) {
-            // Ctrl-C while waiting: the text typed so far is dropped.
-            if (interruptRequested && std::ferror(stdin)) {
-                std::clearerr(stdin);
-                lineStr[0] = 0;
-                return -3;
-            }
-            return -1;
+namespace {
+
+// Where console text stands, byte by byte: in a string, at a character
+// literal's byte, or in a comment. A `;` outside strings and character
+// literals starts a comment; its bytes are dropped up to the end of the
+// line, and that line end is kept, so it still ends the token before it.
+struct ConsoleScan {
+    enum Kind { kDropped, kQuoted, kCode };
+    int inString = 0;
+    int escaped = 0;
+    int inComment = 0;
+    int literal = 0;    // 1 after '#', 2 after "#\": the next byte is quoted
+
+    Kind take(char c) {
+        if (inComment) {
+            if (c != '\n') return kDropped;
+            inComment = 0;
+            return kCode;
         }
-        // A NUL byte read from the console ends the chunk there.
-        size_t n = std::strlen(chunk);
-        total += n;
-        if (total > (size_t)kTextBound) return tooLong();
-        std::strcat(lineStr, chunk);
-        int v = verdict(CheckBrace(lineStr));
-        if (v >= 0) return v;
+        if (inString) {
+            if (escaped)
+                escaped = 0;
+            else if (c == '\\')
+                escaped = 1;
+            else if (c == '"')
+                inString = 0;
+            return kQuoted;
+        }
+        if (literal == 2) {
+            literal = 0;
+            return kQuoted;
+        }
+        if (literal == 1 && c == '\\') {
+            literal = 2;
+            return kCode;
+        }
+        literal = c == '#';
+        if (c == '"') {
+            inString = 1;
+            return kQuoted;
+        }
+        if (c == ';') {
+            inComment = 1;
+            return kDropped;
+        }
+        return kCode;
+    }
+};
+
+// Follows one expression through its bytes to its end: a list to the ')'
+// that closes it, an atom to the blank or parenthesis after it. Fed the
+// kept bytes of a ConsoleScan.
+struct ExprTracker {
+    int state = 0;      // 0 before it, 1 list, 2 atom, 3 after '#', 4 ended
+    int depth = 0;
+
+    void feed(char c, ConsoleScan::Kind k) {
+        bool code = k == ConsoleScan::kCode;
+        bool blank = code && isWhite(c);
+        if (state == 3) {
+            if (code && c == '\'') {
+                state = 0;      // #' stands before the expression
+                return;
+            }
+            state = 2;
+        }
+        switch (state) {
+        case 0:
+            if (blank || (code && (c == '\'' || c == '`' || c == ',' ||
+                                   c == '@')))
+                return;
+            if (code && c == '(') {
+                state = 1;
+                depth = 1;
+            } else if (code && c == ')') {
+                state = 4;
+            } else {
+                state = code && c == '#' ? 3 : 2;
+            }
+            return;
+        case 1:
+            if (code && c == '(') depth++;
+            if (code && c == ')' && --depth == 0) state = 4;
+            return;
+        case 2:
+            if (blank || (code && (c == '(' || c == ')'))) state = 4;
+            return;
+        default:
+            return;
+        }
+    }
+};
+
+// The end of the first expression of a complete text, raw as typed: after
+// the ')' that closes a list, at the byte that ends an atom.
+char* firstEnd(char* text) {
+    ConsoleScan scan;
+    ExprTracker t;
+    char* p = text;
+    for (; *p; p++) {
+        int before = t.state;
+        t.feed(*p, scan.take(*p));
+        if (t.state == 4) return before == 1 ? p + 1 : p;
+    }
+    return p;
+}
+
+// Shows text that the user typed after an earlier expression on the same
+// line, as if typed after the prompt: from its first to its last
+// non-blank byte, then a newline.
+void echo(const char* from, const char* end) {
+    while (from < end && isWhite(*from)) from++;
+    while (end > from && isWhite(end[-1])) end--;
+    std::fwrite(from, 1, (size_t)(end - from), stdout);
+    std::putchar('\n');
+    std::fflush(stdout);
+}
+
+// After the message for an over-long text: reads on, keeping nothing,
+// to the end of that expression and then to the end of its line. scan
+// stands where the kept text ends; c is the byte that did not fit.
+void dropOverlong(ConsoleScan& scan, int c) {
+    ConsoleScan fresh;
+    ExprTracker t;
+    for (char* p = lineStr; *p && t.state != 4; p++) t.feed(*p, fresh.take(*p));
+    for (; t.state != 4 && c != EOF; c = ConsoleGetc()) {
+        if (c == 0) continue;
+        ConsoleScan::Kind k = scan.take((char)c);
+        if (k != ConsoleScan::kDropped) t.feed((char)c, k);
+        if (t.state == 4) break;
+    }
+    while (c != '\n' && c != EOF) c = ConsoleGetc();
+}
+
+}  // namespace
+
+// Gathers from the console a line (a chunk of at most 255 bytes) at a time
+// until the text holds one complete expression, then keeps whatever
+// follows that expression on its line for the next reader, and ends the
+// text there. With echoKept, text that comes from a line an earlier
+// expression was on is shown first. -1 when standard input ends before the
+// expression is complete.
+int ctextproc::GetOneS(int echoKept) {
+    size_t total = std::strlen(lineStr);
+    ConsoleScan scan;
+    bool fromKept = echoKept && ConsoleKept() > 0;
+    for (bool first = true;; first = false) {
+        // Kept bytes form a chunk of their own: the rest of one line.
+        size_t limit = ConsoleKept() > 0 ? ConsoleKept() : 255;
+        size_t start = total;
+        size_t got = 0;
+        int c = EOF;
+        while (got < limit && (c = ConsoleGetc()) != EOF) {
+            got++;
+            if (c == 0) continue;   // a NUL byte is no text
+            ConsoleScan::Kind k = scan.take((char)c);
+            if (k != ConsoleScan::kDropped) {
+                if (total + 1 > (size_t)kTextBound) {
+                    if (first && fromKept) echo(lineStr + start, lineStr + total);
+                    std::puts(kTooLong);
+                    dropOverlong(scan, c);
+                    return 0;
+                }
+                lineStr[total++] = (char)c;
+                lineStr[total] = 0;
+            }
+            if (c == '\n') break;
+        }
+        if (c == EOF && ConsoleInterrupted()) {
+            // Ctrl-C while waiting: the text typed so far is dropped.
+            lineStr[0] = 0;
+            ConsoleForget();
+            return -3;
+        }
+        if (got == 0) return -1;
+        bool echoing = first && fromKept;
+        int balance = CheckBrace(lineStr);
+        if (balance == 1) {
+            char* end = firstEnd(lineStr);
+            if (echoing) echo(lineStr + start, end);
+            // Closers left over after the expression close nothing: they
+            // are dropped, as they always were, and the rest is kept.
+            char* rest = end;
+            while (isWhite(*rest) || *rest == ')') rest++;
+            if (*rest) ConsoleKeep(rest, std::strlen(rest));
+            *end = 0;
+            return 1;
+        }
+        if (echoing) echo(lineStr + start, lineStr + total);
+        if (balance == -1) return verdict(balance);
     }
 }
 
@@ -153,11 +322,13 @@ int ctextproc::GetOneSStream(FILE* f) {
     }
 }
 
+// The newline that ends the comment stays in the file: it still ends the
+// token before the comment.
 void ctextproc::SkipComment(FILE* f) {
     int c;
     while ((c = std::getc(f)) != EOF && c != '\n') {
     }
-    if (c == '\n' && f == countedStream) countedLines++;
+    if (c == '\n') std::ungetc(c, f);
 }
 
 int ctextproc::CheckBrace2(char* text) {

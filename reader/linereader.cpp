@@ -1,5 +1,6 @@
-// cmemory layer, reader part: the line readers behind READ-LINE, which turn
-// one raw line into a string literal in lineStr and build its string cell.
+// cmemory layer, reader part: the console as one stream of bytes, and the
+// line readers behind READ-LINE, which build a string cell from one raw
+// line.
 #include <cstdlib>
 #include <cstring>
 
@@ -8,53 +9,28 @@
 
 namespace {
 
-enum LineEnd { kAtLineEnd, kAtReadEnd, kCut };
+// Bytes taken from standard input and not used yet; kept[keptAt..keptEnd)
+// comes before anything still in standard input.
+char kept[kLineSize];
+size_t keptAt = 0;
+size_t keptEnd = 0;
 
-// Turns the raw line at lineStr + 1 into a string literal in lineStr:
-// a double quote first, the line's bytes with every backslash and double
-// quote escaped, a closing double quote. The line ends at a newline (and,
-// when crEnds, at a carriage return) or at the end of the read; a NUL byte
-// ends the read.
-//
-// Escaping can double the line, so it is cut: the bytes whose escaped form
-// would not leave room for the closing quote and the NUL are not taken.
-// *kept is the number of raw bytes taken.
-LineEnd escapeLine(int crEnds, size_t* kept) {
-    char* src = lineStr + 1;
-    size_t out = 1;         // where the next escaped byte goes
-    size_t n = 0;
-    LineEnd how = kAtReadEnd;
-    for (; src[n]; n++) {
-        char c = src[n];
-        if (c == '\n' || (crEnds && c == '\r')) {
-            how = kAtLineEnd;
-            break;
-        }
-        size_t w = (c == '\\' || c == '"') ? 2 : 1;
-        if (out + w > (size_t)kLineSize - 2) {
-            how = kCut;
-            break;
-        }
-        out += w;
-    }
-    // Fill from the back: the escaped form of the first k bytes is never
-    // shorter than k, so no raw byte is overwritten before it is moved.
-    size_t j = out;
-    for (size_t k = n; k > 0; k--) {
-        char c = src[k - 1];
-        lineStr[--j] = c;
-        if (c == '\\' || c == '"') lineStr[--j] = '\\';
-    }
-    lineStr[0] = '"';
-    lineStr[out] = '"';
-    lineStr[out + 1] = 0;
-    *kept = n;
-    return how;
-}
+// One raw line: at most kPieceSize bytes, as a read of the file had them.
+// A longer line comes in pieces, each answered with T as its second value.
+constexpr size_t kPieceSize = kLineSize - 3;
+char raw[kPieceSize];
 
-// Makes the string cell of lineStr with the values list (string second).
-_cell* lineCell(cmemory* m, _cell* second) {
-    _cell* str = m->getMojiretsuCell(lineStr);
+// Makes the string cell of the n bytes of raw, whatever they are (NUL
+// included), with the values list (string second).
+_cell* lineCell(cmemory* m, size_t n, _cell* second) {
+    _cell* str = m->MakeMojiretsu(NILCell);
+    _cell* last = str->cdr.p;
+    for (size_t i = 0; i < n; i++) {
+        _cell* cons = m->getCell();
+        cons->car.p = m->getMojiCell((signed char)raw[i], 0);
+        last->cdr.p = cons;
+        last = cons;
+    }
     _cell* tail = m->getCell();
     tail->car.p = second;
     _cell* values = m->getCell();
@@ -64,43 +40,61 @@ _cell* lineCell(cmemory* m, _cell* second) {
     return str;
 }
 
-// A read takes at most kLineSize - 3 bytes, so that a line without
-// backslashes or double quotes always fits with its two quotes and the NUL.
-constexpr int kReadSize = kLineSize - 2;
-
 }  // namespace
+
+int ConsoleGetc() {
+    if (keptAt < keptEnd) return (unsigned char)kept[keptAt++];
+    return std::getc(stdin);
+}
+
+void ConsoleKeep(const char* text, size_t n) {
+    size_t left = keptEnd - keptAt;
+    if (n + left > sizeof kept) n = sizeof kept - left;  // never: see callers
+    std::memmove(kept + n, kept + keptAt, left);
+    std::memcpy(kept, text, n);
+    keptAt = 0;
+    keptEnd = n + left;
+}
+
+bool ConsoleInterrupted() {
+    if (!interruptRequested || !std::ferror(stdin)) return false;
+    std::clearerr(stdin);
+    return true;
+}
+
+size_t ConsoleKept() { return keptEnd - keptAt; }
+
+void ConsoleForget() { keptAt = keptEnd = 0; }
 
 // End of standard input ends the process with status 0, as it does at the
 // prompt: there is no line to answer and a reading loop would never end.
-// A line cut by escaping loses the rest of that read.
-// Null when Ctrl-C interrupted the wait.
+// A line that does not fit one piece comes back in pieces, the second
+// value T for every piece but the last; no byte is lost. Null when Ctrl-C
+// interrupted the wait (what was typed of the line is dropped).
 _cell* cmemory::ReadLine() {
-    if (!std::fgets(lineStr + 1, kReadSize, stdin)) {
-        if (interruptRequested && std::ferror(stdin)) {
-            std::clearerr(stdin);
-            return nullptr;
-        }
-        Finish(0);
-    }
-    size_t kept = 0;
-    escapeLine(0, &kept);
-    return lineCell(this, NILCell);
+    size_t n = 0;
+    int c = EOF;
+    while (n < kPieceSize && (c = ConsoleGetc()) != EOF && c != '\n')
+        raw[n++] = (char)c;
+    if (c == EOF && ConsoleInterrupted()) return nullptr;
+    if (c == EOF && n == 0) Finish(0);
+    return lineCell(this, n, n == kPieceSize ? TCell : NILCell);
 }
 
-// A line cut by escaping answers T, like a line too long for one read, and
-// the file is set back to the first byte not taken, so that the next read
-// goes on from there (when the file can seek).
+// A newline or a carriage return ends a line (a carriage return and the
+// newline after it end it once). The second value is T when the line
+// ended without either: at the end of the file, or a piece of a line too
+// long for one.
 _cell* cmemory::ReadLineStrm(FILE* f) {
-    long before = std::ftell(f);
-    if (!std::fgets(lineStr + 1, kReadSize, f)) {
-        lineStr[0] = '"';
-        lineStr[1] = '"';
-        lineStr[2] = 0;
-        return lineCell(this, TCell);
+    size_t n = 0;
+    int c = EOF;
+    while (n < kPieceSize && (c = std::getc(f)) != EOF && c != '\n' &&
+           c != '\r')
+        raw[n++] = (char)c;
+    if (c == '\r') {
+        int next = std::getc(f);
+        if (next != '\n' && next != EOF) std::ungetc(next, f);
     }
-    size_t kept = 0;
-    LineEnd how = escapeLine(1, &kept);
-    if (how == kCut && before >= 0)
-        std::fseek(f, before + (long)kept, SEEK_SET);
-    return lineCell(this, how == kAtLineEnd ? NILCell : TCell);
+    bool ended = c == '\n' || c == '\r';
+    return lineCell(this, n, ended ? NILCell : TCell);
 }

@@ -18,9 +18,11 @@ int ctextproc::ReadExpression(_cell** out) {
     lineStr[0] = 0;
     // A Ctrl-C that came after the last step has nothing left to stop.
     interruptRequested = 0;
-    int got = GetOneS();
+    int got = GetOneS(1);
     if (got == -3) return -3;   // Ctrl-C: a fresh prompt
     if (got < 0) Finish(0);     // end of standard input ends the session
     if (got == 0) return 0;
-    return ReadText(lineStr, out);
+    // A text that cannot be rewritten or built (a fraction with the
+    // denominator 0) has had its message, like one that cannot be gathered.
+    return ReadText(lineStr, out) == 1 ? 1 : 0;
 }

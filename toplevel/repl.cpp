@@ -82,7 +82,6 @@ void clisp::ReadEvalPrintLoop() {
             errorlisp(nullptr, 0);
             continue;
         }
-        if (got < 0) return;
         _cell* v;
         {
             CellGroup g(this);

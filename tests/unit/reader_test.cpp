@@ -536,7 +536,8 @@ TEST(GatherFile, ExpressionsAndAtoms) {
 }
 
 TEST(GatherFile, Comments) {
-    EXPECT_EQ((V{"abcdef ", "<2>"}), GatherAll("abc;note\ndef "));
+    // A comment ends at its line end, which still ends the atom before it.
+    EXPECT_EQ((V{"abc\n", "def ", "<2>"}), GatherAll("abc;note\ndef "));
     EXPECT_EQ((V{"(a #\\; b)", "<2>"}), GatherAll("(a #\\; b)"));
     EXPECT_EQ((V{"(a \"x;y\" b)", "<2>"}), GatherAll("(a \"x;y\" b)"));
     // An escaped double quote does not end the string, so the ; after it
@@ -544,8 +545,8 @@ TEST(GatherFile, Comments) {
     EXPECT_EQ((V{"(s \"say \\\"hi; there\\\"\")", "<2>"}),
               GatherAll("(s \"say \\\"hi; there\\\"\")\n"));
     // The character literal for " opens no string.
-    EXPECT_EQ((V{"(#\\\" b)", "<2>"}), GatherAll("(#\\\" ; note\nb)"));
-    EXPECT_EQ((V{"(#\\\\ b)", "<2>"}), GatherAll("(#\\\\ b;c)\n)"));
+    EXPECT_EQ((V{"(#\\\" \nb)", "<2>"}), GatherAll("(#\\\" ; note\nb)"));
+    EXPECT_EQ((V{"(#\\\\ b\n)", "<2>"}), GatherAll("(#\\\\ b;c)\n)"));
 }
 
 TEST(GatherFile, ErrorsAndLimits) {
@@ -588,13 +589,17 @@ TEST(GatherConsole, LinesUntilBalanced) {
     clisp& m = Lisp();
     WithStdin("\n'\n(a b\nc)  d\nx\n", [&] {
         lineStr[0] = 0;
-        EXPECT_EQ(1, m.GetOneS());
-        EXPECT_STREQ("\n'\n(a b\nc)  d\n", lineStr);
+        EXPECT_EQ(1, m.GetOneS(0));
+        EXPECT_STREQ("\n'\n(a b\nc)", lineStr);
+        // What follows on the line is the next text.
         lineStr[0] = 0;
-        EXPECT_EQ(1, m.GetOneS());
-        EXPECT_STREQ("x\n", lineStr);
+        EXPECT_EQ(1, m.GetOneS(0));
+        EXPECT_STREQ("d", lineStr);
         lineStr[0] = 0;
-        EXPECT_EQ(-1, m.GetOneS());
+        EXPECT_EQ(1, m.GetOneS(0));
+        EXPECT_STREQ("x", lineStr);
+        lineStr[0] = 0;
+        EXPECT_EQ(-1, m.GetOneS(0));
     });
 }
 
@@ -603,9 +608,9 @@ TEST(GatherConsole, Errors) {
     std::string out = CaptureStdout([&] {
         WithStdin("(a))\n)\n", [&] {
             lineStr[0] = 0;
-            EXPECT_EQ(1, m.GetOneS());
+            EXPECT_EQ(1, m.GetOneS(0));
             lineStr[0] = 0;
-            EXPECT_EQ(0, m.GetOneS());
+            EXPECT_EQ(0, m.GetOneS(0));
         });
     });
     EXPECT_EQ("エラー: )が多すぎます。\n", out);
@@ -615,7 +620,7 @@ TEST(GatherConsole, Errors) {
     out = CaptureStdout([&] {
         WithStdin(input, [&] {
             lineStr[0] = 0;
-            EXPECT_EQ(0, m.GetOneS());
+            EXPECT_EQ(0, m.GetOneS(0));
         });
     });
     EXPECT_EQ("エラー: S式が長過ぎます。\n", out);
@@ -624,7 +629,7 @@ TEST(GatherConsole, Errors) {
     // at the end of the first one.
     WithStdin(std::string(300, 'b') + "\n", [&] {
         lineStr[0] = 0;
-        EXPECT_EQ(1, m.GetOneS());
+        EXPECT_EQ(1, m.GetOneS(0));
         EXPECT_EQ(255u, std::strlen(lineStr));
     });
 }
@@ -655,9 +660,7 @@ TEST(ReadLine, LongLinesComeInPieces) {
     EXPECT_EQ(19997u, Show(c).size() - 2);
     EXPECT_EQ("\"aaa\" s:NIL", LineResult(m.ReadLineStrm(f)));
     std::fclose(f);
-    // Escaping would double a line of quotes: each piece is cut so that the
-    // literal fits in the buffer, answers T, and the next read goes on
-    // where it stopped.
+    // Quotes and backslashes are taken as they are: pieces of 19997 bytes.
     f = FileWith(std::string(19998, '"'));
     size_t total = 0;
     for (int i = 0; i < 3; i++) {
@@ -670,10 +673,15 @@ TEST(ReadLine, LongLinesComeInPieces) {
     EXPECT_EQ("\"\" s:T", LineResult(m.ReadLineStrm(f)));
     std::fclose(f);
     f = FileWith("a" + std::string(19996, '\\') + "\n");
-    EXPECT_EQ("\"a" + std::string(9998, '\\') + "\" s:T",
+    EXPECT_EQ("\"a" + std::string(19996, '\\') + "\" s:T",
               LineResult(m.ReadLineStrm(f)));
-    EXPECT_EQ("\"" + std::string(9998, '\\') + "\" s:NIL",
-              LineResult(m.ReadLineStrm(f)));
+    EXPECT_EQ("\"\" s:NIL", LineResult(m.ReadLineStrm(f)));
+    std::fclose(f);
+    // A NUL byte is one more byte of the line.
+    f = FileWith(std::string("a\0b\nc\n", 6));
+    c = m.ReadLineStrm(f);
+    EXPECT_EQ(3u, Show(c).size() - 2);
+    EXPECT_EQ("\"c\" s:NIL", LineResult(m.ReadLineStrm(f)));
     std::fclose(f);
 }
 
