@@ -95,8 +95,14 @@ run: build/x86_64/Makefile
 	  build/x86_64/tamarisk $(ARGS); \
 	fi; true
 
-# Every check, one section each (tests/all.py NAME runs one of them).
+# Every check, one section each (tests/all.py NAME runs one of them). The
+# Ctrl-C checks drive the program in a terminal under tmux; as root a
+# missing tmux is installed here, otherwise they are skipped with a line.
 test: $(CONFIGS)
+	@if ! command -v tmux >/dev/null 2>&1 && [ "$$(id -u)" = 0 ]; then \
+	  echo "installing tmux for the Ctrl-C checks"; \
+	  (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq tmux) >/dev/null; \
+	fi
 	python3 tests/all.py
 
 # The long fuzzing run: every harness on both builds for FUZZ_TIME seconds

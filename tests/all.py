@@ -29,6 +29,7 @@ SECTIONS = [
     ("transcripts", [PY, "tests/run.py"]),
     # programs run from the shell: script mode and the options
     ("shell", [PY, "tests/shell.py"]),
+    ("interrupt", [PY, "tests/interrupt.py"]),
     ("examples", [PY, "tests/examples.py"]),
     # the guides' entries against the vocabulary, and their examples
     ("guide", [PY, "tests/guide.py"]),
