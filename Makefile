@@ -87,7 +87,7 @@ multilib:
 run: SHELL := /bin/bash
 run: build/x86_64/Makefile
 	@$(MAKE) -s -C build/x86_64 -j$(JOBS) tamarisk
-	@trap : INT; \
+	@if [ -t 0 ]; then set -m; fi; \
 	if [ -t 0 ] && [ "$$TERM" != dumb ] && [ -z "$$INSIDE_EMACS" ] && \
 	   command -v rlwrap >/dev/null 2>&1; then \
 	  rlwrap build/x86_64/tamarisk $(ARGS); \
