@@ -90,13 +90,6 @@ int reduceWide(Wide n, Wide d, long* rn, long* rd) {
 
 }  // namespace
 
-// Euclid's algorithm: the same greatest divisor as a trial from the smaller
-// operand downward, in a number of steps logarithmic in the operands.
-long gcdLong(long a, long b) {
-    return (long)gcdMagnitude(magnitude<unsigned long>(a),
-                              magnitude<unsigned long>(b));
-}
-
 // A denominator must end up positive. Its magnitude after reduction can be
 // the one value a long cannot hold positive (2^63, or 2^31 on i386) when a
 // wrapped product landed on the smallest long; that is refused like a zero

@@ -303,8 +303,6 @@ inline long wrapMul(long a, long b) {
     return (long)((unsigned long)a * (unsigned long)b);
 }
 inline long wrapNeg(long a) { return (long)(0UL - (unsigned long)a); }
-// Greatest common divisor of two positive longs (Euclid).
-long gcdLong(long a, long b);
 // Reduces n/d: sign on the numerator, no common divisor, 0 gives 0/1.
 // Returns 0 (and writes nothing) when d is 0, or when the reduced
 // denominator would be the smallest long, which no positive long holds.
@@ -485,15 +483,9 @@ public:
 
     // --- reader/build.cpp (cell building from text) -------------------------
     [[nodiscard]] _cell* readFromString(char* text);  // null: printed
-    void NewString(char* dst, char* src);
-    int isListString(char* text);
     char* SkipSpc(char* text);
-    void getCarString(char* dst, char* src);
-    void getCdrString(char* dst, char* src);
     int AnaType(char* token);
     long double myatof(char* token);
-    void getBunshi(char* token, char* dst);
-    void getBunbo(char* token, char* dst);
     _cell* getMojiretsuCell(char* text);
     _cell* get1char(char* p);
     char* getRestchar(char* p);
@@ -695,6 +687,5 @@ void ConsoleForget();                       // a new session keeps nothing
 // after the closing one, or null when the text ends first. A backslash
 // escapes the byte after it.
 char* SkipDoubleQuote(char* p);
-char* SkipDoubleQuote2(char* p);
 
 #endif  // TAMARISK_MEMORY_CMEMORY_H

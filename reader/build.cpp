@@ -109,39 +109,9 @@ _cell* readExpr(cmemory* m, char* p) {
 
 _cell* cmemory::readFromString(char* text) { return readExpr(this, text); }
 
-// ---------------------------------------------------------------------------
-// Text splitting. dst must hold strlen(src) + 1 bytes.
-// ---------------------------------------------------------------------------
-
-void cmemory::NewString(char* dst, char* src) {
-    char* p = SkipSpc(src);
-    if (*p == '(') {
-        *dst++ = '(';
-        p = SkipSpc(p + 1);
-    }
-    std::strcpy(dst, p);
-}
-
-int cmemory::isListString(char* text) { return text[0] == '(' ? 1 : 0; }
-
 char* cmemory::SkipSpc(char* text) {
     while (*text == ' ') text++;
     return text;
-}
-
-// A list element that never closes gives an empty text, after the message.
-void cmemory::getCarString(char* dst, char* src) {
-    char* end = elementEnd(src);
-    size_t n = end ? (size_t)(end - src) : 0;
-    std::memcpy(dst, src, n);
-    dst[n] = 0;
-}
-
-// The blank that ends a token is not part of the rest.
-void cmemory::getCdrString(char* dst, char* src) {
-    char* end = elementEnd(src);
-    if (end && *src != '(' && *end == ' ') end++;
-    std::strcpy(dst, end ? end : "");
 }
 
 // ---------------------------------------------------------------------------
@@ -177,20 +147,6 @@ long double cmemory::myatof(char* token) {
     long double v = 0.0L;
     if (std::sscanf(token, "%Lg", &v) != 1) return 0.0L;
     return v;
-}
-
-// dst must hold strlen(token) + 1 bytes.
-void cmemory::getBunshi(char* token, char* dst) {
-    const char* slash = std::strchr(token, '/');
-    size_t n = slash ? (size_t)(slash - token) : std::strlen(token);
-    std::memcpy(dst, token, n);
-    dst[n] = 0;
-}
-
-// dst must hold strlen(token) + 1 bytes.
-void cmemory::getBunbo(char* token, char* dst) {
-    const char* slash = std::strchr(token, '/');
-    std::strcpy(dst, slash ? slash + 1 : "");
 }
 
 // ---------------------------------------------------------------------------

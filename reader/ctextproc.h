@@ -2,7 +2,7 @@
 // and rewriting the reader marks into plain list text.
 //
 // All passes work in place on lineStr, byte by byte; every byte is one
-// character (isKanji answers 0). Texts are bounded to kTextBound bytes, and
+// character. Texts are bounded to kTextBound bytes, and
 // no pass reads or writes past the terminating NUL or the buffer's end.
 // Strings ("...", a backslash escaping the byte after it) and character
 // literals (#\ and one byte) are units that every pass steps over unchanged.
@@ -40,7 +40,6 @@ public:
     long countedLines = 0;
     int AllBlank(char* text);
     void SkipTerm(char* text);
-    int isKanji(const char* p);     // always 0
 
     // --- reader/rewrite.cpp -------------------------------------------------
     // Each returns 1 when the whole text was rewritten, 0 on failure.

@@ -20,8 +20,6 @@ char* SkipDoubleQuote(char* p) {
     return nullptr;
 }
 
-char* SkipDoubleQuote2(char* p) { return SkipDoubleQuote(p); }
-
 // A lone #\ at the end of the text is a unit of two bytes.
 char* cmemory::SkipUnit(char* p) {
     if (p[0] == '"') return SkipDoubleQuote(p + 1);

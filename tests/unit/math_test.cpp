@@ -62,22 +62,36 @@ const char kDivByZero[] = "エラー: 0で除算しました。\n";
 const char kNotNumber[] = "エラー: それは数値ではありません。\n";
 
 // ===========================================================================
-// gcdLong, reduceFraction, WaWithTsubun
+// reduceFraction, WaWithTsubun
 // ===========================================================================
 
-TEST(Fraction, GcdSmallCases) {
-    EXPECT_EQ(gcdLong(12, 18), 6);
-    EXPECT_EQ(gcdLong(18, 12), 6);
-    EXPECT_EQ(gcdLong(7, 7), 7);
-    EXPECT_EQ(gcdLong(1, 9), 1);
-    EXPECT_EQ(gcdLong(9, 1), 1);
+TEST(Fraction, ReduceSmallCases) {
+    Reduced r = Yakubun(12, 18);
+    EXPECT_EQ(r.n, 2);
+    EXPECT_EQ(r.d, 3);
+    r = Yakubun(18, 12);
+    EXPECT_EQ(r.n, 3);
+    EXPECT_EQ(r.d, 2);
+    r = Yakubun(7, 7);
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.d, 1);
+    r = Yakubun(1, 9);
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.d, 9);
+    r = Yakubun(9, 1);
+    EXPECT_EQ(r.n, 9);
+    EXPECT_EQ(r.d, 1);
 }
 
-// Coprime operands near the top of the range: a trial from the smaller
-// operand downward would not finish.
-TEST(Fraction, GcdLargeCoprimeIsQuick) {
-    EXPECT_EQ(gcdLong(LONG_MAX, LONG_MAX - 1), 1);
-    EXPECT_EQ(gcdLong(LONG_MAX - 1, (LONG_MAX - 1) / 2), (LONG_MAX - 1) / 2);
+// Coprime operands near the top of the range: a divisor search by trial
+// from the smaller operand downward would not finish.
+TEST(Fraction, ReduceLargeCoprimeIsQuick) {
+    Reduced r = Yakubun(LONG_MAX - 1, LONG_MAX);
+    EXPECT_EQ(r.n, LONG_MAX - 1);
+    EXPECT_EQ(r.d, LONG_MAX);
+    r = Yakubun((LONG_MAX - 1) / 2, LONG_MAX - 1);
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.d, 2);
 }
 
 TEST(Fraction, YakubunSigns) {

@@ -103,7 +103,7 @@ TEST(SkipDoubleQuote, BackslashEscapesTheNextByte) {
     Text d("abc");
     EXPECT_EQ(nullptr, SkipDoubleQuote(d.buf));
     Text e("abc\\");                   // a backslash escaping the NUL
-    EXPECT_EQ(nullptr, SkipDoubleQuote2(e.buf));
+    EXPECT_EQ(nullptr, SkipDoubleQuote(e.buf));
 }
 
 TEST(CheckBrace, ConsoleBalance) {
@@ -442,42 +442,24 @@ TEST(Build, LongAndDeepLists) {
     EXPECT_EQ(50000, n);
 }
 
-TEST(Build, Splitters) {
-    clisp& m = Lisp();
-    char dst[64];
-    m.NewString(dst, Text("  (  A B)").buf);
-    EXPECT_STREQ("(A B)", dst);
-    m.NewString(dst, Text("  A (  B)").buf);
-    EXPECT_STREQ("A (  B)", dst);
-    m.getCarString(dst, Text("(A \")\" #\\)) B").buf);
-    EXPECT_STREQ("(A \")\" #\\))", dst);
-    m.getCdrString(dst, Text("(A) B").buf);
-    EXPECT_STREQ(" B", dst);
-    m.getCarString(dst, Text("A\"B C\"D E").buf);
-    EXPECT_STREQ("A\"B C\"D", dst);
-    m.getCdrString(dst, Text("A B").buf);
-    EXPECT_STREQ("B", dst);
-    m.getCdrString(dst, Text("A(B)").buf);
-    EXPECT_STREQ("(B)", dst);
-    m.getCdrString(dst, Text("A)").buf);
-    EXPECT_STREQ(")", dst);
-    m.getCdrString(dst, Text("A").buf);
-    EXPECT_STREQ("", dst);
-    m.getCarString(dst, Text("#\\  A").buf);
-    EXPECT_STREQ("#\\ ", dst);
-    std::string out = CaptureStdout([&] {
-        m.getCarString(dst, Text("(A").buf);
-        EXPECT_STREQ("", dst);
-        m.getCdrString(dst, Text("(A").buf);
-        EXPECT_STREQ("", dst);
-    });
-    EXPECT_EQ("エラー: 右括弧が足りません\nエラー: 右括弧が足りません\n", out);
-    EXPECT_EQ(1, m.isListString(Text("(A)").buf));
-    EXPECT_EQ(0, m.isListString(Text(" (A)").buf));
-    m.getBunshi(Text("-12/34X").buf, dst);
-    EXPECT_STREQ("-12", dst);
-    m.getBunbo(Text("-12/34X").buf, dst);
-    EXPECT_STREQ("34X", dst);
+// The extent of one element, as the cell builder cuts it: a list up to its
+// own closer (strings and character literals inside are units), an atom up
+// to a blank or parenthesis outside its units.
+TEST(Build, ExpressionExtent) {
+    auto extent = [](const std::string& s) {
+        Text t(s);
+        char* end = cmemory::ExprEnd(t.buf);
+        return end ? std::string(t.buf, end) : std::string("null");
+    };
+    EXPECT_EQ("(A \")\" #\\))", extent("(A \")\" #\\)) B"));
+    EXPECT_EQ("(A)", extent("(A) B"));
+    EXPECT_EQ("A\"B C\"D", extent("A\"B C\"D E"));
+    EXPECT_EQ("A", extent("A B"));
+    EXPECT_EQ("A", extent("A(B)"));
+    EXPECT_EQ("A", extent("A)"));
+    EXPECT_EQ("A", extent("A"));
+    EXPECT_EQ("#\\ ", extent("#\\  A"));
+    EXPECT_EQ("null", extent("(A"));
 }
 
 TEST(Build, StringDecoding) {
