@@ -5,9 +5,11 @@
 // Glossary of the romanised words used in names:
 //   Wa, Sa, Seki, Sho   sum, difference, product, quotient
 //   Bunshi, Bunbo       numerator, denominator; Bunsu: fraction
-//   yakubun             reducing a fraction (the reducer itself is
-//                       reduceFraction, over gcdLong, in cmemory.h: the
-//                       reader uses it too); Tsubun: common denominator
+//   yakubun             reducing a fraction, in the name of an operation
+//                       that reduces its result (SekiWithYakubun); the
+//                       reducer itself is reduceFraction (cmemory.h),
+//                       which the reader and the arithmetic share.
+//                       Tsubun: common denominator (WaWithTsubun)
 //   Moji, Mojiretsu     character, string
 //   taiou               matching (the end of an expression)
 //
