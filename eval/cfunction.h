@@ -161,6 +161,7 @@ public:
     [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n, _symval* frame,
                          long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
+    bool RoomFor(long cells);   // may collect; the caller protects its cells
     [[nodiscard]] _cell* FastAref(_cell* op, _cell* args, _symval* frame, long count,
                     int* keepValues, bool* declined);
     [[nodiscard]] _cell* FastMakeArray(_cell* args, _symval* frame, long count,

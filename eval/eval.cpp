@@ -509,7 +509,29 @@ _cell* cfunction::CallDef(_cell* def, _cell* args, _symval* frame,
         return Fail(MSG_ARGCOUNT, frame, count);
     }
     fg.push(n);
-    _cell* r = tprogn(def->cdr.p, inner, n);
+    // The body DEFUN makes, ((BLOCK name . forms)), runs as BLOCK runs it,
+    // without the evaluation step of the BLOCK form itself; the forms'
+    // own steps check the depth and the collector as before.
+    _cell* body = def->cdr.p;
+    _cell* block = isCons(body) && isNil(body->cdr.p) ? body->car.p
+                                                          : nullptr;
+    _cell* r;
+    if (block && isCons(block) && block->car.p == BLOCKLISP &&
+        isCons(block->cdr.p) && isSymbol(block->cdr.p->car.p)) {
+        _cell* name = block->cdr.p->car.p;
+        {
+            CellGroup g(this);
+            g.push(body);
+            r = tprogn(block->cdr.p->cdr.p, inner, n);
+        }
+        if (!r && returnFromPending && returnFromName == name &&
+            pendingReturnValue) {
+            returnFromPending = 0;
+            r = pendingReturnValue;
+        }
+    } else {
+        r = tprogn(body, inner, n);
+    }
     pendingReturnValue = nullptr;
     return r;
 }

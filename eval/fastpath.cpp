@@ -158,6 +158,10 @@ FastOp fastOp(int op) {
     }
 }
 
+// fastOp of every operator with a fixed parameter count, by
+// op - OP_F_NOT.
+FastOp opTable[OP_F_EQUAL - OP_F_NOT + 1];
+
 // The CAR or CDR chain of a C[AD]+R name, applied from its last letter.
 // Null when a step meets something other than a cons: CAR and CDR report
 // that as an error, which the definition must do.
@@ -168,6 +172,15 @@ _cell* walkCxr(const char* name, _cell* x) {
         x = name[i] == 'A' ? x->car.p : x->cdr.p;
     }
     return x;
+}
+
+// The conses along the CDR chain; -1 for a circular one (more conses than
+// the area holds), which the definition is left to meet.
+long consCount(_cell* p) {
+    long n = 0;
+    for (; isCons(p); p = p->cdr.p)
+        if (++n > kCellCapacity) return -1;
+    return n;
 }
 
 // The NTHCDR-like walk of NTH: null when a CDR or the final CAR would meet
@@ -184,6 +197,7 @@ _cell* nthElement(long n, _cell* list) {
 
 void cfunction::InitFastPaths() {
     fastIntact = 0;
+    for (int k = OP_F_NOT; k <= OP_F_EQUAL; k++) opTable[k - OP_F_NOT] = fastOp(k);
     for (int i = 0; i < kNameCount; i++) {
         _cell* sym = CheckStringCell(kNames[i].name);
         _symval* record = sym ? getFuncval2(sym) : nullptr;
@@ -213,6 +227,22 @@ void cfunction::NoteRedefinition(_cell* sym) {
         if (nameSymbols[i] == sym) fastIntact &= ~bit(kNames[i].bitIndex);
 }
 
+// A path that allocates many cells in one step first makes sure of them:
+// it collects as an evaluation step would when the cells would bring the
+// free count below the collector's level, and answers false when they
+// still do not fit (the definition then runs, step by step).
+bool cfunction::RoomFor(long cells) {
+    if (freeCells - cells >= gcDueCells) return true;
+#if TK_GCSTRESS
+    gcQuiet = 1;
+    gc();
+    gcQuiet = 0;
+#else
+    gc();
+#endif
+    return freeCells - cells >= gcDueCells;
+}
+
 _cell* cfunction::CallDefValues(_cell* def, _cell** values, long n,
                                 _symval* frame, long count) {
     CellGroup g(this);
@@ -236,7 +266,8 @@ namespace {
 // EQUAL of the prelude, without its recursion along the CDR chain. 1 equal,
 // 0 not, -1 nested deeper along CARs than this path follows.
 int equalValues(cfunction* f, _cell* x, _cell* y, int depth) {
-    for (;;) {
+    for (long steps = 0;; steps++) {
+        if (steps > kCellCapacity) return -1;
         if (!isCons(x)) {
             if (isNil(f->teql(x, y)) == false) return 1;
             if (isString(x) && isString(y))
@@ -264,7 +295,7 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
         return FastMakeArray(args, frame, count, declined);
     }
     if (k == OP_F_SETF) return FastSetf(args, frame, count, keepValues, declined);
-    FastOp desc = fastOp(k);
+    const FastOp& desc = opTable[k - OP_F_NOT];
     *declined = true;
     if ((fastIntact & desc.needs) != desc.needs) return nullptr;
     _symval* record = getFuncval2(op);
@@ -277,9 +308,9 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     if (!isNil(p)) return nullptr;
     *declined = false;
 
+    // The form, and so `args`, is kept reachable by the caller.
     CellGroup g(this);
     _cell* def = g.push(record->value);
-    g.push(args);
     _cell* v[2] = {nullptr, nullptr};
     p = args;
     for (int i = 0; i < desc.arity; i++, p = p->cdr.p) {
@@ -342,7 +373,8 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     case OP_F_REVERSE: {
         if (isString(x)) {
             _cell* chars = stringChars(x);
-            if (!isAllMoji(chars)) break;
+            long n = consCount(chars);
+            if (n < 0 || !isAllMoji(chars) || !RoomFor(n + 3)) break;
             _cell* r = NILCell;
             for (; isCons(chars); chars = chars->cdr.p) {
                 _cell* c = getCell();
@@ -353,6 +385,8 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
             return MakeMojiretsu(r);
         }
         if (!isCons(x)) return x;
+        long n = consCount(x);
+        if (n < 0 || !RoomFor(n)) break;
         _cell* r = NILCell;
         for (; isCons(x); x = x->cdr.p) {
             _cell* c = getCell();
@@ -729,8 +763,8 @@ _cell* cfunction::FastMakeArray(_cell* args, _symval* frame, long count,
         }
         rows *= dims[k];
         need += rows;
-        if (need >= freeCells - kGcThreshold) ok = false;
     }
+    if (ok && !RoomFor(need)) ok = false;
     if (!ok) return CallDefValues(def, v, n, frame, count);
 
     if (!element || sameSymbol(element, symNothing)) {

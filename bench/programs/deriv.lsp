@@ -16,7 +16,7 @@
         (t (+ (count-atoms (car x)) (count-atoms (cdr x))))))
 (defun bench-main ()
   (let ((s 0))
-    (dotimes (i 3000)
+    (dotimes (i 1000)
       (setq s (+ s (count-atoms
                     (deriv '(+ (* 3 x x) (* a x x) (* b x) (/ x (+ x 5)) 5))))))
     s))

@@ -12,7 +12,7 @@
     steps))
 (defun bench-main ()
   (let ((s 0) (a 1) (b 2))
-    (dotimes (i 2000)
+    (dotimes (i 500)
       (inc s (collatz-steps (1+ i)))
       (swap a b)
       (dolist (x '(1 2 3)) (inc s x))

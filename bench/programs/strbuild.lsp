@@ -14,7 +14,7 @@
     (coerce r 'string)))
 (defun bench-main ()
   (let ((s 0) (parts nil) (str nil) (sep (code-char 45)))
-    (dotimes (k 20)
+    (dotimes (k 10)
       (setq parts nil)
       (dotimes (i 200) (setq parts (cons (digit-string (+ (* k 1000) i)) parts)))
       (setq str (join parts sep))

@@ -11,7 +11,7 @@
 (defun bench-main ()
   (let ((s 0) (tr nil))
     (dotimes (i 10)
-      (setq tr (build 12 1))
+      (setq tr (build 10 1))
       (setq s (+ s (tsum tr) (tsum (mirror tr))))
       (setq s (+ s (length (leftmost-path tr nil)) (car (last (leftmost-path tr nil)))))
       (if (equal (mirror (mirror tr)) tr) (setq s (1+ s))))
