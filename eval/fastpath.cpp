@@ -15,6 +15,7 @@
 // The definition a call runs is the one in place when the call began, also
 // when an argument form redefines the function: the C++ answer is that
 // definition's answer, and the fallback runs the definition taken first.
+#include <cstdlib>
 #include <cstring>
 
 #include "eval/cfunction.h"
@@ -482,8 +483,12 @@ const ArrayIndex* cfunction::IndexOf(_cell* a) {
         row = n > 0 ? row->car.p : nullptr;
     }
     if (size > e.capacity) {
-        delete[] e.cells;
-        e.cells = new _cell*[size];
+        // malloc rather than new: the program needs nothing of the C++
+        // runtime library at run time, which keeps its start-up short.
+        free(e.cells);
+        e.capacity = 0;
+        e.cells = (_cell**)malloc((size_t)size * sizeof(_cell*));
+        if (!e.cells) return nullptr;
         e.capacity = size;
     }
     e.rank = r;
