@@ -23,7 +23,6 @@ import re
 import resource
 import subprocess
 import sys
-import time
 
 import launch
 
@@ -117,6 +116,9 @@ def expected(base, arch):
     return None
 
 
+SCRATCH = b"/tmp/tamarisk-run%d-" % os.getpid()
+
+
 def run_case(config, binary, base, body, limit=None):
     arch = ARCH[kind(config)]
     want = expected(base, arch)
@@ -131,6 +133,10 @@ def run_case(config, binary, base, body, limit=None):
         if limit:
             resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
     timeout = TIMEOUT.get(kind(config), 120) * launch.slowdown(binary)
+    # Scratch files under /tmp get names of this run and configuration, so
+    # that neither two configurations of one run nor two runs at once on one
+    # machine write or remove each other's files.
+    body = body.replace(b"/tmp/tamarisk-", SCRATCH + config.encode() + b"-")
     try:
         p = subprocess.run(launch.command(binary, env=env), input=body,
                            stdout=subprocess.PIPE, stderr=subprocess.PIPE,
@@ -168,7 +174,6 @@ def main(argv):
     if not configs:
         configs = [c for c in ARCH if os.path.exists(
             os.path.join(ROOT, "build", c, "tamarisk"))]
-    started = time.time() - 1
     cases = []
     for folder in sorted(os.listdir(TESTS)):
         d = os.path.join(TESTS, folder)
@@ -217,11 +222,10 @@ def main(argv):
             else:
                 failed += 1
                 failures.append("FAIL [%s] %s\n%s" % (config, rel, msg))
-    # Scratch files that transcripts wrote under /tmp during this run.
-    for path in glob.glob("/tmp/tamarisk-*"):
+    # Scratch files that this run's transcripts wrote under /tmp.
+    for path in glob.glob(SCRATCH.decode() + "*"):
         try:
-            if os.path.getmtime(path) >= started:
-                os.remove(path)
+            os.remove(path)
         except OSError:
             pass
     for f in failures:
