@@ -194,6 +194,67 @@ _cell* nthElement(long n, _cell* list) {
     return isCons(list) ? list->car.p : nullptr;
 }
 
+constexpr int kMaxArgs = 16;
+
+// The argument forms as a proper list of min..kMaxArgs forms: their
+// number, or -1.
+int formCount(_cell* args, int min) {
+    int n = 0;
+    for (; isCons(args); args = args->cdr.p)
+        if (++n > kMaxArgs) return -1;
+    return isNil(args) && n >= min ? n : -1;
+}
+
+// The record of a path's function when the path may run: every prelude
+// name it stands for still as loaded, and op still a function; else null.
+_symval* intactFunction(cfunction* f, unsigned long long needs, _cell* op) {
+    if ((f->fastIntact & needs) != needs) return nullptr;
+    _symval* record = f->getFuncval2(op);
+    return record && record->kind == 'f' ? record : nullptr;
+}
+
+// The n argument forms of args evaluated left to right into v, each value
+// pushed on g as it arrives. False when a form yields no value (reported,
+// exit).
+bool evalArguments(cfunction* f, CellGroup& g, _cell* args, int n,
+                   _cell** v, _symval* frame, long count) {
+    for (int i = 0; i < n; i++, args = args->cdr.p) {
+        v[i] = f->eval(args->car.p, frame, count);
+        if (!v[i]) return false;
+        g.push(v[i]);
+    }
+    return true;
+}
+
+// The argument forms ((QUOTE v0) ... (QUOTE vn-1)) that give the values
+// back when evaluated. Allocates only.
+_cell* quotedValues(cmemory* m, _cell** values, long n) {
+    _cell* forms = NILCell;
+    for (long i = n - 1; i >= 0; i--) {
+        _cell* quoted = m->getCell();
+        quoted->car.p = QUOTE;
+        quoted->cdr.p = m->getCell();
+        quoted->cdr.p->car.p = values[i];
+        _cell* cell = m->getCell();
+        cell->car.p = quoted;
+        cell->cdr.p = forms;
+        forms = cell;
+    }
+    return forms;
+}
+
+// A fresh list of the elements of list in reverse order. Allocates only.
+_cell* reversedCopy(cmemory* m, _cell* list) {
+    _cell* r = NILCell;
+    for (; isCons(list); list = list->cdr.p) {
+        _cell* c = m->getCell();
+        c->car.p = list->car.p;
+        c->cdr.p = r;
+        r = c;
+    }
+    return r;
+}
+
 }  // namespace
 
 void cfunction::InitFastPaths() {
@@ -247,18 +308,7 @@ bool cfunction::RoomFor(long cells) {
 _cell* cfunction::CallDefValues(_cell* def, _cell** values, long n,
                                 _symval* frame, long count) {
     CellGroup g(this);
-    _cell* forms = NILCell;
-    for (long i = n - 1; i >= 0; i--) {
-        _cell* quoted = getCell();
-        quoted->car.p = QUOTE;
-        quoted->cdr.p = getCell();
-        quoted->cdr.p->car.p = values[i];
-        _cell* cell = getCell();
-        cell->car.p = quoted;
-        cell->cdr.p = forms;
-        forms = cell;
-    }
-    g.push(forms);
+    _cell* forms = g.push(quotedValues(this, values, n));
     return CallDef(def, forms, frame, count);
 }
 
@@ -298,27 +348,16 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     if (k == OP_F_SETF) return FastSetf(args, frame, count, keepValues, declined);
     const FastOp& desc = opTable[k - OP_F_NOT];
     *declined = true;
-    if ((fastIntact & desc.needs) != desc.needs) return nullptr;
-    _symval* record = getFuncval2(op);
-    if (!record || record->kind != 'f') return nullptr;
-    _cell* p = args;
-    for (int i = 0; i < desc.arity; i++) {
-        if (!isCons(p)) return nullptr;
-        p = p->cdr.p;
-    }
-    if (!isNil(p)) return nullptr;
+    _symval* record = intactFunction(this, desc.needs, op);
+    if (!record || formCount(args, desc.arity) != desc.arity) return nullptr;
     *declined = false;
 
     // The form, and so `args`, is kept reachable by the caller.
     CellGroup g(this);
     _cell* def = g.push(record->value);
     _cell* v[2] = {nullptr, nullptr};
-    p = args;
-    for (int i = 0; i < desc.arity; i++, p = p->cdr.p) {
-        v[i] = eval(p->car.p, frame, count);
-        if (!v[i]) return nullptr;
-        g.push(v[i]);
-    }
+    if (!evalArguments(this, g, args, desc.arity, v, frame, count))
+        return nullptr;
     _cell* x = v[0];
     _cell* y = v[1];
     // Results handed on as the definition's last form hands them: CAR and
@@ -376,26 +415,12 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
             _cell* chars = stringChars(x);
             long n = consCount(chars);
             if (n < 0 || !isAllMoji(chars) || !RoomFor(n + 3)) break;
-            _cell* r = NILCell;
-            for (; isCons(chars); chars = chars->cdr.p) {
-                _cell* c = getCell();
-                c->car.p = chars->car.p;
-                c->cdr.p = r;
-                r = c;
-            }
-            return MakeMojiretsu(r);
+            return MakeMojiretsu(reversedCopy(this, chars));
         }
         if (!isCons(x)) return x;
         long n = consCount(x);
         if (n < 0 || !RoomFor(n)) break;
-        _cell* r = NILCell;
-        for (; isCons(x); x = x->cdr.p) {
-            _cell* c = getCell();
-            c->car.p = x->car.p;
-            c->cdr.p = r;
-            r = c;
-        }
-        return r;
+        return reversedCopy(this, x);
     }
     case OP_F_EQUAL: {
         int e = equalValues(this, x, y, 0);
@@ -528,17 +553,6 @@ _cell* cfunction::ElementCons(_cell* a, _cell** idx, long rank) {
 
 namespace {
 
-constexpr int kMaxArgs = 16;
-
-// The argument forms as a proper list of min..kMaxArgs forms: their
-// number, or -1.
-int formCount(_cell* args, int min) {
-    int n = 0;
-    for (; isCons(args); args = args->cdr.p)
-        if (++n > kMaxArgs) return -1;
-    return isNil(args) && n >= min ? n : -1;
-}
-
 // An array of `rank` with rank integer indexes not below 0, each checked
 // the way AREF and PRE-AREF check them before they walk.
 bool arrayAndIndexes(_cell* a, _cell** idx, long n) {
@@ -558,23 +572,16 @@ _cell* cfunction::FastAref(_cell* op, _cell* args, _symval* frame,
     bool pre = op->closureCount == OP_F_PREAREF;
     unsigned long long needs = pre ? kPreArefNeeds : kArefNeeds;
     *declined = true;
-    if ((fastIntact & needs) != needs) return nullptr;
-    _symval* record = getFuncval2(op);
-    if (!record || record->kind != 'f') return nullptr;
+    _symval* record = intactFunction(this, needs, op);
     int n = formCount(args, pre ? 2 : 1);
-    if (n < 0) return nullptr;
+    if (!record || n < 0) return nullptr;
     *declined = false;
 
     CellGroup g(this);
     _cell* def = g.push(record->value);
     g.push(args);
     _cell* v[kMaxArgs];
-    _cell* p = args;
-    for (int i = 0; i < n; i++, p = p->cdr.p) {
-        v[i] = eval(p->car.p, frame, count);
-        if (!v[i]) return nullptr;
-        g.push(v[i]);
-    }
+    if (!evalArguments(this, g, args, n, v, frame, count)) return nullptr;
     int first = pre ? 2 : 1;
     _cell* a = v[first - 1];
     if (arrayAndIndexes(a, v + first, n - first) &&
@@ -683,17 +690,7 @@ _cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
     _cell* expansion = MacroExec2(args, record, frame, count);
     if (!expansion) return nullptr;
     g.push(expansion);
-    _cell* quoted = NILCell;
-    for (int i = nvals - 1; i >= 0; i--) {
-        _cell* q = getCell();
-        q->car.p = QUOTE;
-        q->cdr.p = getCell();
-        q->cdr.p->car.p = vals[i];
-        _cell* cell = getCell();
-        cell->car.p = q;
-        cell->cdr.p = quoted;
-        quoted = cell;
-    }
+    _cell* quoted = quotedValues(this, vals, nvals);
     if (!isCons(expansion) || !isCons(expansion->cdr.p)) return nullptr;
     expansion->cdr.p->cdr.p = quoted;
     return eval(expansion, frame, count);
@@ -702,23 +699,17 @@ _cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
 _cell* cfunction::FastMakeArray(_cell* args, _symval* frame, long count,
                                 bool* declined) {
     *declined = true;
-    if ((fastIntact & kMakeArrayNeeds) != kMakeArrayNeeds) return nullptr;
-    _symval* record = getFuncval2(CheckStringCell("MAKE-ARRAY"));
-    if (!record || record->kind != 'f') return nullptr;
+    _symval* record =
+        intactFunction(this, kMakeArrayNeeds, CheckStringCell("MAKE-ARRAY"));
     int n = formCount(args, 1);
-    if (n < 0) return nullptr;
+    if (!record || n < 0) return nullptr;
     *declined = false;
 
     CellGroup g(this);
     _cell* def = g.push(record->value);
     g.push(args);
     _cell* v[kMaxArgs];
-    _cell* p = args;
-    for (int i = 0; i < n; i++, p = p->cdr.p) {
-        v[i] = eval(p->car.p, frame, count);
-        if (!v[i]) return nullptr;
-        g.push(v[i]);
-    }
+    if (!evalArguments(this, g, args, n, v, frame, count)) return nullptr;
     // Keyword arguments: each of :INITIAL-ELEMENT and :ELEMENT-TYPE at
     // most once, and no value that FIND could take for a keyword.
     bool ok = (n - 1) % 2 == 0;
