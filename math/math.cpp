@@ -59,6 +59,18 @@ _cell* exact(cfunction* lisp, ExactOperation op, long a, long b, long c,
     return exactCell(lisp, rn, rd);
 }
 
+// The same for two exact operands (integers or fractions); with
+// reciprocal, a op (1/b), the reduction moving a negative b's sign to the
+// numerator.
+_cell* exact(cfunction* lisp, ExactOperation op, _cell* a, _cell* b,
+             bool reciprocal = false) {
+    long an, ad, bn, bd;
+    exactParts(a, &an, &ad);
+    exactParts(b, &bn, &bd);
+    if (reciprocal) return exact(lisp, op, an, ad, bd, bn);
+    return exact(lisp, op, an, ad, bn, bd);
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -71,10 +83,7 @@ _cell* cfunction::Wa(_cell* a, _cell* b) {
         return IntToCell(wrapAdd(CellToInt(a), CellToInt(b)));
     if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) + ExtendedValue(b));
-    long an, ad, bn, bd;
-    exactParts(a, &an, &ad);
-    exactParts(b, &bn, &bd);
-    return exact(this, &cmathproc::WaWithTsubun, an, ad, bn, bd);
+    return exact(this, &cmathproc::WaWithTsubun, a, b);
 }
 
 _cell* cfunction::Sa(_cell* a, _cell* b) {
@@ -83,10 +92,7 @@ _cell* cfunction::Sa(_cell* a, _cell* b) {
         return IntToCell(wrapSub(CellToInt(a), CellToInt(b)));
     if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) - ExtendedValue(b));
-    long an, ad, bn, bd;
-    exactParts(a, &an, &ad);
-    exactParts(b, &bn, &bd);
-    return exact(this, &cmathproc::SaWithTsubun, an, ad, bn, bd);
+    return exact(this, &cmathproc::SaWithTsubun, a, b);
 }
 
 // An exact integer 0 absorbs a floating operand: 0 × 2.5 is the integer 0.
@@ -99,10 +105,7 @@ _cell* cfunction::Seki(_cell* a, _cell* b) {
         return IntToCell(wrapMul(CellToInt(a), CellToInt(b)));
     if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) * ExtendedValue(b));
-    long an, ad, bn, bd;
-    exactParts(a, &an, &ad);
-    exactParts(b, &bn, &bd);
-    return exact(this, &cmathproc::SekiWithYakubun, an, ad, bn, bd);
+    return exact(this, &cmathproc::SekiWithYakubun, a, b);
 }
 
 // The zero tests come first in every row: (/ 0 0) is a division error.
@@ -125,12 +128,8 @@ _cell* cfunction::Sho(_cell* a, _cell* b) {
     }
     if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) / ExtendedValue(b));
-    long an, ad, bn, bd;
-    exactParts(a, &an, &ad);
-    exactParts(b, &bn, &bd);
-    // (an/ad) / (bn/bd) = (an/ad) · (bd/bn); the reduction moves a
-    // negative divisor's sign to the numerator.
-    return exact(this, &cmathproc::SekiWithYakubun, an, ad, bd, bn);
+    // (an/ad) / (bn/bd) = (an/ad) · (bd/bn).
+    return exact(this, &cmathproc::SekiWithYakubun, a, b, true);
 }
 
 // ===========================================================================
