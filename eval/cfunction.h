@@ -102,10 +102,8 @@ inline void NoteSpineChange(const _cell* c, bool car) {
     if (c->kind == 'A' || (!car && c->kind == 'W')) spineChanges++;
 }
 
-// The label of a GO whose jump is not yet made, or null; and the value a
-// PROG** body ends with when it runs off its end (always NIL).
+// The label of a GO whose jump is not yet made, or null.
 extern _cell* GoSymbol;
-extern _cell* ReturnValue;
 
 class cfunction : public cmathproc {
 public:

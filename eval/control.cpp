@@ -9,7 +9,6 @@
 // A GO only records its label here; the PROG** body whose statement it was
 // makes the jump when that statement returns.
 _cell* GoSymbol;
-_cell* ReturnValue;
 
 namespace {
 
@@ -255,7 +254,7 @@ _cell* cfunction::progBody(_cell* body, _symval* frame, long count) {
     _cell* start = body;
     for (;;) {
         int outcome = progBody2(start, frame, count);
-        if (outcome == 1) return ReturnValue;
+        if (outcome == 1) return NILCell;   // ran off its end
         if (outcome == 0) return nullptr;
         _cell* tail = tmember(GoSymbol, body);
         if (isNil(tail)) {
@@ -277,7 +276,6 @@ int cfunction::progBody2(_cell* start, _symval* frame, long count) {
         if (!eval(statement, frame, count)) return 0;
         if (GoSymbol) return 2;
     }
-    ReturnValue = NILCell;
     return 1;
 }
 

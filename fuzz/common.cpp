@@ -172,7 +172,6 @@ int runSession(const uint8_t* data, size_t size) {
     signal(SIGXFSZ, SIG_IGN);
     // Left set by a GO of the previous session; a fresh process has null.
     GoSymbol = nullptr;
-    ReturnValue = nullptr;
     clisp* lisp = new clisp();
     lisp->fuzzSteps = fuzzStepBudget;
     fuzzCurrent = lisp;
