@@ -130,6 +130,7 @@ public:
     // reported, exit, or printed as a built-in left it.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
+    [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
     const char* BeginStep();    // the checks of a step; null: go on
     // The message of an area that the last gc() found full, or null; taken
     // once, by the step that collected.
@@ -195,7 +196,6 @@ public:
     [[nodiscard]] _cell* terror(_cell* args, _symval* frame, long count);
     // Null: reported, exit (no value, or not a stream).
     [[nodiscard]] FILE* OutputArg(_cell* rest, _symval* frame, long count);
-    [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
     // The two ways a multiple-value result is made: a fresh cell copying
     // first and carrying list; or first itself carrying (first second).
     _cell* MakeValues(_cell* first, _cell* list);

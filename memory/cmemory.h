@@ -4,31 +4,32 @@
 // Every Lisp object is a `_cell` from one fixed cell area; numbers keep their
 // value in fixed areas of numeric slots; symbol names live in a fixed byte
 // area, where only the names of uninterned symbols are ever freed. All areas
-// are reserved once by AllocMemory and never grow. Whether a cell or slot is in use is one bit of a side bitmap
-// per area (cellMarks, floatMarks, intMarks), so the collector never writes
-// into the areas themselves. Allocation takes the lowest free index of an
-// area; cells and slots above the high-water marks (cellHigh, floatHigh,
-// intHigh) have never been handed out and are never touched, so an empty
-// session costs almost nothing although the capacities are large, and a
-// program whose live data is small keeps using the same low part of each
-// area.
+// are reserved once by AllocMemory and never grow. Whether a cell or slot is
+// in use is one bit of a side bitmap per area (cellMarks, floatMarks,
+// intMarks), so the collector never writes into the areas themselves.
+// Allocation takes the lowest free index of an area; cells and slots above the
+// high-water marks (cellHigh, floatHigh, intHigh) have never been handed out
+// and are never touched, so an empty session costs almost nothing although the
+// capacities are large, and a program whose live data is small keeps using the
+// same low part of each area.
 //
 // Protection protocol. The collector's roots are, in marking order: the cell
 // stack, the local stack, the global-variable table, the function table and
-// the kExtraRoots cells of exits in flight (gcExtraRoots: the value and tag
-// of a THROW, the value and block name of a RETURN-FROM). Of a binding
-// record, the value is a root, and so is the symbol naming it when that is
-// uninterned. Nothing else is a root; marking goes on from a closure into
-// the frame it captured, and from a symbol into its values list. A
-// collection happens only at the start of an evaluation step, when a result
-// arrives with an area due, and in (GC); allocation never collects. So a
-// function that holds a cell only in a C++ local while it calls anything that
-// "may collect" (eval and everything that reaches it, the debug loop
-// included) must first push a null marker and the cell on the cell stack, and
-// pop the group with one PopCellStack on every way out (CellGroup does both).
-// A binding frame is pushed with IncLocStack before its body runs and popped
-// when the body ends. A frame captured by a closure outlives its call: it is
-// kept on the list of kept frames and reclaimed by the collector once no
+// the kExtraRoots cells of exits in flight (gcExtraRoots: the value and tag of
+// a THROW, the value and block name of a RETURN-FROM). Of a binding record,
+// the value is a root, and so is the symbol naming it when that is uninterned.
+// Nothing else is a root; marking goes on from a closure into the frame it
+// captured, and from every cell it reaches into that cell's values list (a
+// table symbol is always kept, but its values list only when a root reaches
+// the symbol). A collection happens only at the start of an evaluation step,
+// when a result arrives with an area due, and in (GC); allocation never
+// collects. So a function that holds a cell only in a C++ local while it calls
+// anything that "may collect" (eval and everything that reaches it, the debug
+// loop included) must first push a null marker and the cell on the cell stack,
+// and pop the group with one PopCellStack on every way out (CellGroup does
+// both). A binding frame is pushed with IncLocStack before its body runs and
+// popped when the body ends. A frame captured by a closure outlives its call:
+// it is kept on the list of kept frames and reclaimed by the collector once no
 // reachable closure refers to it.
 #ifndef TAMARISK_MEMORY_CMEMORY_H
 #define TAMARISK_MEMORY_CMEMORY_H
@@ -151,7 +152,9 @@ union _word {
 // type: 'l' cons, 's' symbol, 'i' integer, 'n' floating number,
 //       'b' fraction, 'm' character, 'a' array; 0 never handed out.
 // kind: symbols 'u' interned, 'c' keyword, 'g' uninterned; 's' on the
-//       integer cell of a stream; 'u' elsewhere.
+//       integer cell of a stream; 'W' and 'A' on the conses of an array's
+//       structure once an index of it was built (ArrayIndex, cfunction.h);
+//       'u' elsewhere.
 struct _cell {
     char type;
     char kind;
@@ -178,11 +181,12 @@ struct _numslot {
 
 // ---------------------------------------------------------------------------
 // Cell vocabulary: every layer reads tags and fields through these names.
-// Each predicate answers false for a null pointer. A multiple-value result
+// Each predicate answers false for a null pointer. The result of VALUES
 // is a fresh cell copying its first value (tag, kind, car and cdr), so a
 // copy of a symbol is that symbol for every test of truth and identity:
 // it shares the name in the string area, and each symbol has a name copy
-// of its own, so the name pointer identifies the symbol.
+// of its own, so the name pointer identifies the symbol. (The two values
+// of FLOOR and INTERN hang on the first value itself: see TwoValues.)
 // ---------------------------------------------------------------------------
 extern _cell* NILCell;      // the built-in symbols (toplevel/symbols.h)
 extern _cell* TCell;
@@ -409,6 +413,8 @@ public:
     _symval* getFuncval2(_cell* symbol);        // null: no record
 
     // --- memory/stack.cpp ---------------------------------------------------
+    // IncCellStack, PopCellStack and StackExhausted are inline, at the end
+    // of this header.
     _cell* IncCellStack(_cell* c);
     void PopCellStack();
     int IncLocStack(_symval* frame, long n);

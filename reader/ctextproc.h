@@ -34,8 +34,9 @@ public:
     int CheckBrace2(char* text);    // the same, for text from a file
     int CrTabOnly(char* text);
     void SkipComment(FILE* f);
-    // Newlines that GetOneSStream and SkipComment took from countedStream:
-    // script mode numbers the lines of its program with them.
+    // Newlines that GetOneSStream took from countedStream (SkipComment
+    // leaves the newline that ends a comment in the stream): script mode
+    // numbers the lines of its program with them.
     FILE* countedStream = nullptr;
     long countedLines = 0;
     int AllBlank(char* text);
