@@ -77,6 +77,7 @@ enum {
     OP_F_FOURTH, OP_F_FIFTH, OP_F_SIXTH, OP_F_SEVENTH, OP_F_EIGHTH,
     OP_F_NINTH, OP_F_TENTH, OP_F_REST, OP_F_CXR, OP_F_LAST, OP_F_REVERSE,
     OP_F_EQUAL, OP_F_AREF, OP_F_PREAREF, OP_F_MAKEARRAY, OP_F_SETF,
+    OP_F_GETHASH,
     OP_COUNT
 };
 
@@ -167,6 +168,9 @@ public:
                          bool* declined);
     [[nodiscard]] _cell* FastSetf(_cell* args, _symval* frame, long count, int* keepValues,
                     bool* declined);
+    [[nodiscard]] _cell* FastGethash(_cell* op, _cell* args, _symval* frame,
+                                     long count, int* keepValues,
+                                     bool* declined);
     // The cons holding the element at the indexes (rank of them, each an
     // integer not below 0) of an array of rank `rank` whose contents are
     // well formed there; null otherwise.

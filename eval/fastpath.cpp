@@ -29,7 +29,7 @@ enum {
     B_NTHNAMES, B_CXR, B_LAST, B_REVERSE, B_REVERSE1, B_APPEND, B_APPEND1,
     B_EQUAL, B_AREF, B_GETARRAYPOS, B_ACCEPTDIMBASE, B_PREAREF,
     B_PREGETARRAYPOS, B_NTHCDR, B_MAKEARRAY, B_MAKEARRAYHELPERS, B_SETF,
-    B_SETFHELPERS,
+    B_SETFHELPERS, B_GETHASH,
 };
 
 constexpr unsigned long long bit(int b) { return 1ULL << b; }
@@ -119,6 +119,7 @@ const FastName kNames[] = {
     {"FIND-A-NAME", B_SETFHELPERS, 0},
     {"FIND-D-NAME", B_SETFHELPERS, 0},
     {"ASSOC", B_SETFHELPERS, 0},
+    {"GETHASH", B_GETHASH, OP_F_GETHASH},
 };
 constexpr int kNameCount = sizeof kNames / sizeof kNames[0];
 
@@ -126,6 +127,10 @@ constexpr int kNameCount = sizeof kNames / sizeof kNames[0];
 // paths compare with.
 _cell* nameSymbols[kNameCount];
 _cell* symRest;
+_cell* symHashTable;
+_cell* symEq;
+_cell* symEql;
+_cell* symEqual;
 _cell* symAref;
 _cell* symAll;
 _cell* symNothing;
@@ -269,6 +274,10 @@ void cfunction::InitFastPaths() {
         if (kNames[i].op) sym->closureCount = kNames[i].op;
     }
     symRest = CheckStringCell("REST");
+    symHashTable = getStringCell("HASH-TABLE");
+    symEq = getStringCell("EQ");
+    symEql = getStringCell("EQL");
+    symEqual = getStringCell("EQUAL");
     symAref = CheckStringCell("AREF");
     symAll = getStringCell("ALL");
     symNothing = getStringCell("NOTHING?");
@@ -346,6 +355,8 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
         return FastMakeArray(args, frame, count, declined);
     }
     if (k == OP_F_SETF) return FastSetf(args, frame, count, keepValues, declined);
+    if (k == OP_F_GETHASH)
+        return FastGethash(op, args, frame, count, keepValues, declined);
     const FastOp& desc = opTable[k - OP_F_NOT];
     *declined = true;
     _symval* record = intactFunction(this, desc.needs, op);
@@ -798,4 +809,77 @@ _cell* cfunction::FastMakeArray(_cell* args, _symval* frame, long count,
     array->cdr.p = body;
     array->type = 'a';
     return array;
+}
+
+// ---------------------------------------------------------------------------
+// GETHASH: a hash table is (HASH-TABLE test (key . value) ...), and the
+// definition walks the entries, calling the test on the key and each
+// entry's key. Here the walk runs in C++ when the test is EQ or EQL, still
+// the built-ins (no DEFUN of the name), or the prelude's EQUAL. Anything
+// the definition would report (no hash table, an entry that is no cons, a
+// circular list, a structure too deep for EQUAL's path) goes to it.
+// ---------------------------------------------------------------------------
+
+_cell* cfunction::FastGethash(_cell* op, _cell* args, _symval* frame,
+                              long count, int* keepValues, bool* declined) {
+    *declined = true;
+    if (!(fastIntact & bit(B_GETHASH))) return nullptr;
+    _symval* record = getFuncval2(op);
+    if (!record || record->kind != 'f') return nullptr;
+    if (!hasTwo(args) || !isNil(args->cdr.p->cdr.p)) return nullptr;
+    *declined = false;
+
+    // The form, and so `args`, is kept reachable by the caller.
+    CellGroup g(this);
+    _cell* def = g.push(record->value);
+    _cell* v[2];
+    if (!(v[0] = eval(args->car.p, frame, count))) return nullptr;
+    g.push(v[0]);
+    if (!(v[1] = eval(args->cdr.p->car.p, frame, count))) return nullptr;
+    g.push(v[1]);
+    _cell* key = v[0];
+    _cell* table = v[1];
+    enum { kNone, kEq, kEql, kEqual } test = kNone;
+    if (isCons(table) && sameSymbol(table->car.p, symHashTable) &&
+        isCons(table->cdr.p)) {
+        _cell* t = table->cdr.p->car.p;
+        if (sameSymbol(t, symEql) && !getFuncval2(symEql))
+            test = kEql;
+        else if (sameSymbol(t, symEq) && !getFuncval2(symEq))
+            test = kEq;
+        else if (sameSymbol(t, symEqual) && (fastIntact & bit(B_EQUAL)))
+            test = kEqual;
+    }
+    // The list of the two values; allocation never collects.
+    auto pairOf = [this](_cell* a, _cell* b) {
+        _cell* tail = getCell();
+        tail->car.p = b;
+        _cell* list = getCell();
+        list->car.p = a;
+        list->cdr.p = tail;
+        return list;
+    };
+    if (test != kNone) {
+        long steps = 0;
+        _cell* l = table->cdr.p->cdr.p;
+        for (; isCons(l); l = l->cdr.p) {
+            _cell* e = l->car.p;
+            if (++steps > kCellCapacity || !isCons(e)) break;
+            int hit = test == kEql  ? !isNil(teql(key, e->car.p))
+                      : test == kEq ? !isNil(teq(key, e->car.p))
+                                    : equalValues(this, key, e->car.p, 0);
+            if (hit < 0) break;
+            // (values (cdr e) t), as the definition returns it.
+            if (hit) {
+                *keepValues = 1;
+                return MakeValues(e->cdr.p, pairOf(e->cdr.p, TCell));
+            }
+        }
+        if (!isCons(l)) {
+            *keepValues = 1;
+            return MakeValues(NILCell, pairOf(NILCell, NILCell));
+        }
+    }
+    *keepValues = 1;    // as a call of the definition hands its values on
+    return CallDefValues(def, v, 2, frame, count);
 }
