@@ -823,20 +823,15 @@ _cell* cfunction::FastMakeArray(_cell* args, _symval* frame, long count,
 _cell* cfunction::FastGethash(_cell* op, _cell* args, _symval* frame,
                               long count, int* keepValues, bool* declined) {
     *declined = true;
-    if (!(fastIntact & bit(B_GETHASH))) return nullptr;
-    _symval* record = getFuncval2(op);
-    if (!record || record->kind != 'f') return nullptr;
-    if (!hasTwo(args) || !isNil(args->cdr.p->cdr.p)) return nullptr;
+    _symval* record = intactFunction(this, bit(B_GETHASH), op);
+    if (!record || formCount(args, 2) != 2) return nullptr;
     *declined = false;
 
     // The form, and so `args`, is kept reachable by the caller.
     CellGroup g(this);
     _cell* def = g.push(record->value);
     _cell* v[2];
-    if (!(v[0] = eval(args->car.p, frame, count))) return nullptr;
-    g.push(v[0]);
-    if (!(v[1] = eval(args->cdr.p->car.p, frame, count))) return nullptr;
-    g.push(v[1]);
+    if (!evalArguments(this, g, args, 2, v, frame, count)) return nullptr;
     _cell* key = v[0];
     _cell* table = v[1];
     enum { kNone, kEq, kEql, kEqual } test = kNone;
