@@ -79,8 +79,16 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
     return how;
 }
 
+// At the bound no loop opens: the failure goes back to the innermost loop,
+// which has room left for the user to look around, ABORT or (bye).
+static const char kTooDeepLoops[] = "エラー: デバッグループが深すぎます。";
+
 void cfunction::errorlisp(_symval* frame, long count) {
     if (scriptMode) return;
+    if (debugLevel >= kMaxDebugLevel) {
+        puts(kTooDeepLoops);
+        return;
+    }
     puts("デバッグモードに入りました。");
     puts("ABORTと入力すれば抜けられます。");
     debugLoop(this, frame, count, false);
@@ -92,6 +100,10 @@ _cell* cfunction::breaklisp(_symval* frame, long count) {
         return nullptr;
     }
     puts("中断しました。");
+    if (debugLevel >= kMaxDebugLevel) {
+        puts(kTooDeepLoops);
+        return nullptr;
+    }
     puts("CONTINUEと入力すれば続行します。");
     puts("ABORTと入力すれば抜けられます。");
     return debugLoop(this, frame, count, true) == kLeftContinue ? NILCell

@@ -113,6 +113,11 @@ constexpr long kCellStackCapacity = TK_STACKSLOTS;
 constexpr long kLocStackCapacity = TK_STACKSLOTS;
 constexpr int kFileSlots = 10;
 constexpr int kLineSize = 20000;              // lineStr
+// Debug and break loops open one inside the other, each lower on the
+// evaluation stack and each with room of its own below the depth limit (see
+// StackExhausted). Past this many, an error goes back to the innermost loop
+// instead of opening another, so that every loop can still evaluate.
+constexpr int kMaxDebugLevel = 64;
 constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
 constexpr long kGcThreshold = 1000;           // collect below this many free
 // Cells and slots the evaluator lets be handed out between two collections
@@ -644,7 +649,8 @@ inline void cmemory::PopCellStack() {
 // before it is stopped. (A recursion whose frames hold most of an area
 // stops when the collector finds the area full; see areaFull.) Each open
 // debug loop gets some room of its own below both limits so that
-// expressions can still be typed there.
+// expressions can still be typed there; loops are never more than
+// kMaxDebugLevel deep, so the room they take together is bounded too.
 inline int cmemory::StackExhausted() {
 #if TK_FUZZ
     if (--fuzzSteps < 0) Finish(0);
@@ -653,7 +659,7 @@ inline int cmemory::StackExhausted() {
     char probe;
     const long kRoomPerLoop = 256 * 1024;
     const long kEntriesPerLoop = 4096;
-    long loops = debugLevel < 64 ? debugLevel : 64;
+    long loops = debugLevel;
     if (&probe < stackLimit - loops * kRoomPerLoop) return 1;
     return (cellStackTop - cellStack) + (locStackTop - locStack) >
            depthEntries + loops * kEntriesPerLoop;
