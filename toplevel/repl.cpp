@@ -106,6 +106,17 @@ ucontext_t evalContext;
 [[maybe_unused]] const void* mainStackBottom;
 [[maybe_unused]] size_t mainStackSize;
 
+// The lowest part of the evaluation stack is mapped without access. The
+// depth checks stop evaluation megabytes above it; should anything still
+// run that far, the fault ends the session with a message instead of
+// writing over whatever lies below the stack. It is larger than any frame
+// of the program, so that no frame can step over it.
+constexpr size_t kGuardSize = (size_t)256 << 10;
+const char kStackOverflow[] = "エラー: 評価スタックが一杯です。終了します。";
+char* guardLow;
+char* guardHigh;
+volatile sig_atomic_t stackOverflowed;
+
 // Leaves the evaluation stack for good: back on the process stack, Run
 // returns the status.
 void finishEvaluation(int status) {
@@ -114,6 +125,25 @@ void finishEvaluation(int status) {
     TK_FIBER_START(nullptr, mainStackBottom, mainStackSize);
     swapcontext(&abandoned, &mainContext);
 }
+
+// AddressSanitizer reports a stack overflow by itself, from a signal stack
+// of its own; the other builds take the fault on this one.
+#if !defined(__SANITIZE_ADDRESS__)
+#define TK_GUARD_HANDLER 1
+alignas(16) char faultStack[64 << 10];
+
+// A fault in the guard leaves the evaluation stack, as Finish does, and Run
+// prints the message on the process stack. Any other fault gets the default
+// action when the instruction runs again.
+extern "C" void onFault(int sig, siginfo_t* info, void*) {
+    char* at = (char*)info->si_addr;
+    if (running && running->finishHook && at >= guardLow && at < guardHigh) {
+        stackOverflowed = 1;
+        finishEvaluation(1);
+    }
+    signal(sig, SIG_DFL);
+}
+#endif
 
 void evaluate() {
     TK_FIBER_FINISH(nullptr, &mainStackBottom, &mainStackSize);
@@ -159,6 +189,25 @@ int clisp::Run(int argc, char** argv) {
     if (reserve > size / 4 * 3) reserve = size / 4 * 3;
     stackBase = (char*)stack + size;
     stackLimit = (char*)stack + reserve;
+    guardLow = guardHigh = nullptr;
+    if (mprotect(stack, kGuardSize, PROT_NONE) == 0) {
+        guardLow = (char*)stack;
+        guardHigh = (char*)stack + kGuardSize;
+    }
+    stackOverflowed = 0;
+#ifdef TK_GUARD_HANDLER
+    stack_t faultStackSpec;
+    memset(&faultStackSpec, 0, sizeof faultStackSpec);
+    faultStackSpec.ss_sp = faultStack;
+    faultStackSpec.ss_size = sizeof faultStack;
+    struct sigaction faultAction, oldFaultAction;
+    memset(&faultAction, 0, sizeof faultAction);
+    faultAction.sa_sigaction = onFault;
+    faultAction.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&faultAction.sa_mask);
+    bool faultHandled = guardLow && sigaltstack(&faultStackSpec, nullptr) == 0 &&
+                        sigaction(SIGSEGV, &faultAction, &oldFaultAction) == 0;
+#endif
     running = this;
     finishHook = finishEvaluation;
     // Ctrl-C only sets the flag. Without SA_RESTART a blocking read of the
@@ -178,6 +227,10 @@ int clisp::Run(int argc, char** argv) {
     swapcontext(&mainContext, &evalContext);
     TK_FIBER_FINISH(fakeStack, nullptr, nullptr);
     finishHook = nullptr;
+#ifdef TK_GUARD_HANDLER
+    if (faultHandled) sigaction(SIGSEGV, &oldFaultAction, nullptr);
+#endif
+    if (stackOverflowed) PutMessage(kStackOverflow);
     fflush(stdout);
 #if TK_FUZZ
     // The next session of the process gets a stack of its own; frames left
