@@ -79,13 +79,13 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
     return how;
 }
 
-// At the bound no loop opens: the failure goes back to the innermost loop,
-// which has room left for the user to look around, ABORT or (bye).
+// Past the bound no loop opens: the failure goes back to the innermost
+// loop, which has room left for the user to look around, ABORT or (bye).
 static const char kTooDeepLoops[] = "エラー: デバッグループが深すぎます。";
 
 void cfunction::errorlisp(_symval* frame, long count) {
     if (scriptMode) return;
-    if (debugLevel >= kMaxDebugLevel) {
+    if (!RoomForLoop()) {
         puts(kTooDeepLoops);
         return;
     }
@@ -100,7 +100,7 @@ _cell* cfunction::breaklisp(_symval* frame, long count) {
         return nullptr;
     }
     puts("中断しました。");
-    if (debugLevel >= kMaxDebugLevel) {
+    if (!RoomForLoop()) {
         puts(kTooDeepLoops);
         return nullptr;
     }

@@ -114,10 +114,10 @@ constexpr long kLocStackCapacity = TK_STACKSLOTS;
 constexpr int kFileSlots = 10;
 constexpr int kLineSize = 20000;              // lineStr
 // Debug and break loops open one inside the other, each lower on the
-// evaluation stack and each with room of its own below the depth limit (see
-// StackExhausted). Past this many, an error goes back to the innermost loop
-// instead of opening another, so that every loop can still evaluate.
-constexpr int kMaxDebugLevel = 64;
+// evaluation stack. Past this many, or where a new loop would have no room
+// to evaluate (see RoomForLoop), an error goes back to the innermost loop
+// instead of opening another, so that every open loop can still evaluate.
+constexpr int kMaxDebugLevel = 10000;
 constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
 constexpr long kGcThreshold = 1000;           // collect below this many free
 // Cells and slots the evaluator lets be handed out between two collections
@@ -429,6 +429,7 @@ public:
     void ReleaseFrame(_symval* frame);  // frees it unless a closure holds it
     void CaptureFrame(_symval* frame);  // a closure now refers to the frame
     int StackExhausted();           // 1 when evaluation must not go deeper
+    int RoomForLoop();              // 1 when a debug loop may open here
 #if TK_FUZZ
     long fuzzSteps;     // evaluation steps left; at 0 the session ends
 #endif
@@ -649,20 +650,37 @@ inline void cmemory::PopCellStack() {
 // before it is stopped. (A recursion whose frames hold most of an area
 // stops when the collector finds the area full; see areaFull.) Each open
 // debug loop gets some room of its own below both limits so that
-// expressions can still be typed there; loops are never more than
-// kMaxDebugLevel deep, so the room they take together is bounded too.
+// expressions can still be typed there; the first kLoopsWithRoom loops get
+// room, deeper ones share the room of the last.
+constexpr long kRoomPerLoop = 256 * 1024;
+constexpr long kEntriesPerLoop = 4096;
+constexpr long kLoopsWithRoom = 64;
+
 inline int cmemory::StackExhausted() {
 #if TK_FUZZ
     if (--fuzzSteps < 0) Finish(0);
 #endif
     if (!stackLimit) return 0;
     char probe;
-    const long kRoomPerLoop = 256 * 1024;
-    const long kEntriesPerLoop = 4096;
-    long loops = debugLevel;
+    long loops = debugLevel < kLoopsWithRoom ? debugLevel : kLoopsWithRoom;
     if (&probe < stackLimit - loops * kRoomPerLoop) return 1;
     return (cellStackTop - cellStack) + (locStackTop - locStack) >
            depthEntries + loops * kEntriesPerLoop;
+}
+
+// 1 when one more debug loop may open here: fewer than kMaxDebugLevel are
+// open, and the new one would have at least half a loop's room above the
+// limits it evaluates under, so that (bye) works in every open loop.
+inline int cmemory::RoomForLoop() {
+    if (debugLevel >= kMaxDebugLevel) return 0;
+    if (!stackLimit) return 1;
+    char probe;
+    long loops = debugLevel + 1 < kLoopsWithRoom ? debugLevel + 1
+                                                 : kLoopsWithRoom;
+    if (&probe < stackLimit - loops * kRoomPerLoop + kRoomPerLoop / 2)
+        return 0;
+    return (cellStackTop - cellStack) + (locStackTop - locStack) <=
+           depthEntries + loops * kEntriesPerLoop - kEntriesPerLoop / 2;
 }
 
 // Set by the handler of SIGINT (Ctrl-C), which does nothing else; the
