@@ -488,7 +488,8 @@ public:
         else
             gcSilent();
     }
-    void Disable(_cell* c);
+    // Marks everything reachable from one root as in use.
+    void MarkFrom(_cell* root);
 #if TK_DEBUG
     void VerifyRoots();     // asserts that every reachable cell is in use
 #endif

@@ -129,7 +129,7 @@ long settle(cmemory* m, long free, long capacity, long held, int bit,
 
 }  // namespace
 
-void cmemory::Disable(_cell* root) {
+void cmemory::MarkFrom(_cell* root) {
     markedBits = cellMarks;
     markedBase = cellArea;
     auto markInt = [this](_intslot* s) {
@@ -298,7 +298,7 @@ void cmemory::Collect() {
 
     // Mark, root by root.
     markedCells = markedFloats = markedInts = 0;
-    visitRoots(this, [this](_cell* c) { Disable(c); }, [this] {
+    visitRoots(this, [this](_cell* c) { MarkFrom(c); }, [this] {
         heldCells = markedCells;
         heldFloats = markedFloats;
         heldInts = markedInts;
