@@ -19,12 +19,15 @@ SESSION = "tamarisk-interrupt-%d" % os.getpid()
 
 def tmux(*args):
     return subprocess.run(["tmux"] + list(args), check=True,
-                          stdout=subprocess.PIPE).stdout.decode("utf-8",
-                                                                "replace")
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
+                          ).stdout.decode("utf-8", "replace")
 
 
 def screen():
-    return tmux("capture-pane", "-p", "-J", "-S", "-2000", "-t", SESSION)
+    try:
+        return tmux("capture-pane", "-p", "-J", "-S", "-2000", "-t", SESSION)
+    except subprocess.CalledProcessError:
+        return "(the terminal has closed: everything in it has ended)"
 
 
 def wait_for(text, after, timeout=20.0):
@@ -39,6 +42,7 @@ def wait_for(text, after, timeout=20.0):
 
 
 def main(argv):
+    global SESSION
     binary = argv[0] if argv else os.path.join(ROOT, "build", "x86_64",
                                                "tamarisk")
     if not shutil.which("tmux"):
@@ -118,6 +122,23 @@ def main(argv):
         step("the session is alive", "(+ 5 6)\n11\n",
              lambda: send("(+ 5 6)"))
         step("(bye)", "STATUS=0", lambda: send("(bye)"))
+
+        # Under make run (without rlwrap, which may not be installed): make
+        # must neither die of the Ctrl-C nor report an error afterwards.
+        subprocess.run(["tmux", "kill-session", "-t", SESSION],
+                       stderr=subprocess.DEVNULL)
+        SESSION += "-make"
+        tmux("new-session", "-d", "-s", SESSION, "-x", "200", "-y", "50",
+             "cd " + ROOT + " && env TZ=UTC LANG=C.UTF-8 make -s run; "
+             "echo MAKE_STATUS=$?; sleep 30")
+        wait_for("[1]", 0, timeout=120)
+        send("(progn (dotimes (i 200000000) (setq x i)) 'finished)")
+        time.sleep(1.0)
+        step("C-c under make run", "中断しました。", ctrl_c)
+        step("ABORT under make run", "abort\n[2]", lambda: send("abort"))
+        step("make run after (bye)", "MAKE_STATUS=0", lambda: send("(bye)"))
+        if "make: ***" in screen():
+            failures.append("make run reported an error:\n" + screen()[-800:])
     finally:
         subprocess.run(["tmux", "kill-session", "-t", SESSION],
                        stderr=subprocess.DEVNULL)
