@@ -282,6 +282,14 @@ public:
     // Prints a loop's outcome: values, a value, or the report of an exit
     // that nobody received.
     void PrintOutcome(_cell* result);
+    // What the top level and the debug loops share. ReadAtPrompt shows the
+    // prompt (a * per open debug loop, then [counter], counting on) and
+    // reads one expression: after Ctrl-C the same prompt comes again, and
+    // text that cannot be read has its message and a debug loop in frame
+    // before the next prompt. EvalAndPrint evaluates in frame and prints
+    // the outcome; it may collect.
+    _cell* ReadAtPrompt(int* counter, _symval* frame, long count);
+    void EvalAndPrint(_cell* e, _symval* frame, long count);
 
     // --- math/math.cpp ------------------------------------------------------
     // The four operations on two number cells. Null: printed (not numbers,

@@ -36,6 +36,32 @@ namespace {
 enum { kLeftAbort, kLeftContinue };
 }
 
+_cell* cfunction::ReadAtPrompt(int* counter, _symval* frame, long count) {
+    for (;;) {
+        for (int i = 0; i < debugLevel; i++) putchar('*');
+        printf("[%d]", (*counter)++);
+        _cell* e = nullptr;
+        int got = ReadExpression(&e);
+        if (got == 1) return e;
+        if (got == -3) {
+            putchar('\n');
+            (*counter)--;
+        } else {
+            errorlisp(frame, count);
+        }
+    }
+}
+
+void cfunction::EvalAndPrint(_cell* e, _symval* frame, long count) {
+    _cell* v;
+    {
+        CellGroup g(this);
+        g.push(e);
+        v = eval(e, frame, count);
+    }
+    PrintOutcome(v);
+}
+
 // The loop shared by the debug and break loops; returns how it was left.
 static int debugLoop(cfunction* self, _symval* frame, long count,
                      bool breaking) {
@@ -47,31 +73,13 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
     int counter = 1;
     int how = kLeftAbort;
     for (;;) {
-        for (int i = 0; i < self->debugLevel; i++) putchar('*');
-        printf("[%d]", counter++);
-        _cell* e = nullptr;
-        int got = self->ReadExpression(&e);
-        if (got == -3) {
-            putchar('\n');
-            counter--;
-            continue;
-        }
-        if (got == 0) {
-            self->errorlisp(frame, count);
-            continue;
-        }
+        _cell* e = self->ReadAtPrompt(&counter, frame, count);
         if (e == ABORT) break;
         if (breaking && e == CONTINUELISP) {
             how = kLeftContinue;
             break;
         }
-        _cell* v;
-        {
-            CellGroup g(self);
-            g.push(e);
-            v = self->eval(e, frame, count);
-        }
-        self->PrintOutcome(v);
+        self->EvalAndPrint(e, frame, count);
         TK_ASSERT(self->cellStackTop == cellDepth);
         TK_ASSERT(self->locStackTop == locDepth);
     }

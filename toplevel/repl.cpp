@@ -69,26 +69,8 @@ void clisp::DispMessage() {
 }
 
 void clisp::ReadEvalPrintLoop() {
-    for (int counter = 1;; counter++) {
-        printf("[%d]", counter);
-        _cell* e = nullptr;
-        int got = ReadExpression(&e);
-        if (got == -3) {
-            putchar('\n');
-            counter--;
-            continue;
-        }
-        if (got == 0) {
-            errorlisp(nullptr, 0);
-            continue;
-        }
-        _cell* v;
-        {
-            CellGroup g(this);
-            g.push(e);
-            v = eval(e, nullptr, 0);
-        }
-        PrintOutcome(v);
+    for (int counter = 1;;) {
+        EvalAndPrint(ReadAtPrompt(&counter, nullptr, 0), nullptr, 0);
         // Every group and frame is popped on every way out of a form.
         TK_ASSERT(cellStackTop == cellStack + 1);
         TK_ASSERT(locStackTop == locStack + 1);
