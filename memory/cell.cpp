@@ -232,26 +232,34 @@ _cell* cmemory::getCell() {
     return c;
 }
 
-_numslot* cmemory::getNumber(long double v) {
-    if (__builtin_expect(freeFloats <= 1, 0))
-        Exhausted("エラー: 数値領域が一杯です。終了します。");
-    _numslot* s = floatArea + takeIndex(floatMarks, floatScan, floatHigh);
-    TK_ASSERT(s < floatArea + (kFloatCapacity - 1));
+namespace {
+
+// A number slot from an area: the lowest free one, holding v. The last
+// slot is never handed out (see getCell).
+template <typename Slot, typename Value>
+inline Slot* takeSlot(cmemory* m, Slot* area, [[maybe_unused]] long capacity,
+                      markword* marks, long& scan, long& high, long& free,
+                      const char* full, Value v) {
+    if (__builtin_expect(free <= 1, 0)) m->Exhausted(full);
+    Slot* s = area + takeIndex(marks, scan, high);
+    TK_ASSERT(s < area + (capacity - 1));
     s->value = v;
-    freeFloats--;
-    gcBudget--;
+    free--;
+    m->gcBudget--;
     return s;
 }
 
+}  // namespace
+
+_numslot* cmemory::getNumber(long double v) {
+    return takeSlot(this, floatArea, kFloatCapacity, floatMarks, floatScan,
+                    floatHigh, freeFloats,
+                    "エラー: 数値領域が一杯です。終了します。", v);
+}
+
 _intslot* cmemory::getInt(long v) {
-    if (__builtin_expect(freeInts <= 1, 0))
-        Exhausted("エラー: 整数領域が一杯です。終了します。");
-    _intslot* s = intArea + takeIndex(intMarks, intScan, intHigh);
-    TK_ASSERT(s < intArea + (kIntCapacity - 1));
-    s->value = v;
-    freeInts--;
-    gcBudget--;
-    return s;
+    return takeSlot(this, intArea, kIntCapacity, intMarks, intScan, intHigh,
+                    freeInts, "エラー: 整数領域が一杯です。終了します。", v);
 }
 
 _cell* cmemory::NumberToCell(long double v) {
