@@ -142,13 +142,24 @@ void cfunction::SetOrgLoc(_symval* outer, long outerCount, _symval* inner,
     }
 }
 
+namespace {
+
+// The function value of APPLY or FUNCALL, the first argument form, evaluated
+// with args and then the value pushed on g. Null: reported, exit.
+_cell* functionValue(cfunction* f, CellGroup& g, _cell* args, _symval* frame,
+                     long count) {
+    g.push(args);
+    _cell* fn = f->eval(args->car.p, frame, count);
+    return fn ? g.push(fn) : nullptr;
+}
+
+}  // namespace
+
 _cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
                         long count) {
     CellGroup g(this);
-    g.push(args);
-    _cell* fn = eval(args->car.p, frame, count);
+    _cell* fn = functionValue(this, g, args, frame, count);
     if (!fn) return nullptr;
-    g.push(fn);
     // The values of the arguments before the last are spread in front of
     // the elements of the last one: they are chained, in order, and the
     // last value ends the chain.
@@ -177,10 +188,8 @@ _cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
 _cell* cfunction::funcall(_cell* args, _cell* rest, _symval* frame,
                           long count) {
     CellGroup g(this);
-    g.push(args);
-    _cell* fn = eval(args->car.p, frame, count);
+    _cell* fn = functionValue(this, g, args, frame, count);
     if (!fn) return nullptr;
-    g.push(fn);
     return CallValue(fn, rest, frame, count,
                      "エラー: FUNCALLの呼び出し方が間違っています");
 }
