@@ -576,23 +576,36 @@ bool arrayAndIndexes(_cell* a, _cell** idx, long n) {
     return true;
 }
 
+// The opening of a path that takes a variable number of arguments (at
+// least min): when the path may run, the definition and then each argument
+// value are pushed on g into *def and v. The number of arguments; -1 the
+// path may not run (*declined stays true, nothing is evaluated); -2 a form
+// yielded no value (reported, exit).
+int openPath(cfunction* f, CellGroup& g, unsigned long long needs, _cell* op,
+             _cell* args, int min, bool* declined, _cell** def, _cell** v,
+             _symval* frame, long count) {
+    *declined = true;
+    _symval* record = intactFunction(f, needs, op);
+    int n = formCount(args, min);
+    if (!record || n < 0) return -1;
+    *declined = false;
+    *def = g.push(record->value);
+    g.push(args);
+    return evalArguments(f, g, args, n, v, frame, count) ? n : -2;
+}
+
 }  // namespace
 
 _cell* cfunction::FastAref(_cell* op, _cell* args, _symval* frame,
                            long count, int* keepValues, bool* declined) {
     bool pre = op->closureCount == OP_F_PREAREF;
     unsigned long long needs = pre ? kPreArefNeeds : kArefNeeds;
-    *declined = true;
-    _symval* record = intactFunction(this, needs, op);
-    int n = formCount(args, pre ? 2 : 1);
-    if (!record || n < 0) return nullptr;
-    *declined = false;
-
     CellGroup g(this);
-    _cell* def = g.push(record->value);
-    g.push(args);
+    _cell* def;
     _cell* v[kMaxArgs];
-    if (!evalArguments(this, g, args, n, v, frame, count)) return nullptr;
+    int n = openPath(this, g, needs, op, args, pre ? 2 : 1, declined, &def, v,
+                     frame, count);
+    if (n < 0) return nullptr;
     int first = pre ? 2 : 1;
     _cell* a = v[first - 1];
     if (arrayAndIndexes(a, v + first, n - first) &&
@@ -709,18 +722,12 @@ _cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
 
 _cell* cfunction::FastMakeArray(_cell* args, _symval* frame, long count,
                                 bool* declined) {
-    *declined = true;
-    _symval* record =
-        intactFunction(this, kMakeArrayNeeds, CheckStringCell("MAKE-ARRAY"));
-    int n = formCount(args, 1);
-    if (!record || n < 0) return nullptr;
-    *declined = false;
-
     CellGroup g(this);
-    _cell* def = g.push(record->value);
-    g.push(args);
+    _cell* def;
     _cell* v[kMaxArgs];
-    if (!evalArguments(this, g, args, n, v, frame, count)) return nullptr;
+    int n = openPath(this, g, kMakeArrayNeeds, CheckStringCell("MAKE-ARRAY"),
+                     args, 1, declined, &def, v, frame, count);
+    if (n < 0) return nullptr;
     // Keyword arguments: each of :INITIAL-ELEMENT and :ELEMENT-TYPE at
     // most once, and no value that FIND could take for a keyword.
     bool ok = (n - 1) % 2 == 0;
