@@ -11,7 +11,7 @@
 void cmemory::Init() {
     cellWrapped = 0;
     debugLevel = 0;
-    stackBase = stackLimit = nullptr;
+    stackLimit = nullptr;
     finishHook = nullptr;
     ConsoleForget();
     cellArea = nullptr;

@@ -366,7 +366,7 @@ public:
     markword* intMarks;
     long cellScan, floatScan, intScan;
     _framehead* keptFrames;     // frames outliving their call
-    char* stackBase;            // evaluation stack bounds, for depth checks
+    // The evaluation stack's depth limit (see StackExhausted); null: none.
     char* stackLimit;
     long depthEntries;          // cell and local stack slots evaluation
                                 // may hold (see StackExhausted)

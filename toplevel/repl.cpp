@@ -169,7 +169,6 @@ int clisp::Run(int argc, char** argv) {
     // than the 16 MB the depth check grants nested debug loops).
     size_t reserve = (size_t)96 << 20;
     if (reserve > size / 4 * 3) reserve = size / 4 * 3;
-    stackBase = (char*)stack + size;
     stackLimit = (char*)stack + reserve;
     guardLow = guardHigh = nullptr;
     if (mprotect(stack, kGuardSize, PROT_NONE) == 0) {
