@@ -123,6 +123,11 @@ void fuzzInitialize() {
     // The interpreter writes on stdout; it is thrown away unless
     // TK_FUZZ_SHOW is set (to look at what a kept input does).
     if (!std::getenv("TK_FUZZ_SHOW")) {
+        // The standard output the process started with goes nowhere too: a
+        // pointer to it taken before the switch below (the interpreter's
+        // message stream) must not fill the log, which the file-size limit
+        // would cut.
+        if (!std::freopen("/dev/null", "w", stdout)) std::abort();
         cookie_io_functions_t discard = {nullptr, discardWrite, nullptr,
                                          nullptr};
         FILE* sink = fopencookie(nullptr, "w", discard);
