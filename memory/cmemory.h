@@ -131,9 +131,14 @@ constexpr long kGcBudget = 1L << 18;
 // in the reserve. Only when the reserve is used up too does the process
 // end. Twice, so that every collection buys at least a reserve's worth of
 // allocation before the next one and a nearly full area never makes the
-// program collect at every step.
+// program collect at every step. A 128th of the area, but no more than a
+// debug loop needs (65,536), so a program can fill all but 131,072 cells of
+// the cell area with live data; and no less than the collection threshold.
+constexpr long kMostReserve = 1L << 16;
 constexpr long reserveOf(long capacity) {
-    return capacity / 128 > kGcThreshold ? capacity / 128 : kGcThreshold;
+    return capacity / 128 > kMostReserve ? kMostReserve
+           : capacity / 128 > kGcThreshold ? capacity / 128
+                                           : kGcThreshold;
 }
 constexpr long kSymbolIndexSize = 1L << 17;   // > kSymbolCapacity, power of 2
 constexpr int kFramePoolSizes = 16;           // frames of 1..15 records reused
