@@ -77,7 +77,7 @@ enum {
     OP_F_FOURTH, OP_F_FIFTH, OP_F_SIXTH, OP_F_SEVENTH, OP_F_EIGHTH,
     OP_F_NINTH, OP_F_TENTH, OP_F_REST, OP_F_CXR, OP_F_LAST, OP_F_REVERSE,
     OP_F_EQUAL, OP_F_AREF, OP_F_PREAREF, OP_F_MAKEARRAY, OP_F_SETF,
-    OP_F_GETHASH,
+    OP_F_GETHASH, OP_F_MAPCAR,
     OP_COUNT
 };
 
@@ -139,6 +139,9 @@ public:
     // A step BeginStep refused: the message and the debug loop, or for
     // Ctrl-C the break loop; true when CONTINUE lets the step run.
     bool Refuse(const char* why, _symval* frame, long count);
+    // The checks of a step that a C++ path stands for, refused as Refuse
+    // does; true when the step may run.
+    bool CheckStep(_symval* frame, long count);
     // Report a failure: the message, the debug loop, and null (reported).
     _cell* SyntaxError(_symval* frame, long count);
     _cell* Fail(const char* message, _symval* frame, long count);
@@ -146,6 +149,9 @@ public:
     // CallUser with the definition (params . body) taken beforehand; the
     // caller keeps `def` protected.
     [[nodiscard]] _cell* CallDef(_cell* def, _cell* args, _symval* frame, long count);
+    // The body of `def` (protected by the caller) in its frame `inner` of
+    // n records, already bound and on the local stack.
+    [[nodiscard]] _cell* RunDefBody(_cell* def, _symval* inner, long n);
 
     // --- eval/fastpath.cpp --------------------------------------------------
     // After the prelude: gives its names their C++ paths.
@@ -168,6 +174,8 @@ public:
                          bool* declined);
     [[nodiscard]] _cell* FastSetf(_cell* args, _symval* frame, long count, int* keepValues,
                     bool* declined);
+    [[nodiscard]] _cell* FastMapcar(_cell* op, _cell* args, _symval* frame,
+                                    long count, bool* declined);
     [[nodiscard]] _cell* FastGethash(_cell* op, _cell* args, _symval* frame,
                                      long count, int* keepValues,
                                      bool* declined);
@@ -245,6 +253,9 @@ public:
     [[nodiscard]] _cell* LetAst(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* prog(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* progBody(_cell* body, _symval* frame, long count);
+    // The body from the statement list `start` on (null: a GO is pending).
+    [[nodiscard]] _cell* progBodyFrom(_cell* body, _cell* start, _symval* frame,
+                                      long count);
     // 1 ran off the end, 0 failed (reported, exit), 2 jump pending
     [[nodiscard]] int progBody2(_cell* start, _symval* frame, long count);
     _cell* tmember(_cell* label, _cell* list);

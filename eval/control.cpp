@@ -249,13 +249,21 @@ _cell* cfunction::prog(_cell* args, _symval* frame, long count) {
 // from its start, so the first of two equal labels wins.
 _cell* cfunction::progBody(_cell* body, _symval* frame, long count) {
     GoSymbol = nullptr;
+    return progBodyFrom(body, body, frame, count);
+}
+
+// The rest of a PROG** body from the statement list `start` on; a null
+// start: a statement has just returned with a GO pending.
+_cell* cfunction::progBodyFrom(_cell* body, _cell* start, _symval* frame,
+                               long count) {
     CellGroup g(this);
     g.push(body);
-    _cell* start = body;
     for (;;) {
-        int outcome = progBody2(start, frame, count);
-        if (outcome == 1) return NILCell;   // ran off its end
-        if (outcome == 0) return nullptr;
+        if (start) {
+            int outcome = progBody2(start, frame, count);
+            if (outcome == 1) return NILCell;   // ran off its end
+            if (outcome == 0) return nullptr;
+        }
         _cell* tail = tmember(GoSymbol, body);
         if (isNil(tail)) {
             // GoSymbol stays set: the jump was never made.

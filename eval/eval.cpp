@@ -69,6 +69,11 @@ bool cfunction::Refuse(const char* why, _symval* frame, long count) {
     return false;
 }
 
+bool cfunction::CheckStep(_symval* frame, long count) {
+    const char* why = BeginStep();
+    return !why || Refuse(why, frame, count);
+}
+
 const char* cfunction::TakeAreaFull() {
     const char* full = areaFull;
     areaFull = nullptr;
@@ -509,6 +514,10 @@ _cell* cfunction::CallDef(_cell* def, _cell* args, _symval* frame,
         return Fail(MSG_ARGCOUNT, frame, count);
     }
     fg.push(n);
+    return RunDefBody(def, inner, n);
+}
+
+_cell* cfunction::RunDefBody(_cell* def, _symval* inner, long n) {
     // The body DEFUN makes, ((BLOCK name . forms)), runs as BLOCK runs it,
     // without the evaluation step of the BLOCK form itself; the forms'
     // own steps check the depth and the collector as before.

@@ -29,7 +29,7 @@ enum {
     B_NTHNAMES, B_CXR, B_LAST, B_REVERSE, B_REVERSE1, B_APPEND, B_APPEND1,
     B_EQUAL, B_AREF, B_GETARRAYPOS, B_ACCEPTDIMBASE, B_PREAREF,
     B_PREGETARRAYPOS, B_NTHCDR, B_MAKEARRAY, B_MAKEARRAYHELPERS, B_SETF,
-    B_SETFHELPERS, B_GETHASH,
+    B_SETFHELPERS, B_GETHASH, B_MAPCAR,
 };
 
 constexpr unsigned long long bit(int b) { return 1ULL << b; }
@@ -120,8 +120,89 @@ const FastName kNames[] = {
     {"FIND-D-NAME", B_SETFHELPERS, 0},
     {"ASSOC", B_SETFHELPERS, 0},
     {"GETHASH", B_GETHASH, OP_F_GETHASH},
+    {"MAPCAR", B_MAPCAR, OP_F_MAPCAR},
 };
 constexpr int kNameCount = sizeof kNames / sizeof kNames[0];
+
+// Whether `c` is the form the text writes: symbols by name, NIL as NIL.
+// Answers the text after the form, or null when c differs.
+const char* matchForm(_cell* c, const char* text) {
+    while (*text == ' ') text++;
+    if (*text == '(') {
+        text++;
+        for (;;) {
+            while (*text == ' ') text++;
+            if (*text == ')') return isNil(c) ? text + 1 : nullptr;
+            if (!isCons(c)) return nullptr;
+            text = matchForm(c->car.p, text);
+            if (!text) return nullptr;
+            c = c->cdr.p;
+        }
+    }
+    size_t n = strcspn(text, " ()");
+    if (n == 3 && strncmp(text, "NIL", 3) == 0)
+        return isNil(c) ? text + n : nullptr;
+    if (!isSymbol(c) || strlen(c->car.s) != n || strncmp(c->car.s, text, n))
+        return nullptr;
+    return text + n;
+}
+
+// MAPCAR with one list is answered in C++ from its definition, which must
+// be the prelude's, form for form: the path keeps that definition's frame
+// (its PROG** frame: R TL L, then FUNC A B and the record behind the &REST
+// parameter) with the values the definition's statements give it, and
+// reads them back from the frame before each use, so that a break loop
+// that assigns them is obeyed. Wherever a statement could do something
+// else than the path's arithmetic, the definition's own statements run on
+// from there, in that frame.
+const char kMapcarText[] =
+    "((FUNC A &REST B) (BLOCK MAPCAR (PROG** (R TL L)"
+    " (SETQ R (LIST NIL)) (SETQ TL R) (IF (ATOM B) (GO ONE)) (SETQ L (CAR B))"
+    " TWO (IF (OR (ATOM A) (ATOM L)) (RETURN-FROM MAPCAR (CDR R)))"
+    " (RPLACD TL (LIST (APPLY FUNC (LIST (CAR A) (CAR L)))))"
+    " (SETQ TL (CDR TL)) (SETQ A (CDR A)) (SETQ L (CDR L)) (GO TWO)"
+    " ONE (IF (ATOM A) (RETURN-FROM MAPCAR (CDR R)))"
+    " (RPLACD TL (LIST (FUNCALL FUNC (CAR A))))"
+    " (SETQ TL (CDR TL)) (SETQ A (CDR A)) (GO ONE))))";
+
+struct MapcarShape {
+    enum { R, TL, L, FUNC, A, B, REST, kRecords };
+    _cell* def = nullptr;
+    _cell* name = nullptr;          // the BLOCK's name
+    _cell* body;                    // the PROG** statements
+    _cell* atIf;                    // the statements from (IF (ATOM A) ...)
+    _cell* atSetqTl;                // ... from (SETQ TL (CDR TL))
+    _cell* atSetqA;                 // ... from (SETQ A (CDR A))
+    _cell* funcallForm;             // (FUNCALL FUNC (CAR A))
+    _cell* symbols[kRecords];
+
+    bool take(_cell* d) {
+        const char* end = matchForm(d, kMapcarText);
+        if (!end || *end) return false;
+        _cell* params = d->car.p;
+        _cell* block = d->cdr.p->car.p;
+        _cell* progForm = block->cdr.p->cdr.p->car.p;
+        _cell* vars = progForm->cdr.p->car.p;
+        body = progForm->cdr.p->cdr.p;
+        _cell* p = body;
+        for (int i = 0; i < 11; i++) p = p->cdr.p;  // to the label ONE
+        atIf = p->cdr.p;
+        _cell* atRplacd = atIf->cdr.p;
+        atSetqTl = atRplacd->cdr.p;
+        atSetqA = atSetqTl->cdr.p;
+        funcallForm = atRplacd->car.p->cdr.p->cdr.p->car.p->cdr.p->car.p;
+        symbols[R] = vars->car.p;
+        symbols[TL] = vars->cdr.p->car.p;
+        symbols[L] = vars->cdr.p->cdr.p->car.p;
+        symbols[FUNC] = params->car.p;
+        symbols[A] = params->cdr.p->car.p;
+        symbols[B] = params->cdr.p->cdr.p->cdr.p->car.p;
+        symbols[REST] = nullptr;
+        name = block->cdr.p->car.p;
+        def = d;
+        return true;
+    }
+} mapcarShape;
 
 // The names of the table, interned by InitFastPaths, and other symbols the
 // paths compare with.
@@ -284,6 +365,12 @@ void cfunction::InitFastPaths() {
     kwInitialElement = getStringCell(":INITIAL-ELEMENT");
     kwInitialContents = getStringCell(":INITIAL-CONTENTS");
     kwElementType = getStringCell(":ELEMENT-TYPE");
+    _symval* mapcarRecord = nameSymbols[kNameCount - 1]
+                                ? getFuncval2(nameSymbols[kNameCount - 1])
+                                : nullptr;
+    if (!mapcarRecord || mapcarRecord->kind != 'f' ||
+        !mapcarShape.take(mapcarRecord->value))
+        fastIntact &= ~bit(B_MAPCAR);
     // A name the prelude did not define leaves its bit off.
     for (int i = 0; i < kNameCount; i++) {
         _symval* record = nameSymbols[i] ? getFuncval2(nameSymbols[i])
@@ -357,6 +444,10 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     if (k == OP_F_SETF) return FastSetf(args, frame, count, keepValues, declined);
     if (k == OP_F_GETHASH)
         return FastGethash(op, args, frame, count, keepValues, declined);
+    if (k == OP_F_MAPCAR) {
+        *keepValues = 1;
+        return FastMapcar(op, args, frame, count, declined);
+    }
     const FastOp& desc = opTable[k - OP_F_NOT];
     *declined = true;
     _symval* record = intactFunction(this, desc.needs, op);
@@ -884,4 +975,125 @@ _cell* cfunction::FastGethash(_cell* op, _cell* args, _symval* frame,
     }
     *keepValues = 1;    // as a call of the definition hands its values on
     return CallDefValues(def, v, 2, frame, count);
+}
+
+// ---------------------------------------------------------------------------
+// MAPCAR with one list (see MapcarShape). The function named by a symbol
+// whose definition takes exactly one parameter is called on the element
+// directly, as the call (FUNCALL FUNC (CAR A)) makes would bind it; any
+// other function value goes through that form itself, in the frame.
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// The definition of the DEFUN function `fn` names when it has exactly one
+// parameter; else null.
+_cell* oneParameterDef(cfunction* f, _cell* fn) {
+    if (!isSymbol(fn) || fn->closureCount != OP_NONE) return nullptr;
+    _symval* record = f->getFuncval2(fn);
+    if (!record || record->kind != 'f') return nullptr;
+    _cell* params = record->value->car.p;
+    if (!isCons(params) || !isNil(params->cdr.p)) return nullptr;
+    _cell* p = params->car.p;
+    return isSymbol(p) && p != AMPREST ? record->value : nullptr;
+}
+
+// Calls the function of `def` (protected by the caller) with its one
+// parameter bound to x; *called false: no frame could be had, and nothing
+// was done.
+_cell* callOne(cfunction* f, _cell* def, _cell* x, bool* called) {
+    FrameGuard fg(f, 1);
+    _symval* inner = fg.get();
+    if (!inner) return nullptr;
+    *called = true;
+    inner[0].symbol = def->car.p->car.p;
+    inner[0].value = x;
+    fg.push(1);
+    return f->RunDefBody(def, inner, 1);
+}
+
+}  // namespace
+
+_cell* cfunction::FastMapcar(_cell* op, _cell* args, _symval* frame,
+                             long count, bool* declined) {
+    const MapcarShape& s = mapcarShape;
+    *declined = true;
+    _symval* record = intactFunction(this, bit(B_MAPCAR), op);
+    if (!record || record->value != s.def || formCount(args, 2) != 2)
+        return nullptr;
+    *declined = false;
+
+    CellGroup g(this);
+    _cell* def = g.push(record->value);
+    g.push(args);
+    _cell* v[2];
+    if (!evalArguments(this, g, args, 2, v, frame, count)) return nullptr;
+    constexpr long n = MapcarShape::kRecords;
+    FrameGuard fg(this, n);
+    _symval* F = fg.get();
+    if (!F) return CallDefValues(def, v, 2, frame, count);
+    for (long i = 0; i < n; i++) {
+        F[i].symbol = s.symbols[i];
+        F[i].value = i == MapcarShape::REST ? nullptr : NILCell;
+    }
+    F[MapcarShape::FUNC].value = v[0];
+    F[MapcarShape::A].value = v[1];
+    // (SETQ R (LIST NIL)) (SETQ TL R), and (GO ONE) as B is NIL.
+    GoSymbol = nullptr;
+    _cell* head = getCell();
+    F[MapcarShape::R].value = head;
+    F[MapcarShape::TL].value = head;
+    fg.push(n);
+
+    _cell* r = nullptr;
+    for (;;) {
+        // (IF (ATOM A) (RETURN-FROM MAPCAR (CDR R)))
+        if (!CheckStep(F, n)) break;
+        _cell* a = F[MapcarShape::A].value;
+        if (!isCons(a)) {
+            _cell* h = F[MapcarShape::R].value;
+            r = isCons(h) ? h->cdr.p : progBodyFrom(s.body, s.atIf, F, n);
+            break;
+        }
+        // (RPLACD TL (LIST (FUNCALL FUNC (CAR A))))
+        CellGroup step(this);
+        _cell* tl = step.push(F[MapcarShape::TL].value);
+        _cell* fdef = oneParameterDef(this, F[MapcarShape::FUNC].value);
+        bool called = false;
+        _cell* x = nullptr;
+        if (fdef) {
+            step.push(fdef);
+            x = callOne(this, fdef, a->car.p, &called);
+        }
+        if (!called) x = eval(s.funcallForm, F, n);
+        if (!x) break;
+        _cell* cell = getCell();
+        cell->car.p = x;
+        if (!rplacd(tl, cell, F, n)) break;
+        if (GoSymbol) {
+            r = progBodyFrom(s.body, nullptr, F, n);
+            break;
+        }
+        // (SETQ TL (CDR TL)) (SETQ A (CDR A)) (GO ONE)
+        tl = F[MapcarShape::TL].value;
+        if (!isCons(tl)) {
+            r = progBodyFrom(s.body, s.atSetqTl, F, n);
+            break;
+        }
+        F[MapcarShape::TL].value = tl->cdr.p;
+        a = F[MapcarShape::A].value;
+        if (!isCons(a)) {
+            r = progBodyFrom(s.body, s.atSetqA, F, n);
+            break;
+        }
+        F[MapcarShape::A].value = a->cdr.p;
+    }
+    // As the call of the definition ends: its BLOCK takes a RETURN-FROM.
+    if (!r && returnFromPending && returnFromName == s.name &&
+        pendingReturnValue) {
+        returnFromPending = 0;
+        r = pendingReturnValue;
+    }
+    pendingReturnValue = nullptr;
+    return r;
 }
