@@ -41,7 +41,7 @@ int cfunction::initTemploc(_symval* frame, long length, _cell* params,
             v = MakeRest(args, callerFrame, callerCount);
         } else {
             if (!isCons(args)) return 0;
-            v = eval(args->car.p, callerFrame, callerCount);
+            v = evalArg(args->car.p, callerFrame, callerCount);
         }
         if (!v) return -1;
         g.push(v);
@@ -67,7 +67,7 @@ _cell* cfunction::EvalEach(_cell* forms, _symval* frame, long count,
     for (; isCons(forms); forms = forms->cdr.p) {
         // The cons is in the list before the evaluation that fills it.
         _cell* cell = list.add(NILCell);
-        _cell* v = eval(forms->car.p, frame, count);
+        _cell* v = evalArg(forms->car.p, frame, count);
         if (!v) return nullptr;
         cell->car.p = v;
     }
@@ -78,11 +78,11 @@ int cfunction::EvalTwo(CellGroup& g, _cell* args, _symval* frame, long count,
                        _cell** a, _cell** b) {
     if (!isCons(args)) return -1;
     g.push(args);
-    *a = eval(args->car.p, frame, count);
+    *a = evalArg(args->car.p, frame, count);
     if (!*a) return 0;
     g.push(*a);
     if (!isCons(args->cdr.p)) return -1;
-    *b = eval(args->cdr.p->car.p, frame, count);
+    *b = evalArg(args->cdr.p->car.p, frame, count);
     return *b ? 1 : 0;
 }
 

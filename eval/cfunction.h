@@ -131,6 +131,10 @@ public:
     // reported, exit, or printed as a built-in left it.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
+    // eval, with the value of a variable found here when its step has
+    // nothing to take (no interrupt or collection pending); for the forms
+    // of the evaluator's own loops.
+    [[nodiscard]] inline _cell* evalArg(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
     const char* BeginStep();    // the checks of a step; null: go on
     // The message of an area that the last gc() found full, or null; taken
@@ -375,5 +379,19 @@ public:
     [[nodiscard]] _cell* LocalTime(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* MakeTime(_cell* form, _symval* frame, long count);
 };
+
+inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {
+#if !TK_GCSTRESS
+    TK_ASSERT(InUse(form) && hasValidTag(form));
+    if (form->type == 's' && !isKeyword(form) &&
+        !__builtin_expect(interruptRequested, 0) && !CollectDue()) {
+        for (long i = 0; i < count; i++)
+            if (frame[i].symbol == form) return frame[i].value;
+        long i = getSymVal(form);
+        if (i >= 0) return globalTable[i].value;
+    }
+#endif
+    return eval(form, frame, count);
+}
 
 #endif  // TAMARISK_EVAL_CFUNCTION_H

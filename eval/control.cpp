@@ -30,7 +30,7 @@ _cell* cfunction::tprogn(_cell* args, _symval* frame, long count) {
     g.push(args);
     _cell* result = NILCell;
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
-        result = eval(p->car.p, frame, count);
+        result = evalArg(p->car.p, frame, count);
         if (!result) return nullptr;
     }
     return result;
@@ -55,7 +55,7 @@ _cell* cfunction::tand(_cell* args, _symval* frame, long count) {
     g.push(args);
     _cell* result = TCell;
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
-        result = eval(p->car.p, frame, count);
+        result = evalArg(p->car.p, frame, count);
         if (!result) return nullptr;
         if (isNil(result)) return NILCell;
     }
@@ -66,7 +66,7 @@ _cell* cfunction::tor(_cell* args, _symval* frame, long count) {
     CellGroup g(this);
     g.push(args);
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
-        _cell* v = eval(p->car.p, frame, count);
+        _cell* v = evalArg(p->car.p, frame, count);
         if (!v) return nullptr;
         if (!isNil(v)) return v;
     }
@@ -81,7 +81,7 @@ _cell* cfunction::condition(_cell* args, _symval* frame, long count) {
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
         _cell* clause = p->car.p;
         if (!isCons(clause)) return NILCell;
-        _cell* test = eval(clause->car.p, frame, count);
+        _cell* test = evalArg(clause->car.p, frame, count);
         if (!test) return nullptr;
         if (!isNil(test)) return tprogn(clause->cdr.p, frame, count);
     }
@@ -92,16 +92,16 @@ _cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
     CellGroup g(this);
     g.push(args);
-    _cell* test = eval(args->car.p, frame, count);
+    _cell* test = evalArg(args->car.p, frame, count);
     if (!test) return nullptr;
     _cell* branches = args->cdr.p;
     if (isNil(test)) {
         if (isCons(branches) && isCons(branches->cdr.p))
-            return eval(branches->cdr.p->car.p, frame, count);
+            return evalArg(branches->cdr.p->car.p, frame, count);
         return NILCell;
     }
     if (!isCons(branches)) return Fail(MSG_SYNTAX2, frame, count);
-    return eval(branches->car.p, frame, count);
+    return evalArg(branches->car.p, frame, count);
 }
 
 // ---------------------------------------------------------------------------

@@ -84,9 +84,17 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     TK_ASSERT(InUse(form) && hasValidTag(form));
     if (!isCons(form)) {
         // An atom is a whole evaluation step: it is answered here, without
-        // the dispatch of a form.
-        if (const char* why = BeginStep())
-            if (!Refuse(why, frame, count)) return nullptr;
+        // the dispatch of a form. It evaluates nothing further, so it
+        // cannot take evaluation deeper, and the depth is left to the
+        // steps of forms: it only takes a pending interrupt or collection.
+#if TK_GCSTRESS
+        bool checks = true;
+#else
+        bool checks = __builtin_expect(interruptRequested, 0) || CollectDue();
+#endif
+        if (checks)
+            if (const char* why = BeginStep())
+                if (!Refuse(why, frame, count)) return nullptr;
         switch (form->type) {
         case 'n':
         case 'i':
@@ -144,7 +152,7 @@ inline _cell* second(_cell* args) { return args->cdr.p->car.p; }
 
 _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return SyntaxError(frame, count);
-    return eval(args->car.p, frame, count);
+    return evalArg(args->car.p, frame, count);
 }
 
 _cell* cfunction::evalu(_cell* form, _symval* frame, long count,

@@ -143,32 +143,54 @@ typedef _cell* (cfunction::*Operation)(_cell*, _cell*);
 // Folds the value of every form of args into value with op, left to right.
 // The running value and the rest of the list live only here while a form is
 // evaluated, so both are protected meanwhile. A failing op has printed its
-// message; the debug loop follows.
+// message; the debug loop follows. While the running value and the values
+// are integers, +, - and * run on the integers alone and the running value
+// takes a cell only when it is needed: at the end, or before an operand of
+// another kind.
 _cell* foldRest(cfunction* lisp, Operation op, _cell* value, _cell* args,
-                _symval* frame, long count) {
+                _symval* frame, long count, long identity = 0) {
+    long (*intOp)(long, long) = op == &cfunction::Wa     ? wrapAdd
+                                : op == &cfunction::Sa   ? wrapSub
+                                : op == &cfunction::Seki ? wrapMul
+                                                         : nullptr;
+    // The running value is acc, not yet a cell; a null value stands for
+    // the integer acc from the start.
+    bool inLong = !value;
+    long acc = identity;
     for (; isCons(args); args = args->cdr.p) {
         _cell* v;
         {
             CellGroup g(lisp);
-            g.push(value);
+            // The running value keeps its place in the group while it is
+            // acc, so a recursion through the form holds as many entries
+            // per level as before.
+            g.push(inLong ? NILCell : value);
             g.push(args);
-            v = lisp->eval(args->car.p, frame, count);
+            v = lisp->evalArg(args->car.p, frame, count);
         }
         if (!v) return nullptr;
+        if (intOp && isInteger(v) && (inLong || isInteger(value))) {
+            acc = intOp(inLong ? acc : CellToInt(value), CellToInt(v));
+            inLong = true;
+            continue;
+        }
+        // Allocation never collects: v needs no protection here.
+        if (inLong) value = lisp->IntToCell(acc);
+        inLong = false;
         value = (lisp->*op)(value, v);
         if (!value) {
             lisp->errorlisp(frame, count);
             return nullptr;
         }
     }
-    return value;
+    return inLong ? lisp->IntToCell(acc) : value;
 }
 
 // + and *: the running value starts at the identity, so (+ x) is a fresh
 // copy of x.
 _cell* foldAll(cfunction* lisp, Operation op, long identity, _cell* args,
                _symval* frame, long count) {
-    return foldRest(lisp, op, lisp->IntToCell(identity), args, frame, count);
+    return foldRest(lisp, op, nullptr, args, frame, count, identity);
 }
 
 // - and /: at least one argument; a single argument is returned as it is.
