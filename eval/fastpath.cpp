@@ -302,10 +302,11 @@ _symval* intactFunction(cfunction* f, unsigned long long needs, _cell* op) {
 // The n argument forms of args evaluated left to right into v, each value
 // pushed on g as it arrives. False when a form yields no value (reported,
 // exit).
-bool evalArguments(cfunction* f, CellGroup& g, _cell* args, int n,
+template <typename Group>
+bool evalArguments(cfunction* f, Group& g, _cell* args, int n,
                    _cell** v, _symval* frame, long count) {
     for (int i = 0; i < n; i++, args = args->cdr.p) {
-        v[i] = f->eval(args->car.p, frame, count);
+        v[i] = f->evalArg(args->car.p, frame, count);
         if (!v[i]) return false;
         g.push(v[i]);
     }
@@ -455,7 +456,7 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     *declined = false;
 
     // The form, and so `args`, is kept reachable by the caller.
-    CellGroup g(this);
+    PlainGroup g(this);
     _cell* def = g.push(record->value);
     _cell* v[2] = {nullptr, nullptr};
     if (!evalArguments(this, g, args, desc.arity, v, frame, count))

@@ -160,7 +160,7 @@ _cell* foldRest(cfunction* lisp, Operation op, _cell* value, _cell* args,
     for (; isCons(args); args = args->cdr.p) {
         _cell* v;
         {
-            CellGroup g(lisp);
+            PlainGroup g(lisp);
             // The running value keeps its place in the group while it is
             // acc, so a recursion through the form holds as many entries
             // per level as before.
@@ -200,9 +200,9 @@ _cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
         return lisp->Fail("エラー: 引数が足りません", frame, count);
     _cell* value;
     {
-        CellGroup g(lisp);
+        PlainGroup g(lisp);
         g.push(args);
-        value = lisp->eval(args->car.p, frame, count);
+        value = lisp->evalArg(args->car.p, frame, count);
     }
     if (!value) return nullptr;
     if (!isNumber(value)) return lisp->Fail(MSG_NOTNUMBER, frame, count);
