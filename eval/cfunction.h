@@ -150,6 +150,12 @@ public:
     // May collect. The caller keeps `form` reachable from the roots. Null:
     // reported, exit, or printed as a built-in left it.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
+    // *keepValues of evalu: kKeepValues, the result keeps its multiple
+    // values; kChecked, no cell or number has been allocated since the
+    // step's last look at the collector (the forms it evaluated last each
+    // took one when they ended, and what the step did after allocates
+    // nothing).
+    enum { kKeepValues = 1, kChecked = 2 };
     [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
     // eval, with the value of a variable found here when its step has
     // nothing to take (no interrupt or collection pending); for the forms

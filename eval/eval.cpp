@@ -131,11 +131,13 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     }
     int keepValues = 0;
     _cell* r = evalu(form, frame, count, &keepValues);
-    if (r && !keepValues) clearValues(r);
+    if (r && !(keepValues & kKeepValues)) clearValues(r);
     // The way back out of a recursion, (1+ (f ...)) at every level, runs no
     // step that could collect the frames' numbers, so a result arriving
-    // with an area due is the moment to collect.
-    if (r && __builtin_expect(CollectDue(), 0)) {
+    // with an area due is the moment to collect; unless nothing has been
+    // allocated since the last look (kChecked), which found none due.
+    if (r && !(keepValues & kChecked) &&
+        __builtin_expect(CollectDue(), 0)) {
         CellGroup g(this);
         g.push(r);
         CollectNow();
@@ -188,9 +190,11 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         break;
     case OP_QUOTE:
         if (!isCons(args)) return SyntaxError(frame, count);
+        *keepValues = kChecked;
         return args->car.p;
     case OP_CAR:
     case OP_CDR: {
+        *keepValues = kChecked;
         _cell* v = EvalOne(args, frame, count);
         if (!v) return nullptr;
         if (!isCons(v)) return SyntaxError(frame, count);
@@ -225,10 +229,10 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_SETQ:
         return setq(args, frame, count);
     case OP_AND:
-        *keepValues = 1;
+        *keepValues = kKeepValues | kChecked;
         return tand(args, frame, count);
     case OP_OR:
-        *keepValues = 1;
+        *keepValues = kKeepValues | kChecked;
         return tor(args, frame, count);
     case OP_ONEPLUS:
         if (!isCons(args)) return SyntaxError(frame, count);
@@ -245,6 +249,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_SYMBOLP:
     case OP_CHARACTERP:
     case OP_ARRAYP: {
+        *keepValues = kChecked;
         _cell* v = EvalOne(args, frame, count);
         if (!v) return nullptr;
         switch (op->closureCount) {
@@ -288,6 +293,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         _cell* b;
         if (EvalTwo(g, args, frame, count, &a, &b) <= 0) return nullptr;
         g.push(b);
+        *keepValues = kChecked;
         switch (op->closureCount) {
         case OP_EQ: return teq(a, b);
         case OP_EQL: return teql(a, b);
@@ -297,7 +303,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         }
     }
     case OP_PROGN:
-        *keepValues = 1;
+        *keepValues = kKeepValues | kChecked;
         return tprogn(args, frame, count);
     case OP_PROG1:
         *keepValues = 1;
@@ -307,10 +313,10 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
         return v ? minusp(v) : nullptr;
     }
     case OP_COND:
-        *keepValues = 1;
+        *keepValues = kKeepValues | kChecked;
         return condition(args, frame, count);
     case OP_IF:
-        *keepValues = 1;
+        *keepValues = kKeepValues | kChecked;
         return IfClause(args, frame, count);
     case OP_DEFUN:
         return DefineFunc(args, 'f', frame, count);
@@ -485,8 +491,10 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     _symval* record = getFuncval2(op);
     if (record && record->kind == 'm')
         return MacroExec(args, record, frame, count);
-    if (record && record->kind == 'f')
+    if (record && record->kind == 'f') {
+        *keepValues = kKeepValues | kChecked;
         return CallUser(record, args, frame, count);
+    }
     if (messageOut != stdout) fflush(stdout);
     fputs("エラー: 未定義の関数またはマクロです--", messageOut);
     printSFile(op, messageOut);
