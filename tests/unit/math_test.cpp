@@ -65,22 +65,21 @@ const char kNotNumber[] = "エラー: それは数値ではありません。\n"
 // reduceFraction, WaWithTsubun
 // ===========================================================================
 
-TEST(Fraction, ReduceSmallCases) {
-    Reduced r = Yakubun(12, 18);
-    EXPECT_EQ(r.n, 2);
-    EXPECT_EQ(r.d, 3);
-    r = Yakubun(18, 12);
-    EXPECT_EQ(r.n, 3);
-    EXPECT_EQ(r.d, 2);
-    r = Yakubun(7, 7);
-    EXPECT_EQ(r.n, 1);
-    EXPECT_EQ(r.d, 1);
-    r = Yakubun(1, 9);
-    EXPECT_EQ(r.n, 1);
-    EXPECT_EQ(r.d, 9);
-    r = Yakubun(9, 1);
-    EXPECT_EQ(r.n, 9);
-    EXPECT_EQ(r.d, 1);
+// Lowest terms with the sign on the numerator, and 0 as 0/1.
+TEST(Fraction, ReduceToLowestTerms) {
+    struct Case { long n, d, wantN, wantD; };
+    const Case cases[] = {
+        {12, 18, 2, 3}, {18, 12, 3, 2}, {7, 7, 1, 1}, {1, 9, 1, 9},
+        {9, 1, 9, 1},   {3, 6, 1, 2},   {-3, 6, -1, 2}, {3, -6, -1, 2},
+        {-3, -6, 1, 2}, {0, 5, 0, 1},   {0, -5, 0, 1},  {4, 2, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.n) + "/" + std::to_string(c.d));
+        Reduced r = Yakubun(c.n, c.d);
+        EXPECT_EQ(r.ok, 1);
+        EXPECT_EQ(r.n, c.wantN);
+        EXPECT_EQ(r.d, c.wantD);
+    }
 }
 
 // Coprime operands near the top of the range: a divisor search by trial
@@ -92,31 +91,6 @@ TEST(Fraction, ReduceLargeCoprimeIsQuick) {
     r = Yakubun((LONG_MAX - 1) / 2, LONG_MAX - 1);
     EXPECT_EQ(r.n, 1);
     EXPECT_EQ(r.d, 2);
-}
-
-TEST(Fraction, YakubunSigns) {
-    Reduced r = Yakubun(3, 6);
-    EXPECT_EQ(r.ok, 1);
-    EXPECT_EQ(r.n, 1);
-    EXPECT_EQ(r.d, 2);
-    r = Yakubun(-3, 6);
-    EXPECT_EQ(r.n, -1);
-    EXPECT_EQ(r.d, 2);
-    r = Yakubun(3, -6);
-    EXPECT_EQ(r.n, -1);
-    EXPECT_EQ(r.d, 2);
-    r = Yakubun(-3, -6);
-    EXPECT_EQ(r.n, 1);
-    EXPECT_EQ(r.d, 2);
-    r = Yakubun(0, 5);
-    EXPECT_EQ(r.n, 0);
-    EXPECT_EQ(r.d, 1);
-    r = Yakubun(0, -5);
-    EXPECT_EQ(r.n, 0);
-    EXPECT_EQ(r.d, 1);
-    r = Yakubun(4, 2);
-    EXPECT_EQ(r.n, 2);
-    EXPECT_EQ(r.d, 1);
 }
 
 TEST(Fraction, YakubunRefusesZeroDenominator) {
