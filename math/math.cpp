@@ -143,47 +143,76 @@ typedef _cell* (cfunction::*Operation)(_cell*, _cell*);
 // Folds the value of every form of args into value with op, left to right.
 // The running value and the rest of the list live only here while a form is
 // evaluated, so both are protected meanwhile. A failing op has printed its
-// message; the debug loop follows. While the running value and the values
-// are integers, +, - and * run on the integers alone and the running value
-// takes a cell only when it is needed: at the end, or before an operand of
-// another kind.
+// message; the debug loop follows. For +, - and * the running value takes
+// a cell only when it is needed (at the end, or before an operand the
+// operation must see as a cell): while it and the values are integers it
+// is a long, and once it or a value is floating it is the long double that
+// the floating result of the operation would hold (but for an exact 0,
+// which makes a product the integer 0).
 _cell* foldRest(cfunction* lisp, Operation op, _cell* value, _cell* args,
                 _symval* frame, long count, long identity = 0) {
-    long (*intOp)(long, long) = op == &cfunction::Wa     ? wrapAdd
-                                : op == &cfunction::Sa   ? wrapSub
-                                : op == &cfunction::Seki ? wrapMul
-                                                         : nullptr;
-    // The running value is acc, not yet a cell; a null value stands for
-    // the integer acc from the start.
+    char kind = op == &cfunction::Wa     ? '+'
+                : op == &cfunction::Sa   ? '-'
+                : op == &cfunction::Seki ? '*'
+                                         : 0;
+    long (*intOp)(long, long) = kind == '+'   ? wrapAdd
+                                : kind == '-' ? wrapSub
+                                : kind == '*' ? wrapMul
+                                              : nullptr;
+    // The running value is acc or ext, not yet a cell; a null value stands
+    // for the integer acc from the start.
     bool inLong = !value;
+    bool inExt = false;
     long acc = identity;
+    long double ext = 0;
     for (; isCons(args); args = args->cdr.p) {
         _cell* v;
         {
             PlainGroup g(lisp);
             // The running value keeps its place in the group while it is
-            // acc, so a recursion through the form holds as many entries
-            // per level as before.
-            g.push(inLong ? NILCell : value);
+            // acc or ext, so a recursion through the form holds as many
+            // entries per level as before.
+            g.push(inLong || inExt ? NILCell : value);
             g.push(args);
             v = lisp->evalArg(args->car.p, frame, count);
         }
         if (!v) return nullptr;
-        if (intOp && isInteger(v) && (inLong || isInteger(value))) {
+        if (intOp && !inExt && isInteger(v) && (inLong || isInteger(value))) {
             acc = intOp(inLong ? acc : CellToInt(value), CellToInt(v));
             inLong = true;
             continue;
         }
+        bool runningNumber = inLong || inExt || isNumber(value);
+        bool runningFloating = inExt || (!inLong && isFloating(value));
+        bool runningZero = inLong ? acc == 0
+                                  : !inExt && isInteger(value) &&
+                                        CellToInt(value) == 0;
+        if (kind && isNumber(v) && runningNumber &&
+            (runningFloating || isFloating(v)) &&
+            !(kind == '*' &&
+              (runningZero || (isInteger(v) && CellToInt(v) == 0)))) {
+            long double a = inExt    ? ext
+                            : inLong ? (long double)acc
+                                     : cmemory::ExtendedValue(value);
+            long double b = cmemory::ExtendedValue(v);
+            ext = kind == '+' ? a + b : kind == '-' ? a - b : a * b;
+            inExt = true;
+            inLong = false;
+            continue;
+        }
         // Allocation never collects: v needs no protection here.
         if (inLong) value = lisp->IntToCell(acc);
-        inLong = false;
+        if (inExt) value = lisp->NumberToCell(ext);
+        inLong = inExt = false;
         value = (lisp->*op)(value, v);
         if (!value) {
             lisp->errorlisp(frame, count);
             return nullptr;
         }
     }
-    return inLong ? lisp->IntToCell(acc) : value;
+    if (inLong) return lisp->IntToCell(acc);
+    if (inExt) return lisp->NumberToCell(ext);
+    return value;
 }
 
 // + and *: the running value starts at the identity, so (+ x) is a fresh
