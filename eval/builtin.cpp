@@ -26,9 +26,11 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
     c->kind = first->kind;
     c->car = first->car;
     c->cdr = first->cdr;
-    if (isCons(first))     // a closure stays a closure
-        setClosureEnv(c, closureEnvOf(first), first->closureCount);
-    setValues(c, list);
+    c->values = list;
+    if (isCons(first)) {   // a closure stays a closure
+        c->closureEnv = first->closureEnv;
+        c->closureCount = first->closureCount;
+    }
     return c;
 }
 
@@ -41,7 +43,7 @@ _cell* cfunction::TwoValues(_cell* first, _cell* second) {
     _cell* list = getCell();
     list->car.p = first;
     list->cdr.p = tail;
-    setValues(first, list);
+    first->values = list;
     return first;
 }
 
@@ -91,7 +93,7 @@ _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
     _cell* sym = args->car.p;
     if (!assignable(sym)) return SyntaxError(frame, count);
     if (isVar && getSymVal(sym) >= 0) return sym;
-    clearValues(v);
+    v->values = nullptr;
     globalTable[getSymVal2(sym)].value = v;
     return sym;
 }

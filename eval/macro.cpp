@@ -36,7 +36,8 @@ _cell* cfunction::Copy(_cell* c) {
         _cell* car = Copy(p->car.p);
         if (!car) return nullptr;
         _cell* n = copy.add(car);
-        setClosureEnv(n, closureEnvOf(p), p->closureCount);
+        n->closureEnv = p->closureEnv;
+        n->closureCount = p->closureCount;
     }
     return copy.finish(p);
 }
