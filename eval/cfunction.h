@@ -407,7 +407,7 @@ public:
 };
 
 inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {
-#if !TK_GCSTRESS
+#if !TK_GCSTRESS && !TK_FUZZ
     TK_ASSERT(InUse(form) && hasValidTag(form));
     if (form->type == 's' && !isKeyword(form) &&
         !__builtin_expect(interruptRequested, 0) && !CollectDue()) {
