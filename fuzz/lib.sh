@@ -13,9 +13,11 @@ max_len() { [ "$1" = reader ] && echo 20000 || echo 24000; }
 # process, by design), bounded memory, a time limit per input, and a write
 # past the harness's file-size limit left to fail (libFuzzer would stop).
 # The step budget ends every input; a few kept inputs that allocate much at
-# each step take 4 to 6 seconds under the sanitizers, so the limit that
-# tells a hang from them is 20 seconds.
-FUZZ_OPTS=(-detect_leaks=0 -rss_limit_mb=2048 -timeout=20 -handle_xfsz=0
+# each step take 4 to 6 seconds under the sanitizers, and one session input
+# (COERCE copying a long list at every step) took over 20 seconds in the
+# i386 build on a machine running two suites at once, so the limit that
+# tells a hang from them is 60 seconds.
+FUZZ_OPTS=(-detect_leaks=0 -rss_limit_mb=2048 -timeout=60 -handle_xfsz=0
            -print_final_stats=1)
 
 # Sets RUNAS to the command prefix that drops privileges; as root, makes
