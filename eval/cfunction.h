@@ -129,6 +129,7 @@ extern _cell* GoSymbol;
 class cfunction : public cmathproc {
 public:
     cfunction();
+    ~cfunction();
 
     // Pending exits (the flags are in cmemory). These four are roots of the
     // collector while set, since the cells travel while code still runs.
@@ -216,6 +217,13 @@ public:
     // The index of an array whose contents are a rectangular structure of
     // proper lists of rank 1 to 8; null for any other.
     const ArrayIndex* IndexOf(_cell* array);
+    // The indexes of the arrays used last, found by a hash of the array
+    // cell's place. They point into this interpreter's cells, so they are
+    // its own: another interpreter's area, made later in the same process,
+    // may lie at the same address, with a collector epoch counting from 0
+    // again, and would find an index of cells that are no longer there.
+    static constexpr int kIndexSlots = 64;
+    ArrayIndex indexCache[kIndexSlots];
 
     // --- eval/builtin.cpp ---------------------------------------------------
     [[nodiscard]] _cell* tprint(_cell* args, _symval* frame, long count, int style);

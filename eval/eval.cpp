@@ -18,6 +18,10 @@ cfunction::cfunction()
     gcExtraRoots[3] = &returnFromName;
 }
 
+cfunction::~cfunction() {
+    for (ArrayIndex& e : indexCache) free(e.cells);
+}
+
 _cell* cfunction::Fail(const char* message, _symval* frame, long count) {
     PutMessage(message);
     errorlisp(frame, count);

@@ -552,9 +552,6 @@ unsigned long spineChanges = 0;
 
 namespace {
 
-constexpr int kIndexSlots = 64;
-ArrayIndex indexCache[kIndexSlots];
-
 // Marks a cons of an array's structure; 'A' is never lowered to 'W', so a
 // cons that holds rows anywhere keeps counting its RPLACA.
 inline void markSpine(_cell* c, char k) {
