@@ -108,7 +108,8 @@ _cell* cfunction::CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
     g.push(argForms);
     _cell* params = lambda->cdr.p->car.p;
     long e = tlength(params);
-    long c = lambda->closureEnv ? lambda->closureCount : 0;
+    _symval* env = closureEnvOf(lambda);
+    long c = env ? lambda->closureCount : 0;
     FrameGuard fg(this, e + c);
     _symval* inner = fg.get();
     if (e + c > 0 && !inner)
@@ -120,7 +121,6 @@ _cell* cfunction::CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
         fg.close();
         return Fail("エラー: 引数が多すぎます", frame, count);
     }
-    _symval* env = lambda->closureEnv;
     for (long i = 0; i < c; i++) inner[e + i] = env[i];
     fg.push(e + c);
     _cell* r = tprogn(lambda->cdr.p->cdr.p, inner, e + c);
@@ -224,8 +224,7 @@ _cell* cfunction::function(_cell* arg, _symval* frame, long count) {
             _cell* closure = getCell();
             closure->car.p = arg->car.p;
             closure->cdr.p = arg->cdr.p;
-            closure->closureEnv = frame;
-            closure->closureCount = frame ? count : 0;
+            setClosureEnv(closure, frame, count);
             CaptureFrame(frame);
             return closure;
         }

@@ -26,11 +26,9 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
     c->kind = first->kind;
     c->car = first->car;
     c->cdr = first->cdr;
-    c->values = list;
-    if (isCons(first)) {   // a closure stays a closure
-        c->closureEnv = first->closureEnv;
-        c->closureCount = first->closureCount;
-    }
+    if (isCons(first))     // a closure stays a closure
+        setClosureEnv(c, closureEnvOf(first), first->closureCount);
+    setValues(c, list);
     return c;
 }
 
@@ -43,7 +41,7 @@ _cell* cfunction::TwoValues(_cell* first, _cell* second) {
     _cell* list = getCell();
     list->car.p = first;
     list->cdr.p = tail;
-    first->values = list;
+    setValues(first, list);
     return first;
 }
 
@@ -93,7 +91,7 @@ _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
     _cell* sym = args->car.p;
     if (!assignable(sym)) return SyntaxError(frame, count);
     if (isVar && getSymVal(sym) >= 0) return sym;
-    v->values = nullptr;
+    clearValues(v);
     globalTable[getSymVal2(sym)].value = v;
     return sym;
 }

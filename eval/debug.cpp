@@ -17,8 +17,8 @@ void cfunction::MultiPrintS(_cell* list) {
 
 void cfunction::PrintOutcome(_cell* result) {
     if (result) {
-        if (result->values) {
-            MultiPrintS(result->values);
+        if (_cell* list = valuesOf(result)) {
+            MultiPrintS(list);
         } else {
             printS(result);
             putchar('\n');

@@ -110,7 +110,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
             return form;
         case 's': {
             if (isKeyword(form)) {
-                form->values = nullptr;
+                clearValues(form);
                 return form;
             }
             long i = getLocal(frame, count, form);
@@ -137,7 +137,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     }
     int keepValues = 0;
     _cell* r = evalu(form, frame, count, &keepValues);
-    if (r && !(keepValues & kKeepValues)) r->values = nullptr;
+    if (r && !(keepValues & kKeepValues)) clearValues(r);
     // The way back out of a recursion, (1+ (f ...)) at every level, runs no
     // step that could collect the frames' numbers, so a result arriving
     // with an area due is the moment to collect; unless nothing has been
@@ -385,7 +385,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
     case OP_MULTIPLEVALUELIST: {
         _cell* v = EvalOne(args, frame, count);
         if (!v) return nullptr;
-        if (v->values) return v->values;
+        if (_cell* list = valuesOf(v)) return list;
         CellGroup g(this);
         g.push(v);
         _cell* list = getCell();

@@ -36,8 +36,7 @@ _cell* cfunction::Copy(_cell* c) {
         _cell* car = Copy(p->car.p);
         if (!car) return nullptr;
         _cell* n = copy.add(car);
-        n->closureEnv = p->closureEnv;
-        n->closureCount = p->closureCount;
+        setClosureEnv(n, closureEnvOf(p), p->closureCount);
     }
     return copy.finish(p);
 }

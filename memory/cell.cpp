@@ -224,12 +224,43 @@ _cell* cmemory::getCell() {
     c->kind = 'u';
     c->car.p = NILCell;
     c->cdr.p = NILCell;
-    c->values = nullptr;
-    c->closureEnv = nullptr;
+    c->extraKind = 0;
     c->closureCount = 0;
+    c->extra.p = nullptr;
     freeCells--;
     gcBudget--;
     return c;
+}
+
+void cmemory::setValues(_cell* c, _cell* list) {
+    if (!list) {
+        clearValues(c);
+    } else if (c->extraKind == (kHasValues | kHasEnv)) {
+        c->extra.p->car.p = list;
+    } else if (c->extraKind == kHasEnv) {
+        _cell* carrier = getCell();
+        carrier->car.p = list;
+        carrier->extraKind = kHasEnv;
+        carrier->extra.env = c->extra.env;
+        carrier->closureCount = c->closureCount;
+        c->extraKind = kHasValues | kHasEnv;
+        c->extra.p = carrier;
+    } else {
+        c->extraKind = kHasValues;
+        c->extra.p = list;
+    }
+}
+
+void cmemory::setClosureEnv(_cell* c, _symval* env, long count) {
+    _cell* list = valuesOf(c);
+    c->extraKind = 0;
+    c->extra.p = nullptr;
+    c->closureCount = env ? (int)count : 0;
+    if (env) {
+        c->extraKind = kHasEnv;
+        c->extra.env = env;
+    }
+    if (list) setValues(c, list);
 }
 
 namespace {

@@ -156,7 +156,32 @@ union _word {
     _intslot* i;    // integer value, fraction numerator/denominator
     _numslot* n;    // floating-number value
     char* s;        // symbol name in the string area
+    _symval* f;     // symbol cdr: its function-table record once looked up
+                    // (a cache of getFuncval2, never followed by the
+                    // collector), or anything else
     long c;         // character byte (signed or 0..255), second byte
+};
+
+// What a cell's `extra` word holds, by the bits of `extraKind`:
+//   0                        nothing;
+//   kHasValues               extra.p: the list of all values of a
+//                            multiple-value result (a table symbol keeps
+//                            the one INTERN gave it until a collection
+//                            frees that list);
+//   kHasEnv (conses)         extra.env: the frame captured by FUNCTION,
+//                            with closureCount records;
+//   kHasValues | kHasEnv     extra.p: a carrier cons whose car is the
+//                            values list and whose own extra is the frame,
+//                            for the rare closure that is also the first
+//                            of several values.
+// The collector follows extra.p as a cell and walks a captured frame, so
+// a cell is 32 bytes (20 on i386) and most cells never pay for the rare
+// fields. Read and write them only through the functions below.
+constexpr unsigned char kHasValues = 1;
+constexpr unsigned char kHasEnv = 2;
+union _extra {
+    _cell* p;
+    _symval* env;
 };
 
 // type: 'l' cons, 's' symbol, 'i' integer, 'n' floating number,
@@ -168,18 +193,46 @@ union _word {
 struct _cell {
     char type;
     char kind;
+    unsigned char extraKind;
+    int closureCount;       // conses: records in the captured frame;
+                            // symbols: the built-in operator number (0: none)
     _word car;
     _word cdr;
-    _cell* values;          // list of all values of a multiple-value result;
-                            // a table symbol keeps the one INTERN gave it
-                            // until a collection frees that list
-    // Conses: the frame captured by FUNCTION (the collector walks it), or
-    // null. Symbols: their function-table record once looked up (a cache
-    // of getFuncval2, never followed by the collector), or null.
-    _symval* closureEnv;
-    long closureCount;      // conses: records in closureEnv; symbols: the
-                            // built-in operator number (0: none)
+    _extra extra;
 };
+// Tags, count and three words: the marking reads the whole area, so every
+// byte added to a cell costs every collection.
+static_assert(sizeof(_cell) == 8 + 3 * sizeof(void*), "a cell grew");
+
+// The values list of a multiple-value result, or null.
+inline _cell* valuesOf(const _cell* c) {
+    switch (c->extraKind) {
+    case kHasValues: return c->extra.p;
+    case kHasValues | kHasEnv: return c->extra.p->car.p;
+    default: return nullptr;
+    }
+}
+
+// The frame a closure captured, or null.
+inline _symval* closureEnvOf(const _cell* c) {
+    switch (c->extraKind) {
+    case kHasEnv: return c->extra.env;
+    case kHasValues | kHasEnv: return c->extra.p->extra.env;
+    default: return nullptr;
+    }
+}
+
+// The cell is no longer a multiple-value result; a closure stays one.
+inline void clearValues(_cell* c) {
+    if (!(c->extraKind & kHasValues)) return;
+    if (c->extraKind & kHasEnv) {
+        c->extra.env = c->extra.p->extra.env;
+        c->extraKind = kHasEnv;
+    } else {
+        c->extra.p = nullptr;
+        c->extraKind = 0;
+    }
+}
 
 struct _intslot {
     long value;
@@ -271,13 +324,16 @@ constexpr long kMarkBits = (long)sizeof(markword) * 8;
 constexpr long markWords(long capacity) {
     return (capacity + kMarkBits - 1) / kMarkBits;
 }
+// Indexes are never negative; unsigned, the division is a shift.
 inline bool testMark(const markword* m, long i) {
-    return (m[i / kMarkBits] >> (i % kMarkBits)) & 1UL;
+    unsigned long u = (unsigned long)i;
+    return (m[u / kMarkBits] >> (u % kMarkBits)) & 1UL;
 }
 // Sets the bit; true when it was clear.
 inline bool setMark(markword* m, long i) {
-    markword bit = 1UL << (i % kMarkBits);
-    markword& w = m[i / kMarkBits];
+    unsigned long u = (unsigned long)i;
+    markword bit = 1UL << (u % kMarkBits);
+    markword& w = m[u / kMarkBits];
     if (w & bit) return false;
     w |= bit;
     return true;
@@ -291,8 +347,8 @@ struct _symval {
 };
 
 // Every frame is allocated with this header in front of its records; the
-// records are what the rest of the interpreter sees (closureEnv points at
-// them). A frame whose call has ended but that a closure captured stays on
+// records are what the rest of the interpreter sees (a closure's extra.env
+// points at them). A frame whose call has ended but that a closure captured stays on
 // the kept list until the collector finds no closure pointing at it.
 struct _framehead {
     long count;             // number of records
@@ -391,6 +447,11 @@ public:
     void FreeMemory();
     void InitCellAndNumber();
     _cell* getCell();
+    // The values list of the cell, and the frame it captured as a closure
+    // (null, with count 0: none). Either may take a carrier cell when the
+    // cell then holds both; allocation never collects.
+    void setValues(_cell* c, _cell* list);
+    void setClosureEnv(_cell* c, _symval* env, long count);
     bool InUse(const _cell* c) const { return testMark(cellMarks, c - cellArea); }
     bool InUse(const _intslot* s) const { return testMark(intMarks, s - intArea); }
     bool InUse(const _numslot* s) const {

@@ -33,6 +33,13 @@ struct WorkList {
         items[size++] = c;
     }
     _cell* pop() { return size ? items[--size] : nullptr; }
+    // The cells that the next pops will answer; fetching them while the
+    // current chain is followed hides their cache misses.
+    void prefetchNext() const {
+        for (long i = size - 1; i >= 0 && i >= size - kAhead; i--)
+            __builtin_prefetch(items[i]);
+    }
+    static constexpr long kAhead = 2;
 };
 
 WorkList work;
@@ -41,17 +48,6 @@ WorkList work;
 // are the symbols of the table (in use from the start) plus these, so no
 // pass over the areas is needed to count them.
 long markedCells, markedFloats, markedInts;
-// The cell bitmap and area of the collection in progress.
-markword* markedBits;
-_cell* markedBase;
-
-// Sets the cell's bit; true when it was not yet marked.
-inline bool markCell(_cell* c) {
-    if (!setMark(markedBits, c - markedBase)) return false;
-    markedCells++;
-    return true;
-}
-
 template <typename Slot>
 inline void markSlot(markword* marks, Slot* area, Slot* s, long& counter) {
     if (setMark(marks, s - area)) counter++;
@@ -61,16 +57,24 @@ _framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
 
 // A closure keeps its captured frame, and through it the values of the
 // bindings it will copy in. The frame is walked once per epoch.
-void pushCapturedFrame(_cell* c, long epoch) {
-    if (!c->closureEnv || isSymbol(c)) return;
-    _framehead* h = headOf(c->closureEnv);
+void pushCapturedFrame(_symval* frame, long epoch) {
+    _framehead* h = headOf(frame);
     if (h->mark == epoch) return;
     h->mark = epoch;
     for (long i = 0; i < h->count; i++)
-        if (_cell* symbol = c->closureEnv[i].symbol) {
-            work.push(c->closureEnv[i].value);
+        if (_cell* symbol = frame[i].symbol) {
+            work.push(frame[i].value);
             if (symbol->kind == 'g') work.push(symbol);
         }
+}
+
+// What a cell's extra word keeps: its captured frame, or its values list
+// (or the carrier of both, which is a cell like any other).
+inline void pushExtra(_cell* c, long epoch) {
+    if (c->extraKind == kHasEnv)
+        pushCapturedFrame(c->extra.env, epoch);
+    else if (c->extraKind)
+        work.push(c->extra.p);
 }
 
 // Calls visit on every root, in the order the protocol names them: the cell
@@ -129,75 +133,63 @@ long settle(cmemory* m, long free, long capacity, long held, int bit,
 
 }  // namespace
 
+// A cell is marked before it is read, and a marked cell is never read
+// again: a cell's slots and whatever its extra word holds are marked with
+// it. A list's cars are mostly atoms marked before (NIL, the constants of
+// a program), and for them the marking reads only the bitmap.
 void cmemory::MarkFrom(_cell* root) {
-    markedBits = cellMarks;
-    markedBase = cellArea;
-    auto markInt = [this](_intslot* s) {
-        markSlot(intMarks, intArea, s, markedInts);
+    // The counts are kept in locals while marking, so that they stay in
+    // registers instead of being written back at every cell.
+    markword* const cellBits = cellMarks;
+    _cell* const base = cellArea;
+    long cells = 0, ints = 0, floats = 0;
+    auto unmarked = [&](_cell* c) { return !testMark(cellBits, c - base); };
+    // The slots of an atom just marked.
+    auto markSlots = [&](_cell* c) {
+        switch (c->type) {
+        case 'i':
+            markSlot(intMarks, intArea, c->car.i, ints);
+            break;
+        case 'n':
+            markSlot(floatMarks, floatArea, c->car.n, floats);
+            break;
+        case 'b':
+            markSlot(intMarks, intArea, c->car.i, ints);
+            markSlot(intMarks, intArea, c->cdr.i, ints);
+            break;
+        default:
+            break;
+        }
     };
     work.push(root);
     while (_cell* c = work.pop()) {
+        work.prefetchNext();
         // Follow the cdr chain in this loop; cars and values go on the list.
         while (c) {
-            switch (c->type) {
-            case 's':
-            case 'm':
-                markCell(c);
+            if (!setMark(cellBits, c - base)) break;
+            cells++;
+            if (c->extraKind) pushExtra(c, gcEpoch);
+            if (!isConsOrArray(c)) {
+                markSlots(c);
                 break;
-            case 'i':
-                markCell(c);
-                markInt(c->car.i);
-                break;
-            case 'n':
-                markCell(c);
-                markSlot(floatMarks, floatArea, c->car.n, markedFloats);
-                break;
-            case 'b':
-                markCell(c);
-                markInt(c->car.i);
-                markInt(c->cdr.i);
-                break;
-            case 'l':
-            case 'a':
-                if (!markCell(c)) {
-                    c = nullptr;
-                    continue;
-                }
-                break;
-            default:
-                c = nullptr;
-                continue;
             }
-            work.push(c->values);
-            pushCapturedFrame(c, gcEpoch);
-            if (isConsOrArray(c)) {
-                // An atom in the car with nothing behind it (no values, no
-                // frame) is marked here rather than through the work list:
-                // most cars of a long list are such atoms.
-                _cell* a = c->car.p;
-                if (a && !a->values && (!a->closureEnv || isSymbol(a))) {
-                    switch (a->type) {
-                    case 's':
-                    case 'm':
-                        markCell(a);
-                        a = nullptr;
-                        break;
-                    case 'i':
-                        markCell(a);
-                        markInt(a->car.i);
-                        a = nullptr;
-                        break;
-                    default:
-                        break;
-                    }
-                }
-                work.push(a);
-                c = c->cdr.p;
+            _cell* a = c->car.p;
+            c = c->cdr.p;
+            if (!a || !unmarked(a)) continue;
+            // An atom in the car with nothing behind it is marked here
+            // rather than through the work list.
+            if (!isConsOrArray(a) && !a->extraKind) {
+                setMark(cellBits, a - base);
+                cells++;
+                markSlots(a);
             } else {
-                c = nullptr;
+                work.push(a);
             }
         }
     }
+    markedCells += cells;
+    markedInts += ints;
+    markedFloats += floats;
 }
 
 #if TK_DEBUG
@@ -231,8 +223,7 @@ void cmemory::VerifyRoots() {
                 verifyCell(this, c);
                 bool cons = isConsOrArray(c);
                 if (cons && !setMark(visited, c - cellArea)) break;
-                work.push(c->values);
-                pushCapturedFrame(c, seen);
+                pushExtra(c, seen);
                 if (cons) work.push(c->car.p);
             }
         }
@@ -289,9 +280,12 @@ void cmemory::Collect() {
     clearMarks(cellMarks, cellHigh);
     clearMarks(floatMarks, floatHigh);
     clearMarks(intMarks, intHigh);
+    // A symbol holding a values list (INTERN leaves one there) is marked
+    // only when a root reaches it, so that its list is marked with it; it
+    // is kept all the same, after the marking.
     long permanent = 0;
     for (_cell** p = symbolTable; p < symbolTableEnd; p++)
-        if ((*p)->kind != 'g') {
+        if ((*p)->kind != 'g' && !(*p)->extraKind) {
             setMark(cellMarks, *p - cellArea);
             permanent++;
         }
@@ -304,13 +298,13 @@ void cmemory::Collect() {
         heldInts = markedInts;
     });
 
-    // Every symbol of the table is kept, but its own values list (INTERN
-    // leaves one there) is marked only when a root reaches the symbol.
-    // A list left unmarked is freed now, so the symbol lets go of it.
-    for (_cell** p = symbolTable; p < symbolTableEnd; p++) {
-        _cell* list = (*p)->values;
-        if (list && !InUse(list)) (*p)->values = nullptr;
-    }
+    // Every interned symbol is kept, but the values list of one that no
+    // root reached is freed now, so the symbol lets go of it.
+    for (_cell** p = symbolTable; p < symbolTableEnd; p++)
+        if ((*p)->kind != 'g' && setMark(cellMarks, *p - cellArea)) {
+            clearValues(*p);
+            permanent++;
+        }
 
     // Kept frames that no reachable closure refers to are gone.
     for (_framehead** link = &keptFrames; *link;) {
@@ -343,8 +337,8 @@ void cmemory::Collect() {
         if (!testMark(cellMarks, i)) {
             c->type = 'r';
             c->car.p = c->cdr.p = (_cell*)16;
-            c->values = (_cell*)16;
-            c->closureEnv = nullptr;
+            c->extraKind = kHasValues;
+            c->extra.p = (_cell*)16;
         }
     }
     for (long i = 0; i < floatHigh; i++)

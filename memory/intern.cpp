@@ -108,17 +108,18 @@ long cmemory::getSymVal2(_cell* symbol) {
     return globalTableEnd++ - globalTable;
 }
 
-// A symbol cell's closureEnv is otherwise unused; it remembers the symbol's
+// A symbol cell's cdr is otherwise unused; it remembers the symbol's
 // function record. Records never move and are never removed, so a cached
-// record is checked only for still naming the symbol.
+// record is checked only for lying in the table and still naming the
+// symbol (a fresh symbol's cdr is NIL, which lies outside the table).
 _symval* cmemory::getFuncval2(_cell* symbol) {
-    _symval* cached = isSymbol(symbol) ? symbol->closureEnv : nullptr;
+    _symval* cached = isSymbol(symbol) ? symbol->cdr.f : nullptr;
     if (cached && cached >= funcTable && cached < funcTableEnd &&
         cached->symbol == symbol)
         return cached;
     for (_symval* r = funcTable; r < funcTableEnd; r++)
         if (r->symbol == symbol) {
-            if (isSymbol(symbol)) symbol->closureEnv = r;
+            if (isSymbol(symbol)) symbol->cdr.f = r;
             return r;
         }
     return nullptr;

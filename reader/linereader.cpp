@@ -36,7 +36,7 @@ _cell* lineCell(cmemory* m, size_t n, _cell* second) {
     _cell* values = m->getCell();
     values->car.p = str;
     values->cdr.p = tail;
-    str->values = values;
+    m->setValues(str, values);
     return str;
 }
 

@@ -431,7 +431,7 @@ TEST(Power, ExponentNotANumber) {
 std::string Floor(_cell* arg) {
     _cell* q = Lisp().tfloor(arg, nullptr, 0);
     if (!q) return "null";
-    _cell* vals = q->values;
+    _cell* vals = valuesOf(q);
     if (!vals || vals->type != 'l' || vals->car.p != q ||
         vals->cdr.p->type != 'l' || vals->cdr.p->cdr.p != NIL)
         return "bad values list";
@@ -443,7 +443,7 @@ std::string Floor(_cell* arg) {
 long double FloorRemainder(long double x, std::string* quotient) {
     _cell* q = Lisp().tfloor(Flo(x), nullptr, 0);
     *quotient = Show(q);
-    return q ? CellToNumber(q->values->cdr.p->car.p) : -1.0L;
+    return q ? CellToNumber(valuesOf(q)->cdr.p->car.p) : -1.0L;
 }
 
 TEST(Floor, Basic) {

@@ -33,8 +33,8 @@ TEST(Cells, FreshCellAndConversions) {
     EXPECT_EQ('l', c->type);
     EXPECT_EQ(NILCell, c->car.p);
     EXPECT_EQ(NILCell, c->cdr.p);
-    EXPECT_EQ(nullptr, c->values);
-    EXPECT_EQ(nullptr, c->closureEnv);
+    EXPECT_EQ(nullptr, valuesOf(c));
+    EXPECT_EQ(nullptr, closureEnvOf(c));
     _cell* f = m.BunsuToCell(2, 4);     // stored unchanged
     EXPECT_EQ(2, CellToBunshi(f));
     EXPECT_EQ(4, CellToBunbo(f));
@@ -91,8 +91,7 @@ TEST(Collector, KeptFrameLivesWhileItsClosureIsReachable) {
     frame[0].symbol = x;
     frame[0].value = m.IntToCell(42);
     _cell* closure = m.getCell();
-    closure->closureEnv = frame;
-    closure->closureCount = 1;
+    m.setClosureEnv(closure, frame, 1);
     m.CaptureFrame(frame);
     m.ReleaseFrame(frame);          // the form that made it has ended
     m.IncCellStack(nullptr);

@@ -618,9 +618,9 @@ TEST(GatherConsole, Errors) {
 
 // The string and second value READ-LINE gives for one read.
 std::string LineResult(_cell* c) {
-    EXPECT_NE(nullptr, c->values);
-    EXPECT_EQ(c, c->values->car.p);
-    return Show(c) + " " + Show(c->values->cdr.p->car.p);
+    EXPECT_NE(nullptr, valuesOf(c));
+    EXPECT_EQ(c, valuesOf(c)->car.p);
+    return Show(c) + " " + Show(valuesOf(c)->cdr.p->car.p);
 }
 
 TEST(ReadLine, FileLines) {
@@ -638,7 +638,7 @@ TEST(ReadLine, LongLinesComeInPieces) {
     // A read takes at most 19997 bytes; the rest comes with the next read.
     FILE* f = FileWith(std::string(20000, 'a') + "\n");
     _cell* c = m.ReadLineStrm(f);
-    EXPECT_EQ("s:T", Show(c->values->cdr.p->car.p));
+    EXPECT_EQ("s:T", Show(valuesOf(c)->cdr.p->car.p));
     EXPECT_EQ(19997u, Show(c).size() - 2);
     EXPECT_EQ("\"aaa\" s:NIL", LineResult(m.ReadLineStrm(f)));
     std::fclose(f);
@@ -648,7 +648,7 @@ TEST(ReadLine, LongLinesComeInPieces) {
     for (int i = 0; i < 3; i++) {
         c = m.ReadLineStrm(f);
         EXPECT_LT(std::strlen(lineStr), (size_t)kLineSize);
-        EXPECT_EQ("s:T", Show(c->values->cdr.p->car.p));
+        EXPECT_EQ("s:T", Show(valuesOf(c)->cdr.p->car.p));
         total += Show(c).size() - 2;
     }
     EXPECT_EQ(19998u, total);
