@@ -576,7 +576,7 @@ public:
     // (#\ and the byte after it, if any).
     // At a unit: the position after it, null when its string never closes;
     // anywhere else: p itself.
-    static char* SkipUnit(char* p);
+    static inline char* SkipUnit(char* p);
     // From p with a depth counter starting at 0, stepping over units:
     // 1 at the ')' that brings the depth from 1 to 0 (*end just after it),
     // -1 at a ')' met at depth 0, 0 when a string never closes, 2 at the end.
@@ -784,5 +784,14 @@ void ConsoleForget();                       // a new session keeps nothing
 // after the closing one, or null when the text ends first. A backslash
 // escapes the byte after it.
 char* SkipDoubleQuote(char* p);
+
+// Inline, since every text pass calls it at each byte and most bytes start
+// no unit. A lone #\ at the end of the text is a unit of two bytes.
+inline char* cmemory::SkipUnit(char* p) {
+    if (p[0] == '"') return SkipDoubleQuote(p + 1);
+    if (p[0] != '#' || p[1] != '\\') return p;
+    p += 2;
+    return *p ? p + 1 : p;
+}
 
 #endif  // TAMARISK_MEMORY_CMEMORY_H

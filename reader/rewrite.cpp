@@ -33,7 +33,7 @@ int eachMark(char* text, int bound, const char* mark, Rewrite rewrite) {
         if (!q) return 0;
         if (q != p) {
             p = q;
-        } else if (std::strncmp(p, mark, markLen) == 0) {
+        } else if (*p == *mark && std::strncmp(p, mark, markLen) == 0) {
             p = rewrite(p);
             if (!p) return 0;
         } else {

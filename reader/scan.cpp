@@ -20,14 +20,6 @@ char* SkipDoubleQuote(char* p) {
     return nullptr;
 }
 
-// A lone #\ at the end of the text is a unit of two bytes.
-char* cmemory::SkipUnit(char* p) {
-    if (p[0] == '"') return SkipDoubleQuote(p + 1);
-    if (p[0] != '#' || p[1] != '\\') return p;
-    p += 2;
-    return *p ? p + 1 : p;
-}
-
 int cmemory::ScanDepth(char* p, char** end) {
     int depth = 0;
     while (*p) {
