@@ -32,7 +32,7 @@ int cfunction::initTemploc(_symval* frame, long length, _cell* params,
     if (rest >= 0) frame[length - 1].symbol = nullptr;
     if (!isSymbol(p)) return 0;
 
-    PlainGroup g(this);
+    CellGroup g(this);
     g.push(args);
     long bound = rest >= 0 ? length - 1 : length;
     for (long j = 0; j < bound; j++) {

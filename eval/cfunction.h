@@ -103,26 +103,6 @@ inline void NoteSpineChange(const _cell* c, bool car) {
     if (c->kind == 'A' || (!car && c->kind == 'W')) spineChanges++;
 }
 
-// CellGroup's protection for a group that ends where it began: it pushes
-// its mark and its cells as CellGroup does (so the stack holds as many
-// entries, and the depth a recursion reaches stays where it was), and it
-// ends by setting the cell stack back to where it began instead of walking
-// back to its mark. Groups made inside it have ended before it does.
-class PlainGroup {
-public:
-    explicit PlainGroup(cmemory* m) : mem(m), base(m->cellStackTop) {
-        m->IncCellStack(nullptr);
-    }
-    ~PlainGroup() { mem->cellStackTop = base; }
-    _cell* push(_cell* c) { return mem->IncCellStack(c); }
-    PlainGroup(const PlainGroup&) = delete;
-    PlainGroup& operator=(const PlainGroup&) = delete;
-
-private:
-    cmemory* mem;
-    _cell** base;
-};
-
 // The label of a GO whose jump is not yet made, or null.
 extern _cell* GoSymbol;
 

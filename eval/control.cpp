@@ -26,7 +26,7 @@ const char kNoLabel[] = "エラー: ラベルが見つかりません。";
 // whole because a macro expansion or an EVAL'd list may be held by nobody
 // else while its body runs.
 _cell* cfunction::tprogn(_cell* args, _symval* frame, long count) {
-    PlainGroup g(this);
+    CellGroup g(this);
     g.push(args);
     _cell* result = NILCell;
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
@@ -38,7 +38,7 @@ _cell* cfunction::tprogn(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::tprog1(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return NILCell;
-    PlainGroup g(this);
+    CellGroup g(this);
     g.push(args);
     _cell* first = eval(args->car.p, frame, count);
     if (!first) return nullptr;
@@ -51,7 +51,7 @@ _cell* cfunction::tprog1(_cell* args, _symval* frame, long count) {
 
 // (and) has no last form to give its value; T stands for "all true".
 _cell* cfunction::tand(_cell* args, _symval* frame, long count) {
-    PlainGroup g(this);
+    CellGroup g(this);
     g.push(args);
     _cell* result = TCell;
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
@@ -63,7 +63,7 @@ _cell* cfunction::tand(_cell* args, _symval* frame, long count) {
 }
 
 _cell* cfunction::tor(_cell* args, _symval* frame, long count) {
-    PlainGroup g(this);
+    CellGroup g(this);
     g.push(args);
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
         _cell* v = evalArg(p->car.p, frame, count);
@@ -76,7 +76,7 @@ _cell* cfunction::tor(_cell* args, _symval* frame, long count) {
 // A chosen clause gives the value of its body, never its test's value; a
 // clause that is not a cons ends the walk.
 _cell* cfunction::condition(_cell* args, _symval* frame, long count) {
-    PlainGroup g(this);
+    CellGroup g(this);
     g.push(args);
     for (_cell* p = args; isCons(p); p = p->cdr.p) {
         _cell* clause = p->car.p;
@@ -90,7 +90,7 @@ _cell* cfunction::condition(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
-    PlainGroup g(this);
+    CellGroup g(this);
     g.push(args);
     _cell* test = evalArg(args->car.p, frame, count);
     if (!test) return nullptr;
@@ -279,7 +279,7 @@ int cfunction::progBody2(_cell* start, _symval* frame, long count) {
     for (_cell* p = start; isCons(p); p = p->cdr.p) {
         _cell* statement = p->car.p;
         if (isSymbol(statement)) continue;     // a label
-        PlainGroup g(this);
+        CellGroup g(this);
         g.push(p);
         if (!eval(statement, frame, count)) return 0;
         if (GoSymbol) return 2;

@@ -514,7 +514,7 @@ _cell* cfunction::evalu(_cell* form, _symval* frame, long count,
 // frame.
 _cell* cfunction::CallUser(_symval* record, _cell* args, _symval* frame,
                            long count) {
-    PlainGroup g(this);
+    CellGroup g(this);
     // The definition may be replaced while the arguments are evaluated;
     // the running one must stay alive.
     return CallDef(g.push(record->value), args, frame, count);
@@ -551,7 +551,7 @@ _cell* cfunction::RunDefBody(_cell* def, _symval* inner, long n) {
         isCons(block->cdr.p) && isSymbol(block->cdr.p->car.p)) {
         _cell* name = block->cdr.p->car.p;
         {
-            PlainGroup g(this);
+            CellGroup g(this);
             g.push(body);
             r = tprogn(block->cdr.p->cdr.p, inner, n);
         }

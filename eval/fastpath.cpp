@@ -456,7 +456,7 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     *declined = false;
 
     // The form, and so `args`, is kept reachable by the caller.
-    PlainGroup g(this);
+    CellGroup g(this);
     _cell* def = g.push(record->value);
     _cell* v[2] = {nullptr, nullptr};
     if (!evalArguments(this, g, args, desc.arity, v, frame, count))

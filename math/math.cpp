@@ -168,7 +168,7 @@ _cell* foldRest(cfunction* lisp, Operation op, _cell* value, _cell* args,
     for (; isCons(args); args = args->cdr.p) {
         _cell* v;
         {
-            PlainGroup g(lisp);
+            CellGroup g(lisp);
             // The running value keeps its place in the group while it is
             // acc or ext, so a recursion through the form holds as many
             // entries per level as before.
@@ -229,7 +229,7 @@ _cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
         return lisp->Fail("エラー: 引数が足りません", frame, count);
     _cell* value;
     {
-        PlainGroup g(lisp);
+        CellGroup g(lisp);
         g.push(args);
         value = lisp->evalArg(args->car.p, frame, count);
     }

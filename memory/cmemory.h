@@ -26,11 +26,11 @@
 // collects. So a function that holds a cell only in a C++ local while it calls
 // anything that "may collect" (eval and everything that reaches it, the debug
 // loop included) must first push a null marker and the cell on the cell stack,
-// and pop the group with one PopCellStack on every way out (CellGroup does
-// both). A binding frame is pushed with IncLocStack before its body runs and
-// popped when the body ends. A frame captured by a closure outlives its call:
-// it is kept on the list of kept frames and reclaimed by the collector once no
-// reachable closure refers to it.
+// and pop the group on every way out (CellGroup does both). A binding frame
+// is pushed with IncLocStack before its body runs and popped when the body
+// ends. A frame captured by a closure outlives its call: it is kept on the
+// list of kept frames and reclaimed by the collector once no reachable
+// closure refers to it.
 #ifndef TAMARISK_MEMORY_CMEMORY_H
 #define TAMARISK_MEMORY_CMEMORY_H
 
@@ -606,18 +606,24 @@ public:
 };
 
 // Group guard for the protection protocol (see the comment at the top):
-// pushes a null marker when made and pops the group when destroyed. It
-// pushes and pops exactly what the hand-written protocol would.
+// pushes a null marker when made, as the hand-written protocol does (so a
+// recursion holds as many entries per level), and when destroyed sets the
+// cell stack back to where it began, which is where PopCellStack would
+// stop: groups made inside it have ended before it does, and nothing else
+// leaves entries on the stack.
 class CellGroup {
 public:
-    explicit CellGroup(cmemory* m) : mem(m) { mem->IncCellStack(nullptr); }
-    ~CellGroup() { mem->PopCellStack(); }
+    explicit CellGroup(cmemory* m) : mem(m), base(m->cellStackTop) {
+        m->IncCellStack(nullptr);
+    }
+    ~CellGroup() { mem->cellStackTop = base; }
     _cell* push(_cell* c) { return mem->IncCellStack(c); }
     CellGroup(const CellGroup&) = delete;
     CellGroup& operator=(const CellGroup&) = delete;
 
 private:
     cmemory* mem;
+    _cell** base;
 };
 
 // The binding frame of one form: allocated when made (null when n is 0 or
