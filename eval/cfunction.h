@@ -142,6 +142,10 @@ public:
     // nothing to take (no interrupt or collection pending); for the forms
     // of the evaluator's own loops.
     [[nodiscard]] inline _cell* evalArg(_cell* form, _symval* frame, long count);
+    // The binding a variable's value is read from: the first record of the
+    // frame naming it (form is never null, and unused records name none),
+    // else its record in the global table; null when it has neither.
+    inline _symval* FindVariable(_cell* symbol, _symval* frame, long count);
     [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
     const char* BeginStep();    // the checks of a step; null: go on
     // The message of an area that the last gc() found full, or null; taken
@@ -394,16 +398,20 @@ public:
     [[nodiscard]] _cell* MakeTime(_cell* form, _symval* frame, long count);
 };
 
+inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,
+                                        long count) {
+    for (long i = 0; i < count; i++)
+        if (frame[i].symbol == symbol) return frame + i;
+    long i = getSymVal(symbol);
+    return i >= 0 ? globalTable + i : nullptr;
+}
+
 inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {
 #if !TK_GCSTRESS && !TK_FUZZ
     TK_ASSERT(InUse(form) && hasValidTag(form));
     if (form->type == 's' && !isKeyword(form) &&
-        !__builtin_expect(interruptRequested, 0) && !CollectDue()) {
-        for (long i = 0; i < count; i++)
-            if (frame[i].symbol == form) return frame[i].value;
-        long i = getSymVal(form);
-        if (i >= 0) return globalTable[i].value;
-    }
+        !__builtin_expect(interruptRequested, 0) && !CollectDue())
+        if (_symval* r = FindVariable(form, frame, count)) return r->value;
 #endif
     return eval(form, frame, count);
 }

@@ -113,10 +113,8 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
                 clearValues(form);
                 return form;
             }
-            long i = getLocal(frame, count, form);
-            if (i >= 0) return frame[i].value;
-            i = getSymVal(form);
-            if (i >= 0) return globalTable[i].value;
+            if (_symval* r = FindVariable(form, frame, count))
+                return r->value;
             return Fail("エラー: その変数には代入されていません", frame, count);
         }
         default:
