@@ -106,6 +106,7 @@ int cmemory::AllocMemory() {
     gcQuiet = 0;
     gcEpoch = 0;
     gcBudget = kGcBudget;
+    gcCountdown = gcCountdownFrom = 0;
     cellsTaken = 0;
     freeCellsGiven = freeCells;
     gcDueCells = reserveOf(kCellCapacity);
@@ -115,6 +116,7 @@ int cmemory::AllocMemory() {
     gcDueSymbols = reserveOf(kSymbolCapacity);
     areasFull = 0;
     areaFull = nullptr;
+    SetCountdown();
     // A tenth of the smaller stack: the stacks never overflow by recursion,
     // and a runaway recursion is stopped within a second, some 250,000
     // calls of a one-parameter function deep.
@@ -228,7 +230,7 @@ _cell* cmemory::getCell() {
     c->closureCount = 0;
     c->extra.p = nullptr;
     freeCells--;
-    gcBudget--;
+    gcCountdown--;
     return c;
 }
 
@@ -263,6 +265,20 @@ void cmemory::setClosureEnv(_cell* c, _symval* env, long count) {
     if (list) setValues(c, list);
 }
 
+void cmemory::SetCountdown() {
+    gcBudget -= gcCountdownFrom - gcCountdown;
+    long left = gcBudget;
+    if (freeCells - gcDueCells < left) left = freeCells - gcDueCells;
+    if (freeFloats - gcDueFloats < left) left = freeFloats - gcDueFloats;
+    if (freeInts - gcDueInts < left) left = freeInts - gcDueInts;
+    gcCountdown = gcCountdownFrom = left;
+}
+
+bool cmemory::CountdownDue() {
+    SetCountdown();
+    return gcCountdown < 0;
+}
+
 namespace {
 
 // A number slot from an area: the lowest free one, holding v. The last
@@ -276,7 +292,7 @@ inline Slot* takeSlot(cmemory* m, Slot* area, [[maybe_unused]] long capacity,
     TK_ASSERT(s < area + (capacity - 1));
     s->value = v;
     free--;
-    m->gcBudget--;
+    m->gcCountdown--;
     return s;
 }
 

@@ -534,18 +534,30 @@ public:
     // evaluation step that collected reports it; the depth message when the
     // stacks of the evaluation held most of the area.
     const char* areaFull;
-    // Cells and slots left before gcSilent; negative when used up.
+    // Cells and slots left before gcSilent; negative when used up. The
+    // allocations since the countdown was last set are not yet taken off.
     long gcBudget;
+    // What an evaluation step looks at instead of the four comparisons of
+    // CollectDue: a lower bound of the budget and of every free counter
+    // above its level, less one per cell or slot handed out (each takes
+    // one from the budget and one from one counter). While it is not
+    // negative no collection is due; when it is, CollectDue compares
+    // exactly and sets it again. Whatever changes a level, a counter or
+    // the budget otherwise calls SetCountdown.
+    long gcCountdown;
+    long gcCountdownFrom;       // gcCountdown as last set
+    void SetCountdown();
     // Cells handed out since start-up, counted at each gc(): the statistics
     // line marks the point where a cursor walking the area from its start,
     // one fresh cell per allocation, would have gone through it all.
     long cellsTaken;
     long freeCellsGiven;        // freeCells as the last gc() set it
-    bool CollectDue() const {
-        return gcBudget < 0 || freeCells < gcDueCells ||
-               freeFloats < gcDueFloats ||
-               freeInts < gcDueInts;
+    bool CollectDue() {
+        return __builtin_expect(gcCountdown < 0, 0) && CountdownDue();
     }
+    // The exact test, when the countdown has run out: takes the
+    // allocations it counted off gcBudget and sets it again.
+    bool CountdownDue();
     // The collection CollectDue asked for.
     void CollectNow() {
         if (freeCells < gcDueCells || freeFloats < gcDueFloats ||

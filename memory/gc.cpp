@@ -351,13 +351,17 @@ void cmemory::Collect() {
     cellScan = floatScan = intScan = 0;
     long used = usedCells + usedFloats + usedInts;
     gcBudget = used > kGcBudget ? used : kGcBudget;
+    gcCountdownFrom = gcCountdown;  // nothing left to take off the budget
 }
 
 // Between two calls of gc() the free counters only fall, by one per cell or
 // slot handed out, while a silent collection can only free more: so what
 // is really in use never exceeds capacity minus the counter, and the
 // allocation that the counter allows always finds a free bit.
-void cmemory::gcSilent() { Collect(); }
+void cmemory::gcSilent() {
+    Collect();
+    SetCountdown();
+}
 
 void cmemory::gc() {
     Collect();
@@ -378,6 +382,7 @@ void cmemory::gc() {
     gcDueSymbols = freeSymbols < 2 * reserveOf(kSymbolCapacity)
                        ? freeSymbols / 2
                        : reserveOf(kSymbolCapacity);
+    SetCountdown();
     // A cursor taking one fresh cell per allocation from the start of the
     // area reaches its last cell (never handed out) after capacity - 1.
     if (cellsTaken >= kCellCapacity - 1) cellWrapped = 1;

@@ -14,8 +14,10 @@ char* cmemory::getString(const char* text) {
     stringNext += len + 1;
     // Running low: collect at the next step, which reclaims the names of
     // uninterned symbols nothing uses any more.
-    if (kStringCapacity - (stringNext - stringArea) < gcDueString)
+    if (kStringCapacity - (stringNext - stringArea) < gcDueString) {
         gcDueCells = kCellCapacity + 1;
+        SetCountdown();
+    }
     return copy;
 }
 
@@ -49,6 +51,7 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
         // Uninterned symbols dropped since the last collection come back
         // at the next step.
         gcDueCells = kCellCapacity + 1;
+        SetCountdown();
         PutMessage("エラー: ストリングの数が多すぎます");
         return nullptr;
     }
@@ -60,8 +63,10 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
     if (kind != 'g' && !CheckStringCell(name))
         IndexSymbol(name, symbolTableEnd - symbolTable);
     *symbolTableEnd++ = c;
-    if (kSymbolCapacity - (symbolTableEnd - symbolTable) < gcDueSymbols)
+    if (kSymbolCapacity - (symbolTableEnd - symbolTable) < gcDueSymbols) {
         gcDueCells = kCellCapacity + 1;     // collect at the next step
+        SetCountdown();
+    }
     return c;
 }
 
