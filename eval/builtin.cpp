@@ -42,6 +42,7 @@ _cell* cfunction::TwoValues(_cell* first, _cell* second) {
     list->car.p = first;
     list->cdr.p = tail;
     setValues(first, list);
+    cellChanges++;
     return first;
 }
 

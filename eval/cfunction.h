@@ -99,9 +99,27 @@ struct ArrayIndex {
     long capacity = 0;
 };
 extern unsigned long spineChanges;
+// Every change the program makes to a cell it already had: the car, cdr or
+// tag of a cons (RPLACA, RPLACD, SETF, SETARRAY) and the values list put on
+// an existing cell (TwoValues). A kept macro expansion is good while this
+// count is what it was when the expansion was made.
+extern unsigned long cellChanges;
 inline void NoteSpineChange(const _cell* c, bool car) {
+    cellChanges++;
     if (c->kind == 'A' || (!car && c->kind == 'W')) spineChanges++;
 }
+
+// A macro call's expansion kept for the next evaluation of the same call
+// (see callMacro in macro.cpp): the argument list and the definition it
+// was made from, and the collector's epoch and cellChanges then.
+struct KeptExpansion {
+    _cell* args = nullptr;
+    _cell* def = nullptr;
+    long gcEpoch = -1;
+    unsigned long changes = 0;
+    _cell* expansion = nullptr;
+};
+constexpr int kKeptExpansions = 256;
 
 // The label of a GO whose jump is not yet made, or null.
 extern _cell* GoSymbol;
@@ -291,6 +309,7 @@ public:
     [[nodiscard]] _cell* unwind_protect(_cell* args, _symval* frame, long count);
 
     // --- eval/macro.cpp -----------------------------------------------------
+    KeptExpansion keptExpansions[kKeptExpansions];
     // 1 bound; 0 the parameters or the arguments do not fit (nothing
     // printed).
     [[nodiscard]] int initTemplocForMacro(_symval* frame, long count, _cell* params,

@@ -794,6 +794,7 @@ _cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
               !isMoji(value))) {
             _cell* c = ElementCons(target, idx, n);
             if (c) {
+                cellChanges++;
                 c->car.p = value;
                 return value;
             }

@@ -14,6 +14,8 @@ const char kNoValue[] = "エラー: ,の後に値がありません。";
 
 }  // namespace
 
+unsigned long cellChanges = 0;
+
 // ---------------------------------------------------------------------------
 // List helpers
 // ---------------------------------------------------------------------------
@@ -107,6 +109,129 @@ namespace {
 _cell* defParams(_cell* def) { return isCons(def) ? def->car.p : NILCell; }
 _cell* defBody(_cell* def) { return isCons(def) ? def->cdr.p : NILCell; }
 
+// Kept expansions.
+//
+// A macro whose body is one backquote template, filled only from its
+// parameters, through IF, CAR and CDR, expands the same call the same way
+// every time: the expansion depends only on the conses and atoms of the
+// argument list and of the definition, and evaluating the body changes
+// nothing but to clear the multiple values of cells it takes out of the
+// arguments, which stay clear until the program puts values on an
+// existing cell (counted in cellChanges). Such a call's expansion is kept
+// and used again, instead of running the body, while the call has the
+// same argument list and definition, cellChanges has not moved (no cons
+// was changed) and no collection has run (every cell it holds is still in
+// use and is the same cell). Each use is copied as a fresh expansion is.
+//
+// The body's own evaluation steps are skipped, so an expansion is used
+// only when none of them could have stopped: no Ctrl-C or collection
+// pending, and room enough for the depth of the body's forms, which is
+// bounded below, with a wide margin.
+constexpr long kPureCells = 512;        // conses of a template examined
+constexpr int kPureDepth = 32;          // nesting of a template or a form
+constexpr long kExpandBytes = 1L << 20;
+constexpr long kExpandEntries = 4096;
+
+// A form of the body's evaluation whose value follows from the arguments.
+bool pureForm(_cell* e, _symval* mf, long n, int depth, long* budget) {
+    if (!isCons(e)) {
+        switch (e->type) {
+        case 'i': case 'n': case 'b': case 'a': case 'm':
+            return true;    // answers itself
+        case 's':           // a parameter, never a global variable
+            if (isKeyword(e)) return false;
+            for (long i = 0; i < n; i++)
+                if (mf[i].symbol == e) return true;
+            return false;
+        default:
+            return false;
+        }
+    }
+    if (depth > kPureDepth || --*budget < 0) return false;
+    _cell* op = e->car.p;
+    if (!isSymbol(op)) return false;
+    long forms = 0;
+    _cell* p = e->cdr.p;
+    for (; isCons(p); p = p->cdr.p) {
+        if (--*budget < 0 || !pureForm(p->car.p, mf, n, depth + 1, budget))
+            return false;
+        forms++;
+    }
+    if (!isNil(p)) return false;
+    switch (op->closureCount) {
+    case OP_CAR:
+    case OP_CDR:
+        return forms == 1;
+    case OP_IF:
+        return forms == 2 || forms == 3;
+    default:
+        return false;
+    }
+}
+
+// A template (as backquote2 walks it) whose unquoted forms are pure.
+bool pureTemplate(_cell* t, _symval* mf, long n, int depth, long* budget) {
+    if (!isCons(t)) return true;
+    if (depth > kPureDepth) return false;
+    for (_cell* p = t; isCons(p);) {
+        if (--*budget < 0) return false;
+        if (p->car.p != COMMA) {
+            if (!pureTemplate(p->car.p, mf, n, depth + 1, budget))
+                return false;
+            p = p->cdr.p;
+            continue;
+        }
+        _cell* after = p->cdr.p;
+        if (isCons(after) && after->car.p == AST) {
+            _cell* x = after->cdr.p;
+            if (!isCons(x) || !pureForm(x->car.p, mf, n, 0, budget))
+                return false;
+            p = x->cdr.p;
+            continue;
+        }
+        if (!isCons(after) || !pureForm(after->car.p, mf, n, 0, budget))
+            return false;
+        p = after->cdr.p;
+    }
+    return true;
+}
+
+bool isOperator(_cell* c, long op) {
+    return isSymbol(c) && c->closureCount == op;
+}
+
+// The definition is (params (BLOCK name (BACKQUOTE template))), as DEFMACRO
+// makes it for a body of one backquote, and the template is a pure list.
+bool pureBody(_cell* def, _symval* mf, long n) {
+    _cell* body = defBody(def);
+    if (!isCons(body) || isCons(body->cdr.p)) return false;
+    _cell* block = body->car.p;
+    if (!isCons(block) || !isOperator(block->car.p, OP_BLOCK)) return false;
+    _cell* named = block->cdr.p;
+    if (!isCons(named) || !isSymbol(named->car.p)) return false;
+    _cell* forms = named->cdr.p;
+    if (!isCons(forms) || isCons(forms->cdr.p)) return false;
+    _cell* form = forms->car.p;
+    if (!isCons(form) || !isOperator(form->car.p, OP_BACKQUOTE) ||
+        !isCons(form->cdr.p))
+        return false;
+    long budget = kPureCells;
+    _cell* tmpl = form->cdr.p->car.p;
+    return isCons(tmpl) && pureTemplate(tmpl, mf, n, 0, &budget);
+}
+
+KeptExpansion& keptSlot(cfunction* f, _cell* args) {
+    unsigned long i = (unsigned long)(args - f->cellArea);
+    return f->keptExpansions[(i * 2654435761UL >> 8) % kKeptExpansions];
+}
+
+bool usable(cfunction* f, const KeptExpansion& k, _cell* args, _cell* def) {
+    return k.args == args && k.def == def && k.gcEpoch == f->gcEpoch &&
+           k.changes == cellChanges && k.expansion &&
+           !__builtin_expect(interruptRequested, 0) && !f->CollectDue() &&
+           !f->TooDeep(kExpandBytes, kExpandEntries);
+}
+
 // MacroExec and MacroExec2: bind the arguments, unevaluated, in a frame of
 // the macro's parameters alone (the body never sees the caller's locals),
 // push it and run the body there; its value is the expansion. A copy of
@@ -131,7 +256,15 @@ _cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
         return f->Fail(MSG_ARGCOUNT, frame, count);
     }
     fg.push(n);
-    _cell* result = f->tprogn(defBody(def), mf, n);
+    KeptExpansion& kept = keptSlot(f, args);
+    _cell* result;
+    if (usable(f, kept, args, def)) {
+        result = kept.expansion;
+    } else {
+        result = f->tprogn(defBody(def), mf, n);
+        if (result && pureBody(def, mf, n))
+            kept = KeptExpansion{args, def, f->gcEpoch, cellChanges, result};
+    }
     if (result) result = f->Copy(result);
     if (result && evaluate) {
         g.push(result);

@@ -484,8 +484,8 @@ public:
     _symval* getFuncval2(_cell* symbol);        // null: no record
 
     // --- memory/stack.cpp ---------------------------------------------------
-    // IncCellStack, PopCellStack and StackExhausted are inline, at the end
-    // of this header.
+    // IncCellStack, PopCellStack, StackExhausted and TooDeep are inline, at
+    // the end of this header.
     _cell* IncCellStack(_cell* c);
     void PopCellStack();
     int IncLocStack(_symval* frame, long n);
@@ -495,6 +495,10 @@ public:
     void ReleaseFrame(_symval* frame);  // frees it unless a closure holds it
     void CaptureFrame(_symval* frame);  // a closure now refers to the frame
     int StackExhausted();           // 1 when evaluation must not go deeper
+    // 1 when it must not go deeper than here with `bytes` more of the
+    // evaluation stack and `entries` more cell and local stack entries in
+    // use; StackExhausted is TooDeep(0, 0).
+    int TooDeep(long bytes, long entries);
     int RoomForLoop();              // 1 when a debug loop may open here
 #if TK_FUZZ
     long fuzzSteps;     // evaluation steps left; at 0 the session ends
@@ -745,11 +749,15 @@ inline int cmemory::StackExhausted() {
 #if TK_FUZZ
     if (--fuzzSteps < 0) Finish(0);
 #endif
+    return TooDeep(0, 0);
+}
+
+inline int cmemory::TooDeep(long bytes, long entries) {
     if (!stackLimit) return 0;
     char probe;
     long loops = debugLevel < kLoopsWithRoom ? debugLevel : kLoopsWithRoom;
-    if (&probe < stackLimit - loops * kRoomPerLoop) return 1;
-    return (cellStackTop - cellStack) + (locStackTop - locStack) >
+    if (&probe < stackLimit - loops * kRoomPerLoop + bytes) return 1;
+    return (cellStackTop - cellStack) + (locStackTop - locStack) + entries >
            depthEntries + loops * kEntriesPerLoop;
 }
 
