@@ -484,8 +484,8 @@ public:
     _symval* getFuncval2(_cell* symbol);        // null: no record
 
     // --- memory/stack.cpp ---------------------------------------------------
-    // IncCellStack, PopCellStack, StackExhausted and TooDeep are inline, at
-    // the end of this header.
+    // IncCellStack, PopCellStack, IncLocStack, StackExhausted and TooDeep
+    // are inline, at the end of this header.
     _cell* IncCellStack(_cell* c);
     void PopCellStack();
     int IncLocStack(_symval* frame, long n);
@@ -653,13 +653,16 @@ public:
     _symval* get() const { return frame; }
     // Puts the frame on the local stack with its first n records.
     void push(long n) {
+        base = mem->locStackTop;
         mem->IncLocStack(frame, n);
         pushed = true;
     }
     // Pops and releases now; used before reporting an error, so that the
-    // debug loop finds the local stack as the form found it.
+    // debug loop finds the local stack as the form found it. Popping sets
+    // the local stack back to where the push found it, which is where
+    // PopLocStack would stop: frames pushed after it have been popped.
     void close() {
-        if (pushed) mem->PopLocStack();
+        if (pushed) mem->locStackTop = base;
         pushed = false;
         mem->ReleaseFrame(frame);
         frame = nullptr;
@@ -670,6 +673,7 @@ public:
 private:
     cmemory* mem;
     _symval* frame;
+    _symval** base = nullptr;
     bool pushed = false;
 };
 
@@ -725,6 +729,17 @@ inline _cell* cmemory::IncCellStack(_cell* c) {
         Exhausted("エラー: セルスタックが一杯です。終了します");
     *cellStackTop++ = c;
     return c;
+}
+
+// A marker and the addresses of the frame's n records; the room for all of
+// them is checked at once.
+inline int cmemory::IncLocStack(_symval* frame, long n) {
+    if (__builtin_expect(locStackTop - locStack + n >= kLocStackCapacity - 1,
+                         0))
+        Exhausted("エラー: ローカルスタックが一杯です。終了します");
+    *locStackTop++ = nullptr;
+    for (long i = 0; i < n; i++) *locStackTop++ = frame + i;
+    return 0;
 }
 
 inline void cmemory::PopCellStack() {

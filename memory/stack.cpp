@@ -7,30 +7,8 @@
 
 volatile std::sig_atomic_t interruptRequested = 0;
 
-// IncCellStack, PopCellStack and StackExhausted run at every evaluation
-// step; they are inline in cmemory.h.
-
-namespace {
-
-// Pushes a frame marker and the addresses of the frame's records; the room
-// is checked before the marker and before each record.
-void pushFrame(cmemory* m, _symval** base, _symval**& top, long capacity,
-               _symval* frame, long n, const char* full) {
-    if (top - base >= capacity - 1) m->Exhausted(full);
-    *top++ = nullptr;
-    for (long i = 0; i < n; i++) {
-        if (top - base >= capacity - 1) m->Exhausted(full);
-        *top++ = frame + i;
-    }
-}
-
-}  // namespace
-
-int cmemory::IncLocStack(_symval* frame, long n) {
-    pushFrame(this, locStack, locStackTop, kLocStackCapacity, frame, n,
-              "エラー: ローカルスタックが一杯です。終了します");
-    return 0;
-}
+// IncCellStack, PopCellStack, IncLocStack and StackExhausted run at every
+// evaluation step; they are inline in cmemory.h.
 
 void cmemory::PopLocStack() {
     while (locStackTop > locStack) {
