@@ -122,16 +122,20 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
         }
     }
     _cell* op = form->car.p;
-    if (op == VALUES) return values(form->cdr.p, frame, count);
-    if (op == READLINE) return treadline(form->cdr.p, frame, count);
-    if (op == EVAL1) {
-        _cell* args = form->cdr.p;
-        if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
-        _cell* v = eval(args->car.p, frame, count);
-        if (!v) return nullptr;
-        CellGroup g(this);
-        g.push(v);
-        return eval(v, frame, count);
+    // VALUES, READ-LINE and EVAL1 are no built-in operators (their number
+    // is 0), so the operators skip these tests.
+    if (op->closureCount == OP_NONE) {
+        if (op == VALUES) return values(form->cdr.p, frame, count);
+        if (op == READLINE) return treadline(form->cdr.p, frame, count);
+        if (op == EVAL1) {
+            _cell* args = form->cdr.p;
+            if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+            _cell* v = eval(args->car.p, frame, count);
+            if (!v) return nullptr;
+            CellGroup g(this);
+            g.push(v);
+            return eval(v, frame, count);
+        }
     }
     int keepValues = 0;
     _cell* r = evalu(form, frame, count, &keepValues);
@@ -161,8 +165,11 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     return evalArg(args->car.p, frame, count);
 }
 
-_cell* cfunction::evalu(_cell* form, _symval* frame, long count,
-                        int* keepValues) {
+// Built into eval, its only caller: a step takes one C++ frame, not two.
+[[gnu::always_inline]] inline _cell* cfunction::evalu(_cell* form,
+                                                      _symval* frame,
+                                                      long count,
+                                                      int* keepValues) {
     // Atoms never come here: eval answers them.
     if (const char* why = BeginStep())
         if (!Refuse(why, frame, count)) return nullptr;
