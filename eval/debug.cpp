@@ -66,6 +66,7 @@ void cfunction::EvalAndPrint(_cell* e, _symval* frame, long count) {
 static int debugLoop(cfunction* self, _symval* frame, long count,
                      bool breaking) {
     self->debugLevel++;
+    self->SetDepthLimits();
     // Every group and frame an iteration pushes is popped on every way out
     // of it, so the stacks stay where the failure left them.
     [[maybe_unused]] _cell** cellDepth = self->cellStackTop;
@@ -84,6 +85,7 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
         TK_ASSERT(self->locStackTop == locDepth);
     }
     self->debugLevel--;
+    self->SetDepthLimits();
     return how;
 }
 

@@ -12,6 +12,8 @@ void cmemory::Init() {
     cellWrapped = 0;
     debugLevel = 0;
     stackLimit = nullptr;
+    depthEntries = 0;
+    SetDepthLimits();
     finishHook = nullptr;
     ConsoleForget();
     cellArea = nullptr;
@@ -123,6 +125,7 @@ int cmemory::AllocMemory() {
     depthEntries = (kCellStackCapacity < kLocStackCapacity ? kCellStackCapacity
                                                            : kLocStackCapacity) /
                    10;
+    SetDepthLimits();
     InitCellAndNumber();
     return 1;
 }

@@ -34,6 +34,7 @@
 #ifndef TAMARISK_MEMORY_CMEMORY_H
 #define TAMARISK_MEMORY_CMEMORY_H
 
+#include <climits>
 #include <csignal>
 #include <cstddef>
 #include <cstdio>
@@ -431,6 +432,14 @@ public:
     char* stackLimit;
     long depthEntries;          // cell and local stack slots evaluation
                                 // may hold (see StackExhausted)
+    // What the depth check compares with at the current debugLevel: the
+    // lowest address of the evaluation stack in use, and the most entries
+    // of the two stacks (null and the largest long without a stackLimit).
+    // SetDepthLimits sets them from stackLimit, depthEntries and
+    // debugLevel, and runs whenever one of those changes.
+    char* stackFloor;
+    long entriesLimit;
+    void SetDepthLimits();
     int gcQuiet;                // collect without the statistics line
     long gcEpoch;               // a kept frame is marked when mark == epoch
     _cell** gcExtraRoots[kExtraRoots];  // the in-flight values of pending
@@ -767,13 +776,18 @@ inline int cmemory::StackExhausted() {
     return TooDeep(0, 0);
 }
 
-inline int cmemory::TooDeep(long bytes, long entries) {
-    if (!stackLimit) return 0;
-    char probe;
+inline void cmemory::SetDepthLimits() {
     long loops = debugLevel < kLoopsWithRoom ? debugLevel : kLoopsWithRoom;
-    if (&probe < stackLimit - loops * kRoomPerLoop + bytes) return 1;
+    stackFloor = stackLimit ? stackLimit - loops * kRoomPerLoop : nullptr;
+    entriesLimit = stackLimit ? depthEntries + loops * kEntriesPerLoop
+                              : LONG_MAX / 2;
+}
+
+inline int cmemory::TooDeep(long bytes, long entries) {
+    char probe;
+    if ((unsigned long)&probe < (unsigned long)stackFloor + bytes) return 1;
     return (cellStackTop - cellStack) + (locStackTop - locStack) + entries >
-           depthEntries + loops * kEntriesPerLoop;
+           entriesLimit;
 }
 
 // 1 when one more debug loop may open here: fewer than kMaxDebugLevel are

@@ -173,6 +173,7 @@ int clisp::Run(int argc, char** argv) {
     size_t reserve = (size_t)96 << 20;
     if (reserve > size / 4 * 3) reserve = size / 4 * 3;
     stackLimit = (char*)stack + reserve;
+    SetDepthLimits();
     guardLow = guardHigh = nullptr;
     if (mprotect(stack, kGuardSize, PROT_NONE) == 0) {
         guardLow = (char*)stack;

@@ -199,10 +199,12 @@ TEST(PrintLists, DeepCarNestingStopsWithDots) {
     // Leave half a megabyte of stack below this frame to the printer.
     lisp.stackLimit = reinterpret_cast<char*>(
         reinterpret_cast<std::uintptr_t>(&here) - 512 * 1024);
+    lisp.SetDepthLimits();
     _cell* deep = Int(9);
     for (int i = 0; i < 200000; i++) deep = List({deep});
     std::string out = Princ(deep);
     lisp.stackLimit = savedLimit;
+    lisp.SetDepthLimits();
     size_t dots = out.find("...");
     ASSERT_NE(dots, std::string::npos);
     // Opening parentheses up to the cut, then the same number closing.
