@@ -514,40 +514,13 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     return nullptr;
 }
 
-// A DEFUN function: a fresh frame of its parameters only, arguments
-// evaluated in the caller's frame, the body (a BLOCK form) run in the new
-// frame.
-_cell* cfunction::CallUser(_symval* record, _cell* args, _symval* frame,
-                           long count) {
-    CellGroup g(this);
-    // The definition may be replaced while the arguments are evaluated;
-    // the running one must stay alive.
-    return CallDef(g.push(record->value), args, frame, count);
-}
+namespace {
 
-_cell* cfunction::CallDef(_cell* def, _cell* args, _symval* frame,
-                          long count) {
-    _cell* params = def->car.p;
-    long n = tlength(params);
-    FrameGuard fg(this, n);
-    _symval* inner = fg.get();
-    if (n > 0 && !inner)
-        return Fail("エラー: ローカル変数領域の確保に失敗しました", frame,
-                    count);
-    int bound = initTemploc(inner, n, params, args, frame, count);
-    if (bound < 0) return nullptr;  // an argument reported itself
-    if (bound == 0) {
-        fg.close();
-        return Fail(MSG_ARGCOUNT, frame, count);
-    }
-    fg.push(n);
-    return RunDefBody(def, inner, n);
-}
-
-_cell* cfunction::RunDefBody(_cell* def, _symval* inner, long n) {
-    // The body DEFUN makes, ((BLOCK name . forms)), runs as BLOCK runs it,
-    // without the evaluation step of the BLOCK form itself; the forms'
-    // own steps check the depth and the collector as before.
+// The body DEFUN makes, ((BLOCK name . forms)), runs as BLOCK runs it,
+// without the evaluation step of the BLOCK form itself; the forms' own
+// steps check the depth and the collector as before.
+[[gnu::always_inline]] inline _cell* runDefBody(cfunction* f, _cell* def,
+                                                _symval* inner, long n) {
     _cell* body = def->cdr.p;
     _cell* block = isCons(body) && isNil(body->cdr.p) ? body->car.p
                                                           : nullptr;
@@ -556,18 +529,60 @@ _cell* cfunction::RunDefBody(_cell* def, _symval* inner, long n) {
         isCons(block->cdr.p) && isSymbol(block->cdr.p->car.p)) {
         _cell* name = block->cdr.p->car.p;
         {
-            CellGroup g(this);
+            CellGroup g(f);
             g.push(body);
-            r = tprogn(block->cdr.p->cdr.p, inner, n);
+            r = f->tprogn(block->cdr.p->cdr.p, inner, n);
         }
-        if (!r && returnFromPending && returnFromName == name &&
-            pendingReturnValue) {
-            returnFromPending = 0;
-            r = pendingReturnValue;
+        if (!r && f->returnFromPending && f->returnFromName == name &&
+            f->pendingReturnValue) {
+            f->returnFromPending = 0;
+            r = f->pendingReturnValue;
         }
     } else {
-        r = tprogn(body, inner, n);
+        r = f->tprogn(body, inner, n);
     }
-    pendingReturnValue = nullptr;
+    f->pendingReturnValue = nullptr;
     return r;
+}
+
+[[gnu::always_inline]] inline _cell* callDef(cfunction* f, _cell* def,
+                                             _cell* args, _symval* frame,
+                                             long count) {
+    _cell* params = def->car.p;
+    long n = f->tlength(params);
+    FrameGuard fg(f, n);
+    _symval* inner = fg.get();
+    if (n > 0 && !inner)
+        return f->Fail("エラー: ローカル変数領域の確保に失敗しました", frame,
+                       count);
+    int bound = f->initTemploc(inner, n, params, args, frame, count);
+    if (bound < 0) return nullptr;  // an argument reported itself
+    if (bound == 0) {
+        fg.close();
+        return f->Fail(MSG_ARGCOUNT, frame, count);
+    }
+    fg.push(n);
+    return runDefBody(f, def, inner, n);
+}
+
+}  // namespace
+
+// A DEFUN function: a fresh frame of its parameters only, arguments
+// evaluated in the caller's frame, the body (a BLOCK form) run in the new
+// frame. The call of a DEFUN function from eval takes one C++ frame.
+_cell* cfunction::CallUser(_symval* record, _cell* args, _symval* frame,
+                           long count) {
+    CellGroup g(this);
+    // The definition may be replaced while the arguments are evaluated;
+    // the running one must stay alive.
+    return callDef(this, g.push(record->value), args, frame, count);
+}
+
+_cell* cfunction::CallDef(_cell* def, _cell* args, _symval* frame,
+                          long count) {
+    return callDef(this, def, args, frame, count);
+}
+
+_cell* cfunction::RunDefBody(_cell* def, _symval* inner, long n) {
+    return runDefBody(this, def, inner, n);
 }
