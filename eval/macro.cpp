@@ -38,7 +38,10 @@ _cell* cfunction::Copy(_cell* c) {
         _cell* car = Copy(p->car.p);
         if (!car) return nullptr;
         _cell* n = copy.add(car);
-        setClosureEnv(n, closureEnvOf(p), p->closureCount);
+        // A fresh cons has no frame and no values: only a closure's
+        // frame needs setting.
+        if (_symval* env = closureEnvOf(p))
+            setClosureEnv(n, env, p->closureCount);
     }
     return copy.finish(p);
 }
