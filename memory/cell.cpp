@@ -199,44 +199,6 @@ void cmemory::Finish(int status) {
     exit(status);
 }
 
-namespace {
-
-// The lowest clear bit at or after word `scan` becomes set; its index is
-// returned and `scan` moves to its word. The caller's free counter
-// guarantees that there is one below the capacity (see gc.cpp).
-inline long takeIndex(markword* marks, long& scan, long& high) {
-    markword* w = marks + scan;
-    while (*w == ~(markword)0) w++;
-    scan = w - marks;
-    int b = __builtin_ctzl(~*w);
-    *w |= (markword)1 << b;
-    long i = scan * kMarkBits + b;
-    if (i >= high) high = i + 1;
-    return i;
-}
-
-}  // namespace
-
-// An area is full when its free counter leaves only the last cell or slot,
-// which is never handed out. The counters are never below what is really
-// free (see gcSilent), so the search always finds a clear bit.
-_cell* cmemory::getCell() {
-    if (__builtin_expect(freeCells <= 1, 0))
-        Exhausted("エラー: セル領域が一杯です。終了します。");
-    _cell* c = cellArea + takeIndex(cellMarks, cellScan, cellHigh);
-    TK_ASSERT(c < cellArea + (kCellCapacity - 1));
-    c->type = 'l';
-    c->kind = 'u';
-    c->car.p = NILCell;
-    c->cdr.p = NILCell;
-    c->extraKind = 0;
-    c->closureCount = 0;
-    c->extra.p = nullptr;
-    freeCells--;
-    gcCountdown--;
-    return c;
-}
-
 void cmemory::setValues(_cell* c, _cell* list) {
     if (!list) {
         clearValues(c);

@@ -455,7 +455,7 @@ public:
     // The teardown of clisp::StartUp; the object can be started again.
     void FreeMemory();
     void InitCellAndNumber();
-    _cell* getCell();
+    inline _cell* getCell();    // inline, at the end of this header
     // The values list of the cell, and the frame it captured as a closure
     // (null, with count 0: none). Either may take a carrier cell when the
     // cell then holds both; allocation never collects.
@@ -847,6 +847,43 @@ inline char* cmemory::SkipUnit(char* p) {
     if (p[0] != '#' || p[1] != '\\') return p;
     p += 2;
     return *p ? p + 1 : p;
+}
+
+
+// Allocation is inline: most callers set the new cell's fields at once,
+// and inlined, the compiler drops the stores they overwrite.
+// The lowest clear bit at or after word `scan` becomes set; its index is
+// returned and `scan` moves to its word. The caller's free counter
+// guarantees that there is one below the capacity (see gc.cpp).
+inline long takeIndex(markword* marks, long& scan, long& high) {
+    markword* w = marks + scan;
+    while (*w == ~(markword)0) w++;
+    scan = w - marks;
+    int b = __builtin_ctzl(~*w);
+    *w |= (markword)1 << b;
+    long i = scan * kMarkBits + b;
+    if (i >= high) high = i + 1;
+    return i;
+}
+
+// An area is full when its free counter leaves only the last cell or slot,
+// which is never handed out. The counters are never below what is really
+// free (see gcSilent), so the search always finds a clear bit.
+inline _cell* cmemory::getCell() {
+    if (__builtin_expect(freeCells <= 1, 0))
+        Exhausted("エラー: セル領域が一杯です。終了します。");
+    _cell* c = cellArea + takeIndex(cellMarks, cellScan, cellHigh);
+    TK_ASSERT(c < cellArea + (kCellCapacity - 1));
+    c->type = 'l';
+    c->kind = 'u';
+    c->car.p = NILCell;
+    c->cdr.p = NILCell;
+    c->extraKind = 0;
+    c->closureCount = 0;
+    c->extra.p = nullptr;
+    freeCells--;
+    gcCountdown--;
+    return c;
 }
 
 #endif  // TAMARISK_MEMORY_CMEMORY_H
