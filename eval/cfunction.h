@@ -128,6 +128,11 @@ class cfunction : public cmathproc {
 public:
     cfunction();
     ~cfunction();
+    // Drops every array index and kept macro expansion: they name cells of
+    // the areas of the session that made them. StartUp calls it, so that
+    // an object started again never finds one of its earlier session at
+    // the same address and collector epoch.
+    void ForgetCaches();
 
     // Pending exits (the flags are in cmemory). These four are roots of the
     // collector while set, since the cells travel while code still runs.
@@ -419,9 +424,9 @@ public:
 
 inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,
                                         long count) {
-    for (long i = 0; i < count; i++)
-        if (frame[i].symbol == symbol) return frame + i;
-    long i = getSymVal(symbol);
+    long i = getLocal(frame, count, symbol);
+    if (i >= 0) return frame + i;
+    i = getSymVal(symbol);
     return i >= 0 ? globalTable + i : nullptr;
 }
 

@@ -22,6 +22,11 @@ cfunction::~cfunction() {
     for (ArrayIndex& e : indexCache) free(e.cells);
 }
 
+void cfunction::ForgetCaches() {
+    for (ArrayIndex& e : indexCache) e.array = nullptr;
+    for (KeptExpansion& k : keptExpansions) k = KeptExpansion{};
+}
+
 _cell* cfunction::Fail(const char* message, _symval* frame, long count) {
     PutMessage(message);
     errorlisp(frame, count);

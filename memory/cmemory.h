@@ -493,13 +493,16 @@ public:
     _symval* getFuncval2(_cell* symbol);        // null: no record
 
     // --- memory/stack.cpp ---------------------------------------------------
-    // IncCellStack, PopCellStack, IncLocStack, StackExhausted and TooDeep
-    // are inline, at the end of this header.
+    // IncCellStack, PopCellStack, IncLocStack, getLocal, StackExhausted
+    // and TooDeep are inline, at the end of this header. A binding frame
+    // is popped by setting the local stack back to where its push found it
+    // (FrameGuard).
     _cell* IncCellStack(_cell* c);
     void PopCellStack();
     int IncLocStack(_symval* frame, long n);
-    void PopLocStack();
-    long getLocal(_symval* frame, long n, _cell* symbol);
+    // The index of the first record naming symbol, or -1; unused records
+    // name none.
+    inline long getLocal(_symval* frame, long n, _cell* symbol);
     _symval* AllocFrame(long n);    // zero-filled records; null when n is 0
     void ReleaseFrame(_symval* frame);  // frees it unless a closure holds it
     void CaptureFrame(_symval* frame);  // a closure now refers to the frame
@@ -668,8 +671,8 @@ public:
     }
     // Pops and releases now; used before reporting an error, so that the
     // debug loop finds the local stack as the form found it. Popping sets
-    // the local stack back to where the push found it, which is where
-    // PopLocStack would stop: frames pushed after it have been popped.
+    // the local stack back to where the push found it: frames pushed after
+    // it have been popped by then.
     void close() {
         if (pushed) mem->locStackTop = base;
         pushed = false;
@@ -749,6 +752,14 @@ inline int cmemory::IncLocStack(_symval* frame, long n) {
     *locStackTop++ = nullptr;
     for (long i = 0; i < n; i++) *locStackTop++ = frame + i;
     return 0;
+}
+
+// symbol is never null, so an unused record (null) never matches it.
+inline long cmemory::getLocal(_symval* frame, long n, _cell* symbol) {
+    TK_ASSERT(symbol);
+    for (long i = 0; i < n; i++)
+        if (frame[i].symbol == symbol) return i;
+    return -1;
 }
 
 inline void cmemory::PopCellStack() {
@@ -849,9 +860,9 @@ inline char* cmemory::SkipUnit(char* p) {
     return *p ? p + 1 : p;
 }
 
-
 // Allocation is inline: most callers set the new cell's fields at once,
 // and inlined, the compiler drops the stores they overwrite.
+//
 // The lowest clear bit at or after word `scan` becomes set; its index is
 // returned and `scan` moves to its word. The caller's free counter
 // guarantees that there is one below the capacity (see gc.cpp).

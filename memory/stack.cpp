@@ -7,20 +7,8 @@
 
 volatile std::sig_atomic_t interruptRequested = 0;
 
-// IncCellStack, PopCellStack, IncLocStack and StackExhausted run at every
-// evaluation step; they are inline in cmemory.h.
-
-void cmemory::PopLocStack() {
-    while (locStackTop > locStack) {
-        if (*--locStackTop == nullptr) return;
-    }
-}
-
-long cmemory::getLocal(_symval* frame, long n, _cell* symbol) {
-    for (long i = 0; i < n; i++)
-        if (frame[i].symbol && frame[i].symbol == symbol) return i;
-    return -1;
-}
+// IncCellStack, PopCellStack, IncLocStack, getLocal and StackExhausted run
+// at every evaluation step; they are inline in cmemory.h.
 
 // ---------------------------------------------------------------------------
 // Frames

@@ -37,9 +37,9 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 int clisp::StartUp() {
     Init();
     if (!AllocMemory()) return 0;
-    // Expansions an earlier session kept name cells of areas since given
-    // back: none is good any more.
-    cellChanges++;
+    // The indexes and expansions an earlier session of this object kept
+    // name cells of areas since given back.
+    ForgetCaches();
     // The base markers: every group and frame of the session lies above.
     IncCellStack(nullptr);
     IncLocStack(nullptr, 0);
