@@ -22,6 +22,7 @@ void cmemory::Init() {
     floatArea = nullptr;
     intArea = nullptr;
     cellMarks = floatMarks = intMarks = nullptr;
+    helperMarks = nullptr;
     globalTable = nullptr;
     funcTable = nullptr;
     cellStack = nullptr;
@@ -169,6 +170,7 @@ void cmemory::FreeMemory() {
     std::free(cellStack);
     std::free(locStack);
     std::free(cellMarks);   // floatMarks and intMarks share its block
+    std::free(helperMarks);
     Init();
 }
 

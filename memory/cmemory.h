@@ -426,6 +426,9 @@ public:
     markword* cellMarks;
     markword* floatMarks;
     markword* intMarks;
+    // The same three bitmaps for the helper thread of a large marking, in
+    // one block taken at its first use; all clear between markings.
+    markword* helperMarks;
     long cellScan, floatScan, intScan;
     _framehead* keptFrames;     // frames outliving their call
     // The evaluation stack's depth limit (see StackExhausted); null: none.
@@ -582,7 +585,8 @@ public:
         else
             gcSilent();
     }
-    // Marks everything reachable from one root as in use.
+    // Marks everything reachable from one root as in use; a large
+    // structure on two threads, which are one again when it returns.
     void MarkFrom(_cell* root);
 #if TK_DEBUG
     void VerifyRoots();     // asserts that every reachable cell is in use

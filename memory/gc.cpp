@@ -2,9 +2,15 @@
 // marks, mark from the roots, count what is in use; cells and slots left
 // unmarked are free for allocation, which searches the bitmaps from their
 // start. Nothing is swept: the cost of a collection is the live data it
-// marks plus one bit per cell ever handed out.
+// marks plus one bit per cell ever handed out. A root that reaches a large
+// structure is marked by two threads.
 #include <cstdlib>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+
+#include <pthread.h>
+#include <signal.h>
 
 #include "memory/cmemory.h"
 
@@ -48,33 +54,37 @@ WorkList work;
 // are the symbols of the table (in use from the start) plus these, so no
 // pass over the areas is needed to count them.
 long markedCells, markedFloats, markedInts;
-template <typename Slot>
-inline void markSlot(markword* marks, Slot* area, Slot* s, long& counter) {
-    if (setMark(marks, s - area)) counter++;
-}
 
 _framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
 
 // A closure keeps its captured frame, and through it the values of the
 // bindings it will copy in. The frame is walked once per epoch.
-void pushCapturedFrame(_symval* frame, long epoch) {
+// With two markers, either may claim the frame; the exchange lets one.
+void pushCapturedFrame(WorkList& to, _symval* frame, long epoch,
+                       bool shared) {
     _framehead* h = headOf(frame);
-    if (h->mark == epoch) return;
-    h->mark = epoch;
+    if (shared) {
+        if (__atomic_exchange_n(&h->mark, epoch, __ATOMIC_RELAXED) == epoch)
+            return;
+    } else {
+        if (h->mark == epoch) return;
+        h->mark = epoch;
+    }
     for (long i = 0; i < h->count; i++)
         if (_cell* symbol = frame[i].symbol) {
-            work.push(frame[i].value);
-            if (symbol->kind == 'g') work.push(symbol);
+            to.push(frame[i].value);
+            if (symbol->kind == 'g') to.push(symbol);
         }
 }
 
 // What a cell's extra word keeps: its captured frame, or its values list
 // (or the carrier of both, which is a cell like any other).
-inline void pushExtra(_cell* c, long epoch) {
+inline void pushExtra(WorkList& to, _cell* c, long epoch,
+                      bool shared = false) {
     if (c->extraKind == kHasEnv)
-        pushCapturedFrame(c->extra.env, epoch);
+        pushCapturedFrame(to, c->extra.env, epoch, shared);
     else if (c->extraKind)
-        work.push(c->extra.p);
+        to.push(c->extra.p);
 }
 
 // Calls visit on every root, in the order the protocol names them: the cell
@@ -131,65 +141,350 @@ long settle(cmemory* m, long free, long capacity, long held, int bit,
     return free / 2;
 }
 
-}  // namespace
+// One thread's part of a marking. The collector's thread sets the areas'
+// bitmaps. When one root reaches a large structure, a helper thread takes
+// part of the work: it sets bitmaps of its own, which the areas' bitmaps
+// absorb when the marking of that root is over, and each marker leaves
+// alone the cells the other has marked. Two markers may still both claim
+// a cell at the same moment; it is then followed twice, which costs time
+// only, and the merge counts it once.
+struct Marker {
+    markword* cellBits;
+    markword* floatBits;
+    markword* intBits;
+    const markword* otherCells;     // the other marker's, while sharing
+    _cell* cellBase;
+    _numslot* floatBase;
+    _intslot* intBase;
+    long epoch;
+    WorkList* work;
+    // What this marker changed from free to in use, in its own bitmaps.
+    long cells = 0, floats = 0, ints = 0;
+};
+
+// The counts of a marking loop, kept apart from the marker so that they
+// stay in registers: a count in memory could be a bitmap word, for all
+// the compiler knows, and would be written back at every cell.
+struct Counts {
+    long cells = 0, floats = 0, ints = 0;
+};
+
+// While two markers run, every bitmap word one of them writes may be read
+// by the other, so both go through relaxed atomic accesses (plain moves on
+// both architectures): a marker only ever writes its own words.
+inline markword peek(const markword* w) {
+    return __atomic_load_n(w, __ATOMIC_RELAXED);
+}
+
+template <bool Shared>
+[[gnu::always_inline]] inline bool isMarked(const Marker& m, long i) {
+    if (!Shared) return testMark(m.cellBits, i);
+    unsigned long u = (unsigned long)i;
+    return ((peek(m.cellBits + u / kMarkBits) |
+             peek(m.otherCells + u / kMarkBits)) >>
+            (u % kMarkBits)) & 1UL;
+}
+
+// Sets the bit in `bits`; true when neither it nor `other` had it.
+template <bool Shared>
+inline bool claim(markword* bits, const markword* other, long i) {
+    if (!Shared) return setMark(bits, i);
+    unsigned long u = (unsigned long)i;
+    markword bit = 1UL << (u % kMarkBits);
+    markword* w = bits + u / kMarkBits;
+    markword old = peek(w);
+    if ((old | (other ? peek(other + u / kMarkBits) : 0)) & bit) return false;
+    __atomic_store_n(w, old | bit, __ATOMIC_RELAXED);
+    return true;
+}
+
+template <bool Shared, typename Slot>
+inline void markSlot(markword* bits, Slot* area, Slot* s, long& counter) {
+    if (claim<Shared>(bits, nullptr, s - area)) counter++;
+}
+
+// The slots of an atom just marked.
+template <bool Shared>
+[[gnu::always_inline]] inline void markSlots(const Marker& m, _cell* c,
+                                             Counts& n) {
+    switch (c->type) {
+    case 'i':
+        markSlot<Shared>(m.intBits, m.intBase, c->car.i, n.ints);
+        break;
+    case 'n':
+        markSlot<Shared>(m.floatBits, m.floatBase, c->car.n, n.floats);
+        break;
+    case 'b':
+        markSlot<Shared>(m.intBits, m.intBase, c->car.i, n.ints);
+        markSlot<Shared>(m.intBits, m.intBase, c->cdr.i, n.ints);
+        break;
+    default:
+        break;
+    }
+}
+
+// The cells one root reaches before the marking of it takes a helper: a
+// thread costs tens of microseconds to start, and a structure this large
+// takes milliseconds to mark. The debugging builds share early, so that
+// their ordinary tests run the two markers and check the merged counts.
+#if TK_DEBUG
+constexpr long kShareAfter = 2000;
+#else
+constexpr long kShareAfter = 1L << 16;
+#endif
+
+// A marker hands work over only from a list this long: fewer entries are
+// soon done, and each hand-over may wake a sleeping thread.
+constexpr long kHandOverFrom = 32;
+// How long a marker without work polls for a hand-over before it sleeps:
+// about a millisecond.
+constexpr int kPolls = 1024;
+
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// What the two markers of one root share: the work one hands to the other
+// when that one has run out, and who is waiting.
+struct alignas(64) Sharing {
+    // Read at every pop by both markers, written only when one waits.
+    alignas(64) int idleHint = 0;
+    alignas(64) pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+    pthread_cond_t wake = PTHREAD_COND_INITIALIZER;
+    WorkList handed;
+    int idle = 0;           // markers waiting for work, under the lock
+    bool over = false;
+
+    // Gives half of a busy marker's list to a waiting one.
+    [[gnu::noinline]] void handOver(WorkList& from) {
+        pthread_mutex_lock(&lock);
+        if (idle && !handed.size && from.size >= kHandOverFrom) {
+            long n = from.size / 2;
+            // The oldest entries: the larger parts of what is left.
+            for (long i = 0; i < n; i++) handed.push(from.items[i]);
+            memmove(from.items, from.items + n,
+                    (size_t)(from.size - n) * sizeof(_cell*));
+            from.size -= n;
+            pthread_cond_signal(&wake);
+        }
+        pthread_mutex_unlock(&lock);
+    }
+    // Waits for work for a marker whose list is empty; false when both
+    // have none, which ends the marking.
+    [[gnu::noinline]] bool refill(WorkList& to) {
+        pthread_mutex_lock(&lock);
+        idle++;
+        __atomic_store_n(&idleHint, idle, __ATOMIC_RELAXED);
+        bool more;
+        int polls = 0;
+        for (;;) {
+            if (handed.size) {
+                for (long i = 0; i < handed.size; i++)
+                    to.push(handed.items[i]);
+                handed.size = 0;
+                idle--;
+                more = true;
+                break;
+            }
+            if (over || idle == 2) {
+                over = true;
+                pthread_cond_broadcast(&wake);
+                more = false;
+                break;
+            }
+            // The other marker is busy: a hand-over is likely soon, and
+            // a sleeping thread would take long to wake for it.
+            if (polls < kPolls) {
+                polls++;
+                pthread_mutex_unlock(&lock);
+                for (int i = 0; i < 64; i++) relax();
+                pthread_mutex_lock(&lock);
+                continue;
+            }
+            pthread_cond_wait(&wake, &lock);
+        }
+        __atomic_store_n(&idleHint, idle, __ATOMIC_RELAXED);
+        pthread_mutex_unlock(&lock);
+        return more;
+    }
+};
+
+constexpr uintptr_t kFetchAhead = 256 * sizeof(_cell);
 
 // A cell is marked before it is read, and a marked cell is never read
 // again: a cell's slots and whatever its extra word holds are marked with
 // it. A list's cars are mostly atoms marked before (NIL, the constants of
 // a program), and for them the marking reads only the bitmap.
-void cmemory::MarkFrom(_cell* root) {
-    // The counts are kept in locals while marking, so that they stay in
-    // registers instead of being written back at every cell.
-    markword* const cellBits = cellMarks;
-    _cell* const base = cellArea;
-    long cells = 0, ints = 0, floats = 0;
-    auto unmarked = [&](_cell* c) { return !testMark(cellBits, c - base); };
-    // The slots of an atom just marked.
-    auto markSlots = [&](_cell* c) {
-        switch (c->type) {
-        case 'i':
-            markSlot(intMarks, intArea, c->car.i, ints);
-            break;
-        case 'n':
-            markSlot(floatMarks, floatArea, c->car.n, floats);
-            break;
-        case 'b':
-            markSlot(intMarks, intArea, c->car.i, ints);
-            markSlot(intMarks, intArea, c->cdr.i, ints);
-            break;
-        default:
-            break;
+// Follows the cdr chain from c; cars and extras go on the work list.
+// Alone, it stops when the count reaches `limit`, leaving the rest of the
+// chain on the work list, and answers true. Sharing, it hands work to the
+// other marker whenever that one waits, even in the middle of a long
+// chain: the cars of a long spine are what there is to share.
+template <bool Shared>
+[[gnu::always_inline]] inline bool markChain(const Marker& m, _cell* c,
+                                             Counts& n, Sharing* sharing,
+                                             long limit) {
+    while (c) {
+        if (!claim<Shared>(m.cellBits, m.otherCells, c - m.cellBase))
+            return false;
+        n.cells++;
+        if (c->extraKind) pushExtra(*m.work, c, m.epoch, Shared);
+        if (!isConsOrArray(c)) {
+            markSlots<Shared>(m, c, n);
+            return false;
         }
-    };
-    work.push(root);
-    while (_cell* c = work.pop()) {
-        work.prefetchNext();
-        // Follow the cdr chain in this loop; cars and values go on the list.
-        while (c) {
-            if (!setMark(cellBits, c - base)) break;
-            cells++;
-            if (c->extraKind) pushExtra(c, gcEpoch);
-            if (!isConsOrArray(c)) {
-                markSlots(c);
-                break;
+        _cell* a = c->car.p;
+        c = c->cdr.p;
+        // A list built by successive allocations lies in ascending cells,
+        // and the chain reaches each one only when the cell before it has
+        // arrived: fetching well ahead in the area overlaps those waits.
+        // Where the chain is scattered, it costs a wasted fetch.
+        __builtin_prefetch((const void*)((uintptr_t)c + kFetchAhead));
+        if (!a || isMarked<Shared>(m, a - m.cellBase)) continue;
+        // An atom in the car with nothing behind it is marked here
+        // rather than through the work list.
+        if (!isConsOrArray(a) && !a->extraKind) {
+            if (claim<Shared>(m.cellBits, m.otherCells, a - m.cellBase)) {
+                n.cells++;
+                markSlots<Shared>(m, a, n);
             }
-            _cell* a = c->car.p;
-            c = c->cdr.p;
-            if (!a || !unmarked(a)) continue;
-            // An atom in the car with nothing behind it is marked here
-            // rather than through the work list.
-            if (!isConsOrArray(a) && !a->extraKind) {
-                setMark(cellBits, a - base);
-                cells++;
-                markSlots(a);
-            } else {
-                work.push(a);
-            }
+            continue;
+        }
+        m.work->push(a);
+        if (Shared) {
+            if (__atomic_load_n(&sharing->idleHint, __ATOMIC_RELAXED) &&
+                m.work->size >= kHandOverFrom)
+                sharing->handOver(*m.work);
+        } else if (n.cells >= limit) {
+            if (c) m.work->push(c);
+            return true;
         }
     }
-    markedCells += cells;
-    markedInts += ints;
-    markedFloats += floats;
+    return false;
+}
+
+// Marks until the work list is empty. Alone, it stops early and answers
+// true when the root has reached kShareAfter cells and work is left to
+// share; sharing, it runs until neither marker has work.
+template <bool Shared>
+bool markLoop(Marker& marker, Sharing* sharing) {
+    // A copy the compiler can keep in registers: stores to the bitmaps
+    // cannot change it.
+    const Marker m = marker;
+    Counts n;
+    bool share = false;
+    long limit = !Shared && sharing ? kShareAfter - marker.cells : LONG_MAX;
+    for (;;) {
+        _cell* c = m.work->pop();
+        if (!c) {
+            if (!Shared || !sharing->refill(*m.work)) break;
+            continue;
+        }
+        if (Shared) {
+            if (__atomic_load_n(&sharing->idleHint, __ATOMIC_RELAXED) &&
+                m.work->size >= kHandOverFrom)
+                sharing->handOver(*m.work);
+        } else if (n.cells >= limit) {
+            m.work->push(c);
+            share = true;
+            break;
+        }
+        m.work->prefetchNext();
+        if (markChain<Shared>(m, c, n, sharing, limit)) {
+            share = true;
+            break;
+        }
+    }
+    marker.cells += n.cells;
+    marker.floats += n.floats;
+    marker.ints += n.ints;
+    return share;
+}
+
+struct Helper {
+    Marker* marker;
+    Sharing* sharing;
+};
+
+// The helper's marker and work list live on its own stack, apart from
+// what the collector's thread writes.
+void* helperMain(void* arg) {
+    Helper* h = (Helper*)arg;
+    Marker m = *h->marker;
+    WorkList own;
+    m.work = &own;
+    markLoop<true>(m, h->sharing);
+    free(own.items);
+    return nullptr;
+}
+
+// Adds `from` into `into` over `words` words, clearing `from` for the next
+// marking; answers the bits it added.
+long absorb(markword* into, markword* from, long words) {
+    long added = 0;
+    for (long k = 0; k < words; k++)
+        if (markword w = from[k]) {
+            added += __builtin_popcountl(w & ~into[k]);
+            into[k] |= w;
+            from[k] = 0;
+        }
+    return added;
+}
+
+// The marking of one large root, continued on two threads. Without the
+// helper's bitmaps or its thread, it goes on alone.
+void shareMarking(cmemory* mem, Marker& m, Sharing& sharing) {
+    long cellWords = markWords(kCellCapacity);
+    long floatWords = markWords(kFloatCapacity);
+    if (!mem->helperMarks)
+        mem->helperMarks = (markword*)calloc(
+            (size_t)(cellWords + floatWords + markWords(kIntCapacity)),
+            sizeof(markword));
+    pthread_t thread;
+    bool started = false;
+    markword* bits = mem->helperMarks;
+    Marker h{bits, bits + cellWords, bits + cellWords + floatWords,
+             mem->cellMarks, mem->cellArea, mem->floatArea, mem->intArea,
+             mem->gcEpoch, nullptr};
+    Helper start{&h, &sharing};
+    pthread_attr_t attr;
+    if (bits && pthread_attr_init(&attr) == 0) {
+        // It recurses nowhere: a small stack spares the address space.
+        pthread_attr_setstacksize(&attr, (size_t)256 << 10);
+        // It takes no signals: they are the evaluation's to handle.
+        sigset_t all, old;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &old);
+        started = pthread_create(&thread, &attr, helperMain, &start) == 0;
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        pthread_attr_destroy(&attr);
+    }
+    if (!started) {
+        markLoop<false>(m, nullptr);
+        return;
+    }
+    m.otherCells = h.cellBits;
+    markLoop<true>(m, &sharing);
+    pthread_join(thread, nullptr);
+    free(sharing.handed.items);
+    m.cells += absorb(mem->cellMarks, h.cellBits, markWords(mem->cellHigh));
+    m.floats += absorb(mem->floatMarks, h.floatBits, markWords(mem->floatHigh));
+    m.ints += absorb(mem->intMarks, h.intBits, markWords(mem->intHigh));
+}
+
+}  // namespace
+
+void cmemory::MarkFrom(_cell* root) {
+    Marker m{cellMarks, floatMarks, intMarks, nullptr, cellArea, floatArea,
+             intArea, gcEpoch, &work};
+    work.push(root);
+    Sharing sharing;
+    if (markLoop<false>(m, &sharing)) shareMarking(this, m, sharing);
+    markedCells += m.cells;
+    markedInts += m.ints;
+    markedFloats += m.floats;
 }
 
 #if TK_DEBUG
@@ -223,7 +518,7 @@ void cmemory::VerifyRoots() {
                 verifyCell(this, c);
                 bool cons = isConsOrArray(c);
                 if (cons && !setMark(visited, c - cellArea)) break;
-                pushExtra(c, seen);
+                pushExtra(work, c, seen);
                 if (cons) work.push(c->car.p);
             }
         }
@@ -268,6 +563,7 @@ void cmemory::SweepSymbols() {
 }
 
 void cmemory::Collect() {
+
 #if TK_DEBUG
     VerifyRoots();
 #endif
