@@ -311,7 +311,10 @@ struct alignas(64) Sharing {
     }
 };
 
+// How far ahead the marking fetches, and after how many steps to the next
+// cell of the area.
 constexpr uintptr_t kFetchAhead = 256 * sizeof(_cell);
+constexpr long kRunBeforeFetch = 8;
 
 // A cell is marked before it is read, and a marked cell is never read
 // again: a cell's slots and whatever its extra word holds are marked with
@@ -326,6 +329,7 @@ template <bool Shared>
 [[gnu::always_inline]] inline bool markChain(const Marker& m, _cell* c,
                                              Counts& n, Sharing* sharing,
                                              long limit) {
+    long run = 0;
     while (c) {
         if (!claim<Shared>(m.cellBits, m.otherCells, c - m.cellBase))
             return false;
@@ -336,12 +340,16 @@ template <bool Shared>
             return false;
         }
         _cell* a = c->car.p;
-        c = c->cdr.p;
         // A list built by successive allocations lies in ascending cells,
         // and the chain reaches each one only when the cell before it has
-        // arrived: fetching well ahead in the area overlaps those waits.
-        // Where the chain is scattered, it costs a wasted fetch.
-        __builtin_prefetch((const void*)((uintptr_t)c + kFetchAhead));
+        // arrived. Once it has gone on to the next cell several times,
+        // fetching well ahead in the area overlaps those waits; in a
+        // scattered structure such fetches would only take the memory's
+        // time from the marking.
+        run = c->cdr.p == c + 1 ? run + 1 : 0;
+        if (run >= kRunBeforeFetch)
+            __builtin_prefetch((const void*)((uintptr_t)c + kFetchAhead));
+        c = c->cdr.p;
         if (!a || isMarked<Shared>(m, a - m.cellBase)) continue;
         // An atom in the car with nothing behind it is marked here
         // rather than through the work list.
