@@ -320,6 +320,7 @@ constexpr long kRunBeforeFetch = 8;
 // again: a cell's slots and whatever its extra word holds are marked with
 // it. A list's cars are mostly atoms marked before (NIL, the constants of
 // a program), and for them the marking reads only the bitmap.
+//
 // Follows the cdr chain from c; cars and extras go on the work list.
 // Alone, it stops when the count reaches `limit`, leaving the rest of the
 // chain on the work list, and answers true. Sharing, it hands work to the
