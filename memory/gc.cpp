@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 
 #include "memory/cmemory.h"
@@ -442,11 +443,22 @@ long absorb(markword* into, markword* from, long words) {
     return added;
 }
 
-// The marking of one large root, continued on two threads. Without the
-// helper's bitmaps or its thread, it goes on alone.
+// A helper thread only slows the marking where it cannot run beside the
+// collector's thread.
+bool twoProcessors() {
+    cpu_set_t set;
+    return sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) >= 2;
+}
+
+// The marking of one large root, continued on two threads. Without a
+// second processor, the helper's bitmaps or its thread, it goes on alone.
 void shareMarking(cmemory* mem, Marker& m, Sharing& sharing) {
     long cellWords = markWords(kCellCapacity);
     long floatWords = markWords(kFloatCapacity);
+    if (!twoProcessors()) {
+        markLoop<false>(m, nullptr);
+        return;
+    }
     if (!mem->helperMarks)
         mem->helperMarks = (markword*)calloc(
             (size_t)(cellWords + floatWords + markWords(kIntCapacity)),
