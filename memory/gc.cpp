@@ -258,6 +258,14 @@ struct alignas(64) Sharing {
     int idle = 0;           // markers waiting for work, under the lock
     bool over = false;
 
+    // At a busy marker's step: hands over work if the other waits and
+    // this list has enough to share. The hint is read without the lock;
+    // handOver decides under it.
+    void offer(WorkList& from) {
+        if (__atomic_load_n(&idleHint, __ATOMIC_RELAXED) &&
+            from.size >= kHandOverFrom)
+            handOver(from);
+    }
     // Gives half of a busy marker's list to a waiting one.
     [[gnu::noinline]] void handOver(WorkList& from) {
         pthread_mutex_lock(&lock);
@@ -364,9 +372,7 @@ template <bool Shared>
         }
         m.work->push(a);
         if (Shared) {
-            if (__atomic_load_n(&sharing->idleHint, __ATOMIC_RELAXED) &&
-                m.work->size >= kHandOverFrom)
-                sharing->handOver(*m.work);
+            sharing->offer(*m.work);
         } else if (n.cells >= limit) {
             if (c) m.work->push(c);
             return true;
@@ -376,16 +382,16 @@ template <bool Shared>
 }
 
 // Marks until the work list is empty. Alone, it stops early and answers
-// true when the root has reached kShareAfter cells and work is left to
-// share; sharing, it runs until neither marker has work.
+// true when the marker's count reaches `limit` and work is left to share;
+// sharing, it runs until neither marker has work.
 template <bool Shared>
-bool markLoop(Marker& marker, Sharing* sharing) {
+bool markLoop(Marker& marker, Sharing* sharing, long limit = LONG_MAX) {
     // A copy the compiler can keep in registers: stores to the bitmaps
     // cannot change it.
     const Marker m = marker;
     Counts n;
     bool share = false;
-    long limit = !Shared && sharing ? kShareAfter - marker.cells : LONG_MAX;
+    limit -= marker.cells;
     for (;;) {
         _cell* c = m.work->pop();
         if (!c) {
@@ -393,9 +399,7 @@ bool markLoop(Marker& marker, Sharing* sharing) {
             continue;
         }
         if (Shared) {
-            if (__atomic_load_n(&sharing->idleHint, __ATOMIC_RELAXED) &&
-                m.work->size >= kHandOverFrom)
-                sharing->handOver(*m.work);
+            sharing->offer(*m.work);
         } else if (n.cells >= limit) {
             m.work->push(c);
             share = true;
@@ -452,7 +456,7 @@ bool twoProcessors() {
 
 // The marking of one large root, continued on two threads. Without a
 // second processor, the helper's bitmaps or its thread, it goes on alone.
-void shareMarking(cmemory* mem, Marker& m, Sharing& sharing) {
+void shareMarking(cmemory* mem, Marker& m) {
     long cellWords = markWords(kCellCapacity);
     long floatWords = markWords(kFloatCapacity);
     if (!twoProcessors()) {
@@ -463,6 +467,7 @@ void shareMarking(cmemory* mem, Marker& m, Sharing& sharing) {
         mem->helperMarks = (markword*)calloc(
             (size_t)(cellWords + floatWords + markWords(kIntCapacity)),
             sizeof(markword));
+    Sharing sharing;
     pthread_t thread;
     bool started = false;
     markword* bits = mem->helperMarks;
@@ -501,8 +506,7 @@ void cmemory::MarkFrom(_cell* root) {
     Marker m{cellMarks, floatMarks, intMarks, nullptr, cellArea, floatArea,
              intArea, gcEpoch, &work};
     work.push(root);
-    Sharing sharing;
-    if (markLoop<false>(m, &sharing)) shareMarking(this, m, sharing);
+    if (markLoop<false>(m, nullptr, kShareAfter)) shareMarking(this, m);
     markedCells += m.cells;
     markedInts += m.ints;
     markedFloats += m.floats;
