@@ -264,10 +264,10 @@ _cell* cfunction::macroexpand(_cell* args, _symval* frame, long count) {
     _cell* v = EvalOne(args, frame, count);
     if (!v) return nullptr;
     if (isCons(v) && isSymbol(v->car.p)) {
-        _symval* record = getFuncval2(v->car.p);
+        CellGroup g(this);
+        g.push(v);
+        _symval* record = FunctionOf(v->car.p);
         if (record && record->kind == 'm') {
-            CellGroup g(this);
-            g.push(v);
             return MacroExec2(v->cdr.p, record, frame, count);
         }
     }

@@ -191,6 +191,17 @@ public:
     // n records, already bound and on the local stack.
     [[nodiscard]] _cell* RunDefBody(_cell* def, _symval* inner, long n);
 
+    // --- eval/autoload.cpp --------------------------------------------------
+    // The function record of `symbol`; when it has none and the library
+    // written in the dialect defines the name, its text is evaluated first
+    // (once per session). Null: no function or macro of that name. May
+    // collect: the caller protects its cells.
+    _symval* FunctionOf(_cell* symbol);
+    // The name (upper case) is one the dialect's library defines on use.
+    static bool IsLispTextName(const char* name);
+    static constexpr int kMaxLispTexts = 2048;
+    bool lispTextTried[kMaxLispTexts] = {};
+
     // --- eval/fastpath.cpp --------------------------------------------------
     // After the prelude: gives its names their C++ paths.
     void InitFastPaths();

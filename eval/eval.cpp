@@ -25,6 +25,7 @@ cfunction::~cfunction() {
 void cfunction::ForgetCaches() {
     for (ArrayIndex& e : indexCache) e.array = nullptr;
     for (KeptExpansion& k : keptExpansions) k = KeptExpansion{};
+    for (bool& t : lispTextTried) t = false;
 }
 
 _cell* cfunction::Fail(const char* message, _symval* frame, long count) {
@@ -504,7 +505,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
 
     // Not a built-in: a user function or macro.
     *keepValues = 1;
-    _symval* record = getFuncval2(op);
+    _symval* record = FunctionOf(op);
     if (record && record->kind == 'm')
         return MacroExec(args, record, frame, count);
     if (record && record->kind == 'f') {

@@ -30,7 +30,7 @@ _cell* cfunction::symbol_function(_cell* args, _symval* frame, long count) {
         return Fail("エラー: SYMBOL-FUNCTIONの引数が異常です\n", frame, count);
     _cell* x = eval(car(args), frame, count);
     if (x == nullptr) return nullptr;
-    _symval* rec = getFuncval2(x);
+    _symval* rec = FunctionOf(x);
     if (rec == nullptr || rec->value == nullptr)
         return Fail("エラー: システム関数、または未定義の関数またはマクロです\n",
                     frame, count);

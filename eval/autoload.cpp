@@ -1,0 +1,58 @@
+// cfunction layer: the functions and macros of the library written in the
+// dialect, defined the first time their name is called, expanded or asked
+// for (library/lisptext.h).
+#include <cstdlib>
+#include <cstring>
+
+#include "eval/cfunction.h"
+#include "library/lisptext.h"
+
+const LispText* const kLispTextTables[] = {kFormTexts, nullptr};
+
+namespace {
+
+const LispText* findText(const char* name, int* index) {
+    int i = 0;
+    for (const LispText* const* t = kLispTextTables; *t; t++)
+        for (const LispText* e = *t; e->name; e++, i++)
+            if (std::strcmp(e->name, name) == 0) {
+                *index = i;
+                return e;
+            }
+    return nullptr;
+}
+
+}  // namespace
+
+_symval* cfunction::FunctionOf(_cell* symbol) {
+    if (_symval* r = getFuncval2(symbol)) return r;
+    if (!isSymbol(symbol) || symbol->closureCount != OP_NONE) return nullptr;
+    int i;
+    const LispText* e = findText(symbol->car.s, &i);
+    // Each text is evaluated once per session: a text that did not define
+    // its name is not tried again, and one being loaded is not reentered.
+    if (!e || i >= kMaxLispTexts || lispTextTried[i]) return nullptr;
+    lispTextTried[i] = true;
+    size_t len = std::strlen(e->text);
+    if (len >= (size_t)kLineSize) return nullptr;
+    // The reader rewrites its text in place; lineStr may hold what the
+    // console has gathered, so the text is read from a buffer of its own.
+    char* buf = static_cast<char*>(std::malloc(kLineSize));
+    if (!buf) return nullptr;
+    std::memcpy(buf, e->text, len + 1);
+    _cell* form = nullptr;
+    int got = ReadText(buf, &form);
+    std::free(buf);
+    if (got != 1) return nullptr;
+    {
+        CellGroup g(this);
+        g.push(form);
+        if (!eval(form, nullptr, 0)) return nullptr;
+    }
+    return getFuncval2(symbol);
+}
+
+bool cfunction::IsLispTextName(const char* name) {
+    int i;
+    return findText(name, &i) != nullptr;
+}
