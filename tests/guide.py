@@ -86,22 +86,23 @@ def vocabulary():
     tool = os.path.join(ROOT, "build", "x86_64", "vocabulary")
     p = subprocess.run(launch.command(tool), stdout=subprocess.PIPE,
                        check=True)
-    ops, prelude = set(), set()
+    ops, prelude, library = set(), set(), set()
     for line in p.stdout.decode("utf-8").splitlines():
         kind, name = line.split(" ", 1)
-        (ops if kind == "operator" else prelude).add(name)
-    return ops, prelude
+        {"operator": ops, "prelude": prelude, "library": library}[kind].add(
+            name)
+    return ops, prelude, library
 
 
 def check_entries():
     """Prints each fault; returns how many."""
     faults = []
-    ops, prelude = vocabulary()
+    ops, prelude, library = vocabulary()
     if (len(ops), len(prelude)) != (OPERATORS, PRELUDE):
         faults.append("the interpreter reports %d operators and %d prelude "
                       "definitions, expected %d and %d" % (
                           len(ops), len(prelude), OPERATORS, PRELUDE))
-    defined = ops | prelude
+    defined = ops | prelude | library
     names_of = {}
     for guide in GUIDES:
         found = entries(read_lines(guide))

@@ -2,6 +2,8 @@
 // (tests/guide.py), which compares it with the guides' entries:
 //   operator NAME   a symbol the evaluator treats as an operator
 //   prelude NAME    a function or macro the prelude defines
+//   library NAME    one the library defines on first use (its helpers,
+//                   whose names carry a `$`, are not listed)
 // Built with the unit tests; it starts the interpreter as they do.
 #include <cstdio>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include <string>
 
 #include "eval/cfunction.h"
+#include "library/lisptext.h"
 #include "tests/unit/interp.h"
 
 namespace {
@@ -53,5 +56,9 @@ int main() {
         std::printf("operator %s\n", n.c_str());
     for (const std::string& n : PreludeDefinitions())
         std::printf("prelude %s\n", n.c_str());
+    for (const LispText* const* t = kLispTextTables; *t; t++)
+        for (const LispText* e = *t; e->name; e++)
+            if (!std::strchr(e->name, '$'))
+                std::printf("library %s\n", e->name);
     return 0;
 }
