@@ -100,6 +100,7 @@ CASES = [
      {"d.lisp": b"(defun sq (x) (* x x))\n"}, b"[1]49\n[2]", 0, b""),
     ("-q", ["--quiet"], b"(+ 1 2)\n", {}, b"[1]3\n[2]", 0, b""),
     ("--help", ["--help"], b"", {}, None, 0, b""),
+    ("-h is --help", ["-h"], b"", {}, None, 0, b""),
     ("--version", ["--version"], b"", {}, BANNER, 0, b""),
     ("unknown option", ["--frobnicate", "x.lisp"], b"", {}, b"", 2,
      [b"tamarisk: ", b"--frobnicate"] + USAGE),
@@ -170,7 +171,7 @@ def cases_for(config, binary):
             ok = p.stdout.startswith(BANNER) and p.stdout.endswith(b"[1]49\n[2]")
             if not ok:
                 print("FAIL [%s] %s: stdout %r" % (config, name, p.stdout))
-        if ok and name == "--help":
+        if ok and name in ("--help", "-h is --help"):
             text = p.stdout
             ok = all(u in text for u in USAGE) and all(
                 o in text for o in (b"--eval", b"--load", b"--quiet",

@@ -27,7 +27,7 @@ const char kHelp[] =
     "                        するもののほかは何も表示しません。\n"
     "  -l, --load ファイル   ファイルを読み込んでからコンソールを開きます。\n"
     "  -q, --quiet           バナーを表示せずにコンソールを開きます。\n"
-    "      --help            この説明を表示して終了します。\n"
+    "  -h, --help            この説明を表示して終了します。\n"
     "      --version         版を表示して終了します。\n"
     "      --                オプションの終わりです。\n"
     "\n"
@@ -46,7 +46,7 @@ const char kHelp[] =
     "                        nothing but what the expression prints.\n"
     "  -l, --load FILE       load FILE, then open the console.\n"
     "  -q, --quiet           open the console without the banner.\n"
-    "      --help            show this help and exit.\n"
+    "  -h, --help            show this help and exit.\n"
     "      --version         show the version and exit.\n"
     "      --                end of the options.\n"
     "\n"
@@ -99,7 +99,7 @@ int clisp::ReadOptions(int argc, char** argv) {
             break;
         }
         if (arg[0] != '-' || arg[1] == 0) break;   // FILE, or "-"
-        if (std::strcmp(arg, "--help") == 0) {
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             fputs(kHelp, stdout);
             return 0;
         }
