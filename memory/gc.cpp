@@ -707,7 +707,10 @@ void cmemory::gc() {
     // A cursor taking one fresh cell per allocation from the start of the
     // area reaches its last cell (never handed out) after capacity - 1.
     if (cellsTaken >= kCellCapacity - 1) cellWrapped = 1;
+    // The line goes where messages go: standard output at the console,
+    // standard error in script mode, whose standard output is the
+    // program's alone.
     if (!gcQuiet)
-        printf("gc: セル %ld個 浮動小数点数 %ld個 整数 %ld個 使用中 %c\n",
+        fprintf(messageOut, "gc: セル %ld個 浮動小数点数 %ld個 整数 %ld個 使用中 %c\n",
                usedCells, usedFloats, usedInts, cellWrapped ? '*' : ' ');
 }

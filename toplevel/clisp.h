@@ -9,6 +9,8 @@ class clisp : public cfunction {
 public:
     // --- toplevel/keyword.cpp -----------------------------------------------
     void SetKeyword();
+    // Script mode on or off: where messages go, and what the prelude sees.
+    void SetScriptMode(int on);
 
     // --- toplevel/repl.cpp --------------------------------------------------
     // Start-up before the prelude: areas, base markers, built-in names.

@@ -69,4 +69,14 @@ void clisp::SetKeyword() {
     for (_cell** p = symbolTable; p < symbolTableEnd; p++)
         if (!(*p)->cdr.p) (*p)->cdr.p = NILCell;
     for (const OperatorEntry& e : kOperators) (*e.symbol)->closureCount = e.op;
+    SetScriptMode(0);
+}
+
+// SCRIPT-MODE$ tells the prelude's WITH-OPEN-FILE not to print CLOSED on
+// a script's standard output, which is the program's alone.
+void clisp::SetScriptMode(int on) {
+    scriptMode = on;
+    messageOut = on ? stderr : stdout;
+    _cell* sym = getStringCell("SCRIPT-MODE$");
+    globalTable[getSymVal2(sym)].value = on ? TCell : NILCell;
 }

@@ -139,8 +139,7 @@ int clisp::RunCommandLine() {
     }
     SetArgs(scriptArgs, scriptArgCount);
     bool loaded = false;
-    scriptMode = 1;
-    messageOut = stderr;
+    SetScriptMode(1);
     for (int k = 0; k < stepCount; k++) {
         int status;
         if (steps[k].kind == 'l') {
@@ -162,8 +161,7 @@ int clisp::RunCommandLine() {
     // -e alone is a program of its own; -l, -q or nothing else leads to
     // the console.
     if (stepCount > 0 && !loaded && !quiet) return 0;
-    scriptMode = 0;
-    messageOut = stdout;
+    SetScriptMode(0);
     if (!quiet) DispMessage();
     ReadEvalPrintLoop();
     return 0;

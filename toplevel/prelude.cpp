@@ -90,7 +90,7 @@ const char* const ReadEvalData[] = {
           `(let ((,(car a) (open ,@(cdr a))))
              (unwind-protect
                (if (null ,(car a)) nil (progn ,@b))
-               (if (not (null ,(car a))) (progn (close ,(car a)) (print 'closed)))))))lisp10",
+               (if (not (null ,(car a))) (progn (close ,(car a)) (if script-mode$ nil (print 'closed))))))))lisp10",
     R"lisp11((defun not (e) (cond ((null e) t) (t nil))))lisp11",
     R"lisp12((defun zerop (x) (cond ((= x 0) t) (t nil))))lisp12",
     R"lisp13((defun listp (x) (cond ((null x) t) ((not (atom x)) t) (t nil))))lisp13",
