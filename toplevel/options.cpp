@@ -155,7 +155,11 @@ int clisp::RunCommandLine() {
             status = RunStream("-e", f) ? 0 : 1;
             std::fclose(f);
         }
-        if (status != 0) return status;
+        // A file of -l that fails has had its report; without a program
+        // to run, the console the user asked for still opens, with what
+        // the file defined before it stopped.
+        if (status != 0 && !(steps[k].kind == 'l' && !scriptName))
+            return status;
     }
     if (scriptName) return RunFile(scriptName);
     // -e alone is a program of its own; -l, -q or nothing else leads to
