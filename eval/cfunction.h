@@ -358,6 +358,9 @@ public:
     // the outcome; it may collect.
     _cell* ReadAtPrompt(int* counter, _symval* frame, long count);
     void EvalAndPrint(_cell* e, _symval* frame, long count);
+    // After a form evaluated at a prompt: its value into * and its
+    // values into /, the older ones moving down to ** and ***.
+    void RememberOutcome(_cell* form, _cell* value);
 
     // --- math/math.cpp ------------------------------------------------------
     // The four operations on two number cells. Null: printed (not numbers,

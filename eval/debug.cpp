@@ -52,12 +52,56 @@ _cell* cfunction::ReadAtPrompt(int* counter, _symval* frame, long count) {
     }
 }
 
+// The variables of the prompt's history: * ** *** the last three primary
+// values, / // /// their lists of values, + ++ +++ the last three forms.
+// Each names a global of its own, apart from the operators of the same
+// name; a form that failed leaves them as they were.
+void cfunction::RememberOutcome(_cell* form, _cell* value) {
+    CellGroup g(this);
+    g.push(form);
+    g.push(value);
+    _cell* values = valuesOf(value);
+    if (!values) {
+        values = g.push(getCell());
+        values->car.p = value;
+        values->cdr.p = NILCell;
+    }
+    static const char* const kNames[3][3] = {
+        {"***", "**", "*"}, {"///", "//", "/"}, {"+++", "++", "+"}};
+    // The primary value may carry the values list itself (TwoValues): *
+    // holds a copy that carries none, so that it reads as one value.
+    _cell* primary = values->car.p;
+    if (valuesOf(primary)) {
+        _cell* c = g.push(getCell());
+        c->type = primary->type;
+        c->kind = primary->kind;
+        c->car = primary->car;
+        c->cdr = primary->cdr;
+        if (isCons(primary))    // a closure stays a closure
+            setClosureEnv(c, closureEnvOf(primary), primary->closureCount);
+        primary = c;
+    }
+    _cell* newest[3] = {primary, values, form};
+    for (int k = 0; k < 3; k++) {
+        _symval* rec[3];
+        for (int i = 0; i < 3; i++)
+            rec[i] = globalTable + getSymVal2(getStringCell(kNames[k][i]));
+        rec[0]->value = rec[1]->value ? rec[1]->value : NILCell;
+        rec[1]->value = rec[2]->value ? rec[2]->value : NILCell;
+        rec[2]->value = newest[k];
+    }
+}
+
 void cfunction::EvalAndPrint(_cell* e, _symval* frame, long count) {
     _cell* v;
     {
         CellGroup g(this);
         g.push(e);
         v = eval(e, frame, count);
+        if (v) {
+            g.push(v);
+            RememberOutcome(e, v);
+        }
     }
     PrintOutcome(v);
 }
