@@ -43,6 +43,10 @@ _cell* cfunction::ReadAtPrompt(int* counter, _symval* frame, long count) {
         _cell* e = nullptr;
         int got = ReadExpression(&e);
         if (got == 1) return e;
+        if (got == -4) {
+            puts("\nデバッグループを抜けました。");
+            return ABORT;
+        }
         if (got == -3) {
             putchar('\n');
             (*counter)--;

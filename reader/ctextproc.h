@@ -22,8 +22,9 @@ public:
     // Gathers one expression typed at a prompt into lineStr and reads it.
     // 1 built (*out set); 0 it could not be gathered, rewritten or built
     // (message out: the caller opens the debug loop); -3 Ctrl-C dropped
-    // what was typed (the caller prompts again). The end of standard input
-    // ends the session with status 0.
+    // what was typed (the caller prompts again); -4 Ctrl-D typed on a
+    // terminal in a debug loop (the caller leaves the loop). Any other end
+    // of standard input ends the session with status 0.
     [[nodiscard]] int ReadExpression(_cell** out);
 
     // --- reader/gather.cpp --------------------------------------------------

@@ -2,6 +2,10 @@
 // becomes an expression (typed at a prompt, read by READ, a prelude
 // definition) goes through ReadText: normalisation, the five rewriting
 // passes, then the cell builder.
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "reader/ctextproc.h"
 
 int ctextproc::ReadText(char* text, _cell** out) {
@@ -20,7 +24,16 @@ int ctextproc::ReadExpression(_cell** out) {
     interruptRequested = 0;
     int got = GetOneS(1);
     if (got == -3) return -3;   // Ctrl-C: a fresh prompt
-    if (got < 0) Finish(0);     // end of standard input ends the session
+    if (got < 0) {
+        // Ctrl-D typed on a terminal inside a debug loop leaves that loop
+        // only: the end of a pipe or a file, and Ctrl-D at the top level,
+        // end the session.
+        if (debugLevel > 0 && isatty(0)) {
+            std::clearerr(stdin);
+            return -4;
+        }
+        Finish(0);
+    }
     if (got == 0) return 0;
     // A text that cannot be rewritten or built (a fraction with the
     // denominator 0) has had its message, like one that cannot be gathered.

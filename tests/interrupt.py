@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Ctrl-C in a real terminal: drives the interpreter in a tmux session and
 sends C-c during evaluation, at the prompt with text half typed, in a
-multi-line expression, and in blocking READ and READ-LINE.
+multi-line expression, and in blocking READ and READ-LINE; then Ctrl-D in
+a debug loop and at the top level.
 
 Usage: tests/interrupt.py [BINARY]   (default build/x86_64/tamarisk)
 Exits 1 when a check failed; 0 with a note when tmux is missing.
@@ -121,7 +122,17 @@ def main(argv):
         step("READ-LINE after CONTINUE", '"hello"', lambda: send("hello"))
         step("the session is alive", "(+ 5 6)\n11\n",
              lambda: send("(+ 5 6)"))
-        step("(bye)", "STATUS=0", lambda: send("(bye)"))
+        # Ctrl-D in a debug loop leaves that loop only; the definitions
+        # stay, and at the top level Ctrl-D ends the session.
+        send("(defun kept () 'still-here)")
+        step("an error opens the debug loop", "*[1]",
+             lambda: send("(car 1)"))
+        step("C-d in the debug loop", "デバッグループを抜けました。",
+             lambda: tmux("send-keys", "-t", SESSION, "C-d"))
+        step("the definition survived C-d", "STILL-HERE",
+             lambda: send("(kept)"))
+        step("C-d at the top level", "STATUS=0",
+             lambda: tmux("send-keys", "-t", SESSION, "C-d"))
 
         # Under make run (without rlwrap, which may not be installed): make
         # must neither die of the Ctrl-C nor report an error afterwards.
