@@ -79,20 +79,14 @@ multilib:
 
 # Only the program is built (no unit tests), so the first prompt comes
 # early. On a terminal the program runs as a job of its own (set -m): Ctrl-C
-# reaches it and not make. The program's exit status is make's, so a
-# program run with ARGS=... that fails makes `make run` fail. Line editing and history come from rlwrap when it is
-# installed and the input is a terminal, but not on a dumb terminal or in
-# an editor's shell, where rlwrap only warns.
+# reaches it and not make. The program edits its own lines on a terminal.
+# Its exit status is make's, so a program run with ARGS=... that fails
+# makes `make run` fail.
 run: SHELL := /bin/bash
 run: build/x86_64/Makefile
 	@$(MAKE) -s -C build/x86_64 -j$(JOBS) tamarisk
 	@if [ -t 0 ]; then set -m; fi; \
-	if [ -t 0 ] && [ "$$TERM" != dumb ] && [ -z "$$INSIDE_EMACS" ] && \
-	   command -v rlwrap >/dev/null 2>&1; then \
-	  rlwrap build/x86_64/tamarisk $(ARGS); \
-	else \
-	  build/x86_64/tamarisk $(ARGS); \
-	fi
+	build/x86_64/tamarisk $(ARGS)
 
 # Every check, one section each (tests/all.py NAME runs one of them). The
 # Ctrl-C checks drive the program in a terminal under tmux; as root a

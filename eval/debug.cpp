@@ -38,8 +38,16 @@ enum { kLeftAbort, kLeftContinue };
 
 _cell* cfunction::ReadAtPrompt(int* counter, _symval* frame, long count) {
     for (;;) {
-        for (int i = 0; i < debugLevel; i++) putchar('*');
-        printf("[%d]", (*counter)++);
+        if (LineEditorActive()) {
+            // The editor shows the prompt with the line it reads.
+            char number[32];
+            for (int i = 0; i < debugLevel; i++) LineEditorPrompt("*");
+            snprintf(number, sizeof number, "[%d]", (*counter)++);
+            LineEditorPrompt(number);
+        } else {
+            for (int i = 0; i < debugLevel; i++) putchar('*');
+            printf("[%d]", (*counter)++);
+        }
         _cell* e = nullptr;
         int got = ReadExpression(&e);
         if (got == 1) return e;

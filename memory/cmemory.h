@@ -849,6 +849,16 @@ void ConsoleKeep(const char* text, size_t n);   // n bytes back in front
 size_t ConsoleKept();                       // bytes kept, not yet read
 void ConsoleForget();                       // a new session keeps nothing
 
+// --- reader/lineedit.cpp ---
+// Line editing, history and completion of names when the console is a
+// terminal (libedit, opened at run time); nothing changes on a pipe.
+bool LineEditorAvailable();                 // the library can be opened
+void LineEditorStart(cmemory* m);           // on a terminal only; once
+bool LineEditorActive();
+void LineEditorPrompt(const char* text);    // shown by the next line read
+int LineEditorGetc();                       // next byte, or EOF
+void LineEditorForget();                    // drop the rest of the line
+
 // --- reader/scan.cpp ---
 // Given the position just after an opening double quote, the position just
 // after the closing one, or null when the text ends first. A backslash

@@ -44,6 +44,7 @@ _cell* lineCell(cmemory* m, size_t n, _cell* second) {
 
 int ConsoleGetc() {
     if (keptAt < keptEnd) return (unsigned char)kept[keptAt++];
+    if (LineEditorActive()) return LineEditorGetc();
     return std::getc(stdin);
 }
 
@@ -57,6 +58,10 @@ void ConsoleKeep(const char* text, size_t n) {
 }
 
 bool ConsoleInterrupted() {
+    if (interruptRequested && LineEditorActive()) {
+        LineEditorForget();
+        return true;
+    }
     if (!interruptRequested || !std::ferror(stdin)) return false;
     std::clearerr(stdin);
     return true;
@@ -64,7 +69,10 @@ bool ConsoleInterrupted() {
 
 size_t ConsoleKept() { return keptEnd - keptAt; }
 
-void ConsoleForget() { keptAt = keptEnd = 0; }
+void ConsoleForget() {
+    keptAt = keptEnd = 0;
+    if (LineEditorActive()) LineEditorForget();
+}
 
 // End of standard input ends the process with status 0, as it does at the
 // prompt: there is no line to answer and a reading loop would never end.

@@ -2,7 +2,9 @@
 """Ctrl-C in a real terminal: drives the interpreter in a tmux session and
 sends C-c during evaluation, at the prompt with text half typed, in a
 multi-line expression, and in blocking READ and READ-LINE; then Ctrl-D in
-a debug loop and at the top level.
+a debug loop and at the top level. On a terminal the console edits its
+lines (libedit): editing, completion of a user's name, a line of Japanese
+text, multi-line input, and history kept from one session to the next.
 
 Usage: tests/interrupt.py [BINARY]   (default build/x86_64/tamarisk)
 Exits 1 when a check failed; 0 with a note when tmux is missing.
@@ -11,6 +13,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -52,8 +55,10 @@ def main(argv):
         return 0
     failures = []
     checks = [0]
+    history = os.path.join(tempfile.mkdtemp(), "history")
+    env = "env TZ=UTC LANG=C.UTF-8 TAMARISK_HISTORY=" + history + " "
     tmux("new-session", "-d", "-s", SESSION, "-x", "200", "-y", "50",
-         "env TZ=UTC LANG=C.UTF-8 " + binary + "; echo STATUS=$?; sleep 30")
+         env + binary + "; echo STATUS=$?; sleep 30")
     try:
         def send(keys, enter=True):
             tmux("send-keys", "-t", SESSION, "-l", keys)
@@ -134,13 +139,54 @@ def main(argv):
         step("C-d at the top level", "STATUS=0",
              lambda: tmux("send-keys", "-t", SESSION, "C-d"))
 
+        def keys(*names):
+            tmux("send-keys", "-t", SESSION, *names)
+
+        def new_session(suffix):
+            global SESSION
+            subprocess.run(["tmux", "kill-session", "-t", SESSION],
+                           stderr=subprocess.DEVNULL)
+            SESSION += suffix
+            tmux("new-session", "-d", "-s", SESSION, "-x", "200", "-y", "50",
+                 env + binary + "; echo STATUS=$?; sleep 30")
+            wait_for("[1]", 0)
+
+        if b"libedit" in subprocess.run([binary, "--version"],
+                                        stdout=subprocess.PIPE).stdout:
+            # The line editor: a fresh session with the same history file.
+            new_session("-edit")
+            send("(defun square-it (x) (* x x))")
+            send("(squ", enter=False)
+            step("completion of a user's function", "(square-it ",
+                 lambda: keys("Tab"))
+            step("the completed call", "\n36\n", lambda: send("6)"))
+            send("(list 1 3)", enter=False)
+            keys("Left", "Left", "BSpace")
+            step("editing inside the line", "\n(123)\n", lambda: send("2"))
+            send('(princ "日本")', enter=False)
+            keys("Left", "Left", "BSpace")
+            step("editing Japanese text", '日語"日語"', lambda: send("語"))
+            send("(+ 1")
+            step("an expression over two lines", "\n3\n",
+                 lambda: send("2)"))
+            step("(bye) after editing", "STATUS=0", lambda: send("(bye)"))
+            new_session("-again")
+            keys("Up", "Up", "Up", "Up")
+            step("history from the last session", '日語"日語"',
+                 lambda: keys("Enter"))
+            step("(bye) in the second session", "STATUS=0",
+                 lambda: send("(bye)"))
+        else:
+            print("interrupt: line editor checks SKIPPED (no libedit)")
+
         # Under make run (without rlwrap, which may not be installed): make
         # must neither die of the Ctrl-C nor report an error afterwards.
         subprocess.run(["tmux", "kill-session", "-t", SESSION],
                        stderr=subprocess.DEVNULL)
         SESSION += "-make"
         tmux("new-session", "-d", "-s", SESSION, "-x", "200", "-y", "50",
-             "cd " + ROOT + " && env TZ=UTC LANG=C.UTF-8 make -s run; "
+             "cd " + ROOT + " && env TZ=UTC LANG=C.UTF-8 TAMARISK_HISTORY=" +
+             history + " make -s run; "
              "echo MAKE_STATUS=$?; sleep 30")
         wait_for("[1]", 0, timeout=120)
         send("(progn (dotimes (i 200000000) (setq x i)) 'finished)")

@@ -112,7 +112,7 @@ CASES = [
      ["p.lisp"], b"", {"p.lisp": b"(with-open-file (s \"o.txt\" :direction :output) (print 1 s))"
                                  b"(gc)(princ 'done)"},
      b"DONE", 0, [b"gc: "]),
-    ("--version", ["--version"], b"", {}, BANNER, 0, b""),
+    ("--version", ["--version"], b"", {}, None, 0, b""),
     ("unknown option", ["--frobnicate", "x.lisp"], b"", {}, b"", 2,
      [b"tamarisk: ", b"--frobnicate"] + USAGE),
     ("option without its value", ["-l"], b"", {}, b"", 2, [b"-l"] + USAGE),
@@ -182,6 +182,13 @@ def cases_for(config, binary):
             ok = p.stdout.startswith(BANNER) and p.stdout.endswith(b"[1]49\n[2]")
             if not ok:
                 print("FAIL [%s] %s: stdout %r" % (config, name, p.stdout))
+        if ok and name == "--version":
+            # The version, then whether the console can edit its lines.
+            ok = re.fullmatch(re.escape(BANNER) +
+                              "行編集: [^\n]* / line editing: [^\n]*\n".encode(),
+                              p.stdout) is not None
+            if not ok:
+                print("FAIL [%s] --version: %r" % (config, p.stdout))
         if ok and name in ("--help", "-h is --help"):
             text = p.stdout
             ok = all(u in text for u in USAGE) and all(

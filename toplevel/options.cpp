@@ -105,6 +105,9 @@ int clisp::ReadOptions(int argc, char** argv) {
         }
         if (std::strcmp(arg, "--version") == 0) {
             puts(kVersion);
+            puts(LineEditorAvailable() ? "行編集: libedit / line editing: libedit"
+                                       : "行編集: なし (libedit.so.2 が見つかりません) / "
+                                         "line editing: none (libedit.so.2 not found)");
             return 0;
         }
         if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0) {
@@ -134,6 +137,7 @@ int clisp::ReadOptions(int argc, char** argv) {
 int clisp::RunCommandLine() {
     if (!hasArguments) {
         DispMessage();
+        LineEditorStart(this);
         ReadEvalPrintLoop();
         return 0;
     }
@@ -167,6 +171,7 @@ int clisp::RunCommandLine() {
     if (stepCount > 0 && !loaded && !quiet) return 0;
     SetScriptMode(0);
     if (!quiet) DispMessage();
+    LineEditorStart(this);
     ReadEvalPrintLoop();
     return 0;
 }
