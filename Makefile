@@ -79,14 +79,16 @@ multilib:
 
 # Only the program is built (no unit tests), so the first prompt comes
 # early. On a terminal the program runs as a job of its own (set -m): Ctrl-C
-# reaches it and not make. The program edits its own lines on a terminal.
+# reaches it and not make (the shell must not exec the program in its own
+# place, which would leave it in make's group). The program edits its own
+# lines on a terminal.
 # Its exit status is make's, so a program run with ARGS=... that fails
 # makes `make run` fail.
 run: SHELL := /bin/bash
 run: build/x86_64/Makefile
 	@$(MAKE) -s -C build/x86_64 -j$(JOBS) tamarisk
 	@if [ -t 0 ]; then set -m; fi; \
-	build/x86_64/tamarisk $(ARGS)
+	build/x86_64/tamarisk $(ARGS); status=$$?; exit $$status
 
 # Every check, one section each (tests/all.py NAME runs one of them). The
 # Ctrl-C checks drive the program in a terminal under tmux; as root a
