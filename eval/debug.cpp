@@ -82,7 +82,8 @@ void cfunction::RememberOutcome(_cell* form, _cell* value) {
         {"***", "**", "*"}, {"///", "//", "/"}, {"+++", "++", "+"}};
     // The primary value may carry the values list itself (TwoValues): *
     // holds a copy that carries none, so that it reads as one value.
-    _cell* primary = values->car.p;
+    // (VALUES) has an empty list: * is then NIL.
+    _cell* primary = isCons(values) ? values->car.p : NILCell;
     if (valuesOf(primary)) {
         _cell* c = g.push(getCell());
         c->type = primary->type;
