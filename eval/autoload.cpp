@@ -7,7 +7,7 @@
 #include "eval/cfunction.h"
 #include "library/lisptext.h"
 
-const LispText* const kLispTextTables[] = {kFormTexts, nullptr};
+const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, nullptr};
 
 namespace {
 
@@ -55,4 +55,10 @@ _symval* cfunction::FunctionOf(_cell* symbol) {
 bool cfunction::IsLispTextName(const char* name) {
     int i;
     return findText(name, &i) != nullptr;
+}
+
+const char* cfunction::LispTextOf(const char* name) {
+    int i;
+    const LispText* e = findText(name, &i);
+    return e ? e->text : nullptr;
 }

@@ -68,6 +68,7 @@ enum {
     OP_LOCALTIME, OP_MAKETIME, OP_CHARCODE, OP_CODECHAR, OP_CATCH,
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
+    OP_SYMBOLKIND,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -199,6 +200,8 @@ public:
     _symval* FunctionOf(_cell* symbol);
     // The name (upper case) is one the dialect's library defines on use.
     static bool IsLispTextName(const char* name);
+    // The text that defines the name on use, as written; null: none.
+    static const char* LispTextOf(const char* name);
     static constexpr int kMaxLispTexts = 2048;
     bool lispTextTried[kMaxLispTexts] = {};
 
@@ -434,6 +437,13 @@ public:
     // Null: reported (also after a failed argument, which reported itself).
     [[nodiscard]] _cell* LocalTime(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* MakeTime(_cell* form, _symval* frame, long count);
+
+    // --- library/introspect.cpp ---------------------------------------------
+    // The primitives of the tools that look at a session (TRACE, DESCRIBE,
+    // APROPOS, DOCUMENTATION, TIME). Null: reported, exit.
+    // SYMBOL-KIND$ symbol: :OPERATOR, :FUNCTION, :MACRO or NIL, without
+    // defining a library name it asks about.
+    [[nodiscard]] _cell* symbol_kind(_cell* args, _symval* frame, long count);
 };
 
 inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,

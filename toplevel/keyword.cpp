@@ -51,6 +51,8 @@ const OperatorEntry kOperators[] = {
     {&ERRORLISP, OP_ERROR}, {&BREAKLISP, OP_BREAK},
     {&SYMBOLNAME, OP_SYMBOLNAME}, {&TINTERN, OP_INTERN},
     {&TINTERNWIDE, OP_INTERNWIDE}, {&SYMBOLFUNCTION, OP_SYMBOLFUNCTION},
+    // The primitives of the tools (library/introspect.cpp).
+    {&SYMBOLKIND, OP_SYMBOLKIND},
 };
 
 }  // namespace

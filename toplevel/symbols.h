@@ -50,7 +50,8 @@
     X(TINTERN, "INTERN") X(TINTERNAL, ":INTERNAL")                           \
     X(TINTERNWIDE, "INTERN-WIDE") X(SYMBOLFUNCTION, "SYMBOL-FUNCTION")       \
     X(MACRO, "MACRO") X(BLOCKLISP, "BLOCK")                                  \
-    X(RETURNFROMLISP, "RETURN-FROM")
+    X(RETURNFROMLISP, "RETURN-FROM")                                         \
+    X(SYMBOLKIND, "SYMBOL-KIND$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)

@@ -1,0 +1,157 @@
+// The tools for looking at a running program: TRACE and UNTRACE, TIME,
+// DESCRIBE, APROPOS, DOCUMENTATION and DRIBBLE, loaded on first use
+// (library/lisptext.h). What needs the interpreter's insides is done by the
+// primitives of library/introspect.cpp, whose names carry a `$`.
+//
+// Notes on the texts:
+// - They call built-in operators and their own `$` helpers only, never a
+//   prelude function such as REVERSE or APPEND: a program may trace or
+//   redefine any of those, and the tools must keep working (and must not
+//   call themselves through a traced function) when it does.
+// - TRACE replaces the definition of each name with a wrapper that calls
+//   TRACE$CALL, and keeps (name original wrapper) in TRACE$LIST, newest
+//   first. A name stays traced while its definition is still that wrapper:
+//   a DEFUN of the name since then has replaced it, so the entry is
+//   dropped without restoring anything. UNTRACE defines the original again
+//   with DEFUN, from the parameters and the forms of its BLOCK.
+// - TRACE$DEPTH is the number of traced calls running. TRACE$CALL puts it
+//   back in an UNWIND-PROTECT, so an error left with ABORT or a THROW
+//   through a traced call leaves the count as it was before the call.
+// - The lines go to standard output, as the values printed at the prompt
+//   do, indented two columns per level (at most 40) in the shape
+//   "  0: (FACT 3)" and "  0: FACT returned 6".
+#include "library/lisptext.h"
+
+const LispText kToolTexts[] = {
+    // --- helpers ---------------------------------------------------------
+    {"TOOLS$REVERSE", R"lisp((defun tools$reverse (l)
+  (prog** (r)
+    next
+    (if (null l) (return-from tools$reverse r))
+    (setq r (cons (car l) r))
+    (setq l (cdr l))
+    (go next))))lisp"},
+    {"TOOLS$ERROR", R"lisp((defun tools$error (text name)
+  (prog** (l r)
+    (if (null (symbolp name)) (error text))
+    (setq r (tools$reverse (coerce text 'list)))
+    (setq l (coerce (symbol-name name) 'list))
+    next
+    (cond ((null l) (error (coerce (tools$reverse r) 'string))))
+    (setq r (cons (car l) r))
+    (setq l (cdr l))
+    (go next))))lisp"},
+
+    // --- TRACE and UNTRACE -----------------------------------------------
+    {"TRACE", R"lisp((defmacro trace (&rest names) (list 'trace$add (list 'quote names))))lisp"},
+    {"UNTRACE", R"lisp((defmacro untrace (&rest names) (list 'trace$remove (list 'quote names))))lisp"},
+    {"TRACE$ADD", R"lisp((progn
+  (defvar trace$list nil)
+  (defvar trace$depth 0)
+  (defun trace$add (names)
+    (prog** (l name kind)
+      (if (null names) (return-from trace$add (trace$names)))
+      (setq l names)
+      next
+      (if (null l) (return-from trace$add names))
+      (setq name (car l))
+      (if (null (symbolp name))
+          (error "エラー: TRACEの引数が関数の名前ではありません"))
+      (setq kind (symbol-kind$ name))
+      (if (eq kind :operator)
+          (tools$error "エラー: 組み込みの演算子はトレースできません--" name))
+      (if (eq kind :macro)
+          (tools$error "エラー: マクロはトレースできません--" name))
+      (if (null kind)
+          (tools$error "エラー: 未定義の関数はトレースできません--" name))
+      (if (null (trace$live (trace$find name))) (trace$wrap name))
+      (setq l (cdr l))
+      (go next)))))lisp"},
+    {"TRACE$REMOVE", R"lisp((progn
+  (defvar trace$list nil)
+  (defvar trace$depth 0)
+  (defun trace$remove (names)
+    (prog** (l e done)
+      (setq l (if names names (trace$names)))
+      next
+      (if (null l) (return-from trace$remove (tools$reverse done)))
+      (setq e (trace$find (car l)))
+      (cond (e
+             (if (trace$live e) (trace$restore e))
+             (setq trace$list (trace$drop (car l)))
+             (setq done (cons (car l) done))))
+      (setq l (cdr l))
+      (go next)))))lisp"},
+    {"TRACE$NAMES", R"lisp((defun trace$names ()
+  (prog** (l kept names)
+    (setq l trace$list)
+    next
+    (cond ((null l)
+           (setq trace$list (tools$reverse kept))
+           (return-from trace$names names)))
+    (cond ((trace$live (car l))
+           (setq kept (cons (car l) kept))
+           (setq names (cons (car (car l)) names))))
+    (setq l (cdr l))
+    (go next))))lisp"},
+    {"TRACE$FIND", R"lisp((defun trace$find (name)
+  (prog** (l)
+    (setq l trace$list)
+    next
+    (if (null l) (return-from trace$find nil))
+    (if (eq (car (car l)) name) (return-from trace$find (car l)))
+    (setq l (cdr l))
+    (go next))))lisp"},
+    {"TRACE$DROP", R"lisp((defun trace$drop (name)
+  (prog** (l r)
+    (setq l trace$list)
+    next
+    (if (null l) (return-from trace$drop (tools$reverse r)))
+    (if (null (eq (car (car l)) name)) (setq r (cons (car l) r)))
+    (setq l (cdr l))
+    (go next))))lisp"},
+    {"TRACE$LIVE", R"lisp((defun trace$live (e)
+  (if e (eq (cdr (symbol-function (car e))) (car (cdr (cdr e)))) nil)))lisp"},
+    {"TRACE$WRAP", R"lisp((defun trace$wrap (name)
+  (let ((orig (cdr (symbol-function name))))
+    (setq trace$list (trace$drop name))
+    (eval (list 'defun name '(&rest trace$args)
+                (list 'trace$call (list 'quote name) 'trace$args)))
+    (setq trace$list
+          (cons (list name orig (cdr (symbol-function name))) trace$list))
+    name)))lisp"},
+    {"TRACE$RESTORE", R"lisp((defun trace$restore (e)
+  (let ((params (car (car (cdr e)))) (body (cdr (car (cdr e)))))
+    (if (and (consp body) (null (cdr body)) (consp (car body))
+             (eq (car (car body)) 'block))
+        (setq body (cdr (cdr (car body)))))
+    (eval (cons 'defun (cons (car e) (cons params body)))))))lisp"},
+    {"TRACE$LINE", R"lisp((defun trace$line (d)
+  (spaces (if (minusp (- 19 d)) 40 (* 2 (1+ d))))
+  (prin1 d)
+  (princ ": ")))lisp"},
+    {"TRACE$CALL", R"lisp((defun trace$call (trace$name trace$args)
+  (prog** (trace$fn trace$d trace$vals trace$l)
+    (setq trace$fn (cons 'lambda (car (cdr (trace$find trace$name)))))
+    (setq trace$d trace$depth)
+    (trace$line trace$d)
+    (prin1 (cons trace$name trace$args))
+    (terpri)
+    (setq trace$depth (1+ trace$d))
+    (unwind-protect
+      (setq trace$vals (multiple-value-list (apply trace$fn trace$args)))
+      (setq trace$depth trace$d))
+    (trace$line trace$d)
+    (prin1 trace$name)
+    (princ " returned")
+    (setq trace$l trace$vals)
+    next
+    (cond (trace$l
+           (princ " ")
+           (prin1 (car trace$l))
+           (setq trace$l (cdr trace$l))
+           (go next)))
+    (terpri)
+    (return-from trace$call (apply 'values trace$vals)))))lisp"},
+    {nullptr, nullptr},
+};
