@@ -68,7 +68,7 @@ enum {
     OP_LOCALTIME, OP_MAKETIME, OP_CHARCODE, OP_CODECHAR, OP_CATCH,
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
-    OP_SYMBOLKIND,
+    OP_SYMBOLKIND, OP_TIME,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -444,6 +444,9 @@ public:
     // SYMBOL-KIND$ symbol: :OPERATOR, :FUNCTION, :MACRO or NIL, without
     // defining a library name it asks about.
     [[nodiscard]] _cell* symbol_kind(_cell* args, _symval* frame, long count);
+    // TIME$ form: the values of form, after a report of the time it took,
+    // the cells and slots it took and the collections, on messageOut.
+    [[nodiscard]] _cell* time_lisp(_cell* args, _symval* frame, long count);
 };
 
 inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,

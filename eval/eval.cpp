@@ -496,6 +496,9 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return symbol_function(args, frame, count);
     case OP_SYMBOLKIND:
         return symbol_kind(args, frame, count);
+    case OP_TIME:
+        *keepValues = 1;
+        return time_lisp(args, frame, count);
     default:
         if (op->closureCount > OP_SYMBOLFUNCTION) {
             bool declined;

@@ -153,5 +153,8 @@ const LispText kToolTexts[] = {
            (go next)))
     (terpri)
     (return-from trace$call (apply 'values trace$vals)))))lisp"},
+
+    // --- TIME ------------------------------------------------------------
+    {"TIME", R"lisp((defmacro time (form) (list 'time$ form)))lisp"},
     {nullptr, nullptr},
 };

@@ -112,6 +112,9 @@ int cmemory::AllocMemory() {
     gcCountdown = gcCountdownFrom = 0;
     cellsTaken = 0;
     freeCellsGiven = freeCells;
+    floatsTaken = intsTaken = collections = 0;
+    freeFloatsGiven = freeFloats;
+    freeIntsGiven = freeInts;
     gcDueCells = reserveOf(kCellCapacity);
     gcDueFloats = reserveOf(kFloatCapacity);
     gcDueInts = reserveOf(kIntCapacity);

@@ -571,6 +571,20 @@ public:
     // one fresh cell per allocation, would have gone through it all.
     long cellsTaken;
     long freeCellsGiven;        // freeCells as the last gc() set it
+    // The same count for the two slot areas, and the collections of either
+    // kind since start-up: what TIME reports.
+    unsigned long floatsTaken, intsTaken;
+    long freeFloatsGiven, freeIntsGiven;    // as the last gc() set them
+    unsigned long collections;
+    // Cells and slots handed out since start-up, as of now (each count
+    // wraps around modulo ULONG_MAX + 1; differences stay right).
+    void Allocated(unsigned long* cells, unsigned long* floats,
+                   unsigned long* ints) const {
+        *cells = (unsigned long)cellsTaken +
+                 (unsigned long)(freeCellsGiven - freeCells);
+        *floats = floatsTaken + (unsigned long)(freeFloatsGiven - freeFloats);
+        *ints = intsTaken + (unsigned long)(freeIntsGiven - freeInts);
+    }
     bool CollectDue() {
         return __builtin_expect(gcCountdown < 0, 0) && CountdownDue();
     }

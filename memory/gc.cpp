@@ -588,7 +588,7 @@ void cmemory::SweepSymbols() {
 }
 
 void cmemory::Collect() {
-
+    collections++;
 #if TK_DEBUG
     VerifyRoots();
 #endif
@@ -688,8 +688,10 @@ void cmemory::gc() {
     Collect();
     cellsTaken += freeCellsGiven - freeCells;
     freeCells = freeCellsGiven = kCellCapacity - usedCells;
-    freeFloats = kFloatCapacity - usedFloats;
-    freeInts = kIntCapacity - usedInts;
+    floatsTaken += (unsigned long)(freeFloatsGiven - freeFloats);
+    intsTaken += (unsigned long)(freeIntsGiven - freeInts);
+    freeFloats = freeFloatsGiven = kFloatCapacity - usedFloats;
+    freeInts = freeIntsGiven = kIntCapacity - usedInts;
     gcDueCells = settle(this, freeCells, kCellCapacity, heldCells, 1,
                         "エラー: セル領域が一杯です。");
     gcDueFloats = settle(this, freeFloats, kFloatCapacity, heldFloats, 2,

@@ -53,11 +53,23 @@ FAILING = b""";; first lines
 (princ "never")
 """
 
+# The report of TIME, with the counts of cells, integers, floating numbers
+# and collections to fill in as patterns.
+TIME_REPORT = ("評価にかかった時間と領域:\n"
+               "  実時間        \\d+\\.\\d{6} 秒\n"
+               "  実行時間      \\d+\\.\\d{6} 秒 \\(ユーザー \\d+\\.\\d{6} 秒、"
+               "システム \\d+\\.\\d{6} 秒\\)\n"
+               "  セル          %s 個\n"
+               "  整数          %s 個\n"
+               "  浮動小数点数  %s 個\n"
+               "  ごみ集め      %s 回\n").encode()
+
 USAGE = [b"\xe4\xbd\xbf\xe3\x81\x84\xe6\x96\xb9: tamarisk", b"Usage: tamarisk"]
 
 # (name, arguments, standard input, files, expected stdout, expected
-# status, expected stderr: bytes to match exactly, or a list of lines it
-# must hold in this order).
+# status, expected stderr: bytes to match exactly, a compiled pattern of
+# bytes it must match whole, or a list of lines it must hold in this
+# order).
 CASES = [
     ("script output only", ["sq.lisp"], b"", {"sq.lisp": SCRIPT},
      b"squares: 1 4 9\n", 0, b""),
@@ -112,6 +124,16 @@ CASES = [
      ["p.lisp"], b"", {"p.lisp": b"(with-open-file (s \"o.txt\" :direction :output) (print 1 s))"
                                  b"(gc)(princ 'done)"},
      b"DONE", 0, [b"gc: "]),
+    # TIME reports on standard error in a script, the program's output
+    # stays on standard output; the times vary, the counts do not.
+    ("TIME reports on standard error",
+     ["t.lisp"], b"", {"t.lisp": b"(prin1 (multiple-value-list (time (values (* 1.5 2) 7))))"
+                                 b"(time (gc))"},
+     b"(3.0 7)", 0, re.compile(TIME_REPORT % (b"4", b"0", b"1", b"\\d+") +
+                               b"(gc: .*\n)+" + TIME_REPORT % (b"\\d+", b"\\d+", b"\\d+", b"[1-9]\\d*"))),
+    ("TRACE prints on standard output in a script",
+     ["t.lisp"], b"", {"t.lisp": b"(defun f (x) (if (= x 0) 0 (f (1- x))))(trace f)(f 1)"},
+     b"  0: (F 1)\n    1: (F 0)\n    1: F returned 0\n  0: F returned 0\n", 0, b""),
     ("--version", ["--version"], b"", {}, None, 0, b""),
     ("unknown option", ["--frobnicate", "x.lisp"], b"", {}, b"", 2,
      [b"tamarisk: ", b"--frobnicate"] + USAGE),
@@ -137,7 +159,11 @@ def check(config, name, p, out, status, err):
     if p.returncode != status:
         msgs.append("status %d, expected %d" % (p.returncode, status))
     got = clean_stderr(p.stderr)
-    if isinstance(err, bytes):
+    if isinstance(err, re.Pattern):
+        if not err.fullmatch(got):
+            msgs.append("stderr %r does not match %r" % (
+                got.decode("utf-8", "replace"), err.pattern.decode("utf-8", "replace")))
+    elif isinstance(err, bytes):
         if got != err:
             msgs.append("stderr %r, expected %r" % (got.decode("utf-8", "replace"),
                                                     err.decode("utf-8", "replace")))

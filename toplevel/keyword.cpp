@@ -52,7 +52,7 @@ const OperatorEntry kOperators[] = {
     {&SYMBOLNAME, OP_SYMBOLNAME}, {&TINTERN, OP_INTERN},
     {&TINTERNWIDE, OP_INTERNWIDE}, {&SYMBOLFUNCTION, OP_SYMBOLFUNCTION},
     // The primitives of the tools (library/introspect.cpp).
-    {&SYMBOLKIND, OP_SYMBOLKIND},
+    {&SYMBOLKIND, OP_SYMBOLKIND}, {&TIMELISP, OP_TIME},
 };
 
 }  // namespace

@@ -51,7 +51,7 @@
     X(TINTERNWIDE, "INTERN-WIDE") X(SYMBOLFUNCTION, "SYMBOL-FUNCTION")       \
     X(MACRO, "MACRO") X(BLOCKLISP, "BLOCK")                                  \
     X(RETURNFROMLISP, "RETURN-FROM")                                         \
-    X(SYMBOLKIND, "SYMBOL-KIND$")
+    X(SYMBOLKIND, "SYMBOL-KIND$") X(TIMELISP, "TIME$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
