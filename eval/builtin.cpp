@@ -91,6 +91,9 @@ _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
     if (!v) return nullptr;
     _cell* sym = args->car.p;
     if (!assignable(sym)) return SyntaxError(frame, count);
+    _cell* rest = args->cdr.p->cdr.p;
+    if (isCons(rest) && isString(rest->car.p))
+        NoteVariableDocumentation(sym, rest->car.p);
     if (isVar && getSymVal(sym) >= 0) return sym;
     clearValues(v);
     globalTable[getSymVal2(sym)].value = v;

@@ -68,7 +68,7 @@ enum {
     OP_LOCALTIME, OP_MAKETIME, OP_CHARCODE, OP_CODECHAR, OP_CATCH,
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
-    OP_SYMBOLKIND, OP_TIME,
+    OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -441,9 +441,26 @@ public:
     // --- library/introspect.cpp ---------------------------------------------
     // The primitives of the tools that look at a session (TRACE, DESCRIBE,
     // APROPOS, DOCUMENTATION, TIME). Null: reported, exit.
-    // SYMBOL-KIND$ symbol: :OPERATOR, :FUNCTION, :MACRO or NIL, without
-    // defining a library name it asks about.
-    [[nodiscard]] _cell* symbol_kind(_cell* args, _symval* frame, long count);
+    // KIND$ object: for a symbol :OPERATOR, :FUNCTION, :MACRO, :KEYWORD or
+    // NIL, without defining a library name it asks about; else the type:
+    // :CONS, :INTEGER, :FRACTION, :FLOAT, :CHARACTER, :STRING, :ARRAY or
+    // :STREAM.
+    [[nodiscard]] _cell* kind_lisp(_cell* args, _symval* frame, long count);
+    // BOUNDP$ symbol: T when it has a global value.
+    [[nodiscard]] _cell* boundp_lisp(_cell* args, _symval* frame, long count);
+    // DOCUMENTATION$ symbol language: the reference text of the name
+    // (lisptext.h), in English when language is :EN; NIL: none.
+    [[nodiscard]] _cell* documentation_lisp(_cell* args, _symval* frame,
+                                            long count);
+    // APROPOS$ string: the symbols whose names contain it, ignoring the
+    // case of ASCII letters, sorted by name; the names the library defines
+    // on use are among them before they are used. Names with a `$` are
+    // private and left out.
+    [[nodiscard]] _cell* apropos_lisp(_cell* args, _symval* frame, long count);
+    // A documentation string given to DEFVAR or DEFPARAMETER: kept in the
+    // list (symbol . string) of VARIABLE-DOCUMENTATION$, which DOCUMENTATION
+    // reads. Allocates; never collects.
+    void NoteVariableDocumentation(_cell* sym, _cell* doc);
     // TIME$ form: the values of form, after a report of the time it took,
     // the cells and slots it took and the collections, on messageOut.
     [[nodiscard]] _cell* time_lisp(_cell* args, _symval* frame, long count);

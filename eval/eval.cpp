@@ -494,11 +494,17 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     }
     case OP_SYMBOLFUNCTION:
         return symbol_function(args, frame, count);
-    case OP_SYMBOLKIND:
-        return symbol_kind(args, frame, count);
+    case OP_KIND:
+        return kind_lisp(args, frame, count);
     case OP_TIME:
         *keepValues = 1;
         return time_lisp(args, frame, count);
+    case OP_BOUNDP:
+        return boundp_lisp(args, frame, count);
+    case OP_DOCUMENTATION:
+        return documentation_lisp(args, frame, count);
+    case OP_APROPOS:
+        return apropos_lisp(args, frame, count);
     default:
         if (op->closureCount > OP_SYMBOLFUNCTION) {
             bool declined;

@@ -96,10 +96,14 @@ build_arch() {
         echo "$flags" >"$out/flags"
     fi
     mkdir -p "$out/obj"
+    # The reference texts of DOCUMENTATION, made as the CMake build makes
+    # them.
+    python3 library/gendoc.py docs/guide.ja.md docs/guide.en.md \
+        "$out/doctexts.cpp" || exit 1
     local objs=() src obj
     # Two compilers at most: the machine is shared.
     local running=0 failed=0
-    for src in $CORE fuzz/common.cpp; do
+    for src in $CORE "$out/doctexts.cpp" fuzz/common.cpp; do
         obj="$out/obj/$(echo "${src%.cpp}" | tr / _).o"
         objs+=("$obj")
         compile "$src" "$obj" $m $COV $SAN &

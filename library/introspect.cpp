@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -51,25 +52,35 @@ void runSeconds(double* user, double* system) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// SYMBOL-KIND$
+// KIND$
 // ---------------------------------------------------------------------------
 
-_cell* cfunction::symbol_kind(_cell* args, _symval* frame, long count) {
-    _cell* sym = EvalOne(args, frame, count);
-    if (!sym) return nullptr;
-    if (!isSymbol(sym)) return NILCell;
+_cell* cfunction::kind_lisp(_cell* args, _symval* frame, long count) {
+    _cell* x = EvalOne(args, frame, count);
+    if (!x) return nullptr;
     const char* kind = nullptr;
+    if (!isSymbol(x))
+        kind = isStream(x)    ? ":STREAM"
+               : isInteger(x) ? ":INTEGER"
+               : isBunsu(x)   ? ":FRACTION"
+               : isFloating(x) ? ":FLOAT"
+               : isMoji(x)    ? ":CHARACTER"
+               : isString(x)  ? ":STRING"
+               : isArray(x)   ? ":ARRAY"
+                              : ":CONS";
     // Prelude functions with a C++ path carry a number from OP_F_NOT on,
     // and stay functions.
-    if ((sym->closureCount != OP_NONE && sym->closureCount < OP_F_NOT) ||
-        sym == VALUES || sym == READLINE || sym == EVAL1)
+    else if (isKeyword(x))
+        kind = ":KEYWORD";
+    else if ((x->closureCount != OP_NONE && x->closureCount < OP_F_NOT) ||
+             x == VALUES || x == READLINE || x == EVAL1)
         kind = ":OPERATOR";
-    else if (_symval* r = getFuncval2(sym))
+    else if (_symval* r = getFuncval2(x))
         kind = r->value == nullptr ? nullptr
                : r->kind == 'm'    ? ":MACRO"
                                    : ":FUNCTION";
-    else if (const char* text = LispTextOf(sym->car.s))
-        kind = textDefinesMacro(text, sym->car.s) ? ":MACRO" : ":FUNCTION";
+    else if (const char* text = LispTextOf(x->car.s))
+        kind = textDefinesMacro(text, x->car.s) ? ":MACRO" : ":FUNCTION";
     if (!kind) return NILCell;
     _cell* k = getStringCell(kind);
     if (!k) {
@@ -77,6 +88,143 @@ _cell* cfunction::symbol_kind(_cell* args, _symval* frame, long count) {
         return nullptr;
     }
     return k;
+}
+
+_cell* cfunction::boundp_lisp(_cell* args, _symval* frame, long count) {
+    _cell* x = EvalOne(args, frame, count);
+    if (!x) return nullptr;
+    if (!isSymbol(x)) return NILCell;
+    long i = getSymVal(x);
+    return truth(i >= 0 && globalTable[i].value != nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// DOCUMENTATION$ and APROPOS$
+// ---------------------------------------------------------------------------
+
+void cfunction::NoteVariableDocumentation(_cell* sym, _cell* doc) {
+    _cell* table = getStringCell("VARIABLE-DOCUMENTATION$");
+    if (!table) return;     // the symbol table is full: no documentation
+    _symval* record = globalTable + getSymVal2(table);
+    if (!record->value) record->value = NILCell;
+    for (_cell* p = record->value; isCons(p); p = p->cdr.p)
+        if (isCons(p->car.p) && p->car.p->car.p == sym) {
+            p->car.p->cdr.p = doc;
+            return;
+        }
+    _cell* entry = getCell();
+    entry->car.p = sym;
+    entry->cdr.p = doc;
+    _cell* link = getCell();
+    link->car.p = entry;
+    link->cdr.p = record->value;
+    record->value = link;
+}
+
+_cell* cfunction::documentation_lisp(_cell* args, _symval* frame,
+                                     long count) {
+    CellGroup g(this);
+    _cell* x = EvalOne(args, frame, count);
+    if (!x) return nullptr;
+    g.push(x);
+    _cell* language = isCons(args) ? EvalOne(args->cdr.p, frame, count)
+                                   : nullptr;
+    if (!language) return nullptr;
+    if (!isSymbol(x)) return NILCell;
+    bool english = isSymbol(language) &&
+                   std::strcmp(language->car.s, ":EN") == 0;
+    for (const DocText* d = kDocTexts; d->name; d++) {
+        if (std::strcmp(d->name, x->car.s) != 0) continue;
+        const char* text = english && d->en ? d->en : d->ja;
+        // One character per byte, as SYMBOL-NAME builds its strings; built
+        // from the last byte, so each cell is consed in front.
+        _cell* chars = NILCell;
+        for (size_t i = std::strlen(text); i > 0; --i) {
+            _cell* c = getCell();
+            c->car.p = getMojiCell((signed char)text[i - 1], 0);
+            c->cdr.p = chars;
+            chars = c;
+        }
+        return MakeMojiretsu(chars);
+    }
+    return NILCell;
+}
+
+namespace {
+
+// The name holds the pattern, ASCII letters of either case being equal.
+bool containsFolded(const char* name, const char* pattern) {
+    size_t n = std::strlen(pattern);
+    for (const char* p = name;; p++) {
+        size_t i = 0;
+        while (i < n && std::toupper((unsigned char)p[i]) ==
+                            std::toupper((unsigned char)pattern[i]))
+            i++;
+        if (i == n) return true;
+        if (!*p) return false;
+    }
+}
+
+int byName(const void* a, const void* b) {
+    return std::strcmp((*static_cast<_cell* const*>(a))->car.s,
+                       (*static_cast<_cell* const*>(b))->car.s);
+}
+
+}  // namespace
+
+_cell* cfunction::apropos_lisp(_cell* args, _symval* frame, long count) {
+    _cell* x = EvalOne(args, frame, count);
+    if (!x) return nullptr;
+    static constexpr int kPatternSize = 1024;
+    char pattern[kPatternSize];
+    int n = 0;
+    if (isSymbol(x)) {
+        const char* name = x->car.s;
+        if (*name == ':') name++;
+        if (std::strlen(name) >= (size_t)kPatternSize)
+            return Fail("エラー: APROPOSの文字列が長すぎます", frame, count);
+        std::strcpy(pattern, name);
+    } else if (isString(x)) {
+        for (_cell* p = stringChars(x); isCons(p); p = p->cdr.p) {
+            if (!isMoji(p->car.p)) break;
+            if (n >= kPatternSize - 1)
+                return Fail("エラー: APROPOSの文字列が長すぎます", frame,
+                            count);
+            pattern[n++] = (char)mojiByte(p->car.p);
+        }
+        pattern[n] = '\0';
+    } else {
+        return Fail("エラー: APROPOSの引数が文字列ではありません", frame, count);
+    }
+    // The library's names are interned first, as the reader would intern
+    // them, so that the walk below finds them with the others.
+    for (const LispText* const* t = kLispTextTables; *t; t++)
+        for (const LispText* e = *t; e->name; e++)
+            if (!std::strchr(e->name, '$') && containsFolded(e->name, pattern))
+                if (!getStringCell(e->name)) {
+                    errorlisp(frame, count);
+                    return nullptr;
+                }
+    long size = symbolTableEnd - symbolTable;
+    _cell** found = static_cast<_cell**>(std::malloc(sizeof(_cell*) * (size + 1)));
+    if (!found) return Fail("エラー: APROPOSの作業領域が取れません", frame, count);
+    long m = 0;
+    for (_cell** p = symbolTable; p < symbolTableEnd; p++)
+        if ((*p)->kind != 'g' && !std::strchr((*p)->car.s, '$') &&
+            containsFolded((*p)->car.s, pattern))
+            found[m++] = *p;
+    std::qsort(found, m, sizeof(_cell*), byName);
+    // NIL and T are registered twice; a name is listed once.
+    _cell* list = NILCell;
+    for (long i = m; i > 0; --i) {
+        if (i < m && found[i] == found[i - 1]) continue;
+        _cell* c = getCell();
+        c->car.p = found[i - 1];
+        c->cdr.p = list;
+        list = c;
+    }
+    std::free(found);
+    return list;
 }
 
 // ---------------------------------------------------------------------------

@@ -25,4 +25,16 @@ extern const LispText kToolTexts[];
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];
 
+// The reference text of a built-in or library name: the line that follows
+// its entry's heading in each guide, without backquotes. The table is made
+// at build time by library/gendoc.py from docs/guide.ja.md and
+// docs/guide.en.md, so it says what the guides say; it ends with an entry
+// whose name is null.
+struct DocText {
+    const char* name;   // upper case, as in the heading
+    const char* ja;
+    const char* en;     // null: the English guide has no entry
+};
+extern const DocText kDocTexts[];
+
 #endif  // TAMARISK_LIBRARY_LISPTEXT_H

@@ -57,7 +57,7 @@ const LispText kToolTexts[] = {
       (setq name (car l))
       (if (null (symbolp name))
           (error "エラー: TRACEの引数が関数の名前ではありません"))
-      (setq kind (symbol-kind$ name))
+      (setq kind (kind$ name))
       (if (eq kind :operator)
           (tools$error "エラー: 組み込みの演算子はトレースできません--" name))
       (if (eq kind :macro)
@@ -156,5 +156,124 @@ const LispText kToolTexts[] = {
 
     // --- TIME ------------------------------------------------------------
     {"TIME", R"lisp((defmacro time (form) (list 'time$ form)))lisp"},
+
+    // --- DOCUMENTATION, DESCRIBE, APROPOS --------------------------------
+    {"TOOLS$MEMQ", R"lisp((defun tools$memq (x l)
+  (prog** ()
+    next
+    (if (null l) (return-from tools$memq nil))
+    (if (eq (car l) x) (return-from tools$memq l))
+    (setq l (cdr l))
+    (go next))))lisp"},
+    {"DOCUMENTATION", R"lisp((progn
+  (defvar *documentation-language* :ja)
+  (defun documentation (x doc-type)
+    (cond ((eq doc-type 'function)
+           (or (doc$of-definition x)
+               (documentation$ x *documentation-language*)))
+          ((eq doc-type 'variable) (doc$of-variable x))
+          (t nil)))))lisp"},
+    {"TOOLS$DEFINITION", R"lisp((defun tools$definition (x)
+  (let ((e nil))
+    (if (boundp$ 'trace$list) (setq e (trace$find x)))
+    (if (trace$live e) (car (cdr e)) (cdr (symbol-function x))))))lisp"},
+    {"DOC$OF-DEFINITION", R"lisp((defun doc$of-definition (x)
+  (let ((k (kind$ x)) (forms nil))
+    (cond ((or (eq k :function) (eq k :macro))
+           (setq forms (cdr (tools$definition x)))
+           (if (and (consp forms) (null (cdr forms)) (consp (car forms))
+                    (eq (car (car forms)) 'block))
+               (setq forms (cdr (cdr (car forms)))))
+           (if (and (consp forms) (stringp (car forms)) (consp (cdr forms)))
+               (car forms)
+               nil))
+          (t nil)))))lisp"},
+    {"DOC$OF-VARIABLE", R"lisp((defun doc$of-variable (x)
+  (prog** (l)
+    (if (null (boundp$ 'variable-documentation$)) (return-from doc$of-variable nil))
+    (setq l variable-documentation$)
+    next
+    (if (null l) (return-from doc$of-variable nil))
+    (if (eq (car (car l)) x) (return-from doc$of-variable (cdr (car l))))
+    (setq l (cdr l))
+    (go next))))lisp"},
+    {"DESCRIBE$SPECIAL-FORM-P", R"lisp((defun describe$special-form-p (x)
+  (tools$memq x '(quote backquote setq defparameter defvar and or progn prog1
+                  cond if defun defmacro let let* prog** go function catch
+                  throw block return-from unwind-protect multiple-value-list
+                  eval1))))lisp"},
+    {"DESCRIBE$KINDS", R"lisp((defun describe$kinds (x)
+  (let ((k (kind$ x)) (r nil))
+    (if (boundp$ x) (setq r (cons "変数" r)))
+    (cond ((eq k :operator)
+           (setq r (cons (if (describe$special-form-p x) "特殊形式" "組み込み関数")
+                         r)))
+          ((eq k :function) (setq r (cons "関数" r)))
+          ((eq k :macro) (setq r (cons "マクロ" r)))
+          ((eq k :keyword) (setq r (cons "キーワード" r))))
+    r)))lisp"},
+    {"DESCRIBE", R"lisp((defun describe (describe$x)
+  (let ((describe$k (kind$ describe$x)) (describe$doc nil) (describe$e nil))
+    (prin1 describe$x)
+    (princ (cond ((eq describe$k :integer) " は整数です。")
+                 ((eq describe$k :fraction) " は分数です。")
+                 ((eq describe$k :float) " は浮動小数点数です。")
+                 ((eq describe$k :character) " は文字です。")
+                 ((eq describe$k :string) " は文字列です。")
+                 ((eq describe$k :array) " は配列です。")
+                 ((eq describe$k :stream) " はストリームです。")
+                 ((eq describe$k :cons) " はコンス（リスト）です。")
+                 ((eq describe$k :keyword) " はキーワードです。")
+                 (t " はシンボルです。")))
+    (terpri)
+    (cond ((eq describe$k :operator)
+           (princ (if (describe$special-form-p describe$x)
+                      "組み込みの特殊形式です。" "組み込みの関数です。"))
+           (terpri))
+          ((or (eq describe$k :function) (eq describe$k :macro))
+           (princ (if (eq describe$k :macro) "マクロです。" "関数です。"))
+           (terpri)
+           (princ "  引数: ")
+           (prin1 (car (tools$definition describe$x)))
+           (terpri)
+           (cond ((and (boundp$ 'trace$list) (trace$live (trace$find describe$x)))
+                  (princ "  トレース中です。") (terpri)))))
+    (cond ((or (eq describe$k :operator) (eq describe$k :function)
+               (eq describe$k :macro))
+           (setq describe$doc (documentation describe$x 'function))
+           (cond (describe$doc
+                  (princ "  説明: ") (princ describe$doc) (terpri)))))
+    (cond ((and (boundp$ describe$x) (null (eq describe$k :keyword)))
+           (princ "大域変数です。")
+           (terpri)
+           (princ "  値: ")
+           (prin1 (eval describe$x))
+           (terpri)
+           (setq describe$doc (documentation describe$x 'variable))
+           (cond (describe$doc
+                  (princ "  説明: ") (princ describe$doc) (terpri)))))
+    (cond ((and (symbolp describe$x) (null describe$k) (null (boundp$ describe$x)))
+           (princ "関数も値も持ちません。")
+           (terpri)))
+    (values))))lisp"},
+    {"APROPOS-LIST", R"lisp((defun apropos-list (s) (apropos$ s)))lisp"},
+    {"APROPOS", R"lisp((defun apropos (s)
+  (prog** (l k)
+    (setq l (apropos$ s))
+    next
+    (if (null l) (return-from apropos (values)))
+    (prin1 (car l))
+    (setq k (describe$kinds (car l)))
+    (cond (k
+           (princ " (")
+           (princ (car k))
+           (setq k (cdr k))
+           (prog** ()
+             more
+             (cond (k (princ "、") (princ (car k)) (setq k (cdr k)) (go more))))
+           (princ ")")))
+    (terpri)
+    (setq l (cdr l))
+    (go next))))lisp"},
     {nullptr, nullptr},
 };

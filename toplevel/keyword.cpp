@@ -52,7 +52,8 @@ const OperatorEntry kOperators[] = {
     {&SYMBOLNAME, OP_SYMBOLNAME}, {&TINTERN, OP_INTERN},
     {&TINTERNWIDE, OP_INTERNWIDE}, {&SYMBOLFUNCTION, OP_SYMBOLFUNCTION},
     // The primitives of the tools (library/introspect.cpp).
-    {&SYMBOLKIND, OP_SYMBOLKIND}, {&TIMELISP, OP_TIME},
+    {&KINDLISP, OP_KIND}, {&TIMELISP, OP_TIME}, {&BOUNDPLISP, OP_BOUNDP},
+    {&DOCUMENTATIONLISP, OP_DOCUMENTATION}, {&APROPOSLISP, OP_APROPOS},
 };
 
 }  // namespace

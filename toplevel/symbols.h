@@ -51,7 +51,8 @@
     X(TINTERNWIDE, "INTERN-WIDE") X(SYMBOLFUNCTION, "SYMBOL-FUNCTION")       \
     X(MACRO, "MACRO") X(BLOCKLISP, "BLOCK")                                  \
     X(RETURNFROMLISP, "RETURN-FROM")                                         \
-    X(SYMBOLKIND, "SYMBOL-KIND$") X(TIMELISP, "TIME$")
+    X(KINDLISP, "KIND$") X(TIMELISP, "TIME$") X(BOUNDPLISP, "BOUNDP$")      \
+    X(DOCUMENTATIONLISP, "DOCUMENTATION$") X(APROPOSLISP, "APROPOS$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
