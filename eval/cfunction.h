@@ -68,7 +68,7 @@ enum {
     OP_LOCALTIME, OP_MAKETIME, OP_CHARCODE, OP_CODECHAR, OP_CATCH,
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
-    OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS,
+    OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -461,6 +461,10 @@ public:
     // list (symbol . string) of VARIABLE-DOCUMENTATION$, which DOCUMENTATION
     // reads. Allocates; never collects.
     void NoteVariableDocumentation(_cell* sym, _cell* doc);
+    // DRIBBLE$ path: from now on the console's input and standard output
+    // are also written to the file (added at its end); DRIBBLE$ NIL ends
+    // the record. T, or NIL when NIL finds no record to end.
+    [[nodiscard]] _cell* dribble_lisp(_cell* args, _symval* frame, long count);
     // TIME$ form: the values of form, after a report of the time it took,
     // the cells and slots it took and the collections, on messageOut.
     [[nodiscard]] _cell* time_lisp(_cell* args, _symval* frame, long count);

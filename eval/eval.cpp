@@ -505,6 +505,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return documentation_lisp(args, frame, count);
     case OP_APROPOS:
         return apropos_lisp(args, frame, count);
+    case OP_DRIBBLE:
+        return dribble_lisp(args, frame, count);
     default:
         if (op->closureCount > OP_SYMBOLFUNCTION) {
             bool declined;

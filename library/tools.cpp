@@ -275,5 +275,8 @@ const LispText kToolTexts[] = {
     (terpri)
     (setq l (cdr l))
     (go next))))lisp"},
+
+    // --- DRIBBLE ---------------------------------------------------------
+    {"DRIBBLE", R"lisp((defun dribble (&rest path) (dribble$ (if path (car path) nil))))lisp"},
     {nullptr, nullptr},
 };

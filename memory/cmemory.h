@@ -862,6 +862,11 @@ bool ConsoleInterrupted();
 void ConsoleKeep(const char* text, size_t n);   // n bytes back in front
 size_t ConsoleKept();                       // bytes kept, not yet read
 void ConsoleForget();                       // a new session keeps nothing
+// The record DRIBBLE keeps of the console, or null: every byte the console
+// takes from standard input is written to it as it is read, the prompt of
+// the line editor too; standard output reaches it through the stream
+// DRIBBLE puts in its place (library/introspect.cpp).
+extern FILE* dribbleFile;
 
 // --- reader/lineedit.cpp ---
 // Line editing, history and completion of names when the console is a

@@ -172,6 +172,7 @@ bool LineEditorActive() { return active; }
 // A prompt longer than the buffer (a debug loop hundreds of levels deep)
 // is shown cut: the editor needs only to know where the line starts.
 void LineEditorPrompt(const char* text) {
+    if (dribbleFile) std::fputs(text, dribbleFile);
     size_t n = std::strlen(text);
     if (promptLength + n >= sizeof prompt) n = sizeof prompt - 1 - promptLength;
     std::memcpy(prompt + promptLength, text, n);

@@ -42,10 +42,17 @@ _cell* lineCell(cmemory* m, size_t n, _cell* second) {
 
 }  // namespace
 
+FILE* dribbleFile = nullptr;
+
+// Kept bytes were recorded when they were first read.
 int ConsoleGetc() {
     if (keptAt < keptEnd) return (unsigned char)kept[keptAt++];
-    if (LineEditorActive()) return LineEditorGetc();
-    return std::getc(stdin);
+    if (!dribbleFile) return LineEditorActive() ? LineEditorGetc() : std::getc(stdin);
+    // What was printed comes before what is typed after it.
+    std::fflush(stdout);
+    int c = LineEditorActive() ? LineEditorGetc() : std::getc(stdin);
+    if (c != EOF) std::fputc(c, dribbleFile);
+    return c;
 }
 
 void ConsoleKeep(const char* text, size_t n) {

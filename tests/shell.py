@@ -64,6 +64,82 @@ TIME_REPORT = ("評価にかかった時間と領域:\n"
                "  浮動小数点数  %s 個\n"
                "  ごみ集め      %s 回\n").encode()
 
+# DRIBBLE at the console: the record holds the prompts, the lines typed and
+# what was printed, messages and debug loops included, from the value of
+# the call that starts it to the line that ends it; a file that cannot be
+# opened leaves the record going; output after the end is not recorded; a
+# second record is added at the end of the file. SHOW prints the record.
+DRIBBLE_IN = """(defun show (name)
+  (with-open-file (s name)
+    (prog (v)
+      next
+      (setq v (multiple-value-list (read-line s)))
+      (if (and (second v) (= (length (first v)) 0)) (return 'end))
+      (princ "| ")
+      (princ (first v))
+      (terpri)
+      (if (second v) (return 'end))
+      (go next))))
+(dribble "session.txt")
+(+ 1 2)
+(list "日本語" #\\a)
+(car 5)
+abort
+(dribble "no-such-folder/x.txt")
+abort
+(dribble)
+(+ 3 4)
+(dribble)
+(dribble "session.txt")
+'appended
+(dribble)
+(dribble 5)
+abort
+(show "session.txt")
+"""
+DRIBBLE_OUT = """[1]SHOW
+[2]T
+[3]3
+[4]("日本語" #\\a)
+[5]エラー: 文法エラー
+デバッグモードに入りました。
+ABORTと入力すれば抜けられます。
+*[1][6]エラー: DRIBBLEのファイルが開けません
+デバッグモードに入りました。
+ABORTと入力すれば抜けられます。
+*[1][7]T
+[8]7
+[9]NIL
+[10]T
+[11]APPENDED
+[12]T
+[13]エラー: DRIBBLEの引数がファイル名ではありません
+デバッグモードに入りました。
+ABORTと入力すれば抜けられます。
+*[1][14]| T
+| [3](+ 1 2)
+| 3
+| [4](list "日本語" #\\a)
+| ("日本語" #\\a)
+| [5](car 5)
+| エラー: 文法エラー
+| デバッグモードに入りました。
+| ABORTと入力すれば抜けられます。
+| *[1]abort
+| [6](dribble "no-such-folder/x.txt")
+| エラー: DRIBBLEのファイルが開けません
+| デバッグモードに入りました。
+| ABORTと入力すれば抜けられます。
+| *[1]abort
+| [7](dribble)
+| T
+| [11]'appended
+| APPENDED
+| [12](dribble)
+
+CLOSED END
+[15]"""
+
 USAGE = [b"\xe4\xbd\xbf\xe3\x81\x84\xe6\x96\xb9: tamarisk", b"Usage: tamarisk"]
 
 # (name, arguments, standard input, files, expected stdout, expected
@@ -134,6 +210,8 @@ CASES = [
     ("TRACE prints on standard output in a script",
      ["t.lisp"], b"", {"t.lisp": b"(defun f (x) (if (= x 0) 0 (f (1- x))))(trace f)(f 1)"},
      b"  0: (F 1)\n    1: (F 0)\n    1: F returned 0\n  0: F returned 0\n", 0, b""),
+    ("DRIBBLE records the console", ["-q"], DRIBBLE_IN.encode(), {},
+     DRIBBLE_OUT.encode(), 0, b""),
     ("--version", ["--version"], b"", {}, None, 0, b""),
     ("unknown option", ["--frobnicate", "x.lisp"], b"", {}, b"", 2,
      [b"tamarisk: ", b"--frobnicate"] + USAGE),

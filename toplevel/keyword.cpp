@@ -54,6 +54,7 @@ const OperatorEntry kOperators[] = {
     // The primitives of the tools (library/introspect.cpp).
     {&KINDLISP, OP_KIND}, {&TIMELISP, OP_TIME}, {&BOUNDPLISP, OP_BOUNDP},
     {&DOCUMENTATIONLISP, OP_DOCUMENTATION}, {&APROPOSLISP, OP_APROPOS},
+    {&DRIBBLELISP, OP_DRIBBLE},
 };
 
 }  // namespace

@@ -52,7 +52,8 @@
     X(MACRO, "MACRO") X(BLOCKLISP, "BLOCK")                                  \
     X(RETURNFROMLISP, "RETURN-FROM")                                         \
     X(KINDLISP, "KIND$") X(TIMELISP, "TIME$") X(BOUNDPLISP, "BOUNDP$")      \
-    X(DOCUMENTATIONLISP, "DOCUMENTATION$") X(APROPOSLISP, "APROPOS$")
+    X(DOCUMENTATIONLISP, "DOCUMENTATION$") X(APROPOSLISP, "APROPOS$")       \
+    X(DRIBBLELISP, "DRIBBLE$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
