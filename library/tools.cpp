@@ -9,11 +9,16 @@
 //   redefine any of those, and the tools must keep working (and must not
 //   call themselves through a traced function) when it does.
 // - TRACE replaces the definition of each name with a wrapper that calls
-//   TRACE$CALL, and keeps (name original wrapper) in TRACE$LIST, newest
-//   first. A name stays traced while its definition is still that wrapper:
+//   TRACE$CALL, and keeps (name original wrapper hidden) in TRACE$LIST,
+//   newest first. The original definition is also given to the symbol
+//   hidden, NAME$TRACED, which TRACE$CALL applies: a call with the wrong
+//   number of arguments fails as it does untraced, and the BLOCK of the
+//   name is still there for a RETURN-FROM in the body. A name stays traced while its definition is still that wrapper:
 //   a DEFUN of the name since then has replaced it, so the entry is
 //   dropped without restoring anything. UNTRACE defines the original again
-//   with DEFUN, from the parameters and the forms of its BLOCK.
+//   with DEFUN, from the parameters and the forms of its BLOCK. A prelude
+//   function with a C++ path (eval/fastpath.cpp) keeps its definition
+//   but not that path once traced: the DEFUN of the wrapper turned it off.
 // - TRACE$DEPTH is the number of traced calls running. TRACE$CALL puts it
 //   back in an UNWIND-PROTECT, so an error left with ABORT or a THROW
 //   through a traced call leaves the count as it was before the call.
@@ -31,16 +36,19 @@ const LispText kToolTexts[] = {
     (setq r (cons (car l) r))
     (setq l (cdr l))
     (go next))))lisp"},
-    {"TOOLS$ERROR", R"lisp((defun tools$error (text name)
+    {"TOOLS$CONCAT", R"lisp((defun tools$concat (a b)
   (prog** (l r)
-    (if (null (symbolp name)) (error text))
-    (setq r (tools$reverse (coerce text 'list)))
-    (setq l (coerce (symbol-name name) 'list))
+    (setq r (tools$reverse (coerce a 'list)))
+    (setq l (coerce b 'list))
     next
-    (cond ((null l) (error (coerce (tools$reverse r) 'string))))
+    (if (null l) (return-from tools$concat (coerce (tools$reverse r) 'string)))
     (setq r (cons (car l) r))
     (setq l (cdr l))
     (go next))))lisp"},
+    {"TOOLS$ERROR", R"lisp((defun tools$error (text name)
+  (if (symbolp name)
+      (error (tools$concat text (symbol-name name)))
+      (error text))))lisp"},
 
     // --- TRACE and UNTRACE -----------------------------------------------
     {"TRACE", R"lisp((defmacro trace (&rest names) (list 'trace$add (list 'quote names))))lisp"},
@@ -113,12 +121,15 @@ const LispText kToolTexts[] = {
     {"TRACE$LIVE", R"lisp((defun trace$live (e)
   (if e (eq (cdr (symbol-function (car e))) (car (cdr (cdr e)))) nil)))lisp"},
     {"TRACE$WRAP", R"lisp((defun trace$wrap (name)
-  (let ((orig (cdr (symbol-function name))))
+  (let ((orig (cdr (symbol-function name)))
+        (hidden (intern (tools$concat (symbol-name name) "$TRACED"))))
     (setq trace$list (trace$drop name))
+    (eval (cons 'defun (cons hidden orig)))
     (eval (list 'defun name '(&rest trace$args)
                 (list 'trace$call (list 'quote name) 'trace$args)))
     (setq trace$list
-          (cons (list name orig (cdr (symbol-function name))) trace$list))
+          (cons (list name orig (cdr (symbol-function name)) hidden)
+                trace$list))
     name)))lisp"},
     {"TRACE$RESTORE", R"lisp((defun trace$restore (e)
   (let ((params (car (car (cdr e)))) (body (cdr (car (cdr e)))))
@@ -132,7 +143,7 @@ const LispText kToolTexts[] = {
   (princ ": ")))lisp"},
     {"TRACE$CALL", R"lisp((defun trace$call (trace$name trace$args)
   (prog** (trace$fn trace$d trace$vals trace$l)
-    (setq trace$fn (cons 'lambda (car (cdr (trace$find trace$name)))))
+    (setq trace$fn (car (cdr (cdr (cdr (trace$find trace$name))))))
     (setq trace$d trace$depth)
     (trace$line trace$d)
     (prin1 (cons trace$name trace$args))
