@@ -269,65 +269,15 @@ _cell* cfunction::time_lisp(_cell* args, _symval* frame, long count) {
 // DRIBBLE$
 // ---------------------------------------------------------------------------
 
-namespace {
-
-// While a record is kept, stdout is a stream of our own that writes what
-// it is given both to the screen (the standard output it stands for) and
-// to the record. It is line buffered, and the console flushes it before
-// it reads, so a prompt is in the record before the line typed after it.
-FILE* screen = nullptr;     // the standard output in place before
-FILE* tee = nullptr;
-
-ssize_t teeWrite(void*, const char* buf, size_t n) {
-    std::fwrite(buf, 1, n, screen);
-    std::fflush(screen);
-    std::fwrite(buf, 1, n, dribbleFile);
-    std::fflush(dribbleFile);
-    return (ssize_t)n;
-}
-
-void endDribble() {
-    std::fflush(tee);
-    stdout = screen;
-    if (messageOut == tee) messageOut = screen;
-    std::fclose(tee);
-    std::fclose(dribbleFile);
-    tee = nullptr;
-    dribbleFile = nullptr;
-}
-
-}  // namespace
-
 _cell* cfunction::dribble_lisp(_cell* args, _symval* frame, long count) {
     _cell* x = EvalOne(args, frame, count);
     if (!x) return nullptr;
-    if (isNil(x)) {
-        if (!dribbleFile) return NILCell;
-        endDribble();
-        return TCell;
-    }
+    if (isNil(x)) return truth(EndDribble());
     static constexpr int kPathMax = 4096;
     char path[kPathMax];
     if (!toPathMojiretsu(x, path, kPathMax))
         return Fail("エラー: DRIBBLEの引数がファイル名ではありません", frame, count);
-    // A record already kept ends only once the new one is open.
-    FILE* record = std::fopen(path, "a");
-    if (!record)
+    if (!StartDribble(path))
         return Fail("エラー: DRIBBLEのファイルが開けません", frame, count);
-    static const cookie_io_functions_t kTee = {nullptr, teeWrite, nullptr,
-                                               nullptr};
-    FILE* stream = fopencookie(nullptr, "w", kTee);
-    if (!stream) {
-        std::fclose(record);
-        return Fail("エラー: DRIBBLEのファイルが開けません", frame, count);
-    }
-    std::setvbuf(stream, nullptr, _IOLBF, BUFSIZ);
-    if (dribbleFile) endDribble();
-    std::fflush(stdout);
-    dribbleFile = record;
-    screen = stdout;
-    tee = stream;
-    stdout = tee;
-    if (messageOut == screen) messageOut = tee;
     return TCell;
 }

@@ -142,6 +142,7 @@ _framehead* headOf(_symval* frame) { return (_framehead*)frame - 1; }
 // null marker; a frame is there, or kept for closures, or pooled, never two
 // of these at once.
 void cmemory::FreeMemory() {
+    EndDribble();
     for (int i = 0; i < kFileSlots; i++) {
         if (fileTable[i]) std::fclose(fileTable[i]);
         fileTable[i] = nullptr;

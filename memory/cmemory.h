@@ -865,8 +865,13 @@ void ConsoleForget();                       // a new session keeps nothing
 // The record DRIBBLE keeps of the console, or null: every byte the console
 // takes from standard input is written to it as it is read, the prompt of
 // the line editor too; standard output reaches it through the stream
-// DRIBBLE puts in its place (library/introspect.cpp).
+// StartDribble puts in its place.
 extern FILE* dribbleFile;
+// The record starts (added at the end of the file; one kept already ends
+// once the file is open) or ends; false: the file cannot be opened, or no
+// record was kept.
+bool StartDribble(const char* path);
+bool EndDribble();
 
 // --- reader/lineedit.cpp ---
 // Line editing, history and completion of names when the console is a

@@ -1,6 +1,6 @@
-// cmemory layer, reader part: the console as one stream of bytes, and the
-// line readers behind READ-LINE, which build a string cell from one raw
-// line.
+// cmemory layer, reader part: the console as one stream of bytes, its
+// record (DRIBBLE), and the line readers behind READ-LINE, which build a
+// string cell from one raw line.
 #include <cstdlib>
 #include <cstring>
 
@@ -43,6 +43,59 @@ _cell* lineCell(cmemory* m, size_t n, _cell* second) {
 }  // namespace
 
 FILE* dribbleFile = nullptr;
+
+namespace {
+
+// While a record is kept, stdout is a stream of our own that writes what
+// it is given both to the screen (the standard output it stands for) and
+// to the record. It is line buffered, and the console flushes it before
+// it reads, so a prompt is in the record before the line typed after it.
+FILE* screen = nullptr;     // the standard output in place before
+FILE* tee = nullptr;
+
+ssize_t teeWrite(void*, const char* buf, size_t n) {
+    std::fwrite(buf, 1, n, screen);
+    std::fflush(screen);
+    std::fwrite(buf, 1, n, dribbleFile);
+    std::fflush(dribbleFile);
+    return (ssize_t)n;
+}
+
+}  // namespace
+
+bool StartDribble(const char* path) {
+    // A record already kept ends only once the new one is open.
+    FILE* record = std::fopen(path, "a");
+    if (!record) return false;
+    static const cookie_io_functions_t kTee = {nullptr, teeWrite, nullptr,
+                                               nullptr};
+    FILE* stream = fopencookie(nullptr, "w", kTee);
+    if (!stream) {
+        std::fclose(record);
+        return false;
+    }
+    std::setvbuf(stream, nullptr, _IOLBF, BUFSIZ);
+    EndDribble();
+    std::fflush(stdout);
+    dribbleFile = record;
+    screen = stdout;
+    tee = stream;
+    stdout = tee;
+    if (messageOut == screen) messageOut = tee;
+    return true;
+}
+
+bool EndDribble() {
+    if (!dribbleFile) return false;
+    std::fflush(tee);
+    stdout = screen;
+    if (messageOut == tee) messageOut = screen;
+    std::fclose(tee);
+    std::fclose(dribbleFile);
+    tee = nullptr;
+    dribbleFile = nullptr;
+    return true;
+}
 
 // Kept bytes were recorded when they were first read.
 int ConsoleGetc() {
