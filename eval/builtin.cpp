@@ -20,7 +20,7 @@ FILE* cfunction::OutputArg(_cell* rest, _symval* frame, long count) {
     return out;
 }
 
-_cell* cfunction::MakeValues(_cell* first, _cell* list) {
+_cell* cfunction::CopyCell(_cell* first) {
     _cell* c = getCell();
     c->type = first->type;
     c->kind = first->kind;
@@ -28,6 +28,11 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
     c->cdr = first->cdr;
     if (isCons(first))     // a closure stays a closure
         setClosureEnv(c, closureEnvOf(first), first->closureCount);
+    return c;
+}
+
+_cell* cfunction::MakeValues(_cell* first, _cell* list) {
+    _cell* c = CopyCell(first);
     setValues(c, list);
     return c;
 }

@@ -270,6 +270,9 @@ public:
     // The two ways a multiple-value result is made: a fresh cell copying
     // first and carrying list; or first itself carrying (first second).
     _cell* MakeValues(_cell* first, _cell* list);
+    // A fresh cell with c's tags, car and cdr (a closure stays one) and no
+    // values list; allocation only, never collects.
+    _cell* CopyCell(_cell* c);
     _cell* TwoValues(_cell* first, _cell* second);
 
     // --- eval/apply.cpp -----------------------------------------------------
@@ -432,13 +435,16 @@ public:
     // --- library/symbol.cpp -------------------------------------------------
     [[nodiscard]] _cell* symbolname(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* symbol_function(_cell* args, _symval* frame, long count);
+    // A string of one character per byte of text, whatever the bytes are;
+    // allocation only, never collects.
+    _cell* StringOfBytes(const char* text);
 
     // --- library/time.cpp ---------------------------------------------------
     // Null: reported (also after a failed argument, which reported itself).
     [[nodiscard]] _cell* LocalTime(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* MakeTime(_cell* form, _symval* frame, long count);
 
-    // --- library/introspect.cpp ---------------------------------------------
+    // --- library/describe.cpp -----------------------------------------------
     // The primitives of the tools that look at a session (TRACE, DESCRIBE,
     // APROPOS, DOCUMENTATION, TIME). Null: reported, exit.
     // KIND$ object: for a symbol :OPERATOR, :FUNCTION, :MACRO, :KEYWORD or

@@ -84,16 +84,7 @@ void cfunction::RememberOutcome(_cell* form, _cell* value) {
     // holds a copy that carries none, so that it reads as one value.
     // (VALUES) has an empty list: * is then NIL.
     _cell* primary = isCons(values) ? values->car.p : NILCell;
-    if (valuesOf(primary)) {
-        _cell* c = g.push(getCell());
-        c->type = primary->type;
-        c->kind = primary->kind;
-        c->car = primary->car;
-        c->cdr = primary->cdr;
-        if (isCons(primary))    // a closure stays a closure
-            setClosureEnv(c, closureEnvOf(primary), primary->closureCount);
-        primary = c;
-    }
+    if (valuesOf(primary)) primary = g.push(CopyCell(primary));
     _cell* newest[3] = {primary, values, form};
     for (int k = 0; k < 3; k++) {
         _symval* rec[3];

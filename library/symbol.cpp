@@ -14,11 +14,15 @@ _cell* cfunction::symbolname(_cell* args, _symval* frame, long count) {
     if (!isSymbol(sym)) return Fail("シンボルではありません", frame, count);
     const char* name = sym->car.s;
     if (*name == ':') ++name;
+    return StringOfBytes(name);
+}
+
+_cell* cfunction::StringOfBytes(const char* text) {
     // Built from the last byte backwards, so each cell is consed in front.
     _cell* chars = NILCell;
-    for (size_t i = std::strlen(name); i > 0; --i) {
+    for (size_t i = std::strlen(text); i > 0; --i) {
         _cell* c = getCell();
-        c->car.p = getMojiCell((signed char)name[i - 1], 0);
+        c->car.p = getMojiCell((signed char)text[i - 1], 0);
         c->cdr.p = chars;
         chars = c;
     }

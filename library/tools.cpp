@@ -1,7 +1,7 @@
 // The tools for looking at a running program: TRACE and UNTRACE, TIME,
 // DESCRIBE, APROPOS, DOCUMENTATION and DRIBBLE, loaded on first use
 // (library/lisptext.h). What needs the interpreter's insides is done by the
-// primitives of library/introspect.cpp, whose names carry a `$`.
+// primitives of library/describe.cpp, whose names carry a `$`.
 //
 // Notes on the texts:
 // - They call built-in operators and their own `$` helpers only, never a

@@ -51,7 +51,7 @@ const OperatorEntry kOperators[] = {
     {&ERRORLISP, OP_ERROR}, {&BREAKLISP, OP_BREAK},
     {&SYMBOLNAME, OP_SYMBOLNAME}, {&TINTERN, OP_INTERN},
     {&TINTERNWIDE, OP_INTERNWIDE}, {&SYMBOLFUNCTION, OP_SYMBOLFUNCTION},
-    // The primitives of the tools (library/introspect.cpp).
+    // The primitives of the tools (library/describe.cpp).
     {&KINDLISP, OP_KIND}, {&TIMELISP, OP_TIME}, {&BOUNDPLISP, OP_BOUNDP},
     {&DOCUMENTATIONLISP, OP_DOCUMENTATION}, {&APROPOSLISP, OP_APROPOS},
     {&DRIBBLELISP, OP_DRIBBLE},

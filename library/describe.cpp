@@ -135,17 +135,7 @@ _cell* cfunction::documentation_lisp(_cell* args, _symval* frame,
                    std::strcmp(language->car.s, ":EN") == 0;
     for (const DocText* d = kDocTexts; d->name; d++) {
         if (std::strcmp(d->name, x->car.s) != 0) continue;
-        const char* text = english && d->en ? d->en : d->ja;
-        // One character per byte, as SYMBOL-NAME builds its strings; built
-        // from the last byte, so each cell is consed in front.
-        _cell* chars = NILCell;
-        for (size_t i = std::strlen(text); i > 0; --i) {
-            _cell* c = getCell();
-            c->car.p = getMojiCell((signed char)text[i - 1], 0);
-            c->cdr.p = chars;
-            chars = c;
-        }
-        return MakeMojiretsu(chars);
+        return StringOfBytes(english && d->en ? d->en : d->ja);
     }
     return NILCell;
 }
