@@ -31,22 +31,30 @@ bool textDefinesMacro(const char* text, const char* name) {
     return false;
 }
 
-// Seconds of the monotonic clock, and of user and system time used.
-double realSeconds() {
+// Times are kept in whole microseconds: a difference of two readings is
+// then exact and never negative, where one of doubles could print as
+// -0.000000 after rounding.
+long long realMicroseconds() {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
+    return (long long)t.tv_sec * 1000000 + t.tv_nsec / 1000;
 }
 
-double seconds(const struct timeval& t) {
-    return (double)t.tv_sec + (double)t.tv_usec / 1e6;
+long long microseconds(const struct timeval& t) {
+    return (long long)t.tv_sec * 1000000 + t.tv_usec;
 }
 
-void runSeconds(double* user, double* system) {
+void runMicroseconds(long long* user, long long* system) {
     struct rusage u;
     getrusage(RUSAGE_SELF, &u);
-    *user = seconds(u.ru_utime);
-    *system = seconds(u.ru_stime);
+    *user = microseconds(u.ru_utime);
+    *system = microseconds(u.ru_stime);
+}
+
+// Prints a count of microseconds as seconds with six decimals.
+void printSeconds(FILE* out, long long us) {
+    if (us < 0) us = 0;
+    fprintf(out, "%lld.%06lld", us / 1000000, us % 1000000);
 }
 
 }  // namespace
@@ -227,31 +235,38 @@ _cell* cfunction::apropos_lisp(_cell* args, _symval* frame, long count) {
 _cell* cfunction::time_lisp(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return SyntaxError(frame, count);
     unsigned long cells0, floats0, ints0;
-    double user0, system0;
+    long long user0, system0;
     unsigned long collections0 = collections;
     Allocated(&cells0, &floats0, &ints0);
-    runSeconds(&user0, &system0);
-    double real0 = realSeconds();
+    runMicroseconds(&user0, &system0);
+    long long real0 = realMicroseconds();
     _cell* r = eval(args->car.p, frame, count);
     if (!r) return nullptr;
-    double real = realSeconds() - real0;
-    double user, system;
-    runSeconds(&user, &system);
+    long long real = realMicroseconds() - real0;
+    long long user, system;
+    runMicroseconds(&user, &system);
     user -= user0;
     system -= system0;
     unsigned long cells, floats, ints;
     Allocated(&cells, &floats, &ints);
     if (messageOut != stdout) fflush(stdout);
-    fprintf(messageOut,
-            "評価にかかった時間と領域:\n"
-            "  実時間        %.6f 秒\n"
-            "  実行時間      %.6f 秒 (ユーザー %.6f 秒、システム %.6f 秒)\n"
+    FILE* out = messageOut;
+    fputs("評価にかかった時間と領域:\n  実時間        ", out);
+    printSeconds(out, real);
+    fputs(" 秒\n  実行時間      ", out);
+    printSeconds(out, user + system);
+    fputs(" 秒 (ユーザー ", out);
+    printSeconds(out, user);
+    fputs(" 秒、システム ", out);
+    printSeconds(out, system);
+    fprintf(out,
+            " 秒)\n"
             "  セル          %lu 個\n"
             "  整数          %lu 個\n"
             "  浮動小数点数  %lu 個\n"
             "  ごみ集め      %lu 回\n",
-            real, user + system, user, system, cells - cells0,
-            ints - ints0, floats - floats0, collections - collections0);
+            cells - cells0, ints - ints0, floats - floats0,
+            collections - collections0);
     return r;
 }
 
