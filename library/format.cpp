@@ -775,8 +775,17 @@ Outcome Formatter::iterate(const Directive& d, Args* a, size_t* resume) {
     *resume = close.end;
     long limit;
     if (!param(d, 0, a, -1, &limit)) return kFailed;
-    if (close.start == d.end)
-        return fail("エラー: FORMAT の ~{~} の中が空です"), kFailed;
+    // An empty body takes the control string of each pass from the
+    // arguments, before the list.
+    bool fromArg = close.start == d.end;
+    std::string body;
+    if (fromArg) {
+        _cell* c = nullptr;
+        if (!take(a, d, &c)) return kFailed;
+        if (!isString(c))
+            return fail("エラー: FORMAT の ~{~} の引数が文字列ではありません"), kFailed;
+        body = printed(lisp, c, false);
+    }
     Args own;
     Args* list = a;
     if (!d.at) {
@@ -788,6 +797,14 @@ Outcome Formatter::iterate(const Directive& d, Args* a, size_t* resume) {
         list = &own;
     }
     bool once = close.colon;
+    auto pass1 = [&](Args* args, Args* up) {
+        if (!fromArg) return run(d.end, close.start, args, up);
+        Formatter inner(lisp, body, column());
+        Outcome r = inner.run(0, body.size(), args, up);
+        if (r == kFailed) return fail(inner.error), kFailed;
+        out += inner.out;
+        return r;
+    };
     for (long pass = 0; limit < 0 || pass < limit; pass++) {
         if (list->remaining() == 0 && !(once && pass == 0)) break;
         Outcome r;
@@ -798,9 +815,9 @@ Outcome Formatter::iterate(const Directive& d, Args* a, size_t* resume) {
                 return fail("エラー: FORMAT の ~:{ の要素がリストではありません"), kFailed;
             Args sub;
             collect(v, &sub);
-            r = run(d.end, close.start, &sub, list);
+            r = pass1(&sub, list);
         } else {
-            r = run(d.end, close.start, list, nullptr);
+            r = pass1(list, nullptr);
         }
         if (r == kFailed) return kFailed;
         if (r == kEscapeAll || (r == kEscape && !d.colon)) break;
@@ -1007,6 +1024,12 @@ Outcome Formatter::run(size_t from, size_t to, Args* a, Args* outer) {
             i = resume;
             break;
         }
+        case ']':
+        case '}':
+        case ')':
+        case '>':
+        case ';':
+            return fail("エラー: FORMAT の指令の対応が違います--" + named(d)), kFailed;
         default:
             return fail("エラー: FORMAT の知らない指令です--" + named(d)), kFailed;
         }
