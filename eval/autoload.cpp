@@ -7,7 +7,7 @@
 #include "eval/cfunction.h"
 #include "library/lisptext.h"
 
-const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, nullptr};
+const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts, nullptr};
 
 namespace {
 

@@ -69,6 +69,7 @@ enum {
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
+    OP_FORMATD,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -438,6 +439,9 @@ public:
     // A string of one character per byte of text, whatever the bytes are;
     // allocation only, never collects.
     _cell* StringOfBytes(const char* text);
+
+    // --- library/format.cpp ------------------------------------------------
+    [[nodiscard]] _cell* formatd(_cell* args, _symval* frame, long count);
 
     // --- library/time.cpp ---------------------------------------------------
     // Null: reported (also after a failed argument, which reported itself).

@@ -507,8 +507,10 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return apropos_lisp(args, frame, count);
     case OP_DRIBBLE:
         return dribble_lisp(args, frame, count);
+    case OP_FORMATD:
+        return formatd(args, frame, count);
     default:
-        if (op->closureCount > OP_SYMBOLFUNCTION) {
+        if (op->closureCount >= OP_F_NOT) {
             bool declined;
             _cell* r = FastCall(op, args, frame, count, keepValues, &declined);
             if (!declined) return r;

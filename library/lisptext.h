@@ -21,6 +21,7 @@ struct LispText {
 // One table per file of texts; each ends with an entry whose name is null.
 extern const LispText kFormTexts[];
 extern const LispText kToolTexts[];
+extern const LispText kFormatTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

@@ -55,6 +55,7 @@ const OperatorEntry kOperators[] = {
     {&KINDLISP, OP_KIND}, {&TIMELISP, OP_TIME}, {&BOUNDPLISP, OP_BOUNDP},
     {&DOCUMENTATIONLISP, OP_DOCUMENTATION}, {&APROPOSLISP, OP_APROPOS},
     {&DRIBBLELISP, OP_DRIBBLE},
+    {&FORMATD, OP_FORMATD},
 };
 
 }  // namespace
