@@ -7,7 +7,7 @@
 #include "eval/cfunction.h"
 #include "library/lisptext.h"
 
-const LispText* const kLispTextTables[] = {kFormTexts, nullptr};
+const LispText* const kLispTextTables[] = {kFormTexts, kConditionTexts, nullptr};
 
 namespace {
 

@@ -494,6 +494,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     }
     case OP_SYMBOLFUNCTION:
         return symbol_function(args, frame, count);
+    case OP_HANDLERCASE:
+        return handler_case(args, frame, count);
     default:
         if (op->closureCount > OP_SYMBOLFUNCTION) {
             bool declined;

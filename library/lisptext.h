@@ -20,6 +20,7 @@ struct LispText {
 
 // One table per file of texts; each ends with an entry whose name is null.
 extern const LispText kFormTexts[];
+extern const LispText kConditionTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

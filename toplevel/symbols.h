@@ -50,7 +50,7 @@
     X(TINTERN, "INTERN") X(TINTERNAL, ":INTERNAL")                           \
     X(TINTERNWIDE, "INTERN-WIDE") X(SYMBOLFUNCTION, "SYMBOL-FUNCTION")       \
     X(MACRO, "MACRO") X(BLOCKLISP, "BLOCK")                                  \
-    X(RETURNFROMLISP, "RETURN-FROM")
+    X(RETURNFROMLISP, "RETURN-FROM") X(HANDLERCASE, "HANDLER-CASE$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
