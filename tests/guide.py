@@ -98,6 +98,9 @@ def check_entries():
     """Prints each fault; returns how many."""
     faults = []
     ops, prelude, library = vocabulary()
+    # Primitives with a "$" in their names are private to the library and
+    # have no entries.
+    ops = {n for n in ops if "$" not in n}
     if (len(ops), len(prelude)) != (OPERATORS, PRELUDE):
         faults.append("the interpreter reports %d operators and %d prelude "
                       "definitions, expected %d and %d" % (
