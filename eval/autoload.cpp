@@ -7,7 +7,8 @@
 #include "eval/cfunction.h"
 #include "library/lisptext.h"
 
-const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts, nullptr};
+const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
+                                             kConditionTexts, nullptr};
 
 namespace {
 

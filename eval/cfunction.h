@@ -2,6 +2,9 @@
 // function application and closures, control forms, non-local exits, macros
 // and backquote, the debug and break loops, and every built-in function.
 //
+// The number of HANDLER-CASE$ forms running (eval/handler.cpp).
+extern int handlerDepth;
+
 // Glossary of the romanised words used in names:
 //   Wa, Sa, Seki, Sho   sum, difference, product, quotient
 //   Bunshi, Bunbo       numerator, denominator; Bunsu: fraction
@@ -69,7 +72,7 @@ enum {
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
-    OP_FORMATD,
+    OP_FORMATD, OP_HANDLERCASE,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -351,6 +354,14 @@ public:
 
     // --- eval/debug.cpp -----------------------------------------------------
     void errorlisp(_symval* frame, long count);
+    // --- eval/handler.cpp ---------------------------------------------------
+    // HANDLER-CASE$ form: the value of form; when form fails with an error
+    // (reported, or printed), the list (HANDLER-CASE$ . message) instead,
+    // message a string without the "エラー: " prefix. While it runs, the
+    // messages go to a memory stream and errorlisp opens no debug loop.
+    // Exits pass through. Null: exit.
+    [[nodiscard]] _cell* handler_case(_cell* args, _symval* frame, long count);
+
     // NIL: CONTINUE was typed; null (reported): the loop was aborted.
     [[nodiscard]] _cell* breaklisp(_symval* frame, long count);
     void MultiPrintS(_cell* list);

@@ -509,6 +509,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return dribble_lisp(args, frame, count);
     case OP_FORMATD:
         return formatd(args, frame, count);
+    case OP_HANDLERCASE:
+        return handler_case(args, frame, count);
     default:
         if (op->closureCount >= OP_F_NOT) {
             bool declined;

@@ -22,6 +22,7 @@ struct LispText {
 extern const LispText kFormTexts[];
 extern const LispText kToolTexts[];
 extern const LispText kFormatTexts[];
+extern const LispText kConditionTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

@@ -56,6 +56,7 @@ const OperatorEntry kOperators[] = {
     {&DOCUMENTATIONLISP, OP_DOCUMENTATION}, {&APROPOSLISP, OP_APROPOS},
     {&DRIBBLELISP, OP_DRIBBLE},
     {&FORMATD, OP_FORMATD},
+    {&HANDLERCASE, OP_HANDLERCASE},
 };
 
 }  // namespace

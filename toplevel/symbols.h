@@ -53,7 +53,8 @@
     X(RETURNFROMLISP, "RETURN-FROM")                                         \
     X(KINDLISP, "KIND$") X(TIMELISP, "TIME$") X(BOUNDPLISP, "BOUNDP$")      \
     X(DOCUMENTATIONLISP, "DOCUMENTATION$") X(APROPOSLISP, "APROPOS$")       \
-    X(DRIBBLELISP, "DRIBBLE$") X(FORMATD, "FORMAT$")
+    X(DRIBBLELISP, "DRIBBLE$") X(FORMATD, "FORMAT$")                        \
+    X(HANDLERCASE, "HANDLER-CASE$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
