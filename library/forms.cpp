@@ -26,7 +26,7 @@
 //
 // DO and DO* run in a PROG** inside the BLOCK NIL and the LET or LET* of
 // their variables, so RETURN leaves them and the body may hold GO tags; the
-// loop's own tag is a fresh symbol. The steps are a PSETQ (DO) or SETQ
+// loop's own tag is a fresh symbol. The steps are a PSETQ (DO) or SETF
 // (DO*) of the variables that have a step form.
 //
 // TYPECASE binds the key to a fresh variable and tests it with the
@@ -75,7 +75,7 @@ const LispText kFormTexts[] = {
     {"WHEN", R"lisp((defmacro when (test &rest body) `(if ,test (progn ,@body) nil)))lisp"},
     {"UNLESS", R"lisp((defmacro unless (test &rest body) `(if ,test nil (progn ,@body))))lisp"},
     {"DO", R"lisp((defmacro do (specs end &rest body) (do$expand 'let 'psetq specs end body)))lisp"},
-    {"DO*", R"lisp((defmacro do* (specs end &rest body) (do$expand 'let* 'setq specs end body)))lisp"},
+    {"DO*", R"lisp((defmacro do* (specs end &rest body) (do$expand 'let* 'setf specs end body)))lisp"},
     {"DO$EXPAND", R"lisp((defun do$expand (binder stepper specs end body)
           (prog** (binds steps s tag form)
             (setq tag (gensym "DO$"))
