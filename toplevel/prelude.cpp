@@ -17,8 +17,12 @@
 //   opposite signs the integer difference may wrap, and the sign of x
 //   decides instead.
 // - DOLIST keeps the walked list in DOLIST-LIST$, declared by its own PROG,
-//   so nested loops and a caller's variable LIST stay apart. DOTIMES ends
-//   once its variable is no longer below the count.
+//   so nested loops and a caller's variable LIST stay apart. DOTIMES
+//   evaluates its count once, into DOTIMES-COUNT$, and ends once its
+//   variable is no longer below it.
+// - CASE takes T and OTHERWISE alike as the key of the clause that
+//   catches every value. A key that is a form is evaluated once, into
+//   CASE-KEY$; a variable is tested as it is.
 // - INT-TO-STRING takes each digit modulo 10 twice: FLOOR goes through a
 //   double, so beyond its precision the first remainder can be off by a
 //   multiple of 10; the second one, of a small number, is exact.
@@ -27,6 +31,12 @@
 //   gives an empty sequence instead of a loop without end.
 // - MAKE-ARRAY stores no contents when a dimension is 0: such an array has
 //   no position to store into.
+// - SETF of several pairs is a PROGN of SETFs of one pair each, so the
+//   pairs are assigned in order and the last value is returned. A place
+//   it does not know itself is handed to PLACE$SETF (library/forms.cpp),
+//   which knows SYMBOL-VALUE, GET and the accessors DEFSTRUCT makes and
+//   otherwise expands into the error SETF always gave.
+// - GETHASH takes an optional default, its value when the key is absent.
 // - SETF evaluates its value form exactly once, after the place's own
 //   arguments. The expansion hands the cell to change and the value as
 //   arguments to a lambda, so both are evaluated in the caller's frame (a
@@ -66,10 +76,11 @@ const char* const ReadEvalData[] = {
              (setq dolist-list$ (cdr dolist-list$))
              (go label))))lisp7",
     R"lisp8((defmacro dotimes (&rest b)
-          `(prog (,(car (car b)))
+          `(prog (,(car (car b)) dotimes-count$)
+             (setq dotimes-count$ ,(car (cdr (car b))))
              (setq ,(car (car b)) 0)
              label
-             (if (>= ,(car (car b)) ,(car (cdr (car b))))
+             (if (>= ,(car (car b)) dotimes-count$)
                  (return ,(if (consp (cdr (cdr (car b)))) (car (cdr (cdr (car b)))) nil)))
              ,@(cdr b)
              (setq ,(car (car b)) (1+ ,(car (car b))))
@@ -255,7 +266,7 @@ const char* const ReadEvalData[] = {
     R"lisp77((defun eighth (x) (nth 7 x)))lisp77",
     R"lisp78((defun ninth (x) (nth 8 x)))lisp78",
     R"lisp79((defun tenth (x) (nth 9 x)))lisp79",
-    R"lisp80((defmacro setf (x? y?)
+    R"lisp80((defmacro setf (x? y? &rest more?)
           (let ((c? (cond ((or (atom x?) (atom (cdr x?))) nil)
                           ((eq (car x?) 'car) (list 'rplaca (car (cdr x?))))
                           ((or (eq (car x?) 'cdr) (eq (car x?) 'rest)) (list 'rplacd (car (cdr x?))))
@@ -267,7 +278,8 @@ const char* const ReadEvalData[] = {
                            (list 'rplaca (list (cdr (find-a-name (car x?))) (car (cdr x?)))))
                           ((find-d-name (car x?))
                            (list 'rplacd (list (cdr (find-d-name (car x?))) (car (cdr x?))))))))
-            (cond ((symbolp x?) `(setq ,x? ,y?))
+            (cond (more? `(progn (setf ,x? ,y?) (setf ,@more?)))
+                  ((symbolp x?) `(setq ,x? ,y?))
                   (c? `(funcall #'(lambda (setf$cell setf$value)
                                     (,(car c?) setf$cell setf$value) setf$value)
                                 ,(car (cdr c?)) ,y?))
@@ -279,7 +291,7 @@ const char* const ReadEvalData[] = {
                                          setf$value)
                                  setf$value)
                              ,(car (cdr x?)) (list ,@(cdr (cdr x?))) ,y?))
-                  (t '(error "エラー: SETFに対してその関数は定義されていません"))))))lisp80",
+                  (t (place$setf x? y?))))))lisp80",
     R"lisp81((defun setf-hash (k i v)
           (prog** (e l)
             (setq e (assoc k (cdr (cdr i)) :test (car (cdr i))))
@@ -306,14 +318,14 @@ const char* const ReadEvalData[] = {
                 ((and (eq (car b) :test) (consp (cdr b)) (null (cdr (cdr b))))
                  (list 'hash-table (car (cdr b))))
                 (t (error "エラー: 文法エラー")))))lisp87",
-    R"lisp88((defun gethash (key ins)
+    R"lisp88((defun gethash (key ins &rest default)
           (prog** (l e)
             (if (null (and (consp ins) (eq (car ins) 'hash-table)
                            (consp (cdr ins)) (atom (car (cdr ins)))))
                 (error "エラー: ハッシュテーブルではありません"))
             (setq l (cdr (cdr ins)))
             label
-            (if (atom l) (return-from gethash (values nil nil)))
+            (if (atom l) (return-from gethash (values (if default (car default) nil) nil)))
             (setq e (car l))
             (if (atom e) (error "エラー: ハッシュテーブルが壊れています"))
             (if (funcall (car (cdr ins)) key (car e)) (return-from gethash (values (cdr e) t)))
@@ -343,10 +355,12 @@ const char* const ReadEvalData[] = {
             (setq l (cdr l))
             (go label))))lisp91",
     R"lisp92((defun last (x)(cond((atom x) x)((= (length x) 1) x)(t (last (cdr x))) ) ))lisp92",
-    R"lisp93((defmacro case (key &rest body) (cons 'cond (make-case key body))))lisp93",
+    R"lisp93((defmacro case (key &rest body)
+          (cond ((consp key) (list 'let (list (list 'case-key$ key)) (cons 'cond (make-case 'case-key$ body))))
+                (t (cons 'cond (make-case key body))))))lisp93",
     R"lisp94((defun make-case (key body)
           (cond ((atom body) nil)
-                ((eq (car (car body)) 'otherwise)
+                ((or (eq (car (car body)) 'otherwise) (eq (car (car body)) t))
                  (cons (cons t (cdr (car body))) (make-case key (cdr body))))
                 ((atom (car (car body)))
                  (cons (cons (list 'eql key (list 'quote (car (car body)))) (cdr (car body)))
