@@ -19,8 +19,8 @@
 // binds them copies the caller's variables in after its forms ran and
 // writes them back when it ends, so an assignment made by a place's or a
 // value's form is kept.
-// Accessors that DEFSTRUCT makes are entered in PLACE$WRITERS, an alist
-// from the accessor's name to a function taking the object and the value.
+// PLACE$WRITERS is an alist from an accessor's name to a function taking
+// the object and the value, for the accessors that structures will define.
 // CAR of NIL is an error in this dialect, so no text takes the CAR of a
 // list that may be empty: POP of an empty place gives NIL and leaves it NIL.
 //
@@ -31,8 +31,8 @@
 //
 // TYPECASE binds the key to a fresh variable and tests it with the
 // predicate of each type; a type it does not know by name is tested at run
-// time by TYPECASE$IS, which knows the structure types and reports any
-// other name.
+// time by TYPECASE$IS, which reports it: the types that structures will
+// define are the names it is to learn.
 #include "library/lisptext.h"
 
 namespace {
@@ -287,8 +287,7 @@ const LispText kFormTexts[] = {
     {"TYPECASE$HASH-TABLE-P", R"lisp((defun typecase$hash-table-p (x)
           (and (consp x) (eq (car x) 'hash-table) (consp (cdr x)))))lisp"},
     {"TYPECASE$IS", R"lisp((defun typecase$is (x type)
-          (cond ((struct$type-p type) (struct$is x type))
-                (t (error (forms$message "エラー: 知らない型です--" type))))))lisp"},
+          (error (forms$message "エラー: 知らない型です--" type))))lisp"},
     {"FORMS$MESSAGE", R"lisp((defun forms$message (text name)
           (coerce (append (coerce text 'list) (coerce (symbol-name name) 'list)) 'string)))lisp"},
     {"ECASE", R"lisp((defmacro ecase (key &rest clauses)
