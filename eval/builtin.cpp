@@ -105,18 +105,28 @@ _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
     return sym;
 }
 
+// The pairs are assigned in order, each value evaluated after the previous
+// assignment; an odd number of arguments is refused before any of them is
+// evaluated.
 _cell* cfunction::setq(_cell* args, _symval* frame, long count) {
     if (!hasTwo(args)) return SyntaxError(frame, count);
-    _cell* sym = args->car.p;
-    if (isKeyword(sym)) return SyntaxError(frame, count);
-    _cell* v = eval(args->cdr.p->car.p, frame, count);
-    if (!v) return nullptr;
-    if (!isSymbol(sym)) return SyntaxError(frame, count);
-    long i = getLocal(frame, count, sym);
-    if (i >= 0)
-        frame[i].value = v;
-    else
-        globalTable[getSymVal2(sym)].value = v;
+    for (_cell* p = args; isCons(p); p = p->cdr.p->cdr.p)
+        if (!isCons(p->cdr.p)) return SyntaxError(frame, count);
+    CellGroup g(this);
+    g.push(args);
+    _cell* v = nullptr;
+    for (_cell* p = args; isCons(p); p = p->cdr.p->cdr.p) {
+        _cell* sym = p->car.p;
+        if (isKeyword(sym)) return SyntaxError(frame, count);
+        v = eval(p->cdr.p->car.p, frame, count);
+        if (!v) return nullptr;
+        if (!isSymbol(sym)) return SyntaxError(frame, count);
+        long i = getLocal(frame, count, sym);
+        if (i >= 0)
+            frame[i].value = v;
+        else
+            globalTable[getSymVal2(sym)].value = v;
+    }
     return v;
 }
 

@@ -73,8 +73,8 @@ _cell* cfunction::tor(_cell* args, _symval* frame, long count) {
     return NILCell;
 }
 
-// A chosen clause gives the value of its body, never its test's value; a
-// clause that is not a cons ends the walk.
+// A chosen clause gives the value of its body, or of its test when it has
+// no body; a clause that is not a cons ends the walk.
 _cell* cfunction::condition(_cell* args, _symval* frame, long count) {
     CellGroup g(this);
     g.push(args);
@@ -83,7 +83,10 @@ _cell* cfunction::condition(_cell* args, _symval* frame, long count) {
         if (!isCons(clause)) return NILCell;
         _cell* test = evalArg(clause->car.p, frame, count);
         if (!test) return nullptr;
-        if (!isNil(test)) return tprogn(clause->cdr.p, frame, count);
+        if (isNil(test)) continue;
+        // A clause of a test alone answers the test's value.
+        if (!isCons(clause->cdr.p)) return test;
+        return tprogn(clause->cdr.p, frame, count);
     }
     return NILCell;
 }

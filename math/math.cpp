@@ -222,9 +222,10 @@ _cell* foldAll(cfunction* lisp, Operation op, long identity, _cell* args,
     return foldRest(lisp, op, nullptr, args, frame, count, identity);
 }
 
-// - and /: at least one argument; a single argument is returned as it is.
-_cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
-                 long count) {
+// - and /: at least one argument; a single argument x answers (- 0 x) or
+// (/ 1 x), its negation or its reciprocal.
+_cell* foldFirst(cfunction* lisp, Operation op, long unit, _cell* args,
+                 _symval* frame, long count) {
     if (!isCons(args))
         return lisp->Fail("エラー: 引数が足りません", frame, count);
     _cell* value;
@@ -235,7 +236,12 @@ _cell* foldFirst(cfunction* lisp, Operation op, _cell* args, _symval* frame,
     }
     if (!value) return nullptr;
     if (!isNumber(value)) return lisp->Fail(MSG_NOTNUMBER, frame, count);
-    return foldRest(lisp, op, value, args->cdr.p, frame, count);
+    if (isCons(args->cdr.p))
+        return foldRest(lisp, op, value, args->cdr.p, frame, count);
+    // Allocation never collects: value needs no protection here.
+    _cell* r = (lisp->*op)(lisp->IntToCell(unit), value);
+    if (!r) lisp->errorlisp(frame, count);
+    return r;
 }
 
 }  // namespace
@@ -249,11 +255,11 @@ _cell* cfunction::times(_cell* args, _symval* frame, long count) {
 }
 
 _cell* cfunction::minus(_cell* args, _symval* frame, long count) {
-    return foldFirst(this, &cfunction::Sa, args, frame, count);
+    return foldFirst(this, &cfunction::Sa, 0, args, frame, count);
 }
 
 _cell* cfunction::divide(_cell* args, _symval* frame, long count) {
-    return foldFirst(this, &cfunction::Sho, args, frame, count);
+    return foldFirst(this, &cfunction::Sho, 1, args, frame, count);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 // text where it stands: a token is cut by a NUL that is put back before its
 // atom is returned, so the text is unchanged when the read ends. Nothing
 // here evaluates, so nothing collects while cells are made.
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -45,6 +46,26 @@ _cell* buildFraction(cmemory* m, char* token) {
     return m->BunsuToCell(rn, rd);
 }
 
+// The character a name after #\ stands for, in any case; -1 when the
+// text is not a name, so that its first byte is the character as before.
+int namedCharacter(const char* name) {
+    static const struct {
+        const char* name;
+        int code;
+    } kNames[] = {{"SPACE", ' '},     {"NEWLINE", '\n'},  {"TAB", '\t'},
+                  {"RETURN", '\r'},   {"LINEFEED", '\n'}, {"PAGE", '\f'},
+                  {"BACKSPACE", '\b'}, {"RUBOUT", 127},
+                  {"ESCAPE", 27},    {"BELL", 7}};
+    if (name[0] == 0 || name[1] == 0) return -1;
+    for (const auto& n : kNames) {
+        const char* a = name;
+        const char* b = n.name;
+        while (*a && *b && std::toupper((unsigned char)*a) == *b) a++, b++;
+        if (*a == 0 && *b == 0) return n.code;
+    }
+    return -1;
+}
+
 _cell* buildAtom(cmemory* m, char* token) {
     switch (m->AnaType(token)) {
     case 1:
@@ -55,8 +76,10 @@ _cell* buildAtom(cmemory* m, char* token) {
         return buildFraction(m, token);
     case 4:
         return m->getMojiretsuCell(token);
-    case 5:
-        return m->getMojiCell((signed char)token[2], 0);
+    case 5: {
+        int named = namedCharacter(token + 2);
+        return m->getMojiCell(named >= 0 ? named : (signed char)token[2], 0);
+    }
     default:
         return m->getStringCell(token);     // null: table full, message out
     }

@@ -22,7 +22,8 @@
 //   variable is no longer below it.
 // - CASE takes T and OTHERWISE alike as the key of the clause that
 //   catches every value. A key that is a form is evaluated once, into
-//   CASE-KEY$; a variable is tested as it is.
+//   CASE-KEY$; a variable is tested as it is. A clause without forms
+//   answers NIL, where a COND clause of a test alone answers the test.
 // - INT-TO-STRING takes each digit modulo 10 twice: FLOOR goes through a
 //   double, so beyond its precision the first remainder can be off by a
 //   multiple of 10; the second one, of a small number, is exact.
@@ -361,11 +362,11 @@ const char* const ReadEvalData[] = {
     R"lisp94((defun make-case (key body)
           (cond ((atom body) nil)
                 ((or (eq (car (car body)) 'otherwise) (eq (car (car body)) t))
-                 (cons (cons t (cdr (car body))) (make-case key (cdr body))))
+                 (cons (cons t (or (cdr (car body)) '(nil))) (make-case key (cdr body))))
                 ((atom (car (car body)))
-                 (cons (cons (list 'eql key (list 'quote (car (car body)))) (cdr (car body)))
+                 (cons (cons (list 'eql key (list 'quote (car (car body)))) (or (cdr (car body)) '(nil)))
                        (make-case key (cdr body))))
-                (t (cons (cons (list 'member key (list 'quote (car (car body)))) (cdr (car body)))
+                (t (cons (cons (list 'member key (list 'quote (car (car body)))) (or (cdr (car body)) '(nil)))
                          (make-case key (cdr body)))))))lisp94",
     R"lisp95((defun make-array (dim &rest b)
           (let ((contents (get-contents b)) (element (get-element b)) (type (get-type b))

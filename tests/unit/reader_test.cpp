@@ -356,7 +356,9 @@ TEST(Build, SymbolsCharactersStrings) {
     EXPECT_EQ("s::KEY[c]", Show(Read(":KEY")));
     EXPECT_EQ("s:A", Show(Read("  A B")));
     EXPECT_EQ("m:a", Show(Read("#\\a")));
-    EXPECT_EQ("m:S", Show(Read("#\\SPACE")));
+    EXPECT_EQ("m: ", Show(Read("#\\SPACE")));
+    EXPECT_EQ("m:\t", Show(Read("#\\tab")));
+    EXPECT_EQ("m:S", Show(Read("#\\SPAC")));
     EXPECT_EQ("m: ", Show(Read("#\\ ")));
     EXPECT_EQ("m:(", Show(Read("#\\(")));
     EXPECT_EQ(-29, Read("#\\\xe3")->car.c);
