@@ -8,7 +8,8 @@
 #include "library/lisptext.h"
 
 const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
-                                             kConditionTexts, nullptr};
+                                             kConditionTexts, kIntegerTexts,
+                                             nullptr};
 
 namespace {
 

@@ -72,7 +72,7 @@ enum {
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
-    OP_FORMATD, OP_HANDLERCASE,
+    OP_FORMATD, OP_HANDLERCASE, OP_EXACT,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -453,6 +453,8 @@ public:
 
     // --- library/format.cpp ------------------------------------------------
     [[nodiscard]] _cell* formatd(_cell* args, _symval* frame, long count);
+    // EXACT$: bits of integers, terms of fractions (math/exact.cpp).
+    [[nodiscard]] _cell* exact_lisp(_cell* args, _symval* frame, long count);
 
     // --- library/time.cpp ---------------------------------------------------
     // Null: reported (also after a failed argument, which reported itself).

@@ -511,6 +511,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return formatd(args, frame, count);
     case OP_HANDLERCASE:
         return handler_case(args, frame, count);
+    case OP_EXACT:
+        return exact_lisp(args, frame, count);
     default:
         if (op->closureCount >= OP_F_NOT) {
             bool declined;
