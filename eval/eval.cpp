@@ -513,6 +513,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return handler_case(args, frame, count);
     case OP_EXACT:
         return exact_lisp(args, frame, count);
+    case OP_SORT:
+        return sort_lisp(args, frame, count);
     default:
         if (op->closureCount >= OP_F_NOT) {
             bool declined;

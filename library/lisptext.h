@@ -24,6 +24,7 @@ extern const LispText kToolTexts[];
 extern const LispText kFormatTexts[];
 extern const LispText kConditionTexts[];
 extern const LispText kIntegerTexts[];
+extern const LispText kSortTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

@@ -58,6 +58,7 @@ const OperatorEntry kOperators[] = {
     {&FORMATD, OP_FORMATD},
     {&HANDLERCASE, OP_HANDLERCASE},
     {&EXACTLISP, OP_EXACT},
+    {&SORTLISP, OP_SORT},
 };
 
 }  // namespace
