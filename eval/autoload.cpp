@@ -9,6 +9,7 @@
 
 const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
                                              kConditionTexts, kIntegerTexts, kSortTexts,
+                                             kStreamTexts,
                                              nullptr};
 
 namespace {

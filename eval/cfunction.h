@@ -72,7 +72,7 @@ enum {
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
-    OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT,
+    OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -459,6 +459,8 @@ public:
     [[nodiscard]] _cell* exact_lisp(_cell* args, _symval* frame, long count);
     // SORT$: a list of (key . element) sorted by numeric keys (library/sort.cpp).
     [[nodiscard]] _cell* sort_lisp(_cell* args, _symval* frame, long count);
+    // READ-CHAR$: a byte of a stream or the console (library/stream.cpp).
+    [[nodiscard]] _cell* read_char_lisp(_cell* args, _symval* frame, long count);
 
     // --- library/time.cpp ---------------------------------------------------
     // Null: reported (also after a failed argument, which reported itself).

@@ -515,6 +515,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return exact_lisp(args, frame, count);
     case OP_SORT:
         return sort_lisp(args, frame, count);
+    case OP_READCHAR:
+        return read_char_lisp(args, frame, count);
     default:
         if (op->closureCount >= OP_F_NOT) {
             bool declined;

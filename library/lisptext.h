@@ -25,6 +25,7 @@ extern const LispText kFormatTexts[];
 extern const LispText kConditionTexts[];
 extern const LispText kIntegerTexts[];
 extern const LispText kSortTexts[];
+extern const LispText kStreamTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

@@ -59,6 +59,7 @@ const OperatorEntry kOperators[] = {
     {&HANDLERCASE, OP_HANDLERCASE},
     {&EXACTLISP, OP_EXACT},
     {&SORTLISP, OP_SORT},
+    {&READCHARLISP, OP_READCHAR},
 };
 
 }  // namespace

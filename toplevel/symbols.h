@@ -55,7 +55,7 @@
     X(DOCUMENTATIONLISP, "DOCUMENTATION$") X(APROPOSLISP, "APROPOS$")       \
     X(DRIBBLELISP, "DRIBBLE$") X(FORMATD, "FORMAT$")                        \
     X(HANDLERCASE, "HANDLER-CASE$") X(EXACTLISP, "EXACT$")                   \
-    X(SORTLISP, "SORT$")
+    X(SORTLISP, "SORT$") X(READCHARLISP, "READ-CHAR$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
