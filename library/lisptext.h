@@ -26,6 +26,7 @@ extern const LispText kConditionTexts[];
 extern const LispText kIntegerTexts[];
 extern const LispText kSortTexts[];
 extern const LispText kStreamTexts[];
+extern const LispText kTableTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];
