@@ -10,14 +10,18 @@ inline bool assignable(_cell* c) { return isSymbol(c) && !isKeyword(c); }
 }  // namespace
 
 // The destination of an output function: standard output when `rest` holds
-// no argument, else the stream its first form evaluates to.
+// no argument or its first form evaluates to T or NIL, else the output
+// stream it evaluates to.
 FILE* cfunction::OutputArg(_cell* rest, _symval* frame, long count) {
     if (!isCons(rest)) return stdout;
     _cell* s = eval(rest->car.p, frame, count);
     if (!s) return nullptr;
-    FILE* out = getStream(s);
-    if (!out) SyntaxError(frame, count);
-    return out;
+    if (isNil(s) || s == TCell) return stdout;
+    if (!isStream(s)) {
+        SyntaxError(frame, count);
+        return nullptr;
+    }
+    return DirectedStream(s, true, frame, count);
 }
 
 _cell* cfunction::CopyCell(_cell* first) {

@@ -423,7 +423,11 @@ public:
     // Null: reported, exit; printed when the text read does not build.
     [[nodiscard]] _cell* tread(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* treadline(_cell* args, _symval* frame, long count);
-    _cell* SetFilePointer(FILE* f);     // stream object; NIL: no free slot
+    _cell* SetFilePointer(FILE* f, bool output);  // stream object; NIL: no free slot
+    // The file of an open stream object for reading (output false) or for
+    // writing; null after the message and the debug loop for a closed
+    // stream or one opened the other way.
+    FILE* DirectedStream(_cell* s, bool output, _symval* frame, long count);
     FILE* getStream(_cell* c);  // open file of a stream object, else null
     FILE* getStream2(_cell* c); // the same, and frees the slot
     int toPathMojiretsu(_cell* c, char* buf, int size);

@@ -416,6 +416,7 @@ namespace {
 int equalValues(cfunction* f, _cell* x, _cell* y, int depth) {
     for (long steps = 0;; steps++) {
         if (steps > kCellCapacity) return -1;
+        if (x == y) return 1;   // the same object, however deep or circular
         if (!isCons(x)) {
             if (isNil(f->teql(x, y)) == false) return 1;
             if (isString(x) && isString(y))

@@ -2,9 +2,10 @@
 // READ-LINE) and the file table behind stream objects.
 //
 // A stream object is an integer cell of kind 's' holding a slot number 1 to
-// kFileSlots; slot number n is fileTable[n - 1]. The object itself carries no
-// FILE*, so a stale object whose slot was freed and reused designates the
-// newly opened file, and every use looks the slot up again.
+// kFileSlots; slot number n is fileTable[n - 1]. The object carries no
+// FILE*, but in its cdr the number of the opening that made it, which its
+// slot keeps while that file is open: once the file is closed the object
+// designates nothing, whatever is opened in the slot afterwards.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -43,12 +44,15 @@ bool isKeywordNamed(_cell* c, const char* name) {
 // File table
 // ---------------------------------------------------------------------------
 
-_cell* cfunction::SetFilePointer(FILE* f) {
+_cell* cfunction::SetFilePointer(FILE* f, bool output) {
     for (int i = 0; i < kFileSlots; ++i) {
         if (fileTable[i] == nullptr) {
             fileTable[i] = f;
+            fileOpening[i] = ++openings;
+            fileWrites[i] = output;
             _cell* s = IntToCell(i + 1);
             s->kind = 's';
+            s->cdr.c = fileOpening[i];
             return s;
         }
     }
@@ -58,8 +62,24 @@ _cell* cfunction::SetFilePointer(FILE* f) {
 FILE* cfunction::getStream(_cell* c) {
     if (!isStream(c)) return nullptr;
     long n = CellToInt(c);
-    if (n < 1 || n > kFileSlots) return nullptr;
+    if (n < 1 || n > kFileSlots || c->cdr.c != fileOpening[n - 1]) return nullptr;
     return fileTable[n - 1];
+}
+
+FILE* cfunction::DirectedStream(_cell* s, bool output, _symval* frame,
+                                long count) {
+    FILE* f = getStream(s);
+    if (f == nullptr) {
+        Fail("エラー: 無効なストリームです", frame, count);
+        return nullptr;
+    }
+    if (fileWrites[CellToInt(s) - 1] != output) {
+        Fail(output ? "エラー: 入力用のストリームには書き込めません"
+                    : "エラー: 出力用のストリームからは読み込めません",
+             frame, count);
+        return nullptr;
+    }
+    return f;
 }
 
 FILE* cfunction::getStream2(_cell* c) {
@@ -172,7 +192,7 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
     }
     if (f == nullptr)
         return Fail("エラー: ファイルを開くことができません。", frame, count);
-    _cell* s = SetFilePointer(f);
+    _cell* s = SetFilePointer(f, output);
     if (isNil(s)) {
         // No slot to keep it in: nothing could ever close it later.
         std::fclose(f);
@@ -231,6 +251,7 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
             return Fail("エラー: ストリームではありません", frame, count);
         if (getStream(strm) == nullptr)
             return Fail("エラー: そのストリームは無効です", frame, count);
+        if (!DirectedStream(strm, false, frame, count)) return nullptr;
 
         int eofError = 1;
         _cell* eofValue = NILCell;
@@ -319,9 +340,8 @@ _cell* cfunction::treadline(_cell* args, _symval* frame, long count) {
     }
     if (!isStream(strm))
         return Fail("エラー: ストリームではありません", frame, count);
-    FILE* f = getStream(strm);
-    if (f == nullptr)
-        return Fail("エラー: 無効なストリームです", frame, count);
+    FILE* f = DirectedStream(strm, false, frame, count);
+    if (f == nullptr) return nullptr;
     if (eofGiven) {
         int c = std::getc(f);
         if (c == EOF) return eofError ? Fail(kAtEnd, frame, count) : eofValue;
@@ -369,9 +389,8 @@ _cell* cfunction::read_char_lisp(_cell* args, _symval* frame, long count) {
     } else {
         if (!isStream(strm))
             return Fail("エラー: ストリームではありません", frame, count);
-        FILE* f = getStream(strm);
-        if (f == nullptr)
-            return Fail("エラー: 無効なストリームです", frame, count);
+        FILE* f = DirectedStream(strm, false, frame, count);
+        if (f == nullptr) return nullptr;
         c = std::getc(f);
         if (c != EOF && peek) std::ungetc(c, f);
         if (c == '\n' && !peek && f == countedStream) countedLines++;

@@ -232,6 +232,7 @@ _cell* cfunction::tfloor(_cell* form, _symval* frame, long count) {
     case 'i':
         q = IntToCell(CellToInt(v));
         q->kind = v->kind;
+        q->cdr = v->cdr;    // a stream's opening
         rest = IntToCell(0);
         break;
     case 'n': {

@@ -30,6 +30,8 @@ void cmemory::Init() {
     keptFrames = nullptr;
     for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     for (int i = 0; i < kFileSlots; i++) fileTable[i] = nullptr;
+    for (int i = 0; i < kFileSlots; i++) fileOpening[i] = 0, fileWrites[i] = false;
+    openings = 0;
 }
 
 namespace {

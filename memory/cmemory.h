@@ -412,6 +412,12 @@ public:
     _symval* globalTable;
     _symval* globalTableEnd;
     FILE* fileTable[kFileSlots];
+    // The number of the opening that filled each slot; a stream object
+    // carries the number of its own opening, so that it stops designating
+    // its slot once that is closed and opened again.
+    long fileOpening[kFileSlots];
+    bool fileWrites[kFileSlots];    // opened for output
+    long openings;
     int throwPending;
     int debugLevel;
     int returnFromPending;

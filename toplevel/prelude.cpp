@@ -121,7 +121,8 @@ const char* const ReadEvalData[] = {
                 ((zerop (- x y)) t)
                 (t (and (minusp x) (null (minusp y)))))))lisp17",
     R"lisp18((defun equal (x y)
-          (cond ((atom x)
+          (cond ((eq x y) t)
+                ((atom x)
                  (cond ((eql x y) t)
                        ((and (stringp x) (stringp y)) (string-equal x y))
                        (t nil)))

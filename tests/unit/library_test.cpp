@@ -48,9 +48,11 @@ TEST(FileTable, NumbersOutsideTheTableDesignateNothing) {
     // A plain integer is no stream, even when its slot is open.
     FILE* f = std::tmpfile();
     ASSERT_NE(nullptr, f);
-    ASSERT_EQ(1, CellToInt(m.SetFilePointer(f)));
+    _cell* opened = m.SetFilePointer(f, false);
+    ASSERT_EQ(1, CellToInt(opened));
     EXPECT_EQ(nullptr, m.getStream(m.IntToCell(1)));
-    EXPECT_EQ(f, m.getStream2(stream(1)));
+    EXPECT_EQ(nullptr, m.getStream(stream(1)));     // not of this opening
+    EXPECT_EQ(f, m.getStream2(opened));
     std::fclose(f);
 }
 
@@ -61,15 +63,20 @@ TEST(FileTable, SlotsFillLowestFirstAndFreeOnGetStream2) {
     ASSERT_NE(nullptr, f);
     _cell* s[kFileSlots];
     for (int i = 0; i < kFileSlots; ++i) {
-        s[i] = m.SetFilePointer(f);
+        s[i] = m.SetFilePointer(f, false);
         ASSERT_EQ('i', s[i]->type);
         EXPECT_EQ('s', s[i]->kind);
         EXPECT_EQ(i + 1, CellToInt(s[i]));
     }
-    EXPECT_EQ(NILCell, m.SetFilePointer(f));
+    EXPECT_EQ(NILCell, m.SetFilePointer(f, false));
     EXPECT_EQ(f, m.getStream2(s[3]));
     EXPECT_EQ(nullptr, m.getStream(s[3]));
-    EXPECT_EQ(4, CellToInt(m.SetFilePointer(f)));
+    _cell* again = m.SetFilePointer(f, false);
+    EXPECT_EQ(4, CellToInt(again));
+    // The object of the closed opening stays closed in the reused slot.
+    EXPECT_EQ(nullptr, m.getStream(s[3]));
+    EXPECT_EQ(f, m.getStream(again));
+    s[3] = again;
     for (int i = 0; i < kFileSlots; ++i) m.getStream2(s[i]);
     std::fclose(f);
 }
