@@ -57,6 +57,7 @@ const OperatorEntry kOperators[] = {
     {&DRIBBLELISP, OP_DRIBBLE},
     {&FORMATD, OP_FORMATD},
     {&HANDLERCASE, OP_HANDLERCASE},
+    {&FLETLISP, OP_FLET}, {&DESTRUCTURINGBIND, OP_DESTRUCTURINGBIND},
 };
 
 }  // namespace
