@@ -398,14 +398,14 @@ public:
     // DESTRUCTURING-BIND$ lambda-list form body...
     [[nodiscard]] _cell* destructuringBind(_cell* args, _symval* frame,
                                            long count);
-    // FLET$ labels ((name lambda-list body...)...) body...: the local
-    // functions, as records named FLET$ whose values are (name . closure),
-    // in front of a copy of the current frame. With labels non-NIL the
-    // closures capture that new frame, so they see each other; else they
-    // capture the current one.
+    // FLET$ labels ((name lambda-list body...)...) body...: the body runs
+    // in a copy of the current frame followed by the local functions,
+    // records named FLET$ whose values are (name . closure). With labels
+    // non-NIL the closures see the whole new frame, so each other;
+    // otherwise only its copy of the current frame.
     [[nodiscard]] _cell* flet(_cell* args, _symval* frame, long count);
     // The closure of the innermost local function of that name the frame
-    // holds; null: none.
+    // holds (the last record of that name); null: none.
     static _cell* LocalFunction(_cell* name, _symval* frame, long count);
     // Some FLET$ has run in this session: only then do calls and FUNCTION
     // look for local functions.

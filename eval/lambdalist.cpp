@@ -474,7 +474,7 @@ _cell* cfunction::destructuringBind(_cell* args, _symval* frame, long count) {
 }
 
 _cell* cfunction::LocalFunction(_cell* name, _symval* frame, long count) {
-    for (long i = 0; i < count; i++) {
+    for (long i = count - 1; i >= 0; i--) {
         if (frame[i].symbol != FLETLISP) continue;
         _cell* pair = frame[i].value;
         if (isCons(pair) && sameSymbol(pair->car.p, name)) return pair->cdr.p;
@@ -482,6 +482,18 @@ _cell* cfunction::LocalFunction(_cell* name, _symval* frame, long count) {
     return nullptr;
 }
 
+// The new frame is a copy of the current one followed by the records of
+// the local functions. Every frame keeps the records of the local
+// functions it sees in that order, the innermost last (a binding form
+// puts its own records in front of its copy, a closure's call puts its
+// parameters in front of the captured ones), so LocalFunction looks from
+// the end. FLET's closures capture the new frame's first `count` records
+// only, which hold no record of their own FLET: they see the enclosing
+// local functions but not each other, while their assignments to the
+// enclosing variables reach the very records the body reads, and are
+// written back with them when the body ends. LABELS' closures capture the
+// whole frame.
+//
 // Each definition becomes the closure (LAMBDA lambda-list (BLOCK name .
 // body)), made afresh at every evaluation as FUNCTION makes one; nothing
 // is evaluated until the body runs, so the cells need no protection before
@@ -506,9 +518,8 @@ _cell* cfunction::flet(_cell* args, _symval* frame, long count) {
     FrameGuard fg(this, k + count);
     _symval* inner = fg.get();
     if (k + count > 0 && !inner) return Fail(kFrameRefused, frame, count);
-    copyOuter(inner, k, frame, count);
-    _symval* env = labels ? inner : frame;
-    long envCount = labels ? k + count : count;
+    copyOuter(inner, 0, frame, count);
+    long envCount = labels ? count + k : count;
     _cell* d = defs;
     for (long j = 0; j < k; j++, d = d->cdr.p) {
         _cell* def = d->car.p;
@@ -528,18 +539,18 @@ _cell* cfunction::flet(_cell* args, _symval* frame, long count) {
         closure->cdr.p = tail;
         if (LambdaListShape(params, false) == kPlainList)
             closure->kind = kPlainDef;
-        setClosureEnv(closure, env, envCount);
+        setClosureEnv(closure, envCount > 0 ? inner : nullptr, envCount);
         _cell* pair = getCell();
         pair->car.p = name;
         pair->cdr.p = closure;
-        inner[j].value = pair;
-        inner[j].symbol = FLETLISP;
+        inner[count + j].value = pair;
+        inner[count + j].symbol = FLETLISP;
     }
-    if (envCount > 0) CaptureFrame(env);
+    if (envCount > 0) CaptureFrame(inner);
     localFunctions = true;
     _cell* body = g.push(WithoutDeclarations(args->cdr.p->cdr.p));
     fg.push(k + count);
-    _cell* r = tprogn(body, inner, k + count);
-    SetOrgLoc(frame, count, inner, k, k + count);
+    _cell* r = tprogn(body, inner, count + k);
+    SetOrgLoc(frame, count, inner, 0, count);
     return r;
 }
