@@ -266,7 +266,10 @@ struct Binder {
             _cell* found = nullptr;     // the cons holding the argument
             if (section == kKey) {
                 var = keySpec(e, &keyword, &more);
-                for (_cell* q = keys; isCons(q); q = q->cdr.p->cdr.p)
+                // The list was found even, but a default form may have
+                // changed it since (through a &REST variable).
+                for (_cell* q = keys; isCons(q) && isCons(q->cdr.p);
+                     q = q->cdr.p->cdr.p)
                     if (keyMatches(q->car.p, var, keyword)) {
                         found = q->cdr.p;
                         break;
