@@ -8,7 +8,9 @@
 #include "library/lisptext.h"
 
 const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
-                                             kConditionTexts, nullptr};
+                                             kConditionTexts, kIntegerTexts, kSortTexts,
+                                             kStreamTexts, kTableTexts,
+                                             nullptr};
 
 namespace {
 

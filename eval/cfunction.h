@@ -72,7 +72,8 @@ enum {
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
-    OP_FORMATD, OP_HANDLERCASE, OP_FLET, OP_DESTRUCTURINGBIND,
+    OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR, OP_FLET,
+    OP_DESTRUCTURINGBIND,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -222,6 +223,8 @@ public:
     // DEFUN or DEFMACRO of `sym`: a C++ path that stands for a definition
     // of that name is off from now on.
     void NoteRedefinition(_cell* sym);
+    // 1: test is the prelude's <, -1: its >, 0: neither (eval/fastpath.cpp).
+    int IntactOrder(_cell* test);
     // The C++ path of a prelude function. *declined: nothing was evaluated
     // and the caller goes on with the ordinary call.
     [[nodiscard]] _cell* FastCall(_cell* op, _cell* args, _symval* frame, long count,
@@ -512,6 +515,12 @@ public:
 
     // --- library/format.cpp ------------------------------------------------
     [[nodiscard]] _cell* formatd(_cell* args, _symval* frame, long count);
+    // EXACT$: bits of integers, terms of fractions (math/exact.cpp).
+    [[nodiscard]] _cell* exact_lisp(_cell* args, _symval* frame, long count);
+    // SORT$: a list of (key . element) sorted by numeric keys (library/sort.cpp).
+    [[nodiscard]] _cell* sort_lisp(_cell* args, _symval* frame, long count);
+    // READ-CHAR$: a byte of a stream or the console (library/stream.cpp).
+    [[nodiscard]] _cell* read_char_lisp(_cell* args, _symval* frame, long count);
 
     // --- library/time.cpp ---------------------------------------------------
     // Null: reported (also after a failed argument, which reported itself).

@@ -511,6 +511,12 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return formatd(args, frame, count);
     case OP_HANDLERCASE:
         return handler_case(args, frame, count);
+    case OP_EXACT:
+        return exact_lisp(args, frame, count);
+    case OP_SORT:
+        return sort_lisp(args, frame, count);
+    case OP_READCHAR:
+        return read_char_lisp(args, frame, count);
     case OP_FLET:
         *keepValues = 1;
         return flet(args, frame, count);

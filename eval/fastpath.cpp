@@ -1097,3 +1097,18 @@ _cell* cfunction::FastMapcar(_cell* op, _cell* args, _symval* frame,
     pendingReturnValue = nullptr;
     return r;
 }
+
+// The order SORT$ may sort by in C++: 1 when test names the prelude's <
+// still in place, -1 for its >, 0 for anything else, which the Lisp merge
+// then calls.
+int cfunction::IntactOrder(_cell* test) {
+    if (!isSymbol(test)) return 0;
+    for (int i = 0; i < kNameCount; i++) {
+        if (nameSymbols[i] != test) continue;
+        int b = kNames[i].bitIndex;
+        if ((b != B_LESS && b != B_GREATER) || !intactFunction(this, bit(b), test))
+            return 0;
+        return b == B_LESS ? 1 : -1;
+    }
+    return 0;
+}

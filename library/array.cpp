@@ -29,6 +29,24 @@ bool arrayArgument(_cell* value) {
     return false;
 }
 
+// The conses of a list, or -1 when it is circular: a walk at half the
+// pace meets the first one only on a cycle.
+long conses(_cell* c) {
+    long n = 0;
+    _cell* fast = c;
+    _cell* slow = c;
+    for (;;) {
+        if (!isCons(fast)) return n;
+        fast = fast->cdr.p;
+        n++;
+        if (!isCons(fast)) return n;
+        fast = fast->cdr.p;
+        n++;
+        slow = slow->cdr.p;
+        if (fast == slow) return -1;
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -36,7 +54,14 @@ bool arrayArgument(_cell* value) {
 // ---------------------------------------------------------------------------
 
 _cell* cfunction::jlength(_cell* value) {
-    if (isCons(value) || isNil(value)) return IntToCell(tlength(value));
+    if (isCons(value) || isNil(value)) {
+        long n = conses(value);
+        if (n < 0) {
+            PutMessage("エラー: 循環リストです");
+            return nullptr;
+        }
+        return IntToCell(n);
+    }
     if (isArray(value)) {
         _cell* dims = value->car.p;
         if (!isInteger(dims)) {

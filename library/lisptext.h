@@ -23,6 +23,10 @@ extern const LispText kFormTexts[];
 extern const LispText kToolTexts[];
 extern const LispText kFormatTexts[];
 extern const LispText kConditionTexts[];
+extern const LispText kIntegerTexts[];
+extern const LispText kSortTexts[];
+extern const LispText kStreamTexts[];
+extern const LispText kTableTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

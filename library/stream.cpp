@@ -124,15 +124,22 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
     }
 
     // Options come as keyword and value pairs in any order. The keyword is
-    // not evaluated; the value of :DIRECTION and :IF-EXISTS is, in turn.
-    // Other pairs are not looked at.
+    // not evaluated; the value of :DIRECTION, :IF-EXISTS and
+    // :IF-DOES-NOT-EXIST is, in turn. Other pairs are not looked at. An
+    // :IF-EXISTS or :IF-DOES-NOT-EXIST of NIL makes OPEN answer NIL instead
+    // of writing over a file that exists, or of failing on one that does
+    // not.
     bool output = false;
     bool append = false;
+    bool nilIfExists = false;
+    bool nilIfMissing = false;
     for (_cell* rest = cdr(args); isCons(rest) && isCons(cdr(rest));
          rest = cdr(cdr(rest))) {
         _cell* key = car(rest);
         bool direction = key == COLDIRECTION;
-        if (!direction && !isKeywordNamed(key, ":IF-EXISTS")) continue;
+        bool ifExists = isKeywordNamed(key, ":IF-EXISTS");
+        bool ifMissing = isKeywordNamed(key, ":IF-DOES-NOT-EXIST");
+        if (!direction && !ifExists && !ifMissing) continue;
         CellGroup g(this);
         g.push(args);
         _cell* v = eval(car(cdr(rest)), frame, count);
@@ -140,12 +147,20 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
             errorlisp(frame, count);
             return nullptr;
         }
-        if (direction)
+        if (direction) {
             output = v == COLOUTPUT;
-        else
+        } else if (ifExists) {
             append = isKeywordNamed(v, ":APPEND");
+            nilIfExists = isNil(v);
+        } else {
+            nilIfMissing = isNil(v);
+        }
     }
     const char* mode = !output ? "rb" : append ? "ab" : "wb";
+    struct stat before;
+    bool exists = stat(path, &before) == 0;
+    if (output && nilIfExists && exists) return NILCell;
+    if (!output && nilIfMissing && !exists) return NILCell;
 
     FILE* f = std::fopen(path, mode);
     // A directory opens for reading but yields no bytes; reading it would
@@ -259,29 +274,110 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
     return ReadText(lineStr, &e) == 1 ? e : nullptr;
 }
 
+// (READ-LINE [stream [eof-error-p [eof-value]]]). Without eof-error-p
+// the end of a file gives "" again and again, and the end of standard input
+// ends the session; with it, the end is an error when eof-error-p is true
+// and answers eof-value when it is NIL. A stream of NIL or T is the
+// console.
 _cell* cfunction::treadline(_cell* args, _symval* frame, long count) {
-    _cell* line;
-    if (!isCons(args)) {
+    CellGroup g(this);
+    _cell* strm = NILCell;
+    bool eofGiven = false;
+    bool eofError = true;
+    _cell* eofValue = NILCell;
+    if (isCons(args)) {
+        g.push(args);
+        strm = eval(car(args), frame, count);
+        if (strm == nullptr) return nullptr;
+        g.push(strm);
+        _cell* rest = cdr(args);
+        if (isCons(rest)) {
+            _cell* flag = eval(car(rest), frame, count);
+            if (flag == nullptr) return nullptr;
+            eofGiven = true;
+            eofError = !isNil(flag);
+            rest = cdr(rest);
+            if (isCons(rest)) {
+                eofValue = eval(car(rest), frame, count);
+                if (eofValue == nullptr) return nullptr;
+                g.push(eofValue);
+            }
+        }
+    }
+    static const char kAtEnd[] = "エラー: 読み込み中にエラーを生じました。";
+    if (isNil(strm) || strm == TCell) {
+        bool atEnd = false;
+        _cell* line;
         // Ctrl-C while waiting for the line: the break loop; after CONTINUE
         // the read starts again.
-        while (!(line = ReadLine())) {
+        while (!(line = ReadLine(eofGiven ? &atEnd : nullptr))) {
             interruptRequested = 0;
             if (!breaklisp(frame, count)) return nullptr;
         }
-    } else {
-        _cell* strm;
-        {
-            CellGroup g(this);
-            g.push(args);
-            strm = eval(car(args), frame, count);
+        if (!atEnd) return line;
+        return eofError ? Fail(kAtEnd, frame, count) : eofValue;
+    }
+    if (!isStream(strm))
+        return Fail("エラー: ストリームではありません", frame, count);
+    FILE* f = getStream(strm);
+    if (f == nullptr)
+        return Fail("エラー: 無効なストリームです", frame, count);
+    if (eofGiven) {
+        int c = std::getc(f);
+        if (c == EOF) return eofError ? Fail(kAtEnd, frame, count) : eofValue;
+        std::ungetc(c, f);
+    }
+    return ReadLineStrm(f);
+}
+
+// ---------------------------------------------------------------------------
+// READ-CHAR$: (READ-CHAR$ peek stream eof-error-p eof-value), the one byte
+// behind READ-CHAR and PEEK-CHAR (library/streamtexts.cpp). peek is a
+// literal: 1 leaves the byte to be read again. The other three are
+// evaluated; a stream of NIL or T is the console. At the end of the input
+// the answer is eof-value when eof-error-p is NIL, else the error.
+// ---------------------------------------------------------------------------
+
+_cell* cfunction::read_char_lisp(_cell* args, _symval* frame, long count) {
+    if (!isCons(args) || !isInteger(args->car.p))
+        return Fail("エラー: 引数の数が違います", frame, count);
+    bool peek = CellToInt(args->car.p) != 0;
+    CellGroup g(this);
+    g.push(args);
+    _cell* v[3];
+    _cell* forms = args->cdr.p;
+    for (int i = 0; i < 3; i++, forms = cdr(forms)) {
+        if (!isCons(forms)) return Fail("エラー: 引数の数が違います", frame, count);
+        v[i] = eval(car(forms), frame, count);
+        if (!v[i]) return nullptr;
+        g.push(v[i]);
+    }
+    _cell* strm = v[0];
+    int c;
+    if (isNil(strm) || strm == TCell) {
+        std::fflush(stdout);
+        c = ConsoleGetc();
+        if (c == EOF && ConsoleInterrupted()) {
+            interruptRequested = 0;
+            if (!breaklisp(frame, count)) return nullptr;
+            return read_char_lisp(args, frame, count);
         }
-        if (strm == nullptr) return nullptr;
+        if (c != EOF && peek) {
+            char byte = (char)c;
+            ConsoleKeep(&byte, 1);
+        }
+    } else {
         if (!isStream(strm))
             return Fail("エラー: ストリームではありません", frame, count);
         FILE* f = getStream(strm);
         if (f == nullptr)
             return Fail("エラー: 無効なストリームです", frame, count);
-        line = ReadLineStrm(f);
+        c = std::getc(f);
+        if (c != EOF && peek) std::ungetc(c, f);
+        if (c == '\n' && !peek && f == countedStream) countedLines++;
     }
-    return line;
+    if (c == EOF)
+        return isNil(v[1]) ? v[2]
+                           : Fail("エラー: 読み込み中にエラーを生じました。", frame, count);
+    return getMojiCell((signed char)c, 0);
 }

@@ -633,7 +633,9 @@ public:
     static char* ExprEnd(char* p);
 
     // --- reader/linereader.cpp ----------------------------------------------
-    _cell* ReadLine();
+    // The console's next line. At the end of standard input the session
+    // ends, unless atEnd is given: then *atEnd is set and NIL answered.
+    _cell* ReadLine(bool* atEnd = nullptr);
     _cell* ReadLineStrm(FILE* f);
 
     // --- math/power.cpp (helpers on evaluated cells) ------------------------

@@ -94,12 +94,43 @@ _cell* readToken(cmemory* m, char* p) {
     return atom;
 }
 
+_cell* readExpr(cmemory* m, char* p);
+
+// #(a b ...): the one-dimensional array of general element type holding the
+// elements read as a list, as MAKE-ARRAY builds it. A dotted list has no
+// vector to stand for.
+_cell* readVector(cmemory* m, char* p) {
+    _cell* elements = m->readFromString(p + 1);
+    if (!elements) return nullptr;
+    for (_cell* c = elements; !isNil(c); c = cdr(c)) {
+        if (!isCons(c)) {
+            PutMessage("エラー: 文法エラー");
+            return nullptr;
+        }
+    }
+    _cell* type = m->getStringCell("ALL");
+    if (!type) return nullptr;
+    _cell* body = m->getCell();
+    body->car.p = type;
+    body->cdr.p = elements;
+    _cell* array = m->getCell();
+    array->car.p = m->IntToCell(1);
+    array->cdr.p = body;
+    array->type = 'a';
+    return array;
+}
+
 // Reads the first expression of p. null: the message is out.
 _cell* readExpr(cmemory* m, char* p) {
     // The conses of a list and of the lists after its dots, in one chain.
     ListBuilder list(m);
     for (;;) {
         p = m->SkipSpc(p);
+        if (p[0] == '#' && p[1] == '(') {
+            _cell* vector = readVector(m, p);
+            if (!vector) return nullptr;
+            return list.finish(vector);
+        }
         if (*p != '(') {
             _cell* atom = readToken(m, p);
             if (!atom) return nullptr;

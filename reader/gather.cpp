@@ -114,6 +114,11 @@ struct ExprTracker {
                 state = 0;      // #' stands before the expression
                 return;
             }
+            if (code && c == '(') {
+                state = 1;      // #( opens a vector, read as a list
+                depth = 1;
+                return;
+            }
             state = 2;
         }
         switch (state) {
@@ -255,6 +260,9 @@ int ctextproc::CrTabOnly(char* text) {
     char* p = skipLead(text);
     if (*p == 0) return 1;
     if (*p == '(' || *p == ')') return 1;
+    if (p[0] == '#' && p[1] == '\'') p = skipLead(p + 2);   // #'(...
+    if (p[0] == '#' && p[1] == '(') return 1;                 // #(...
+    if (*p == '(') return 1;
     if (*p == '"') return SkipDoubleQuote(p + 1) ? 0 : 1;
     return 0;
 }
@@ -330,6 +338,8 @@ int ctextproc::CheckBrace2(char* text) {
     char* p = skipLead(text);
     if (*p == 0) return 0;
     if (*p == ')') return -1;
+    if (p[0] == '#' && p[1] == '\'') p = skipLead(p + 2);
+    if (p[0] == '#' && p[1] == '(') p++;
     if (*p == '(') {
         char* end = nullptr;
         return ScanDepth(p, &end) == 1 ? 1 : 0;

@@ -139,13 +139,17 @@ void ConsoleForget() {
 // A line that does not fit one piece comes back in pieces, the second
 // value T for every piece but the last; no byte is lost. Null when Ctrl-C
 // interrupted the wait (what was typed of the line is dropped).
-_cell* cmemory::ReadLine() {
+_cell* cmemory::ReadLine(bool* atEnd) {
     size_t n = 0;
     int c = EOF;
     while (n < kPieceSize && (c = ConsoleGetc()) != EOF && c != '\n')
         raw[n++] = (char)c;
     if (c == EOF && ConsoleInterrupted()) return nullptr;
-    if (c == EOF && n == 0) Finish(0);
+    if (c == EOF && n == 0) {
+        if (!atEnd) Finish(0);
+        *atEnd = true;
+        return NILCell;
+    }
     return lineCell(this, n, n == kPieceSize ? TCell : NILCell);
 }
 

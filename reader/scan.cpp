@@ -46,6 +46,7 @@ int cmemory::ScanDepth(char* p, char** end) {
 // An unclosed string inside a list leaves the list unclosed; inside an atom
 // it runs to the end of the text.
 char* cmemory::ExprEnd(char* p) {
+    if (p[0] == '#' && p[1] == '(') p++;   // a vector ends where its list does
     if (*p == '(') {
         char* end = nullptr;
         return ScanDepth(p, &end) == 1 ? end : nullptr;

@@ -481,32 +481,30 @@ const char* const ReadEvalData[] = {
                 (setq l (cdr l)))
             (go label))))lisp115",
     R"lisp116((defun sort (lst test &rest c)
-          (prog** (key f k m v l a ta b tb)
+          (prog** (f key pairs tl l)
             (if (or (atom lst) (atom (cdr lst))) (return-from sort lst))
             (setq f (find :key c))
             (setq key (if (and f (consp (cdr f))) (car (cdr f)) nil))
-            (setq k lst)
-            next
-            (if (atom k) (return-from sort lst))
-            (setq m (if key (funcall key (car k)) (car k)))
-            (setq a (list nil))
-            (setq ta a)
-            (setq b (list nil))
-            (setq tb b)
+            (setq pairs (list nil))
+            (setq tl pairs)
             (setq l lst)
-            split
-            (if (atom l) (go done))
-            (setq v (if key (funcall key (car l)) (car l)))
-            (if (funcall test v m)
-                (progn (rplacd ta (list (car l))) (setq ta (cdr ta)))
-                (progn (rplacd tb (list (car l))) (setq tb (cdr tb))))
+            pair
+            (if (atom l) (go sorted))
+            (rplacd tl (list (cons (if key (funcall key (car l)) (car l)) (car l))))
+            (setq tl (cdr tl))
             (setq l (cdr l))
-            (go split)
+            (go pair)
+            sorted
+            (setq pairs (or (sort$ (cdr pairs) test) (sort$merge (cdr pairs) test)))
+            (setq l pairs)
+            strip
+            (if (atom l) (go done))
+            (rplaca l (cdr (car l)))
+            (setq l (cdr l))
+            (go strip)
             done
-            (if (or (atom (cdr a)) (atom (cdr b))) (progn (setq k (cdr k)) (go next)))
-            (setq a (apply #'sort (cons (cdr a) (cons test c))))
-            (setq b (apply #'sort (cons (cdr b) (cons test c))))
-            (replace-destroy lst (append a b))
+            (rplaca lst (car pairs))
+            (rplacd lst (cdr pairs))
             (return-from sort lst))))lisp116",
     R"lisp117((defun replace-destroy (a b)(cond((and (null a) (null b)) a)(t(rplaca a (car b))(rplacd a (cdr b))a ) ) ))lisp117",
     R"lisp118((defparameter *gensym-counter* 1000))lisp118",

@@ -5,3 +5,6 @@ def (a "x;y" #\; b) ; trailing note
 (f1
   ;; a comment line inside a list
   1/2 #\( ) last
+#(1
+ 2 "s") #'(lambda (x)
+ x)
