@@ -103,10 +103,16 @@ _cell* cfunction::MakeQuoteEach(_cell* list) {
 // sees the current values and its assignments persist.
 _cell* cfunction::CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
                              long count) {
+    _cell* params = lambda->cdr.p->car.p;
+    if (lambda->kind != kPlainDef) {
+        int shape = LambdaListShape(params, false);
+        if (shape == kBadList) return SyntaxError(frame, count);
+        if (shape == kFullList)
+            return CallFullLambda(lambda, argForms, frame, count);
+    }
     CellGroup g(this);
     g.push(lambda);
     g.push(argForms);
-    _cell* params = lambda->cdr.p->car.p;
     long e = tlength(params);
     _symval* env = closureEnvOf(lambda);
     long c = env ? lambda->closureCount : 0;
@@ -215,15 +221,30 @@ _cell* cfunction::CallValue(_cell* fn, _cell* forms, _symval* frame,
 }
 
 // Each evaluation of #'(LAMBDA ...) makes a closure of its own: a fresh cons
-// sharing the lambda's car and cdr that carries the current frame.
+// sharing the lambda's car and cdr that carries the current frame; when
+// its body starts with declarations, the closure has a cdr of its own
+// without them. A symbol is itself, unless it names a local function.
 _cell* cfunction::function(_cell* arg, _symval* frame, long count) {
-    if (isSymbol(arg)) return arg;
+    if (isSymbol(arg)) {
+        if (__builtin_expect(localFunctions, 0))
+            if (_cell* fn = LocalFunction(arg, frame, count)) return fn;
+        return arg;
+    }
     if (isLambda(arg) && isCons(arg->cdr.p)) {
         _cell* params = arg->cdr.p->car.p;
-        if (isNil(params) || isCons(params)) {
+        int shape = LambdaListShape(params, false);
+        if ((isNil(params) || isCons(params)) && shape != kBadList) {
             _cell* closure = getCell();
             closure->car.p = arg->car.p;
             closure->cdr.p = arg->cdr.p;
+            if (shape == kPlainList) closure->kind = kPlainDef;
+            _cell* body = arg->cdr.p->cdr.p;
+            _cell* kept = WithoutDeclarations(body);
+            if (kept != body) {
+                closure->cdr.p = getCell();
+                closure->cdr.p->car.p = params;
+                closure->cdr.p->cdr.p = kept;
+            }
             setClosureEnv(closure, frame, count);
             CaptureFrame(frame);
             return closure;

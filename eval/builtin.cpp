@@ -203,23 +203,21 @@ _cell* cfunction::teql(_cell* a, _cell* b) {
     }
 }
 
-int cfunction::CheckFunc(_cell* args) {
+int cfunction::CheckFunc(_cell* args, char kind) {
     if (!isCons(args)) return 0;
     if (!assignable(args->car.p)) return 0;
     _cell* rest = args->cdr.p;
     if (!isCons(rest)) return 0;
     _cell* params = rest->car.p;
     if (!isNil(params) && !isCons(params)) return 0;
-    for (_cell* p = params; isCons(p); p = p->cdr.p)
-        if (!assignable(p->car.p)) return 0;
-    return 1;
+    return LambdaListShape(params, kind == 'm') != kBadList;
 }
 
 // DEFUN and DEFMACRO: the definition is (params (BLOCK name . body)), the
 // body shared with the form.
 _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
                               long count) {
-    if (!CheckFunc(args)) return SyntaxError(frame, count);
+    if (!CheckFunc(args, kind)) return SyntaxError(frame, count);
     _cell* name = args->car.p;
     _symval* record = getFuncval(name);
     _cell* sym = getStringCell(name->car.s);
@@ -230,12 +228,14 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     block->car.p = BLOCKLISP;
     block->cdr.p = getCell();
     block->cdr.p->car.p = name;
-    block->cdr.p->cdr.p = args->cdr.p->cdr.p;
+    block->cdr.p->cdr.p = WithoutDeclarations(args->cdr.p->cdr.p);
     _cell* body = getCell();
     body->car.p = block;
     _cell* def = getCell();
     def->car.p = args->cdr.p->car.p;
     def->cdr.p = body;
+    if (LambdaListShape(def->car.p, kind == 'm') == kPlainList)
+        def->kind = kPlainDef;
     record->value = def;
     record->kind = kind;
     return name;

@@ -72,7 +72,8 @@ enum {
     OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
-    OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR,
+    OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR, OP_FLET,
+    OP_DESTRUCTURINGBIND,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -113,6 +114,13 @@ inline void NoteSpineChange(const _cell* c, bool car) {
     cellChanges++;
     if (c->kind == 'A' || (!car && c->kind == 'W')) spineChanges++;
 }
+
+// The kind of the cons of a definition (params . body) made by DEFUN or
+// DEFMACRO, and of a closure made by FUNCTION, whose lambda list was found
+// plain when it was made: symbols only, with &REST (and &BODY) as the one
+// lambda-list keyword, bound by initTemploc or initTemplocForMacro. Any
+// other cons is looked at again when called (LambdaListShape).
+constexpr char kPlainDef = 'P';
 
 // A macro call's expansion kept for the next evaluation of the same call
 // (see callMacro in macro.cpp): the argument list and the definition it
@@ -261,7 +269,7 @@ public:
     [[nodiscard]] _cell* numberEqualAll(_cell* args, _symval* frame, long count);
     _cell* teq(_cell* a, _cell* b);
     _cell* teql(_cell* a, _cell* b);
-    int CheckFunc(_cell* args);
+    int CheckFunc(_cell* args, char kind);
     // Null: reported; printed when the symbol table is full.
     [[nodiscard]] _cell* DefineFunc(_cell* args, char kind, _symval* frame, long count);
     [[nodiscard]] _cell* tlist(_cell* args, _symval* frame, long count);
@@ -353,6 +361,58 @@ public:
     [[nodiscard]] _cell* Copy(_cell* c);      // null: printed (too deep)
     _cell* LastCell(_cell* c);
     long tlength(_cell* c);
+
+    // --- eval/lambdalist.cpp ------------------------------------------------
+    // What a lambda list asks of its binder. kPlainList: symbols and &REST
+    // (and &BODY in a macro), which initTemploc and initTemplocForMacro
+    // bind as they always have (a DEFUN's dotted tail ignored, &REST
+    // misplaced refused at the call); kFullList: a well-formed list with
+    // &OPTIONAL, &KEY, &ALLOW-OTHER-KEYS, &AUX or, in a macro, nested lists
+    // or a dotted tail; kBadList: neither. Allocates nothing.
+    enum { kPlainList, kFullList, kBadList };
+    static int LambdaListShape(_cell* params, bool macro);
+    // The calls whose lambda list is full: a DEFUN function (def protected
+    // by the caller), a lambda expression or closure, a macro's frame.
+    // Null: reported, exit.
+    [[nodiscard]] _cell* CallFullDef(_cell* def, _cell* args, _symval* frame,
+                                     long count);
+    [[nodiscard]] _cell* CallFullLambda(_cell* lambda, _cell* argForms,
+                                        _symval* frame, long count);
+    // The records a full lambda list's variables take in a frame; -1 when
+    // it is no well-formed lambda list. *pure: it has no default or &AUX
+    // form, so its bindings follow from the arguments alone.
+    static long LambdaListRecords(_cell* params, bool macro, bool* pure);
+    // Binds the full lambda list `params` to the list of values (for a
+    // macro, its argument forms) in records 0..n-1 of `inner`, which the
+    // caller pushed on the local stack through fg with all its `total`
+    // records, those from n on already holding what default forms may see
+    // besides the earlier parameters. Default forms are evaluated in
+    // (inner, total). 1 bound; 0 reported (the mismatch after closing fg,
+    // with `mismatch` as the message for a wrong count or shape) or exit.
+    [[nodiscard]] int BindFull(_cell* params, _cell* values, bool macro,
+                               _symval* inner, long n, long total,
+                               FrameGuard& fg, const char* mismatch,
+                               _symval* frame, long count);
+    // The forms of a body without the declarations at its start; a
+    // documentation string among them stays first, with NIL after it when
+    // no form follows. The body itself when it starts with no declaration.
+    // Allocates; never collects.
+    _cell* WithoutDeclarations(_cell* body);
+    // DESTRUCTURING-BIND$ lambda-list form body...
+    [[nodiscard]] _cell* destructuringBind(_cell* args, _symval* frame,
+                                           long count);
+    // FLET$ labels ((name lambda-list body...)...) body...: the body runs
+    // in a copy of the current frame followed by the local functions,
+    // records named FLET$ whose values are (name . closure). With labels
+    // non-NIL the closures see the whole new frame, so each other;
+    // otherwise only its copy of the current frame.
+    [[nodiscard]] _cell* flet(_cell* args, _symval* frame, long count);
+    // The closure of the innermost local function of that name the frame
+    // holds (the last record of that name); null: none.
+    static _cell* LocalFunction(_cell* name, _symval* frame, long count);
+    // Some FLET$ has run in this session: only then do calls and FUNCTION
+    // look for local functions.
+    bool localFunctions = false;
 
     // --- eval/debug.cpp -----------------------------------------------------
     void errorlisp(_symval* frame, long count);

@@ -517,8 +517,17 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return sort_lisp(args, frame, count);
     case OP_READCHAR:
         return read_char_lisp(args, frame, count);
+    case OP_FLET:
+        *keepValues = 1;
+        return flet(args, frame, count);
+    case OP_DESTRUCTURINGBIND:
+        *keepValues = 1;
+        return destructuringBind(args, frame, count);
     default:
-        if (op->closureCount >= OP_F_NOT) {
+        // A local function of the name is called as the user's are, below.
+        if (op->closureCount >= OP_F_NOT &&
+            !(__builtin_expect(localFunctions, 0) &&
+              LocalFunction(op, frame, count))) {
             bool declined;
             _cell* r = FastCall(op, args, frame, count, keepValues, &declined);
             if (!declined) return r;
@@ -526,8 +535,11 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         break;
     }
 
-    // Not a built-in: a user function or macro.
+    // Not a built-in: a local function, a user function or macro.
     *keepValues = 1;
+    if (__builtin_expect(localFunctions, 0))
+        if (_cell* fn = LocalFunction(op, frame, count))
+            return CallLambda(fn, args, frame, count);
     _symval* record = FunctionOf(op);
     if (record && record->kind == 'm')
         return MacroExec(args, record, frame, count);
@@ -578,6 +590,9 @@ namespace {
                                              _cell* args, _symval* frame,
                                              long count) {
     _cell* params = def->car.p;
+    if (__builtin_expect(def->kind != kPlainDef, 0) &&
+        cfunction::LambdaListShape(params, false) != cfunction::kPlainList)
+        return f->CallFullDef(def, args, frame, count);
     long n = f->tlength(params);
     FrameGuard fg(f, n);
     _symval* inner = fg.get();

@@ -40,8 +40,10 @@ _cell* cfunction::Copy(_cell* c) {
         _cell* n = copy.add(car);
         // A fresh cons has no frame and no values: only a closure's
         // frame needs setting.
-        if (_symval* env = closureEnvOf(p))
+        if (_symval* env = closureEnvOf(p)) {
             setClosureEnv(n, env, p->closureCount);
+            if (p->kind == kPlainDef) n->kind = kPlainDef;
+        }
     }
     return copy.finish(p);
 }
@@ -250,22 +252,37 @@ _cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
     _cell* def = record->value;
     if (def) g.push(def);
     _cell* params = defParams(def);
-    long n = f->tlength(params);
+    // A full lambda list: its bindings follow from the arguments when it
+    // has no default forms (pure), and only then may the expansion be kept.
+    bool plain = (isCons(def) && def->kind == kPlainDef) ||
+                 cfunction::LambdaListShape(params, true) ==
+                     cfunction::kPlainList;
+    bool pure = true;
+    long n = plain ? f->tlength(params)
+                   : cfunction::LambdaListRecords(params, true, &pure);
+    if (n < 0) return f->SyntaxError(frame, count);
     FrameGuard fg(f, n);
     _symval* mf = fg.get();
     if (n > 0 && !mf) return f->Fail(kFrameRefused, frame, count);
-    if (!f->initTemplocForMacro(mf, n, params, args)) {
-        fg.close();
-        return f->Fail(MSG_ARGCOUNT, frame, count);
+    if (plain) {
+        if (!f->initTemplocForMacro(mf, n, params, args)) {
+            fg.close();
+            return f->Fail(MSG_ARGCOUNT, frame, count);
+        }
+        fg.push(n);
+    } else {
+        fg.push(n);
+        if (!f->BindFull(params, args, true, mf, n, n, fg, MSG_ARGCOUNT, frame,
+                         count))
+            return nullptr;
     }
-    fg.push(n);
     KeptExpansion& kept = keptSlot(f, args);
     _cell* result;
-    if (usable(f, kept, args, def)) {
+    if (pure && usable(f, kept, args, def)) {
         result = kept.expansion;
     } else {
         result = f->tprogn(defBody(def), mf, n);
-        if (result && pureBody(def, mf, n))
+        if (result && pure && pureBody(def, mf, n))
             kept = KeptExpansion{args, def, f->gcEpoch, cellChanges, result};
     }
     if (result) result = f->Copy(result);

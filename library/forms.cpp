@@ -74,6 +74,11 @@ const char kPlaceAccess[] = R"lisp((progn
 const LispText kFormTexts[] = {
     {"WHEN", R"lisp((defmacro when (test &rest body) `(if ,test (progn ,@body) nil)))lisp"},
     {"UNLESS", R"lisp((defmacro unless (test &rest body) `(if ,test nil (progn ,@body))))lisp"},
+    {"FLET", R"lisp((defmacro flet (definitions &body body) `(flet$ nil ,definitions ,@body)))lisp"},
+    {"LABELS", R"lisp((defmacro labels (definitions &body body) `(flet$ t ,definitions ,@body)))lisp"},
+    {"DESTRUCTURING-BIND", R"lisp((defmacro destructuring-bind (lambda-list form &body body)
+  `(destructuring-bind$ ,lambda-list ,form ,@body)))lisp"},
+    {"DECLARE", R"lisp((defmacro declare (&rest specifiers) nil))lisp"},
     {"DO", R"lisp((defmacro do (specs end &rest body) (do$expand 'let 'psetq specs end body)))lisp"},
     {"DO*", R"lisp((defmacro do* (specs end &rest body) (do$expand 'let* 'setf specs end body)))lisp"},
     {"DO$EXPAND", R"lisp((defun do$expand (binder stepper specs end body)

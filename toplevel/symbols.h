@@ -15,6 +15,10 @@
     X(NILCell, "NIL") X(TCell, "T") X(NIL, "NIL") X(T, "T")                  \
     X(BACKQUOTE, "BACKQUOTE") X(BACK_QUOTE, "`") X(COMMA, ",") X(AST, "@")   \
     X(DEFUN, "DEFUN") X(AMPREST, "&REST") X(LET, "LET") X(LETAST, "LET*")    \
+    X(AMPOPTIONAL, "&OPTIONAL") X(AMPKEY, "&KEY") X(AMPAUX, "&AUX")         \
+    X(AMPALLOWOTHERKEYS, "&ALLOW-OTHER-KEYS")                                \
+    X(KALLOWOTHERKEYS, ":ALLOW-OTHER-KEYS") X(DECLARE, "DECLARE")           \
+    X(FLETLISP, "FLET$") X(DESTRUCTURINGBIND, "DESTRUCTURING-BIND$")         \
     X(SETQ, "SETQ") X(PROG, "PROG**") X(GO, "GO") X(RETURN, "RETURN")        \
     X(AND, "AND") X(OR, "OR") X(ONEPLUS, "1+") X(ONEMINUS, "1-")             \
     X(COND, "COND") X(NUMBEREQUAL, "=") X(DEFMACRO, "DEFMACRO")              \
