@@ -91,6 +91,7 @@ _cell* cfunction::condition(_cell* args, _symval* frame, long count) {
     return NILCell;
 }
 
+// A missing branch gives NIL, whichever branch it is: (if t) is NIL.
 _cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
     CellGroup g(this);
@@ -103,7 +104,7 @@ _cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
             return evalArg(branches->cdr.p->car.p, frame, count);
         return NILCell;
     }
-    if (!isCons(branches)) return Fail(MSG_SYNTAX2, frame, count);
+    if (!isCons(branches)) return NILCell;
     return evalArg(branches->car.p, frame, count);
 }
 
@@ -130,9 +131,10 @@ void copyOuter(_symval* inner, long n, _symval* outer, long count) {
     }
 }
 
-// The symbol a LET binding names: (x) and (x form) are accepted, a bare
-// symbol is not. Null when the binding is malformed.
+// The symbol a LET binding names: x, (x) and (x form). Null when the
+// binding is malformed.
 _cell* bindingSymbol(_cell* binding) {
+    if (isSymbol(binding)) return binding;
     if (!isCons(binding) || !isSymbol(binding->car.p)) return nullptr;
     return binding->car.p;
 }
@@ -184,7 +186,7 @@ _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
             inner[j].value = NILCell;
         }
         _cell* value = NILCell;
-        _cell* rest = b->car.p->cdr.p;
+        _cell* rest = isCons(b->car.p) ? b->car.p->cdr.p : NILCell;
         if (isCons(rest)) {
             value = f->eval(rest->car.p, initFrame, initCount);
             if (!value) return nullptr;
@@ -207,10 +209,9 @@ _cell* cfunction::Let(_cell* args, _symval* frame, long count) {
     return bindAndRun(this, args, frame, count, false);
 }
 
-// Unlike LET, LET* refuses an empty binding list.
 _cell* cfunction::LetAst(_cell* args, _symval* frame, long count) {
-    if (!isCons(args) || !isCons(args->car.p))
-        return Fail(MSG_SYNTAX2, frame, count);
+    if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+    if (!isCons(args->car.p)) return tprogn(args->cdr.p, frame, count);
     return bindAndRun(this, args, frame, count, true);
 }
 
