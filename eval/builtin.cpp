@@ -96,6 +96,8 @@ _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
     if (!v) return nullptr;
     _cell* sym = args->car.p;
     if (!assignable(sym)) return SyntaxError(frame, count);
+    // From now on every binding of the name is dynamic.
+    sym->symFlags |= kSpecialSymbol;
     _cell* rest = args->cdr.p->cdr.p;
     if (isCons(rest) && isString(rest->car.p))
         NoteVariableDocumentation(sym, rest->car.p);
@@ -232,6 +234,7 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     _cell* def = getCell();
     def->car.p = args->cdr.p->car.p;
     def->cdr.p = body;
+    def->symFlags = args->symFlags & kLibraryForm;
     record->value = def;
     record->kind = kind;
     return name;

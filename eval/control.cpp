@@ -158,7 +158,11 @@ _cell* runInFrame(cfunction* f, BodyRunner run, _cell* body, _symval* frame,
 // assignment to an outer variable is what the body sees and what the
 // write-back keeps. LET* copies first and evaluates each init form in the
 // new frame after naming its symbol with the value NIL: it sees the
-// bindings before it, and its own as NIL.
+// bindings before it, and its own as NIL. A special symbol's binding is
+// dynamic (BindSpecials): LET makes them all once every init form has its
+// value, LET* each as soon as its value is there, so that the next init
+// forms and the functions they call see it; a special symbol is not named
+// in the frame while its own init form runs, which sees the value outside.
 _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
                   bool sequential) {
     _cell* bindings = args->car.p;
@@ -169,19 +173,23 @@ _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
     if (!inner) return f->Fail(kFrameRefused, frame, count);
     if (sequential) copyOuter(inner, n, frame, count);
     _symval* initFrame = sequential ? inner : frame;
+    bool lexical = args->symFlags & kLibraryForm;
     long initCount = sequential ? total : count;
 
     CellGroup g(f);
     g.push(args);
     fg.push(total);
+    SpecialScope dynamic(f);
     _cell* b = bindings;
     for (long j = 0; j < n; j++, b = b->cdr.p) {
         _cell* sym = bindingSymbol(b->car.p);
         if (!sym) {
+            dynamic.close();
             fg.close();
             return f->Fail(MSG_SYNTAX2, frame, count);
         }
-        if (sequential) {
+        bool special = !lexical && (sym->symFlags & kSpecialSymbol);
+        if (sequential && !special) {
             inner[j].symbol = sym;
             inner[j].value = NILCell;
         }
@@ -193,8 +201,12 @@ _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
         }
         inner[j].symbol = sym;
         inner[j].value = value;
+        if (sequential && special) f->BindSpecials(inner + j, 1);
     }
-    if (!sequential) copyOuter(inner, n, frame, count);
+    if (!sequential) {
+        copyOuter(inner, n, frame, count);
+        if (!lexical) f->BindSpecials(inner, n);
+    }
     return runInFrame(f, &cfunction::tprogn, args->cdr.p, frame, count, inner,
                       n);
 }
@@ -240,6 +252,8 @@ _cell* cfunction::prog(_cell* args, _symval* frame, long count) {
     CellGroup g(this);
     g.push(args);
     fg.push(count + n);
+    SpecialScope dynamic(this);
+    if (!(args->symFlags & kLibraryForm)) BindSpecials(inner, n);
     return runInFrame(this, &cfunction::progBody, args->cdr.p, frame, count,
                       inner, n);
 }

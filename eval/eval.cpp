@@ -541,9 +541,13 @@ namespace {
 
 // The body DEFUN makes, ((BLOCK name . forms)), runs as BLOCK runs it,
 // without the evaluation step of the BLOCK form itself; the forms' own
-// steps check the depth and the collector as before.
+// steps check the depth and the collector as before. Parameters named by
+// special symbols are bound dynamically for the extent of the body (not
+// those of a library function; see kLibraryForm).
 [[gnu::always_inline]] inline _cell* runDefBody(cfunction* f, _cell* def,
                                                 _symval* inner, long n) {
+    SpecialScope dynamic(f);
+    if (!(def->symFlags & kLibraryForm)) f->BindSpecials(inner, n);
     _cell* body = def->cdr.p;
     _cell* block = isCons(body) && isNil(body->cdr.p) ? body->car.p
                                                           : nullptr;
