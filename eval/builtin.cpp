@@ -235,6 +235,12 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     def->car.p = args->cdr.p->car.p;
     def->cdr.p = body;
     def->symFlags = args->symFlags & kLibraryForm;
+    // A function defined inside a binding form or a function body closes
+    // over the variables there, as a LAMBDA there does; a macro does not.
+    if (kind == 'f' && count > 0) {
+        setClosureEnv(def, frame, count);
+        CaptureFrame(frame);
+    }
     record->value = def;
     record->kind = kind;
     return name;
