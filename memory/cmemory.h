@@ -14,11 +14,10 @@
 // same low part of each area.
 //
 // Protection protocol. The collector's roots are, in marking order: the cell
-// stack, the local stack, the global-variable table, the function table and
+// stack, the local stack, the values that dynamic bindings have put aside
+// (the special stack), the global-variable table, the function table and
 // the kExtraRoots cells of exits in flight (gcExtraRoots: the value and tag of
-// a THROW, the value and block name of a RETURN-FROM), and the values that
-// dynamic bindings have put aside (the special stack, between the local
-// stack and the global table). Of a binding record,
+// a THROW, the value and block name of a RETURN-FROM). Of a binding record,
 // the value is a root, and so is the symbol naming it when that is uninterned.
 // Nothing else is a root; marking goes on from a closure into the frame it
 // captured, and from every cell it reaches into that cell's values list (a
