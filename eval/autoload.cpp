@@ -47,12 +47,23 @@ _symval* cfunction::FunctionOf(_cell* symbol) {
     int got = ReadText(buf, &form);
     std::free(buf);
     if (got != 1) return nullptr;
+    MarkLibraryForm(form);
     {
         CellGroup g(this);
         g.push(form);
         if (!eval(form, nullptr, 0)) return nullptr;
     }
     return getFuncval2(symbol);
+}
+
+// Library forms nest a few dozen levels at most: the recursion follows
+// the cars only and walks each list in a loop.
+void cfunction::MarkLibraryForm(_cell* form) {
+    for (; isCons(form) && !(form->symFlags & kLibraryForm);
+         form = form->cdr.p) {
+        form->symFlags |= kLibraryForm;
+        MarkLibraryForm(form->car.p);
+    }
 }
 
 bool cfunction::IsLispTextName(const char* name) {

@@ -100,6 +100,8 @@ _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
     if (!v) return nullptr;
     _cell* sym = args->car.p;
     if (!assignable(sym)) return SyntaxError(frame, count);
+    // From now on every binding of the name is dynamic.
+    sym->symFlags |= kSpecialSymbol;
     _cell* rest = args->cdr.p->cdr.p;
     if (isCons(rest) && isString(rest->car.p))
         NoteVariableDocumentation(sym, rest->car.p);
@@ -236,6 +238,13 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     def->cdr.p = body;
     if (LambdaListShape(def->car.p, kind == 'm') == kPlainList)
         def->kind = kPlainDef;
+    def->symFlags = args->symFlags & kLibraryForm;
+    // A function defined inside a binding form or a function body closes
+    // over the variables there, as a LAMBDA there does; a macro does not.
+    if (kind == 'f' && count > 0) {
+        setClosureEnv(def, frame, count);
+        CaptureFrame(frame);
+    }
     record->value = def;
     record->kind = kind;
     return name;

@@ -210,6 +210,8 @@ public:
     // (once per session). Null: no function or macro of that name. May
     // collect: the caller protects its cells.
     _symval* FunctionOf(_cell* symbol);
+    // Marks every cons of a form read from the library's text kLibraryForm.
+    static void MarkLibraryForm(_cell* form);
     // The name (upper case) is one the dialect's library defines on use.
     static bool IsLispTextName(const char* name);
     // The text that defines the name on use, as written; null: none.

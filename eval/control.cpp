@@ -91,6 +91,7 @@ _cell* cfunction::condition(_cell* args, _symval* frame, long count) {
     return NILCell;
 }
 
+// A missing branch gives NIL, whichever branch it is: (if t) is NIL.
 _cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
     CellGroup g(this);
@@ -103,7 +104,7 @@ _cell* cfunction::IfClause(_cell* args, _symval* frame, long count) {
             return evalArg(branches->cdr.p->car.p, frame, count);
         return NILCell;
     }
-    if (!isCons(branches)) return Fail(MSG_SYNTAX2, frame, count);
+    if (!isCons(branches)) return NILCell;
     return evalArg(branches->car.p, frame, count);
 }
 
@@ -130,9 +131,10 @@ void copyOuter(_symval* inner, long n, _symval* outer, long count) {
     }
 }
 
-// The symbol a LET binding names: (x) and (x form) are accepted, a bare
-// symbol is not. Null when the binding is malformed.
+// The symbol a LET binding names: x, (x) and (x form). Null when the
+// binding is malformed.
 _cell* bindingSymbol(_cell* binding) {
+    if (isSymbol(binding)) return binding;
     if (!isCons(binding) || !isSymbol(binding->car.p)) return nullptr;
     return binding->car.p;
 }
@@ -156,7 +158,11 @@ _cell* runInFrame(cfunction* f, BodyRunner run, _cell* body, _symval* frame,
 // assignment to an outer variable is what the body sees and what the
 // write-back keeps. LET* copies first and evaluates each init form in the
 // new frame after naming its symbol with the value NIL: it sees the
-// bindings before it, and its own as NIL.
+// bindings before it, and its own as NIL. A special symbol's binding is
+// dynamic (BindSpecials): LET makes them all once every init form has its
+// value, LET* each as soon as its value is there, so that the next init
+// forms and the functions they call see it; a special symbol is not named
+// in the frame while its own init form runs, which sees the value outside.
 _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
                   bool sequential) {
     _cell* bindings = args->car.p;
@@ -167,32 +173,40 @@ _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
     if (!inner) return f->Fail(kFrameRefused, frame, count);
     if (sequential) copyOuter(inner, n, frame, count);
     _symval* initFrame = sequential ? inner : frame;
+    bool lexical = args->symFlags & kLibraryForm;
     long initCount = sequential ? total : count;
 
     CellGroup g(f);
     g.push(args);
     fg.push(total);
+    SpecialScope dynamic(f);
     _cell* b = bindings;
     for (long j = 0; j < n; j++, b = b->cdr.p) {
         _cell* sym = bindingSymbol(b->car.p);
         if (!sym) {
+            dynamic.close();
             fg.close();
             return f->Fail(MSG_SYNTAX2, frame, count);
         }
-        if (sequential) {
+        bool special = !lexical && (sym->symFlags & kSpecialSymbol);
+        if (sequential && !special) {
             inner[j].symbol = sym;
             inner[j].value = NILCell;
         }
         _cell* value = NILCell;
-        _cell* rest = b->car.p->cdr.p;
+        _cell* rest = isCons(b->car.p) ? b->car.p->cdr.p : NILCell;
         if (isCons(rest)) {
             value = f->eval(rest->car.p, initFrame, initCount);
             if (!value) return nullptr;
         }
         inner[j].symbol = sym;
         inner[j].value = value;
+        if (sequential && special) f->BindSpecials(inner + j, 1);
     }
-    if (!sequential) copyOuter(inner, n, frame, count);
+    if (!sequential) {
+        copyOuter(inner, n, frame, count);
+        if (!lexical) f->BindSpecials(inner, n);
+    }
     return runInFrame(f, &cfunction::tprogn, args->cdr.p, frame, count, inner,
                       n);
 }
@@ -207,10 +221,9 @@ _cell* cfunction::Let(_cell* args, _symval* frame, long count) {
     return bindAndRun(this, args, frame, count, false);
 }
 
-// Unlike LET, LET* refuses an empty binding list.
 _cell* cfunction::LetAst(_cell* args, _symval* frame, long count) {
-    if (!isCons(args) || !isCons(args->car.p))
-        return Fail(MSG_SYNTAX2, frame, count);
+    if (!isCons(args)) return Fail(MSG_SYNTAX2, frame, count);
+    if (!isCons(args->car.p)) return tprogn(args->cdr.p, frame, count);
     return bindAndRun(this, args, frame, count, true);
 }
 
@@ -239,6 +252,8 @@ _cell* cfunction::prog(_cell* args, _symval* frame, long count) {
     CellGroup g(this);
     g.push(args);
     fg.push(count + n);
+    SpecialScope dynamic(this);
+    if (!(args->symFlags & kLibraryForm)) BindSpecials(inner, n);
     return runInFrame(this, &cfunction::progBody, args->cdr.p, frame, count,
                       inner, n);
 }

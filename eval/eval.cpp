@@ -559,9 +559,14 @@ namespace {
 
 // The body DEFUN makes, ((BLOCK name . forms)), runs as BLOCK runs it,
 // without the evaluation step of the BLOCK form itself; the forms' own
-// steps check the depth and the collector as before.
+// steps check the depth and the collector as before. Parameters named by
+// special symbols are bound dynamically for the extent of the body (not
+// those of a library function; see kLibraryForm).
 [[gnu::always_inline]] inline _cell* runDefBody(cfunction* f, _cell* def,
-                                                _symval* inner, long n) {
+                                                _symval* inner, long n,
+                                                long params) {
+    SpecialScope dynamic(f);
+    if (!(def->symFlags & kLibraryForm)) f->BindSpecials(inner, params);
     _cell* body = def->cdr.p;
     _cell* block = isCons(body) && isNil(body->cdr.p) ? body->car.p
                                                           : nullptr;
@@ -586,6 +591,11 @@ namespace {
     return r;
 }
 
+// A definition made inside a binding form or a function body carries the
+// frame it was made in, as a closure does (DefineFunc): its frame has the
+// parameters, then copies of the captured records, which are written back
+// into the captured frame when the body ends. A top-level definition has
+// none and takes the first path.
 [[gnu::always_inline]] inline _cell* callDef(cfunction* f, _cell* def,
                                              _cell* args, _symval* frame,
                                              long count) {
@@ -594,9 +604,11 @@ namespace {
         cfunction::LambdaListShape(params, false) != cfunction::kPlainList)
         return f->CallFullDef(def, args, frame, count);
     long n = f->tlength(params);
-    FrameGuard fg(f, n);
+    _symval* env = closureEnvOf(def);
+    long c = env ? def->closureCount : 0;
+    FrameGuard fg(f, n + c);
     _symval* inner = fg.get();
-    if (n > 0 && !inner)
+    if (n + c > 0 && !inner)
         return f->Fail("エラー: ローカル変数領域の確保に失敗しました", frame,
                        count);
     int bound = f->initTemploc(inner, n, params, args, frame, count);
@@ -605,8 +617,15 @@ namespace {
         fg.close();
         return f->Fail(MSG_ARGCOUNT, frame, count);
     }
-    fg.push(n);
-    return runDefBody(f, def, inner, n);
+    if (__builtin_expect(c == 0, 1)) {
+        fg.push(n);
+        return runDefBody(f, def, inner, n, n);
+    }
+    for (long i = 0; i < c; i++) inner[n + i] = env[i];
+    fg.push(n + c);
+    _cell* r = runDefBody(f, def, inner, n + c, n);
+    f->SetOrgLoc(env, c, inner, n, n + c);
+    return r;
 }
 
 }  // namespace
@@ -628,5 +647,5 @@ _cell* cfunction::CallDef(_cell* def, _cell* args, _symval* frame,
 }
 
 _cell* cfunction::RunDefBody(_cell* def, _symval* inner, long n) {
-    return runDefBody(this, def, inner, n);
+    return runDefBody(this, def, inner, n, n);
 }

@@ -991,7 +991,8 @@ namespace {
 _cell* oneParameterDef(cfunction* f, _cell* fn) {
     if (!isSymbol(fn) || fn->closureCount != OP_NONE) return nullptr;
     _symval* record = f->getFuncval2(fn);
-    if (!record || record->kind != 'f') return nullptr;
+    if (!record || record->kind != 'f' || closureEnvOf(record->value))
+        return nullptr;
     if (record->value->kind != kPlainDef) return nullptr;
     _cell* params = record->value->car.p;
     if (!isCons(params) || !isNil(params->cdr.p)) return nullptr;

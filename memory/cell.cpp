@@ -27,6 +27,8 @@ void cmemory::Init() {
     funcTable = nullptr;
     cellStack = nullptr;
     locStack = locStackTop = nullptr;
+    specialStack = nullptr;
+    specialDepth = specialCapacity = 0;
     keptFrames = nullptr;
     for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     for (int i = 0; i < kFileSlots; i++) fileTable[i] = nullptr;
@@ -101,6 +103,7 @@ int cmemory::AllocMemory() {
     globalTableEnd = globalTable;
     cellStackTop = cellStack;
     locStackTop = locStack;
+    specialDepth = 0;
     freeCells = kCellCapacity;
     freeFloats = kFloatCapacity;
     freeInts = kIntCapacity;
@@ -175,6 +178,7 @@ void cmemory::FreeMemory() {
     std::free(funcTable);
     std::free(cellStack);
     std::free(locStack);
+    std::free(specialStack);   // Init below clears the pointer
     std::free(cellMarks);   // floatMarks and intMarks share its block
     std::free(helperMarks);
     Init();

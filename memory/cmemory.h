@@ -14,7 +14,8 @@
 // same low part of each area.
 //
 // Protection protocol. The collector's roots are, in marking order: the cell
-// stack, the local stack, the global-variable table, the function table and
+// stack, the local stack, the values that dynamic bindings have put aside
+// (the special stack), the global-variable table, the function table and
 // the kExtraRoots cells of exits in flight (gcExtraRoots: the value and tag of
 // a THROW, the value and block name of a RETURN-FROM). Of a binding record,
 // the value is a root, and so is the symbol naming it when that is uninterned.
@@ -178,6 +179,14 @@ union _word {
 // The collector follows extra.p as a cell and walks a captured frame, so
 // a cell is 32 bytes (20 on i386) and most cells never pay for the rare
 // fields. Read and write them only through the functions below.
+// A symbol that DEFVAR or DEFPARAMETER has named: every binding of it is
+// dynamic (see SpecialSave).
+constexpr unsigned char kSpecialSymbol = 1;
+// A cons of a form of the library written in the dialect (and the
+// definition DEFUN makes of one): its binding forms bind every name
+// lexically, so that a user's DEFVAR of a name that a library function
+// happens to bind changes nothing of what the function does.
+constexpr unsigned char kLibraryForm = 2;
 constexpr unsigned char kHasValues = 1;
 constexpr unsigned char kHasEnv = 2;
 union _extra {
@@ -195,6 +204,7 @@ struct _cell {
     char type;
     char kind;
     unsigned char extraKind;
+    unsigned char symFlags; // symbols: kSpecialSymbol; conses: kLibraryForm
     int closureCount;       // conses: records in the captured frame;
                             // symbols: the built-in operator number (0: none)
     _word car;
@@ -347,6 +357,19 @@ struct _symval {
     _cell* value;
 };
 
+// A dynamic binding of a special symbol is shallow: the binding form puts
+// the global value aside on the special stack, stores the new value in the
+// global record, and gives its frame record no symbol, so that lookup and
+// assignment from anywhere reach the global record. Every way out of the
+// form (a value, an error reported, a THROW, RETURN-FROM or GO in flight,
+// ABORT of a debug loop) is a C++ return through its SpecialScope, which
+// puts the values back. Global records never move, so the entry keeps the
+// record itself.
+struct SpecialSave {
+    _symval* record;
+    _cell* old;
+};
+
 // Every frame is allocated with this header in front of its records; the
 // records are what the rest of the interpreter sees (a closure's extra.env
 // points at them). A frame whose call has ended but that a closure captured stays on
@@ -405,6 +428,12 @@ public:
     _cell** cellStackTop;       // next free slot
     _symval** locStack;
     _symval** locStackTop;
+    // Never deeper than the local stack: every entry has a frame record
+    // there, pushed with the frame of the form that made it. It grows on
+    // demand (an index, not an address, marks a place in it).
+    SpecialSave* specialStack;
+    long specialDepth;          // entries in use
+    long specialCapacity;
     int cellWrapped;
     long freeCells;
     long freeFloats;
@@ -512,6 +541,20 @@ public:
     // The index of the first record naming symbol, or -1; unused records
     // name none.
     inline long getLocal(_symval* frame, long n, _cell* symbol);
+    // Binds the special symbol dynamically to value until the
+    // SpecialScope open around the binding form ends.
+    void BindSpecial(_cell* symbol, _cell* value);
+    // Makes every record of the frame (n of them) whose symbol is special
+    // a dynamic binding of its value and leaves the record unnamed.
+    inline void BindSpecials(_symval* frame, long n);
+    // Puts back every global value put aside since the depth was mark,
+    // last first.
+    void UnbindSpecialsTo(long mark) {
+        while (specialDepth > mark) {
+            SpecialSave& e = specialStack[--specialDepth];
+            e.record->value = e.old;
+        }
+    }
     _symval* AllocFrame(long n);    // zero-filled records; null when n is 0
     void ReleaseFrame(_symval* frame);  // frees it unless a closure holds it
     void CaptureFrame(_symval* frame);  // a closure now refers to the frame
@@ -714,6 +757,33 @@ private:
     _symval** base = nullptr;
     bool pushed = false;
 };
+
+// The extent of the dynamic bindings a form makes: when destroyed, the
+// global values they put aside are back.
+class SpecialScope {
+public:
+    explicit SpecialScope(cmemory* m) : mem(m), mark(m->specialDepth) {}
+    ~SpecialScope() { close(); }
+    void close() {
+        if (mem->specialDepth != mark) mem->UnbindSpecialsTo(mark);
+    }
+    SpecialScope(const SpecialScope&) = delete;
+    SpecialScope& operator=(const SpecialScope&) = delete;
+
+private:
+    cmemory* mem;
+    long mark;
+};
+
+inline void cmemory::BindSpecials(_symval* frame, long n) {
+    for (long i = 0; i < n; i++) {
+        _cell* symbol = frame[i].symbol;
+        if (symbol && __builtin_expect(symbol->symFlags & kSpecialSymbol, 0)) {
+            BindSpecial(symbol, frame[i].value);
+            frame[i].symbol = nullptr;
+        }
+    }
+}
 
 // Builds a list front to back from conses appended at its tail. Given a
 // group, it pushes the head there once it exists, so that the list being
@@ -936,6 +1006,7 @@ inline _cell* cmemory::getCell() {
     c->car.p = NILCell;
     c->cdr.p = NILCell;
     c->extraKind = 0;
+    c->symFlags = 0;
     c->closureCount = 0;
     c->extra.p = nullptr;
     freeCells--;

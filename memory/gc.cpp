@@ -89,8 +89,9 @@ inline void pushExtra(WorkList& to, _cell* c, long epoch,
 }
 
 // Calls visit on every root, in the order the protocol names them: the cell
-// stack, the local stack, the global-variable table, the function table,
-// and the values of exits in flight. afterStacks runs once the two stacks
+// stack, the local stack, the values put aside by dynamic bindings, the
+// global-variable table, the function table, and the values of exits in
+// flight. afterStacks runs once the two stacks
 // are visited.
 template <typename Visit, typename After>
 void visitRoots(cmemory* m, Visit visit, After afterStacks) {
@@ -105,6 +106,8 @@ void visitRoots(cmemory* m, Visit visit, After afterStacks) {
             visit((*p)->value);
             named((*p)->symbol);
         }
+    for (long i = 0; i < m->specialDepth; i++)
+        if (_cell* old = m->specialStack[i].old) visit(old);
     afterStacks();
     for (_symval* r = m->globalTable; r < m->globalTableEnd; r++) {
         if (r->value) visit(r->value);

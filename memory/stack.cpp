@@ -11,6 +11,28 @@ volatile std::sig_atomic_t interruptRequested = 0;
 // at every evaluation step; they are inline in cmemory.h.
 
 // ---------------------------------------------------------------------------
+// Dynamic bindings
+// ---------------------------------------------------------------------------
+
+// The special stack doubles when full; it holds no more entries than the
+// local stack, whose depth the evaluation bounds.
+void cmemory::BindSpecial(_cell* symbol, _cell* value) {
+    if (__builtin_expect(specialDepth >= specialCapacity, 0)) {
+        long capacity = specialCapacity ? 2 * specialCapacity : 256;
+        void* grown = realloc(specialStack, capacity * sizeof(SpecialSave));
+        if (!grown || capacity > kLocStackCapacity)
+            Exhausted("エラー: ローカルスタックが一杯です。終了します");
+        specialStack = (SpecialSave*)grown;
+        specialCapacity = capacity;
+    }
+    _symval* record = globalTable + getSymVal2(symbol);
+    specialStack[specialDepth].record = record;
+    specialStack[specialDepth].old = record->value;
+    specialDepth++;
+    record->value = value;
+}
+
+// ---------------------------------------------------------------------------
 // Frames
 // ---------------------------------------------------------------------------
 

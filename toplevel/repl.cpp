@@ -54,6 +54,7 @@ int clisp::ReadEvalLoop() {
         memcpy(lineStr, ReadEvalData[i], len + 1);
         _cell* e = nullptr;
         if (ReadText(lineStr, &e) != 1) return 0;
+        MarkLibraryForm(e);
         _cell* v;
         {
             CellGroup g(this);
