@@ -64,7 +64,10 @@ const char* const ReadEvalData[] = {
     R"lisp3((defun oddp (n) (cond ((evenp n) nil) (t t))))lisp3",
     R"lisp4((defun append1 (x y) (cond ((atom x) y) (t (cons (car x) (append1 (cdr x) y))))))lisp4",
     R"lisp5((defmacro loop1 (&rest b) `(prog () label ,@b (go label))))lisp5",
-    R"lisp6((defmacro loop (&rest b) `(prog () label ,@b (go label))))lisp6",
+    R"lisp6((defmacro loop (&rest b)
+          (if (and b (car b) (symbolp (car b)))
+              (loop$expand b)
+              `(prog () label ,@b (go label)))))lisp6",
     R"lisp7((defmacro dolist (&rest b)
           `(prog (,(car (car b)) dolist-list$)
              (setq dolist-list$ ,(car (cdr (car b))))
