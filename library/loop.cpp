@@ -45,14 +45,16 @@
 // IT, in the clauses of WHEN/IF/UNLESS, is a fresh variable the test is
 // stored in, made only when a clause names it.
 //
-// Loop keywords are recognised by name (STRING-EQUAL of SYMBOL-NAME), so
-// :FOR works as FOR does. A clause it does not know stops the expansion
+// Loop keywords are recognised by name: LOOP$CANON interns the name of a
+// symbol found where a keyword may stand, so :FOR works as FOR does, and
+// the tests are then EQ. Values and variables are never replaced by it. A clause it does not know stops the expansion
 // with an error naming it; nothing of the loop has run then.
 #include "library/lisptext.h"
 
 const LispText kLoopTexts[] = {
-    {"LOOP$IS", R"lisp((defun loop$is (x name)
-          (and x (symbolp x) (string-equal (symbol-name x) name))))lisp"},
+    {"LOOP$IS", R"lisp((defun loop$is (x name) (eq x name)))lisp"},
+    {"LOOP$CANON", R"lisp((defun loop$canon (x)
+          (if (and x (symbolp x)) (intern (symbol-name x)) x)))lisp"},
     {"LOOP$ONE-OF", R"lisp((defun loop$one-of (x names)
           (prog** ()
             next
@@ -69,12 +71,22 @@ const LispText kLoopTexts[] = {
             (go next))))lisp"},
     {"LOOP$FAIL", R"lisp((defun loop$fail (text x)
           (error (format nil "~a~a" text x))))lisp"},
-    {"LOOP$GET", R"lisp((defun loop$get (st k) (cdr (assoc k st))))lisp"},
-    {"LOOP$PUT", R"lisp((defun loop$put (st k v) (rplacd (assoc k st) v) v))lisp"},
+    {"LOOP$GET", R"lisp((defun loop$get (st k)
+          (prog** ()
+            next
+            (if (eq (car (car st)) k) (return-from loop$get (cdr (car st))))
+            (setq st (cdr st))
+            (go next))))lisp"},
+    {"LOOP$PUT", R"lisp((defun loop$put (st k v)
+          (prog** ()
+            next
+            (if (eq (car (car st)) k) (progn (rplacd (car st) v) (return-from loop$put v)))
+            (setq st (cdr st))
+            (go next))))lisp"},
     {"LOOP$ADD", R"lisp((defun loop$add (st k v) (loop$put st k (cons v (loop$get st k)))))lisp"},
     {"LOOP$BIND", R"lisp((defun loop$bind (st var init) (loop$add st 'binds (list var init)) var))lisp"},
     {"LOOP$PEEK", R"lisp((defun loop$peek (st)
-          (if (consp (loop$get st 'toks)) (car (loop$get st 'toks)) nil)))lisp"},
+          (if (consp (loop$get st 'toks)) (loop$canon (car (loop$get st 'toks))) nil)))lisp"},
     {"LOOP$MORE", R"lisp((defun loop$more (st) (consp (loop$get st 'toks))))lisp"},
     {"LOOP$POP", R"lisp((defun loop$pop (st kw)
           (let ((l (loop$get st 'toks)))
@@ -83,7 +95,7 @@ const LispText kLoopTexts[] = {
             (car l))))lisp"},
     {"LOOP$VALUE", R"lisp((defun loop$value (st kw)
           (let ((x (loop$pop st kw)))
-            (cond ((and (loop$get st 'it) (loop$is x "IT"))
+            (cond ((and (loop$get st 'it) (loop$is (loop$canon x) 'it))
                    (loop$put st 'it-used t)
                    (loop$get st 'it))
                   (t x)))))lisp"},
@@ -94,8 +106,8 @@ const LispText kLoopTexts[] = {
             (setq r (cons (loop$pop st nil) r))
             (go next))))lisp"},
     {"LOOP$SKIP-TYPE", R"lisp((defun loop$skip-type (st)
-          (cond ((loop$is (loop$peek st) "OF-TYPE") (loop$pop st 'of-type) (loop$pop st 'of-type))
-                ((loop$one-of (loop$peek st) '("FIXNUM" "INTEGER" "FLOAT" "NUMBER" "REAL" "SINGLE-FLOAT" "DOUBLE-FLOAT"))
+          (cond ((loop$is (loop$peek st) 'of-type) (loop$pop st 'of-type) (loop$pop st 'of-type))
+                ((loop$one-of (loop$peek st) '(fixnum integer float number real single-float double-float))
                  (loop$pop st nil)))))lisp"},
     {"LOOP$DESTRUCTURE", R"lisp((defun loop$destructure (st pat src)
           (prog** (g forms)
@@ -139,7 +151,7 @@ const LispText kLoopTexts[] = {
           (let ((st (list (cons 'toks forms) (cons 'name nil) (cons 'binds nil) (cons 'iters nil)
                           (cons 'body nil) (cons 'inits nil) (cons 'finals nil) (cons 'accs nil)
                           (cons 'result nil) (cons 'it nil) (cons 'it-used nil))))
-            (if (loop$is (car forms) "NAMED")
+            (if (loop$is (loop$canon (car forms)) 'named)
                 (progn (loop$pop st 'named) (loop$put st 'name (loop$pop st 'named))))
             (loop$parse st)
             (loop$build st))))lisp"},
@@ -147,15 +159,15 @@ const LispText kLoopTexts[] = {
           (prog** (x)
             next
             (if (null (loop$more st)) (return-from loop$parse st))
-            (setq x (loop$pop st nil))
-            (cond ((loop$one-of x '("FOR" "AS")) (loop$for-group st x))
-                  ((loop$is x "REPEAT")
+            (setq x (loop$canon (loop$pop st nil)))
+            (cond ((loop$one-of x '(for as)) (loop$for-group st x))
+                  ((loop$is x 'repeat)
                    (loop$add st 'iters
                              (list (loop$repeat st (loop$bind st (gensym "N$") (loop$pop st x))))))
-                  ((loop$is x "WITH") (loop$with st))
-                  ((loop$is x "INITIALLY")
+                  ((loop$is x 'with) (loop$with st))
+                  ((loop$is x 'initially)
                    (loop$put st 'inits (append (loop$rev (loop$compounds st)) (loop$get st 'inits))))
-                  ((loop$is x "FINALLY")
+                  ((loop$is x 'finally)
                    (loop$put st 'finals (append (loop$rev (loop$compounds st)) (loop$get st 'finals))))
                   (t (loop$put st 'body (append (loop$rev (loop$main st x)) (loop$get st 'body)))))
             (go next))))lisp"},
@@ -167,42 +179,42 @@ const LispText kLoopTexts[] = {
             (setq var (loop$pop st 'with))
             (loop$skip-type st)
             (setq init nil)
-            (if (loop$is (loop$peek st) "=") (progn (loop$pop st '=) (setq init (loop$pop st '=))))
+            (if (loop$is (loop$peek st) '=) (progn (loop$pop st '=) (setq init (loop$pop st '=))))
             (if (symbolp var)
                 (loop$bind st var init)
                 (loop$put st 'inits
                           (append (loop$rev (loop$destructure st var (loop$bind st (gensym "W$") init)))
                                   (loop$get st 'inits))))
-            (if (loop$is (loop$peek st) "AND") (progn (loop$pop st 'and) (go next))))))lisp"},
+            (if (loop$is (loop$peek st) 'and) (progn (loop$pop st 'and) (go next))))))lisp"},
     {"LOOP$FOR-GROUP", R"lisp((defun loop$for-group (st kw)
           (prog** (group)
             next
             (setq group (cons (loop$for st kw) group))
-            (if (loop$is (loop$peek st) "AND") (progn (setq kw (loop$pop st kw)) (go next)))
+            (if (loop$is (loop$peek st) 'and) (progn (setq kw (loop$pop st kw)) (go next)))
             (loop$add st 'iters (loop$rev group)))))lisp"},
     {"LOOP$FOR", R"lisp((defun loop$for (st kw)
           (prog** (var how v after)
             (setq var (loop$pop st kw))
             (loop$skip-type st)
-            (setq how (loop$pop st var))
+            (setq how (loop$canon (loop$pop st var)))
             (setq v var)
             (if (consp var) (setq v (gensym "V$")))
-            (cond ((loop$one-of how '("IN" "ON" "ACROSS" "="))
+            (cond ((loop$one-of how '(in on across =))
                    (setq after (if (consp var) (loop$destructure st var v) nil))))
-            (if (loop$is how "IN")
+            (if (loop$is how 'in)
                 (return-from loop$for (loop$in st v how after)))
-            (if (loop$is how "ON")
+            (if (loop$is how 'on)
                 (return-from loop$for (loop$on st v how after)))
-            (if (loop$is how "ACROSS")
+            (if (loop$is how 'across)
                 (return-from loop$for (loop$across st v how after)))
-            (if (loop$is how "=")
+            (if (loop$is how '=)
                 (return-from loop$for (loop$equals st v how after)))
-            (if (loop$one-of how '("FROM" "UPFROM" "DOWNFROM" "TO" "UPTO" "BELOW" "DOWNTO" "ABOVE" "BY"))
+            (if (loop$one-of how '(from upfrom downfrom to upto below downto above by))
                 (return-from loop$for (loop$arith st var how)))
             (loop$fail "エラー: LOOPの知らない節です--" how))))lisp"},
     {"LOOP$BY", R"lisp((defun loop$by (st l kw)
           (let ((f nil))
-            (cond ((loop$is (loop$peek st) "BY")
+            (cond ((loop$is (loop$peek st) 'by)
                    (loop$pop st kw)
                    (setq f (loop$pop st 'by))
                    (if (and (consp f) (or (eq (car f) 'function) (eq (car f) 'quote))
@@ -240,7 +252,7 @@ const LispText kLoopTexts[] = {
     {"LOOP$EQUALS", R"lisp((defun loop$equals (st v how after)
           (let ((init (loop$pop st how)))
             (if (symbolp v) (loop$bind st v nil))
-            (cond ((loop$is (loop$peek st) "THEN")
+            (cond ((loop$is (loop$peek st) 'then)
                    (loop$pop st how)
                    (list (list (list v init)) (list (list v (loop$pop st 'then))) nil after))
                   (t (list (list (list v init)) (list (list v init)) nil after))))))lisp"},
@@ -248,18 +260,18 @@ const LispText kLoopTexts[] = {
           (prog** (start limit step down excl x)
             (setq step 1)
             next
-            (cond ((loop$one-of how '("FROM" "UPFROM" "DOWNFROM"))
+            (cond ((loop$one-of how '(from upfrom downfrom))
                    (setq start (loop$pop st how))
-                   (if (loop$is how "DOWNFROM") (setq down t)))
-                  ((loop$one-of how '("TO" "UPTO" "BELOW" "DOWNTO" "ABOVE"))
+                   (if (loop$is how 'downfrom) (setq down t)))
+                  ((loop$one-of how '(to upto below downto above))
                    (setq limit (loop$pop st how))
                    (setq x how)
-                   (if (loop$one-of how '("DOWNTO" "ABOVE")) (setq down t))
-                   (if (loop$one-of how '("BELOW" "ABOVE")) (setq excl t)))
-                  ((loop$is how "BY") (setq step (loop$pop st how)))
+                   (if (loop$one-of how '(downto above)) (setq down t))
+                   (if (loop$one-of how '(below above)) (setq excl t)))
+                  ((loop$is how 'by) (setq step (loop$pop st how)))
                   (t (go done)))
             (setq how (loop$peek st))
-            (if (loop$one-of how '("FROM" "UPFROM" "DOWNFROM" "TO" "UPTO" "BELOW" "DOWNTO" "ABOVE" "BY"))
+            (if (loop$one-of how '(from upfrom downfrom to upto below downto above by))
                 (progn (loop$pop st how) (go next)))
             done
             (if (null (symbolp var)) (loop$fail "エラー: LOOPの知らない節です--" var))
@@ -275,23 +287,23 @@ const LispText kLoopTexts[] = {
                     nil)))))lisp"},
     {"LOOP$MAIN", R"lisp((defun loop$main (st x)
           (let ((name (loop$get st 'name)) (v nil))
-            (cond ((loop$one-of x '("DO" "DOING")) (loop$compounds st))
-                  ((loop$is x "WHILE") (list (list 'if (list 'null (loop$pop st x)) '(go loop$end))))
-                  ((loop$is x "UNTIL") (list (list 'if (loop$pop st x) '(go loop$end))))
-                  ((loop$is x "ALWAYS")
+            (cond ((loop$one-of x '(do doing)) (loop$compounds st))
+                  ((loop$is x 'while) (list (list 'if (list 'null (loop$pop st x)) '(go loop$end))))
+                  ((loop$is x 'until) (list (list 'if (loop$pop st x) '(go loop$end))))
+                  ((loop$is x 'always)
                    (loop$put st 'result t)
                    (list (list 'if (list 'null (loop$pop st x)) (list 'return-from name nil))))
-                  ((loop$is x "NEVER")
+                  ((loop$is x 'never)
                    (loop$put st 'result t)
                    (list (list 'if (loop$pop st x) (list 'return-from name nil))))
-                  ((loop$is x "THEREIS")
+                  ((loop$is x 'thereis)
                    (setq v (loop$bind st (gensym "T$") nil))
                    (list (list 'if (list 'setq v (loop$pop st x)) (list 'return-from name v))))
-                  ((loop$one-of x '("WHEN" "IF" "UNLESS")) (list (loop$conditional st x)))
-                  ((loop$is x "RETURN") (list (list 'return-from name (loop$value st x))))
-                  ((loop$one-of x '("COLLECT" "COLLECTING" "APPEND" "APPENDING" "NCONC" "NCONCING"
-                                    "SUM" "SUMMING" "COUNT" "COUNTING"
-                                    "MAXIMIZE" "MAXIMIZING" "MINIMIZE" "MINIMIZING"))
+                  ((loop$one-of x '(when if unless)) (list (loop$conditional st x)))
+                  ((loop$is x 'return) (list (list 'return-from name (loop$value st x))))
+                  ((loop$one-of x '(collect collecting append appending nconc nconcing
+                                    sum summing count counting
+                                    maximize maximizing minimize minimizing))
                    (loop$accumulate st x))
                   (t (loop$fail "エラー: LOOPの知らない節です--" x))))))lisp"},
     {"LOOP$CONDITIONAL", R"lisp((defun loop$conditional (st x)
@@ -300,28 +312,28 @@ const LispText kLoopTexts[] = {
             (loop$put st 'it v)
             (loop$put st 'it-used nil)
             (setq then (loop$selectables st x))
-            (if (loop$is (loop$peek st) "ELSE")
+            (if (loop$is (loop$peek st) 'else)
                 (progn (loop$pop st x) (setq else (loop$selectables st 'else))))
-            (if (loop$is (loop$peek st) "END") (loop$pop st x))
+            (if (loop$is (loop$peek st) 'end) (loop$pop st x))
             (if (loop$get st 'it-used) (setq test (list 'setq (loop$bind st v nil) test)))
             (loop$put st 'it saved)
             (loop$put st 'it-used used)
-            (if (loop$is x "UNLESS") (setq test (list 'null test)))
+            (if (loop$is x 'unless) (setq test (list 'null test)))
             (list 'if test (cons 'progn then) (cons 'progn else)))))lisp"},
     {"LOOP$SELECTABLES", R"lisp((defun loop$selectables (st kw)
           (prog** (r x)
             next
-            (setq x (loop$pop st kw))
+            (setq x (loop$canon (loop$pop st kw)))
             (setq r (append (loop$rev (loop$main st x)) r))
-            (if (loop$is (loop$peek st) "AND") (progn (setq kw (loop$pop st kw)) (go next)))
+            (if (loop$is (loop$peek st) 'and) (progn (setq kw (loop$pop st kw)) (go next)))
             (return-from loop$selectables (loop$rev r)))))lisp"},
     {"LOOP$ACCUMULATE", R"lisp((defun loop$accumulate (st x)
           (prog** (form into kind a var tl)
             (setq form (loop$value st x))
-            (if (loop$is (loop$peek st) "INTO") (progn (loop$pop st x) (setq into (loop$pop st 'into))))
+            (if (loop$is (loop$peek st) 'into) (progn (loop$pop st x) (setq into (loop$pop st 'into))))
             (loop$skip-type st)
-            (setq kind (cond ((loop$one-of x '("COLLECT" "COLLECTING" "APPEND" "APPENDING" "NCONC" "NCONCING")) 'list)
-                             ((loop$one-of x '("SUM" "SUMMING" "COUNT" "COUNTING")) 'sum)
+            (setq kind (cond ((loop$one-of x '(collect collecting append appending nconc nconcing)) 'list)
+                             ((loop$one-of x '(sum summing count counting)) 'sum)
                              (t 'max)))
             (setq a (assoc (if into into 'loop$default) (loop$get st 'accs)))
             (if a
@@ -339,18 +351,18 @@ const LispText kLoopTexts[] = {
                 (loop$fail "エラー: LOOPの集め方が混ざっています--" x))
             (return-from loop$accumulate
               (list
-                (cond ((loop$one-of x '("COLLECT" "COLLECTING"))
+                (cond ((loop$one-of x '(collect collecting))
                        (list 'if tl
                              (list 'setq tl (list 'cdr (list 'rplacd tl (list 'list form))))
                              (list 'setq tl (list 'setq var (list 'list form)))))
-                      ((loop$one-of x '("APPEND" "APPENDING" "NCONC" "NCONCING"))
-                       (setq form (if (loop$one-of x '("APPEND" "APPENDING")) (list 'loop$copy form) form))
+                      ((loop$one-of x '(append appending nconc nconcing))
+                       (setq form (if (loop$one-of x '(append appending)) (list 'loop$copy form) form))
                        (list 'if tl
                              (list 'setq tl (list 'loop$last (list 'rplacd tl form)))
                              (list 'setq tl (list 'loop$last (list 'setq var form)))))
-                      ((loop$one-of x '("SUM" "SUMMING")) (list 'setq var (list '+ var form)))
-                      ((loop$one-of x '("COUNT" "COUNTING")) (list 'if form (list 'setq var (list '+ var 1))))
-                      ((loop$one-of x '("MAXIMIZE" "MAXIMIZING")) (list 'setq var (list 'loop$max var form)))
+                      ((loop$one-of x '(sum summing)) (list 'setq var (list '+ var form)))
+                      ((loop$one-of x '(count counting)) (list 'if form (list 'setq var (list '+ var 1))))
+                      ((loop$one-of x '(maximize maximizing)) (list 'setq var (list 'loop$max var form)))
                       (t (list 'setq var (list 'loop$min var form)))))))))lisp"},
     {"LOOP$GROUP", R"lisp((defun loop$group (g k)
           (prog** (pairs tests after c)
