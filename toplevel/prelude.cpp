@@ -46,6 +46,11 @@
 //   write-back cannot undo their assignments. The lambda's parameters carry
 //   a `$`, as do the ones of MULTIPLE-VALUE-SETQ: no program names a
 //   variable like that, so every variable of the caller can be assigned.
+// - LOOP whose body begins with a symbol is the extended loop of Common
+//   Lisp, expanded by LOOP$EXPAND (library/loop.cpp), which is read the
+//   first time such a loop is expanded; a body that begins with a form
+//   keeps the endless PROG, so start-up and the prelude's own loops never
+//   read the library text.
 // - LOAD reads up to the real end of the file: its end-of-file value is a
 //   fresh cons, which no expression read from a file can be EQ to. The
 //   stream is closed however loading ends (UNWIND-PROTECT); a failing
