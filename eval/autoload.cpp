@@ -8,8 +8,7 @@
 #include "library/lisptext.h"
 
 const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
-                                             kConditionTexts, kIntegerTexts, kSortTexts,
-                                             kStreamTexts, kTableTexts,
+                                             kConditionTexts, kIntegerTexts, kSortTexts, kStreamTexts, kTableTexts, kLoopTexts,
                                              nullptr};
 
 namespace {

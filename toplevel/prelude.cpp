@@ -46,6 +46,11 @@
 //   write-back cannot undo their assignments. The lambda's parameters carry
 //   a `$`, as do the ones of MULTIPLE-VALUE-SETQ: no program names a
 //   variable like that, so every variable of the caller can be assigned.
+// - LOOP whose body begins with a symbol is the extended loop of Common
+//   Lisp, expanded by LOOP$EXPAND (library/loop.cpp), which is read the
+//   first time such a loop is expanded; a body that begins with a form
+//   keeps the endless PROG, so start-up and the prelude's own loops never
+//   read the library text.
 // - LOAD reads up to the real end of the file: its end-of-file value is a
 //   fresh cons, which no expression read from a file can be EQ to. The
 //   stream is closed however loading ends (UNWIND-PROTECT); a failing
@@ -64,7 +69,10 @@ const char* const ReadEvalData[] = {
     R"lisp3((defun oddp (n) (cond ((evenp n) nil) (t t))))lisp3",
     R"lisp4((defun append1 (x y) (cond ((atom x) y) (t (cons (car x) (append1 (cdr x) y))))))lisp4",
     R"lisp5((defmacro loop1 (&rest b) `(prog () label ,@b (go label))))lisp5",
-    R"lisp6((defmacro loop (&rest b) `(prog () label ,@b (go label))))lisp6",
+    R"lisp6((defmacro loop (&rest b)
+          (if (and b (car b) (symbolp (car b)))
+              (loop$expand b)
+              `(prog () label ,@b (go label)))))lisp6",
     R"lisp7((defmacro dolist (&rest b)
           `(prog (,(car (car b)) dolist-list$)
              (setq dolist-list$ ,(car (cdr (car b))))
