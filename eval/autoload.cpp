@@ -9,7 +9,7 @@
 
 const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
                                              kConditionTexts, kIntegerTexts, kSortTexts,
-                                             kStreamTexts, kTableTexts,
+                                             kStreamTexts, kTableTexts, kNumberTexts,
                                              nullptr};
 
 namespace {

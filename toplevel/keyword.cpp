@@ -60,6 +60,7 @@ const OperatorEntry kOperators[] = {
     {&EXACTLISP, OP_EXACT},
     {&SORTLISP, OP_SORT},
     {&READCHARLISP, OP_READCHAR},
+    {&QUOTIENTD, OP_QUOTIENT}, {&COMPARED, OP_COMPARE},
 };
 
 }  // namespace
