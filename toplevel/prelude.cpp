@@ -24,9 +24,6 @@
 //   catches every value. A key that is a form is evaluated once, into
 //   CASE-KEY$; a variable is tested as it is. A clause without forms
 //   answers NIL, where a COND clause of a test alone answers the test.
-// - INT-TO-STRING takes each digit modulo 10 twice: FLOOR goes through a
-//   double, so beyond its precision the first remainder can be off by a
-//   multiple of 10; the second one, of a small number, is exact.
 // - SUBSEQ collects while the index is below the end: CHAR past the end of
 //   a string gives NIL rather than an error, so a start beyond the end
 //   gives an empty sequence instead of a loop without end.
