@@ -7,9 +7,10 @@
 #include "eval/cfunction.h"
 #include "library/lisptext.h"
 
-const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
-                                             kConditionTexts, kIntegerTexts, kSortTexts, kStreamTexts, kTableTexts, kLoopTexts,
-                                             nullptr};
+const LispText* const kLispTextTables[] = {
+    kFormTexts,   kToolTexts,  kFormatTexts, kConditionTexts, kIntegerTexts,
+    kSortTexts,   kStreamTexts, kTableTexts, kLoopTexts,      kNumberTexts,
+    nullptr};
 
 namespace {
 

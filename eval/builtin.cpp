@@ -152,15 +152,17 @@ _cell* cfunction::numberEqual(_cell* a, _cell* b) {
     return truth(asFloat(a) == asFloat(b));
 }
 
-// Every argument is evaluated and must be a number; the answer is T only
-// when each is = to the next, and so all are equal.
+// Every argument (one or more) is evaluated and must be a number; the
+// answer is T only when each is = to the next, and so all are equal.
 _cell* cfunction::numberEqualAll(_cell* args, _symval* frame, long count) {
-    if (!hasTwo(args)) return SyntaxError(frame, count);
+    if (!isCons(args)) return SyntaxError(frame, count);
     CellGroup g(this);
     g.push(args);
     _cell* prev = eval(args->car.p, frame, count);
     if (!prev) return nullptr;
     g.push(prev);
+    if (!isCons(args->cdr.p) && !isNumber(prev))
+        return SyntaxError(frame, count);
     _cell* answer = TCell;
     for (_cell* p = args->cdr.p; isCons(p); p = p->cdr.p) {
         _cell* v = eval(p->car.p, frame, count);

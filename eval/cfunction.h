@@ -49,6 +49,7 @@ extern int handlerDepth;
 #define MSG_SYNTAX2 "エラー: 文法が違います。"
 #define MSG_ARGCOUNT "エラー: 引数の数が違います"
 #define MSG_NOTNUMBER "エラー: 数値ではありません"
+#define MSG_OVERFLOW "エラー: 整数値がオーバーフローしました"
 #define MSG_DEEP "エラー: 再帰が深すぎます。"
 
 // Built-in operators, in dispatch order. clisp::SetKeyword stores each
@@ -73,7 +74,7 @@ enum {
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
     OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR, OP_FLET,
-    OP_DESTRUCTURINGBIND,
+    OP_DESTRUCTURINGBIND, OP_QUOTIENT, OP_COMPARE,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -458,6 +459,8 @@ public:
     [[nodiscard]] _cell* OnePlus(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* OneMinus(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* minusp(_cell* value);  // of a value; null: printed
+    // (COMPARE$ op x more). Null: reported, exit.
+    [[nodiscard]] _cell* compare(_cell* args, _symval* frame, long count);
 
     // --- math/elementary.cpp ------------------------------------------------
     [[nodiscard]] _cell* jSqrt(_cell* form, _symval* frame, long count);
@@ -474,7 +477,16 @@ public:
     [[nodiscard]] _cell* jAcos(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* jAtan(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* jEvenp(_cell* form, _symval* frame, long count);
-    [[nodiscard]] _cell* tfloor(_cell* form, _symval* frame, long count);
+    // (FLOOR x) and (FLOOR x y); (QUOTIENT$ mode x divisor). Null:
+    // reported, exit.
+    [[nodiscard]] _cell* tfloor(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* quotient(_cell* args, _symval* frame, long count);
+    // The two values of x divided by y (by 1 when y is null) and rounded by
+    // mode, or the remainder alone; x and y are numbers, y not zero.
+    // Allocates only, unless it fails. Null: reported (overflow).
+    [[nodiscard]] _cell* RoundedDivision(_cell* x, _cell* y, Rounding mode,
+                                         _symval* frame, long count,
+                                         bool remainderOnly = false);
 
     // --- math/random.cpp ----------------------------------------------------
     [[nodiscard]] _cell* Random(_cell* form, _symval* frame, long count);

@@ -429,7 +429,6 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     case OP_ACOS:
     case OP_ATAN:
     case OP_EVENP:
-    case OP_FLOOR:
     case OP_LOCALTIME:
     case OP_MAKETIME: {
         if (!isCons(args)) return SyntaxError(frame, count);
@@ -447,14 +446,18 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         case OP_ATAN: return jAtan(a, frame, count);
         case OP_EVENP: return jEvenp(a, frame, count);
         case OP_LOCALTIME: return LocalTime(a, frame, count);
-        case OP_MAKETIME: return MakeTime(a, frame, count);
-        default: {
-            _cell* r = tfloor(a, frame, count);
-            if (r) *keepValues = 1;
-            return r;
-        }
+        default: return MakeTime(a, frame, count);
         }
     }
+    case OP_FLOOR:
+    case OP_QUOTIENT: {
+        _cell* r = op->closureCount == OP_FLOOR ? tfloor(args, frame, count)
+                                                : quotient(args, frame, count);
+        if (r) *keepValues = 1;
+        return r;
+    }
+    case OP_COMPARE:
+        return compare(args, frame, count);
     case OP_EXPT:
         if (!hasTwo(args)) return SyntaxError(frame, count);
         return jExpt(args->car.p, second(args), frame, count);

@@ -229,9 +229,8 @@ FastOp fastOp(int op) {
     case OP_F_NOT: return {1, bit(B_NOT)};
     case OP_F_ZEROP: return {1, bit(B_ZEROP)};
     case OP_F_LESS: return {2, bit(B_LESS)};
-    // > and <= call ZEROP
-    case OP_F_GREATER: return {2, bit(B_GREATER) | bit(B_ZEROP)};
-    case OP_F_LESSEQ: return {2, bit(B_LESSEQ) | bit(B_ZEROP)};
+    case OP_F_GREATER: return {2, bit(B_GREATER)};
+    case OP_F_LESSEQ: return {2, bit(B_LESSEQ)};
     case OP_F_GREATEREQ: return {2, bit(B_GREATEREQ)};
     case OP_F_NTH: return {2, bit(B_NTH)};
     case OP_F_FIRST:
@@ -477,8 +476,8 @@ _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
     case OP_F_GREATER:
     case OP_F_LESSEQ:
     case OP_F_GREATEREQ:
-        // On integers the definitions give the true order, the sign of x
-        // deciding where the difference wraps.
+        // Two integers: the order COMPARE$ gives them. Other operands go
+        // to the definition.
         if (isInteger(x) && isInteger(y)) {
             long a = x->car.i->value, b = y->car.i->value;
             bool r = k == OP_F_LESS      ? a < b

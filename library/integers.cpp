@@ -6,7 +6,10 @@
 // 7 NUMERATOR, 8 DENOMINATOR.
 //
 // Arithmetic here goes through + - * /, so a result outside the build's
-// integers is their error, never a wrapped number. ISQRT starts Newton's
+// integers is their error, never a wrapped number. GCD runs Euclid's steps
+// on the signed numbers with REM and takes the magnitude only at the end, so
+// the smallest integer, whose magnitude no integer holds, has a divisor
+// found with every other number. ISQRT starts Newton's
 // iteration from a power of two at or above the root, so that the sum of
 // the guess and the quotient stays far below the range. RATIONAL doubles a
 // floating number until it is integral: the exact value of its binary
@@ -36,19 +39,17 @@ const LispText kIntegerTexts[] = {
     {"GCD", R"lisp((progn
   (defun gcd$2 (a b)
     (if (null (and (integerp a) (integerp b))) (error "エラー: 整数ではありません"))
-    (setq a (abs a))
-    (setq b (abs b))
     (prog (r)
       next
       (if (= b 0) (return a))
-      (setq r (mod a b))
+      (setq r (rem a b))
       (setq a b)
       (setq b r)
       (go next)))
   (defun gcd (&rest l)
     (let ((g 0))
       (dolist (x l) (setq g (gcd$2 g x)))
-      g))))lisp"},
+      (abs g)))))lisp"},
     {"LCM", R"lisp((defun lcm (&rest l)
   (let ((m 1))
     (dolist (x l)

@@ -1,5 +1,6 @@
 // cfunction layer, numbers part: the elementary built-ins SQRT, EXPT, EXP,
-// LOG, SIN, COS, TAN, ASIN, ACOS, ATAN, EVENP and FLOOR.
+// LOG, SIN, COS, TAN, ASIN, ACOS, ATAN, EVENP and FLOOR, and QUOTIENT$,
+// the rounding divisions behind CEILING, TRUNCATE, ROUND, MOD and REM.
 //
 // Two precisions are used on purpose. "Double" means the argument is
 // rounded to double, the double library function is called and the result
@@ -10,6 +11,7 @@
 // the two agree. Every rounding to double is written out as a cast.
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
@@ -204,7 +206,7 @@ _cell* cfunction::jAtan(_cell* form, _symval* frame, long count) {
 }
 
 // ===========================================================================
-// EVENP and FLOOR
+// EVENP
 // ===========================================================================
 
 _cell* cfunction::jEvenp(_cell* form, _symval* frame, long count) {
@@ -215,56 +217,195 @@ _cell* cfunction::jEvenp(_cell* form, _symval* frame, long count) {
     return (r == 1 || r == -1) ? NIL : T;
 }
 
-// FLOOR returns the quotient q carrying the values list (q remainder), with
-// the remainder always in [0, 1).
+// ===========================================================================
+// FLOOR, and QUOTIENT$ behind CEILING, TRUNCATE, ROUND, MOD and REM
+// ===========================================================================
+
+namespace {
+
+const char kDivisionByZero[] = "エラー: 0で除算しました。";
+
+// v rounded to an integer by mode, in extended.
+long double roundExtended(long double v, cmathproc::Rounding mode) {
+    switch (mode) {
+    case cmathproc::kFloor: return floorl(v);
+    case cmathproc::kCeiling: return ceill(v);
+    case cmathproc::kTruncate: return truncl(v);
+    default: return nearbyintl(v);   // to nearest, ties to even
+    }
+}
+
+// Whether a rounded floating value f is an integer some long holds: not an
+// infinity, not a NaN, and within [-2^63, 2^63) (2^31 on i386).
+// -(long double)LONG_MIN is 2^63 (2^31), exact in extended.
+bool fitsLong(long double f) {
+    return f >= (long double)LONG_MIN && f < -(long double)LONG_MIN;
+}
+
+}  // namespace
+
+// x divided by y (by 1 when y is null), the quotient rounded by mode: the
+// quotient q carrying the values list (q remainder), with the remainder
+// x - q·y; with remainderOnly, the remainder alone, which needs no quotient
+// within the range (MOD and REM of the smallest long by -1 are 0). Both
+// operands are number cells and y is not zero.
 //
-// A fraction is floored exactly in integer arithmetic, so a numerator
-// beyond 2^53 is not rounded on the way. A floating number is floored in
-// extended precision; a floor that no long can hold (an infinity, a NaN, a
-// magnitude of 2^63 or more, 2^31 on i386) is refused as an integer
-// overflow, since the quotient must be an integer.
-_cell* cfunction::tfloor(_cell* form, _symval* frame, long count) {
-    _cell* v = eval(form, frame, count);
-    if (!v) return nullptr;
+// Integers and fractions are divided exactly in integer arithmetic, so a
+// numerator beyond 2^53 is not rounded on the way; a quotient or remainder
+// that no long holds (the smallest long over -1) is the overflow error. With
+// a floating operand, both are taken in extended, the remainder is
+// floating, and a quotient that no long can hold (an infinity, a NaN, a
+// magnitude of 2^63 or more, 2^31 on i386) is the overflow error too, since
+// the quotient must be an integer. Null: reported.
+_cell* cfunction::RoundedDivision(_cell* x, _cell* y, Rounding mode,
+                                  _symval* frame, long count,
+                                  bool remainderOnly) {
     _cell* q;
     _cell* rest;
-    switch (v->type) {
-    case 'i':
-        q = IntToCell(CellToInt(v));
-        q->kind = v->kind;
-        q->cdr = v->cdr;    // a stream's opening
+    if (remainderOnly && y && (isFloating(x) || isFloating(y))) {
+        // The remainder of the exact division, rounded once: fmodl gives
+        // that of TRUNCATE, and FLOOR's differs from it by y when the
+        // signs differ.
+        long double a = ExtendedValue(x), b = ExtendedValue(y);
+        long double r = fmodl(a, b);
+        if (mode == kFloor && r != 0.0L && (r < 0.0L) != (b < 0.0L)) r += b;
+        return NumberToCell(r);
+    }
+    if (!y && isInteger(x)) {
+        q = IntToCell(CellToInt(x));
+        q->kind = x->kind;
+        q->cdr = x->cdr;    // a stream's opening
         rest = IntToCell(0);
-        break;
-    case 'n': {
-        long double x = CellToNumber(v);
-        long double f = floorl(x);
-        // -(long double)LONG_MIN is 2^63 (2^31), exact in extended.
-        if (!(f >= (long double)LONG_MIN && f < -(long double)LONG_MIN))
-            return Fail("エラー: 整数値がオーバーフローしました", frame, count);
-        q = IntToCell((long)f);
-        long double r = x - f;
-        // x - floor(x) is exact except for a tiny negative x, where the
-        // true remainder just below 1 rounds up to 1; keep it below 1.
-        if (r >= 1.0L) r = nextafterl(1.0L, 0.0L);
-        rest = NumberToCell(r);
-        break;
-    }
-    case 'b': {
-        long a = CellToBunshi(v), b = CellToBunbo(v);
-        // b >= 2, so the quotient is well inside the range of long.
-        long fl = a / b;
-        if (a % b != 0 && a < 0) fl -= 1;
-        q = IntToCell(fl);
-        rest = Sa(v, q);
-        if (!rest) {
-            errorlisp(frame, count);
-            return nullptr;
+    } else if (isFloating(x) || (y && isFloating(y))) {
+        long double a = ExtendedValue(x);
+        long double f;
+        long double r;
+        if (!y) {
+            f = roundExtended(a, mode);
+            r = a - f;
+            // a - f is exact except for a tiny a of the other sign than
+            // the step, where the true remainder just inside (-1, 1)
+            // rounds to 1 or -1; keep it inside.
+            if (r >= 1.0L) r = nextafterl(1.0L, 0.0L);
+            if (r <= -1.0L) r = nextafterl(-1.0L, 0.0L);
+        } else {
+            long double b = ExtendedValue(y);
+            f = roundExtended(a / b, mode);
+            r = a - f * b;
         }
-        break;
-    }
-    default:
-        return Fail(MSG_NOTNUMBER, frame, count);
+        if (!fitsLong(f)) return Fail(MSG_OVERFLOW, frame, count);
+        q = IntToCell((long)f);
+        rest = NumberToCell(r);
+    } else {
+        long an, ad, bn = 1, bd = 1;
+        if (isInteger(x)) {
+            an = CellToInt(x);
+            ad = 1;
+        } else {
+            an = CellToBunshi(x);
+            ad = CellToBunbo(x);
+        }
+        if (y && isInteger(y)) {
+            bn = CellToInt(y);
+        } else if (y) {
+            bn = CellToBunshi(y);
+            bd = CellToBunbo(y);
+        }
+        long qv, rn, rd;
+        if (!RoundedQuotient(an, ad, bn, bd, mode,
+                             remainderOnly ? nullptr : &qv, &rn, &rd))
+            return Fail(MSG_OVERFLOW, frame, count);
+        rest = rd == 1 ? IntToCell(rn) : BunsuToCell(rn, rd);
+        if (remainderOnly) return rest;
+        q = IntToCell(qv);
     }
     // Allocation never collects, so q and rest need no protection here.
     return TwoValues(q, rest);
+}
+
+namespace {
+
+// The dividend and the divisor (null when absent) of a rounding division,
+// both checked: numbers, and a divisor that is not zero. False: reported.
+bool divisionOperands(cfunction* f, _cell* x, _cell* y, _symval* frame,
+                      long count) {
+    if (!isNumber(x) || (y && !isNumber(y))) {
+        (void)f->Fail(MSG_NOTNUMBER, frame, count);
+        return false;
+    }
+    // A fraction is never zero; a floating divisor is zero when it compares
+    // equal to 0.0 (so -0.0 too, and never a NaN).
+    if (y && ((isInteger(y) && CellToInt(y) == 0) ||
+              (isFloating(y) && CellToNumber(y) == 0.0L))) {
+        (void)f->Fail(kDivisionByZero, frame, count);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// (FLOOR x) and (FLOOR x y).
+_cell* cfunction::tfloor(_cell* args, _symval* frame, long count) {
+    if (!isCons(args)) return SyntaxError(frame, count);
+    _cell* more = args->cdr.p;
+    if (isCons(more) && !isNil(more->cdr.p))
+        return Fail(MSG_ARGCOUNT, frame, count);
+    CellGroup g(this);
+    g.push(args);
+    _cell* x = eval(args->car.p, frame, count);
+    if (!x) return nullptr;
+    g.push(x);
+    _cell* y = nullptr;
+    if (isCons(more)) {
+        y = eval(more->car.p, frame, count);
+        if (!y) return nullptr;
+        g.push(y);
+    }
+    if (!divisionOperands(this, x, y, frame, count)) return nullptr;
+    return RoundedDivision(x, y, kFloor, frame, count);
+}
+
+// (QUOTIENT$ mode x divisor): mode one of the symbols FLOOR, CEILING,
+// TRUNCATE and ROUND, which answer both values, or MOD (the remainder of
+// FLOOR) and REM (that of TRUNCATE); divisor NIL for none, a number, or a
+// list of at most one number (a &REST parameter).
+_cell* cfunction::quotient(_cell* args, _symval* frame, long count) {
+    _cell* v[3];
+    CellGroup g(this);
+    g.push(args);
+    _cell* p = args;
+    for (int i = 0; i < 3; i++, p = p->cdr.p) {
+        if (!isCons(p)) return SyntaxError(frame, count);
+        v[i] = eval(p->car.p, frame, count);
+        if (!v[i]) return nullptr;
+        g.push(v[i]);
+    }
+    struct Mode {
+        const char* name;
+        Rounding rounding;
+        bool remainderOnly;
+    };
+    static const Mode kModes[] = {
+        {"FLOOR", kFloor, false},      {"CEILING", kCeiling, false},
+        {"TRUNCATE", kTruncate, false}, {"ROUND", kRound, false},
+        {"MOD", kFloor, true},         {"REM", kTruncate, true},
+    };
+    const Mode* mode = nullptr;
+    if (isSymbol(v[0]))
+        for (const Mode& m : kModes)
+            if (std::strcmp(v[0]->car.s, m.name) == 0) mode = &m;
+    if (!mode) return SyntaxError(frame, count);
+    _cell* y = v[2];
+    if (mode->remainderOnly) {
+        if (!isNumber(y)) return Fail(MSG_NOTNUMBER, frame, count);
+    } else if (isCons(y)) {
+        if (!isNil(y->cdr.p)) return Fail(MSG_ARGCOUNT, frame, count);
+        y = y->car.p;
+    } else if (isNil(y)) {
+        y = nullptr;
+    }
+    if (!divisionOperands(this, v[1], y, frame, count)) return nullptr;
+    return RoundedDivision(v[1], y, mode->rounding, frame, count,
+                           mode->remainderOnly);
 }

@@ -1,18 +1,15 @@
 // cmathproc layer, numbers part: greatest common divisor, reduction of
-// fractions, and the exact sums, differences and products of fractions
-// for the reader, the arithmetic and the powers.
+// fractions, and the exact sums, differences, products and quotients of
+// integers and fractions for the reader, the arithmetic and the rounding
+// divisions.
 //
 // Magnitudes are handled as unsigned values so that the smallest long
-// (whose magnitude has no positive long) reduces without overflow; a
-// numerator whose reduced magnitude is that value wraps back to it, as
-// every integer result of the interpreter wraps.
+// (whose magnitude has no positive long) reduces without overflow.
 //
-// Sums and products of fractions are computed in a type twice as wide as
-// long and reduced there, so an exact result whose reduced numerator and
-// denominator fit in long is found even when the products on the way do
-// not. Only a result that does not fit falls back on the value of the same
-// products taken in long (modulo the word size), which is what the
-// interpreter's integers give.
+// Every computation is done in a type twice as wide as long and reduced
+// there, so an exact result whose reduced numerator and denominator fit in
+// long is found even when the products on the way do not. A reduced result
+// that does not fit is refused: the interpreter's integers never wrap.
 #include <climits>
 
 #include "math/cmathproc.h"
@@ -54,10 +51,6 @@ Wide wideProduct(long a, long b) { return (Wide)a * (Wide)b; }
 Wide wideSum(Wide x, Wide y) { return (Wide)((UWide)x + (UWide)y); }
 Wide wideDifference(Wide x, Wide y) { return (Wide)((UWide)x - (UWide)y); }
 
-// The value v takes in long, modulo the word size: what the same products
-// and sums give when taken in long from the start.
-long wrapped(Wide v) { return (long)(unsigned long)(UWide)v; }
-
 // Reduces the exact n/d and writes it when the reduced numerator and
 // denominator fit in long; returns 0 (nothing written) when they do not.
 int narrowExact(Wide n, Wide d, long* rn, long* rd) {
@@ -80,43 +73,21 @@ int narrowExact(Wide n, Wide d, long* rn, long* rd) {
     return 1;
 }
 
-// The exact reduced n/d when it fits in long; otherwise the wrapped pair,
-// reduced, which is refused (0) when its denominator is 0 or the smallest
-// long.
-int reduceWide(Wide n, Wide d, long* rn, long* rd) {
-    if (narrowExact(n, d, rn, rd)) return 1;
-    return reduceFraction(wrapped(n), wrapped(d), rn, rd);
-}
 
 }  // namespace
 
-// A denominator must end up positive. Its magnitude after reduction can be
-// the one value a long cannot hold positive (2^63, or 2^31 on i386) when a
-// wrapped product landed on the smallest long; that is refused like a zero
-// denominator, since no fraction can carry it.
+// A denominator must end up positive, and a magnitude after reduction can
+// be the one value a long cannot hold positive (2^63, or 2^31 on i386):
+// the smallest long over -1, or a denominator of the smallest long. Those
+// are refused, since no integer or fraction can carry them.
 int reduceFraction(long n, long d, long* rn, long* rd) {
-    if (d == 0) return 0;
-    if (n == 0) {
-        *rn = 0;
-        *rd = 1;
-        return 1;
-    }
-    bool negative = (n < 0) != (d < 0);
-    unsigned long un = magnitude<unsigned long>(n);
-    unsigned long ud = magnitude<unsigned long>(d);
-    unsigned long c = gcdMagnitude(un, ud);
-    un /= c;
-    ud /= c;
-    if (ud > (unsigned long)LONG_MAX) return 0;
-    *rn = negative ? (long)(0UL - un) : (long)un;
-    *rd = (long)ud;
-    return 1;
+    return narrowExact(n, d, rn, rd);
 }
 
 // a/b + c/d = (a·d + b·c)/(b·d).
 int cmathproc::WaWithTsubun(long a, long b, long c, long d, long* rn,
                             long* rd) {
-    return reduceWide(wideSum(wideProduct(a, d), wideProduct(b, c)),
+    return narrowExact(wideSum(wideProduct(a, d), wideProduct(b, c)),
                       wideProduct(b, d), rn, rd);
 }
 
@@ -124,12 +95,70 @@ int cmathproc::WaWithTsubun(long a, long b, long c, long d, long* rn,
 // negation no long holds.
 int cmathproc::SaWithTsubun(long a, long b, long c, long d, long* rn,
                             long* rd) {
-    return reduceWide(wideDifference(wideProduct(a, d), wideProduct(b, c)),
+    return narrowExact(wideDifference(wideProduct(a, d), wideProduct(b, c)),
                       wideProduct(b, d), rn, rd);
 }
 
 // (a/b)·(c/d) = (a·c)/(b·d).
 int cmathproc::SekiWithYakubun(long a, long b, long c, long d, long* rn,
                                long* rd) {
-    return reduceWide(wideProduct(a, c), wideProduct(b, d), rn, rd);
+    return narrowExact(wideProduct(a, c), wideProduct(b, d), rn, rd);
+}
+
+// x/y = (a·d)/(b·c) = num/den. The truncated quotient and remainder of
+// num by den are moved by one step of den where the mode rounds otherwise,
+// which keeps the remainder t below den in magnitude; the remainder of x by
+// y is then (c/d)·(t/den) = t/(b·d). Every value stays within Wide: num
+// and den are products of two longs, and |t| < |den|.
+int cmathproc::RoundedQuotient(long a, long b, long c, long d, Rounding mode,
+                               long* q, long* rn, long* rd) {
+    Wide num = wideProduct(a, d);
+    Wide den = wideProduct(b, c);
+    Wide tq = num / den;
+    Wide tr = num % den;
+    if (tr != 0) {
+        bool negative = (num < 0) != (den < 0);   // the sign of x/y
+        int step = 0;                             // away from zero: +1
+        switch (mode) {
+        case kFloor:
+            step = negative ? 1 : 0;
+            break;
+        case kCeiling:
+            step = negative ? 0 : 1;
+            break;
+        case kTruncate:
+            break;
+        case kRound: {
+            UWide twice = magnitude<UWide>(tr) * 2;
+            UWide whole = magnitude<UWide>(den);
+            if (twice > whole || (twice == whole && (tq % 2) != 0)) step = 1;
+            break;
+        }
+        }
+        if (step) {
+            // One more step away from zero: the quotient grows in
+            // magnitude by one and the remainder loses one den.
+            if (negative) {
+                tq -= 1;
+                tr += den;
+            } else {
+                tq += 1;
+                tr -= den;
+            }
+        }
+    }
+    if (q && (tq < (Wide)LONG_MIN || tq > (Wide)LONG_MAX)) return 0;
+    long n, m;
+    if (!narrowExact(tr, wideProduct(b, d), &n, &m)) return 0;
+    if (q) *q = (long)tq;
+    *rn = n;
+    *rd = m;
+    return 1;
+}
+
+// The sign of a/b - c/d for b, d >= 1, from a·d and c·b, which Wide holds.
+int cmathproc::CompareExact(long a, long b, long c, long d) {
+    Wide x = wideProduct(a, d);
+    Wide y = wideProduct(c, b);
+    return x < y ? -1 : x > y ? 1 : 0;
 }

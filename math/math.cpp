@@ -1,12 +1,18 @@
 // cfunction layer, numbers part: the four operations of the numeric tower
-// (Wa, Sa, Seki, Sho) and the built-ins + - * / 1+ 1- MINUSP.
+// (Wa, Sa, Seki, Sho), the built-ins + - * / 1+ 1- MINUSP, and COMPARE$,
+// the order of numbers behind < > <= >= and /=.
 //
-// Integers wrap in two's complement (wrapAdd and friends). Exact results
+// Integers are the build's long, and an integer result outside it is the
+// overflow error, never a wrapped value: integer sums, differences and
+// products are taken with the compiler's overflow builtins. Exact results
 // with a fraction operand, and integer quotients, come reduced from the
 // helpers of fraction.cpp: exact whenever the reduced result fits in long,
-// so a fraction always has a denominator of at least 2 and an exact 0 or
-// n/1 is an integer. A fraction enters floating arithmetic as the extended
-// quotient of its numerator by its denominator.
+// the overflow error otherwise, so a fraction always has a denominator of
+// at least 2 and an exact 0 or n/1 is an integer. A fraction enters
+// floating arithmetic as the extended quotient of its numerator by its
+// denominator.
+#include <cstring>
+
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
 
@@ -14,6 +20,12 @@ namespace {
 
 const char kNotNumber[] = "エラー: それは数値ではありません。";
 const char kDivByZero[] = "エラー: 0で除算しました。";
+
+// The overflow message; null, as a printed failure.
+_cell* overflow() {
+    PutMessage(MSG_OVERFLOW);
+    return nullptr;
+}
 
 // Both operands of a two-operand operation must be numbers; otherwise the
 // message is printed, after both kinds were examined and before anything
@@ -44,16 +56,13 @@ typedef int (cmathproc::*ExactOperation)(long, long, long, long, long*,
                                          long*);
 
 // a/b op c/d through one of the helpers of fraction.cpp, as an integer or a
-// fraction. A result that does not fit in long is the wrapped value of the
-// same products in long; when its denominator wrapped to 0 or to the
-// smallest long (which no positive denominator can hold) it has no value
-// and is reported as the division by zero it amounts to: null after the
-// message.
+// fraction; null after the overflow message when the reduced result does
+// not fit in long. (No divisor reaches here as 0: the callers refuse it.)
 _cell* exact(cfunction* lisp, ExactOperation op, long a, long b, long c,
              long d) {
     long rn, rd;
     if (!(lisp->*op)(a, b, c, d, &rn, &rd)) {
-        PutMessage(kDivByZero);
+        PutMessage(MSG_OVERFLOW);
         return nullptr;
     }
     return exactCell(lisp, rn, rd);
@@ -79,8 +88,12 @@ _cell* exact(cfunction* lisp, ExactOperation op, _cell* a, _cell* b,
 
 _cell* cfunction::Wa(_cell* a, _cell* b) {
     if (!numberOperands(a, b)) return nullptr;
-    if (isInteger(a) && isInteger(b))
-        return IntToCell(wrapAdd(CellToInt(a), CellToInt(b)));
+    if (isInteger(a) && isInteger(b)) {
+        long r;
+        if (__builtin_add_overflow(CellToInt(a), CellToInt(b), &r))
+            return overflow();
+        return IntToCell(r);
+    }
     if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) + ExtendedValue(b));
     return exact(this, &cmathproc::WaWithTsubun, a, b);
@@ -88,8 +101,12 @@ _cell* cfunction::Wa(_cell* a, _cell* b) {
 
 _cell* cfunction::Sa(_cell* a, _cell* b) {
     if (!numberOperands(a, b)) return nullptr;
-    if (isInteger(a) && isInteger(b))
-        return IntToCell(wrapSub(CellToInt(a), CellToInt(b)));
+    if (isInteger(a) && isInteger(b)) {
+        long r;
+        if (__builtin_sub_overflow(CellToInt(a), CellToInt(b), &r))
+            return overflow();
+        return IntToCell(r);
+    }
     if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) - ExtendedValue(b));
     return exact(this, &cmathproc::SaWithTsubun, a, b);
@@ -101,8 +118,12 @@ _cell* cfunction::Seki(_cell* a, _cell* b) {
     if ((isInteger(a) && CellToInt(a) == 0) ||
         (isInteger(b) && CellToInt(b) == 0))
         return IntToCell(0);
-    if (isInteger(a) && isInteger(b))
-        return IntToCell(wrapMul(CellToInt(a), CellToInt(b)));
+    if (isInteger(a) && isInteger(b)) {
+        long r;
+        if (__builtin_mul_overflow(CellToInt(a), CellToInt(b), &r))
+            return overflow();
+        return IntToCell(r);
+    }
     if (isFloating(a) || isFloating(b))
         return NumberToCell(ExtendedValue(a) * ExtendedValue(b));
     return exact(this, &cmathproc::SekiWithYakubun, a, b);
@@ -155,10 +176,7 @@ _cell* foldRest(cfunction* lisp, Operation op, _cell* value, _cell* args,
                 : op == &cfunction::Sa   ? '-'
                 : op == &cfunction::Seki ? '*'
                                          : 0;
-    long (*intOp)(long, long) = kind == '+'   ? wrapAdd
-                                : kind == '-' ? wrapSub
-                                : kind == '*' ? wrapMul
-                                              : nullptr;
+
     // The running value is acc or ext, not yet a cell; a null value stands
     // for the integer acc from the start.
     bool inLong = !value;
@@ -177,8 +195,17 @@ _cell* foldRest(cfunction* lisp, Operation op, _cell* value, _cell* args,
             v = lisp->evalArg(args->car.p, frame, count);
         }
         if (!v) return nullptr;
-        if (intOp && !inExt && isInteger(v) && (inLong || isInteger(value))) {
-            acc = intOp(inLong ? acc : CellToInt(value), CellToInt(v));
+        if (kind && !inExt && isInteger(v) && (inLong || isInteger(value))) {
+            long x = inLong ? acc : CellToInt(value);
+            long y = CellToInt(v);
+            bool over = kind == '+'   ? __builtin_add_overflow(x, y, &acc)
+                        : kind == '-' ? __builtin_sub_overflow(x, y, &acc)
+                                      : __builtin_mul_overflow(x, y, &acc);
+            if (__builtin_expect(over, 0)) {
+                PutMessage(MSG_OVERFLOW);
+                lisp->errorlisp(frame, count);
+                return nullptr;
+            }
             inLong = true;
             continue;
         }
@@ -238,7 +265,10 @@ _cell* foldFirst(cfunction* lisp, Operation op, long unit, _cell* args,
     if (!isNumber(value)) return lisp->Fail(MSG_NOTNUMBER, frame, count);
     if (isCons(args->cdr.p))
         return foldRest(lisp, op, value, args->cdr.p, frame, count);
-    // Allocation never collects: value needs no protection here.
+    // Allocation never collects: value needs no protection here. A floating
+    // number is negated as it is, so (- 0.0) is -0.0.
+    if (op == &cfunction::Sa && isFloating(value))
+        return lisp->NumberToCell(-CellToNumber(value));
     _cell* r = (lisp->*op)(lisp->IntToCell(unit), value);
     if (!r) lisp->errorlisp(frame, count);
     return r;
@@ -270,12 +300,17 @@ _cell* addOne(cfunction* lisp, long delta, _cell* form, _symval* frame,
     _cell* v = lisp->eval(form, frame, count);
     if (!v) return nullptr;
     switch (v->type) {
-    case 'i':
-        return lisp->IntToCell(wrapAdd(CellToInt(v), delta));
+    case 'i': {
+        long r;
+        if (__builtin_add_overflow(CellToInt(v), delta, &r))
+            return lisp->Fail(MSG_OVERFLOW, frame, count);
+        return lisp->IntToCell(r);
+    }
     case 'n':
         return lisp->NumberToCell(CellToNumber(v) + (long double)delta);
     case 'b': {
-        // The denominator is the operand's own, so the sum cannot fail.
+        // The denominator is the operand's own; only the numerator can
+        // pass the range.
         _cell* r = exact(lisp, &cmathproc::WaWithTsubun, delta, 1,
                          CellToBunshi(v), CellToBunbo(v));
         if (!r) lisp->errorlisp(frame, count);
@@ -310,4 +345,84 @@ _cell* cfunction::minusp(_cell* value) {
         PutMessage(MSG_NOTNUMBER);
         return nullptr;
     }
+}
+
+// ===========================================================================
+// COMPARE$
+// ===========================================================================
+
+namespace {
+
+// The sign of x - y for two numbers, found without computing x - y, so
+// that no overflow can stop it. Exact operands compare exactly; with a
+// floating operand both are taken in extended (an integer converts
+// exactly there, and the sign of the rounded difference is the sign of the
+// exact one). 2: unordered (a NaN).
+int order(cfunction* lisp, _cell* x, _cell* y) {
+    if (isInteger(x) && isInteger(y)) {
+        long a = CellToInt(x), b = CellToInt(y);
+        return a < b ? -1 : a > b ? 1 : 0;
+    }
+    if (isFloating(x) || isFloating(y)) {
+        long double a = cmemory::ExtendedValue(x);
+        long double b = cmemory::ExtendedValue(y);
+        return a < b ? -1 : a > b ? 1 : a == b ? 0 : 2;
+    }
+    long an, ad, bn, bd;
+    exactParts(x, &an, &ad);
+    exactParts(y, &bn, &bd);
+    return lisp->CompareExact(an, ad, bn, bd);
+}
+
+}  // namespace
+
+// (COMPARE$ op x more): whether x and the numbers of the list more stand in
+// the order op names (one of the symbols < > <= >= /=) from each to the
+// next; for /=, whether no two of them are equal. Every argument must be a
+// number, checked before any is compared.
+_cell* cfunction::compare(_cell* args, _symval* frame, long count) {
+    _cell* v[3];
+    CellGroup g(this);
+    g.push(args);
+    _cell* p = args;
+    for (int i = 0; i < 3; i++, p = p->cdr.p) {
+        if (!isCons(p)) return SyntaxError(frame, count);
+        v[i] = eval(p->car.p, frame, count);
+        if (!v[i]) return nullptr;
+        g.push(v[i]);
+    }
+    const char* name = isSymbol(v[0]) ? v[0]->car.s : "";
+    int which = std::strcmp(name, "<") == 0    ? 0
+                : std::strcmp(name, ">") == 0  ? 1
+                : std::strcmp(name, "<=") == 0 ? 2
+                : std::strcmp(name, ">=") == 0 ? 3
+                : std::strcmp(name, "/=") == 0 ? 4
+                                               : -1;
+    if (which < 0) return SyntaxError(frame, count);
+    _cell* x = v[1];
+    if (!isNumber(x)) return Fail(MSG_NOTNUMBER, frame, count);
+    _cell* more = v[2];
+    // The messages of a subtraction x - y: the first operand is checked as
+    // (- x ...) does, the others as the operation itself does.
+    for (_cell* q = more; isCons(q); q = q->cdr.p)
+        if (!isNumber(q->car.p)) return Fail(kNotNumber, frame, count);
+    if (which == 4) {
+        // Each number against every one after it.
+        for (_cell* rest = more;; rest = rest->cdr.p) {
+            for (_cell* b = rest; isCons(b); b = b->cdr.p)
+                if (order(this, x, b->car.p) == 0) return NILCell;
+            if (!isCons(rest)) return TCell;
+            x = rest->car.p;
+        }
+    }
+    for (_cell* q = more; isCons(q); q = q->cdr.p) {
+        int o = order(this, x, q->car.p);
+        bool holds = which == 0   ? o == -1
+                     : which == 1 ? o == 1
+                     : which == 2 ? o == -1 || o == 0
+                                  : o == 1 || o == 0;
+        if (!holds) return NILCell;
+        x = q->car.p;
+    }
+    return TCell;
 }

@@ -9,6 +9,7 @@
 // atom is returned, so the text is unchanged when the read ends. Nothing
 // here evaluates, so nothing collects while cells are made.
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,15 +30,42 @@ char* elementEnd(char* s) {
     return end;
 }
 
+const char kOverflow[] = "エラー: 整数値がオーバーフローしました";
+
+// The digit run at text (with its sign) as a long; false when it lies
+// outside the range of long, which a literal is never cut to.
+bool digitRun(const char* text, long* out) {
+    errno = 0;
+    *out = std::strtol(text, nullptr, 10);
+    return errno != ERANGE;
+}
+
+// An integer literal; null after the overflow message when it does not fit.
+_cell* buildInteger(cmemory* m, char* token) {
+    long n;
+    if (!digitRun(token, &n)) {
+        PutMessage(kOverflow);
+        return nullptr;
+    }
+    return m->IntToCell(n);
+}
+
 _cell* buildFraction(cmemory* m, char* token) {
     // The numerator is the digit run before the '/', the denominator the
     // digits after it; both are converted where they stand, so texts of any
-    // length are safe. strtol saturates a run beyond the range of long.
-    long n = std::strtol(token, nullptr, 10);
+    // length are safe. Either beyond the range of long fails the read with
+    // the overflow message, even when the fraction would reduce into range
+    // (the literal stands for its digits, as an integer literal does).
+    long n, d;
+    if (!digitRun(token, &n) ||
+        !digitRun(std::strchr(token, '/') + 1, &d)) {
+        PutMessage(kOverflow);
+        return nullptr;
+    }
     if (n == 0) return m->IntToCell(0);
-    long d = std::strtol(std::strchr(token, '/') + 1, nullptr, 10);
     long rn = 0;
     long rd = 0;
+    // The denominator has no sign, so a non-zero one reduces into range.
     if (d == 0 || !reduceFraction(n, d, &rn, &rd)) {
         PutMessage("エラー: 0で割りました。");
         return nullptr;
@@ -71,7 +99,7 @@ _cell* buildAtom(cmemory* m, char* token) {
     case 1:
         return m->NumberToCell(m->myatof(token));
     case 2:
-        return m->IntToCell(std::strtol(token, nullptr, 10));
+        return buildInteger(m, token);
     case 3:
         return buildFraction(m, token);
     case 4:

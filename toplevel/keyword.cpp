@@ -61,6 +61,7 @@ const OperatorEntry kOperators[] = {
     {&SORTLISP, OP_SORT},
     {&READCHARLISP, OP_READCHAR},
     {&FLETLISP, OP_FLET}, {&DESTRUCTURINGBIND, OP_DESTRUCTURINGBIND},
+    {&QUOTIENTD, OP_QUOTIENT}, {&COMPARED, OP_COMPARE},
 };
 
 }  // namespace

@@ -13,9 +13,9 @@
 //   function passed to them could land in. The value form of such a
 //   RETURN-FROM never fails: what can fail is computed into a variable
 //   first, so a failure travels as a plain error.
-// - <, >, <= and >= decide by the sign of (- x y); when x and y have
-//   opposite signs the integer difference may wrap, and the sign of x
-//   decides instead.
+// - <, >, <= and >= take one number or more and hand them to COMPARE$,
+//   which orders numbers without subtracting them (a difference could
+//   pass the range of long); MOD is the remainder of QUOTIENT$'s FLOOR.
 // - DOLIST keeps the walked list in DOLIST-LIST$, declared by its own PROG,
 //   so nested loops and a caller's variable LIST stay apart. DOTIMES
 //   evaluates its count once, into DOTIMES-COUNT$, and ends once its
@@ -24,9 +24,6 @@
 //   catches every value. A key that is a form is evaluated once, into
 //   CASE-KEY$; a variable is tested as it is. A clause without forms
 //   answers NIL, where a COND clause of a test alone answers the test.
-// - INT-TO-STRING takes each digit modulo 10 twice: FLOOR goes through a
-//   double, so beyond its precision the first remainder can be off by a
-//   multiple of 10; the second one, of a small number, is exact.
 // - SUBSEQ collects while the index is below the end: CHAR past the end of
 //   a string gives NIL rather than an error, so a start beyond the end
 //   gives an empty sequence instead of a loop without end.
@@ -114,20 +111,10 @@ const char* const ReadEvalData[] = {
     R"lisp11((defun not (e) (cond ((null e) t) (t nil))))lisp11",
     R"lisp12((defun zerop (x) (cond ((= x 0) t) (t nil))))lisp12",
     R"lisp13((defun listp (x) (cond ((null x) t) ((not (atom x)) t) (t nil))))lisp13",
-    R"lisp14((defun > (x y)
-          (cond ((minusp (- x y)) (and (null (minusp x)) (minusp y)))
-                ((zerop (- x y)) nil)
-                (t (or (null (minusp x)) (minusp y))))))lisp14",
-    R"lisp15((defun >= (x y)
-          (cond ((minusp (- x y)) (and (null (minusp x)) (minusp y)))
-                (t (or (null (minusp x)) (minusp y))))))lisp15",
-    R"lisp16((defun < (x y)
-          (cond ((minusp (- x y)) (or (minusp x) (null (minusp y))))
-                (t (and (minusp x) (null (minusp y)))))))lisp16",
-    R"lisp17((defun <= (x y)
-          (cond ((minusp (- x y)) (or (minusp x) (null (minusp y))))
-                ((zerop (- x y)) t)
-                (t (and (minusp x) (null (minusp y)))))))lisp17",
+    R"lisp14((defun > (x &rest more) (compare$ '> x more)))lisp14",
+    R"lisp15((defun >= (x &rest more) (compare$ '>= x more)))lisp15",
+    R"lisp16((defun < (x &rest more) (compare$ '< x more)))lisp16",
+    R"lisp17((defun <= (x &rest more) (compare$ '<= x more)))lisp17",
     R"lisp18((defun equal (x y)
           (cond ((eq x y) t)
                 ((atom x)
@@ -517,13 +504,13 @@ const char* const ReadEvalData[] = {
             (return-from sort lst))))lisp116",
     R"lisp117((defun replace-destroy (a b)(cond((and (null a) (null b)) a)(t(rplaca a (car b))(rplacd a (cdr b))a ) ) ))lisp117",
     R"lisp118((defparameter *gensym-counter* 1000))lisp118",
-    R"lisp119((defun mod (x y)(let ((n (floor (/ x y))))(- x (* n y)) ) ))lisp119",
+    R"lisp119((defun mod (x y) (quotient$ 'mod x y)))lisp119",
     R"lisp120((defun int-to-string (i)
           (prog** (s d)
             (if (or (null (integerp i)) (minusp i))
                 (error "エラー: INT-TO-STRINGは0以上の整数を必要とします"))
             label
-            (setq d (mod (mod i 10) 10))
+            (setq d (mod i 10))
             (setq s (cons (char "0123456789" d) s))
             (setq i (/ (- i d) 10))
             (if (> i 0) (go label))

@@ -59,7 +59,8 @@
     X(DOCUMENTATIONLISP, "DOCUMENTATION$") X(APROPOSLISP, "APROPOS$")       \
     X(DRIBBLELISP, "DRIBBLE$") X(FORMATD, "FORMAT$")                        \
     X(HANDLERCASE, "HANDLER-CASE$") X(EXACTLISP, "EXACT$")                   \
-    X(SORTLISP, "SORT$") X(READCHARLISP, "READ-CHAR$")
+    X(SORTLISP, "SORT$") X(READCHARLISP, "READ-CHAR$")                      \
+    X(QUOTIENTD, "QUOTIENT$") X(COMPARED, "COMPARE$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)

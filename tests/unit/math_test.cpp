@@ -1,11 +1,13 @@
 // Unit tests of the number layer: reduction and common-denominator sums at
-// the edges of long, the four operations' result kinds and wrap-around, the
-// power routines' bounds, FLOOR's exactness, and the generator's first words.
+// the edges of long, the four operations' result kinds and overflow, the
+// rounded quotients, the power routines' bounds, FLOOR's exactness, and the
+// generator's first words.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "tests/unit/interp.h"
@@ -60,6 +62,7 @@ const long kHalfWord = 1L << (sizeof(long) * 4);
 
 const char kDivByZero[] = "エラー: 0で除算しました。\n";
 const char kNotNumber[] = "エラー: それは数値ではありません。\n";
+const char kOverflow[] = "エラー: 整数値がオーバーフローしました\n";
 
 // ===========================================================================
 // reduceFraction, WaWithTsubun
@@ -102,8 +105,11 @@ TEST(Fraction, YakubunRefusesZeroDenominator) {
 }
 
 TEST(Fraction, YakubunAtTheSmallestLong) {
-    // LONG_MIN / -1 wraps onto LONG_MIN, like the integer quotient.
+    // LONG_MIN / -1 is 2^63 (2^31), which no long holds.
     Reduced r = Yakubun(LONG_MIN, -1);
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.n, 11);
+    r = Yakubun(LONG_MIN, 1);
     EXPECT_EQ(r.ok, 1);
     EXPECT_EQ(r.n, LONG_MIN);
     EXPECT_EQ(r.d, 1);
@@ -176,20 +182,103 @@ TEST(Fraction, SekiWithYakubunCancelsBeforeNarrowing) {
     EXPECT_EQ(r.d, 3);
 }
 
-// A reduced result that does not fit in long is the wrapped value of the
-// products taken in long, refused when its denominator wraps to 0.
-TEST(Fraction, WrappedWhenTheResultDoesNotFit) {
-    // lmax + 1/2 = (2 lmax + 1)/2, whose wrapped numerator is -1.
+// A reduced result that does not fit in long is refused, outputs
+// untouched; one just inside the range is exact.
+TEST(Fraction, RefusedWhenTheResultDoesNotFit) {
+    // lmax + 1/2 = (2 lmax + 1)/2: the numerator passes the range.
     Reduced r = Tsubun(LONG_MAX, 1, 1, 2);
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.n, 11);
+    EXPECT_EQ(r.d, 13);
+    // lmax/2 + 1/2 = (lmax + 1)/2 = 2^62 (2^30) fits.
+    r = Tsubun(LONG_MAX, 2, 1, 2);
     EXPECT_EQ(r.ok, 1);
-    EXPECT_EQ(r.n, -1);
-    EXPECT_EQ(r.d, 2);
-    // 2^(bits-2) × (lmax - 3): the lcm passes the range, the product of
-    // the denominators is 2^bits × (2^(bits-3) - 1), 0 in long.
+    EXPECT_EQ(r.n, (long)((unsigned long)LONG_MAX / 2 + 1));
+    EXPECT_EQ(r.d, 1);
+    // 1/2^(bits-2) + 1/(lmax - 3): the lcm of the denominators passes the
+    // range.
     int bits = (int)sizeof(long) * 8;
     r = Tsubun(1, 1L << (bits - 2), 1, LONG_MAX - 3);
     EXPECT_EQ(r.ok, 0);
     EXPECT_EQ(r.n, 11);
+    // smallest long - 1/2 passes below the range; -lmax/2 - 1/2 is
+    // -2^62 (-2^30).
+    r.ok = Lisp().SaWithTsubun(LONG_MIN, 1, 1, 2, &r.n, &r.d);
+    EXPECT_EQ(r.ok, 0);
+    r.ok = Lisp().SaWithTsubun(-LONG_MAX, 2, 1, 2, &r.n, &r.d);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.n, LONG_MIN / 2);
+    EXPECT_EQ(r.d, 1);
+}
+
+// ===========================================================================
+// RoundedQuotient
+// ===========================================================================
+
+struct Rounded {
+    int ok;
+    long q, n, d;
+};
+
+Rounded Divide(long a, long b, long c, long d, cmathproc::Rounding mode) {
+    Rounded r{0, 7, 11, 13};
+    r.ok = Lisp().RoundedQuotient(a, b, c, d, mode, &r.q, &r.n, &r.d);
+    return r;
+}
+
+std::string ShowRounded(const Rounded& r) {
+    if (!r.ok) return "refused";
+    return std::to_string(r.q) + " " + std::to_string(r.n) + "/" +
+           std::to_string(r.d);
+}
+
+// Every mode on every sign of dividend and divisor, exact halves for ROUND
+// (ties to even), and a fraction divisor.
+TEST(RoundedQuotient, ModesAndSigns) {
+    using M = cmathproc::Rounding;
+    struct Case { long a, c; M mode; const char* want; };
+    const Case cases[] = {
+        {7, 2, M::kFloor, "3 1/1"},      {-7, 2, M::kFloor, "-4 1/1"},
+        {7, -2, M::kFloor, "-4 -1/1"},   {-7, -2, M::kFloor, "3 -1/1"},
+        {7, 2, M::kCeiling, "4 -1/1"},   {-7, 2, M::kCeiling, "-3 -1/1"},
+        {7, -2, M::kCeiling, "-3 1/1"},  {-7, -2, M::kCeiling, "4 1/1"},
+        {7, 2, M::kTruncate, "3 1/1"},   {-7, 2, M::kTruncate, "-3 -1/1"},
+        {7, -2, M::kTruncate, "-3 1/1"}, {-7, -2, M::kTruncate, "3 -1/1"},
+        {5, 2, M::kRound, "2 1/1"},      {7, 2, M::kRound, "4 -1/1"},
+        {-5, 2, M::kRound, "-2 -1/1"},   {-7, 2, M::kRound, "-4 1/1"},
+        {8, 3, M::kRound, "3 -1/1"},     {7, 3, M::kRound, "2 1/1"},
+        {6, 3, M::kFloor, "2 0/1"},      {0, -3, M::kCeiling, "0 0/1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.a) + " by " + std::to_string(c.c) +
+                     " mode " + std::to_string((int)c.mode));
+        EXPECT_EQ(ShowRounded(Divide(c.a, 1, c.c, 1, c.mode)), c.want);
+    }
+    // 7/2 by 1/3: 21/2 = 10 and 1/6 over.
+    EXPECT_EQ(ShowRounded(Divide(7, 2, 1, 3, M::kFloor)), "10 1/6");
+    EXPECT_EQ(ShowRounded(Divide(-7, 2, 1, 3, M::kCeiling)), "-10 -1/6");
+}
+
+// The quotient at the edges of long: the smallest long over -1 passes the
+// range, over 1 it does not; a huge quotient of fractions is refused, as is
+// a remainder whose denominator passes the range.
+TEST(RoundedQuotient, Overflow) {
+    using M = cmathproc::Rounding;
+    EXPECT_EQ(ShowRounded(Divide(LONG_MIN, 1, -1, 1, M::kFloor)), "refused");
+    EXPECT_EQ(ShowRounded(Divide(LONG_MIN, 1, 1, 1, M::kFloor)),
+              std::to_string(LONG_MIN) + " 0/1");
+    EXPECT_EQ(ShowRounded(Divide(LONG_MIN + 1, 1, -1, 1, M::kTruncate)),
+              std::to_string(LONG_MAX) + " 0/1");
+    EXPECT_EQ(ShowRounded(Divide(LONG_MAX, 1, 1, 2, M::kFloor)), "refused");
+    EXPECT_EQ(ShowRounded(Divide(LONG_MAX, 2, 1, 2, M::kFloor)),
+              std::to_string(LONG_MAX) + " 0/1");
+    // lmax/2 by -1/2 rounds to -lmax; by 1/3 it is 3 lmax / 2, outside.
+    EXPECT_EQ(ShowRounded(Divide(LONG_MAX, 2, -1, 2, M::kRound)),
+              std::to_string(-LONG_MAX) + " 0/1");
+    EXPECT_EQ(ShowRounded(Divide(LONG_MAX, 2, 1, 3, M::kRound)), "refused");
+    // 1/(lmax - 1) by 1/lmax: quotient 1, remainder 1/(lmax (lmax - 1)).
+    EXPECT_EQ(ShowRounded(Divide(1, LONG_MAX - 1, 1, LONG_MAX, M::kFloor)),
+              "refused");
 }
 
 // ===========================================================================
@@ -263,32 +352,40 @@ TEST(Arithmetic, NotANumberBeforeAllocation) {
     EXPECT_EQ(l.freeCells, before);
 }
 
-TEST(Arithmetic, WrapAround) {
-    clisp& l = Lisp();
-    EXPECT_EQ(Show(l.Wa(Int(LONG_MAX), Int(1))), Show(Int(LONG_MIN)));
-    EXPECT_EQ(Show(l.Sa(Int(LONG_MIN), Int(1))), Show(Int(LONG_MAX)));
-    EXPECT_EQ(Show(l.Seki(Int(LONG_MAX), Int(2))), "i:-2");
-    EXPECT_EQ(Show(l.Sho(Int(LONG_MIN), Int(-1))), Show(Int(LONG_MIN)));
-    EXPECT_EQ(Show(l.Sa(Int(0), Int(LONG_MIN))), Show(Int(LONG_MIN)));
-}
-
-// A result whose denominator does not fit in long, with a denominator
-// product that wraps to 0, is reported as a division by zero and makes no
-// fraction; one that fits is exact whatever the products do.
-TEST(Arithmetic, WrappedZeroDenominator) {
+// Each operation one step inside and one step outside the range: the
+// result, or null after the overflow message.
+TEST(Arithmetic, Overflow) {
     clisp& l = Lisp();
     _cell* r = Int(0);
+    auto refused = [&](std::function<_cell*()> op) {
+        std::string out = CaptureStdout([&] { r = op(); });
+        return r == nullptr && out == kOverflow;
+    };
+    EXPECT_EQ(Show(l.Wa(Int(LONG_MAX - 1), Int(1))), Show(Int(LONG_MAX)));
+    EXPECT_TRUE(refused([&] { return l.Wa(Int(LONG_MAX), Int(1)); }));
+    EXPECT_EQ(Show(l.Sa(Int(LONG_MIN + 1), Int(1))), Show(Int(LONG_MIN)));
+    EXPECT_TRUE(refused([&] { return l.Sa(Int(LONG_MIN), Int(1)); }));
+    EXPECT_TRUE(refused([&] { return l.Sa(Int(0), Int(LONG_MIN)); }));
+    EXPECT_EQ(Show(l.Seki(Int(LONG_MAX / 2), Int(2))),
+              Show(Int(LONG_MAX - 1)));
+    EXPECT_TRUE(refused([&] { return l.Seki(Int(LONG_MAX / 2 + 1), Int(2)); }));
+    EXPECT_EQ(Show(l.Seki(Int(LONG_MIN / 2), Int(2))), Show(Int(LONG_MIN)));
+    EXPECT_TRUE(refused([&] { return l.Seki(Int(LONG_MIN), Int(-1)); }));
+    EXPECT_EQ(Show(l.Sho(Int(LONG_MIN + 1), Int(-1))), Show(Int(LONG_MAX)));
+    EXPECT_TRUE(refused([&] { return l.Sho(Int(LONG_MIN), Int(-1)); }));
+    // A denominator beyond the range: 1/h × 1/h, 1/h ÷ h, 1 ÷ smallest.
+    EXPECT_TRUE(refused(
+        [&] { return l.Seki(Frac(1, kHalfWord), Frac(1, kHalfWord)); }));
+    EXPECT_TRUE(refused(
+        [&] { return l.Sho(Frac(1, kHalfWord), Int(kHalfWord)); }));
+    EXPECT_TRUE(refused([&] { return l.Sho(Int(1), Int(LONG_MIN)); }));
+    EXPECT_EQ(Show(l.Sho(Int(2), Int(LONG_MIN))),
+              Show(Frac(-1, -(LONG_MIN / 2))));
+    // The products pass the range, the reduced result does not.
     std::string out = CaptureStdout(
-        [&] { r = l.Seki(Frac(1, kHalfWord), Frac(1, kHalfWord)); });
-    EXPECT_EQ(r, nullptr);
-    EXPECT_EQ(out, kDivByZero);
-    out = CaptureStdout(
         [&] { r = l.Wa(Frac(1, kHalfWord), Frac(1, 2 * kHalfWord)); });
     EXPECT_EQ(Show(r), Show(Frac(3, 2 * kHalfWord)));
     EXPECT_EQ(out, "");
-    out = CaptureStdout([&] { r = l.Sho(Frac(1, kHalfWord), Int(kHalfWord)); });
-    EXPECT_EQ(r, nullptr);
-    EXPECT_EQ(out, kDivByZero);
 }
 
 TEST(Arithmetic, Minusp) {
@@ -425,11 +522,12 @@ TEST(Power, ExponentNotANumber) {
 }
 
 // ===========================================================================
-// FLOOR (its argument is a number cell, which evaluates to itself)
+// FLOOR of one number cell (RoundedDivision by no divisor)
 // ===========================================================================
 
 std::string Floor(_cell* arg) {
-    _cell* q = Lisp().tfloor(arg, nullptr, 0);
+    _cell* q = Lisp().RoundedDivision(arg, nullptr, cmathproc::kFloor,
+                                      nullptr, 0);
     if (!q) return "null";
     _cell* vals = valuesOf(q);
     if (!vals || vals->type != 'l' || vals->car.p != q ||
@@ -441,7 +539,8 @@ std::string Floor(_cell* arg) {
 // FLOOR of the floating x: the quotient as Show writes it, and the value of
 // the remainder (too close to 1 for Show to tell).
 long double FloorRemainder(long double x, std::string* quotient) {
-    _cell* q = Lisp().tfloor(Flo(x), nullptr, 0);
+    _cell* q = Lisp().RoundedDivision(Flo(x), nullptr, cmathproc::kFloor,
+                                      nullptr, 0);
     *quotient = Show(q);
     return q ? CellToNumber(valuesOf(q)->cdr.p->car.p) : -1.0L;
 }
@@ -492,10 +591,12 @@ TEST(Floor, LargestRepresentableFloor) {
     // The largest extended value below 2^63 (2^31) floors into range; 2^63
     // itself does not (see the transcript for the message).
     long double top = -(long double)LONG_MIN;
-    _cell* q = Lisp().tfloor(Flo(nextafterl(top, 0.0L)), nullptr, 0);
+    _cell* q = Lisp().RoundedDivision(Flo(nextafterl(top, 0.0L)), nullptr,
+                                      cmathproc::kFloor, nullptr, 0);
     ASSERT_NE(q, nullptr);
     EXPECT_EQ(q->type, 'i');
-    q = Lisp().tfloor(Flo((long double)LONG_MIN), nullptr, 0);
+    q = Lisp().RoundedDivision(Flo((long double)LONG_MIN), nullptr,
+                               cmathproc::kFloor, nullptr, 0);
     ASSERT_NE(q, nullptr);
     EXPECT_EQ(Show(q), Show(Int(LONG_MIN)));
 }

@@ -333,17 +333,34 @@ TEST(Build, Numbers) {
     EXPECT_EQ("i:0", Show(Read("0/0")));
     EXPECT_EQ("i:3", Show(Read("3/-6")));
     EXPECT_EQ("b:1/3", Show(Read("1/3ABC")));
-    EXPECT_EQ(LONG_MAX, CellToInt(Read(std::string(300, '9'))));
-    EXPECT_EQ(LONG_MIN, CellToInt(Read("-" + std::string(300, '9'))));
-    // Numerator and denominator texts of any length are converted where
-    // they stand.
-    _cell* big = Read(std::string(5000, '9') + "/" + std::string(5000, '9'));
-    EXPECT_EQ("i:1", Show(big));
+    EXPECT_EQ(LONG_MAX, CellToInt(Read(std::to_string(LONG_MAX))));
+    EXPECT_EQ(LONG_MIN, CellToInt(Read(std::to_string(LONG_MIN))));
+    EXPECT_EQ("b:1/" + std::to_string(LONG_MAX),
+              Show(Read("1/" + std::to_string(LONG_MAX))));
     std::string out = CaptureStdout([] {
         EXPECT_EQ(nullptr, Read("1/0"));
         EXPECT_EQ(nullptr, Read("(A 7/000)"));
     });
     EXPECT_EQ("エラー: 0で割りました。\nエラー: 0で割りました。\n", out);
+    // A literal one past either end of long, or of any length beyond it,
+    // fails the read with the overflow message; it is never cut to the
+    // largest long. Texts of any length are converted where they stand.
+    std::string above = std::to_string((unsigned long)LONG_MAX + 1);
+    std::string below = "-" + std::to_string((unsigned long)LONG_MAX + 2);
+    out = CaptureStdout([&] {
+        EXPECT_EQ(nullptr, Read(above));
+        EXPECT_EQ(nullptr, Read(below));
+        EXPECT_EQ(nullptr, Read(std::string(300, '9')));
+        EXPECT_EQ(nullptr, Read("(A -" + std::string(300, '9') + ")"));
+        EXPECT_EQ(nullptr, Read(above + "/2"));
+        EXPECT_EQ(nullptr, Read("1/" + above));
+        EXPECT_EQ(nullptr, Read(std::string(5000, '9') + "/" +
+                                std::string(5000, '9')));
+    });
+    std::string message = "エラー: 整数値がオーバーフローしました\n";
+    std::string seven;
+    for (int i = 0; i < 7; i++) seven += message;
+    EXPECT_EQ(seven, out);
 }
 
 TEST(Build, SymbolsCharactersStrings) {
