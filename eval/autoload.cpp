@@ -8,7 +8,7 @@
 #include "library/lisptext.h"
 
 const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
-                                             kConditionTexts, nullptr};
+                                             kConditionTexts, kSequenceTexts, nullptr};
 
 namespace {
 

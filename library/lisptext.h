@@ -23,6 +23,7 @@ extern const LispText kFormTexts[];
 extern const LispText kToolTexts[];
 extern const LispText kFormatTexts[];
 extern const LispText kConditionTexts[];
+extern const LispText kSequenceTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];
