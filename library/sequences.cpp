@@ -113,7 +113,7 @@ const char kSeqKey[] = R"lisp((progn
    (setq r (seq$range seq keys) l (car r) i (car (cdr r)) key (seq$key keys :key nil)
          fe (seq$key keys :from-end nil))
    lab
-   (if (atom l) (return (if want-element (car found) (cdr found))))
+   (if (atom l) (return (cond ((null found) nil) (want-element (car found)) (t (cdr found)))))
    (setq x (car l))
    (if (funcall pred (if key (funcall key x) x))
        (progn (setq found (cons x i)) (if (null fe) (return (if want-element x i)))))
