@@ -28,9 +28,13 @@
 // REMOVE-IF and SUBSTITUTE with :COUNT it first counts the matches, so that
 // the ones left alone are the first ones. REMOVE-DUPLICATES keeps the last
 // occurrence of each element (the first with :FROM-END) by walking the
-// sequence in reverse; it keeps the keys met so far in a list, so its time
-// grows with the square of the number of distinct elements, as the hash
-// tables of this dialect are lists too.
+// sequence in reverse. The keys met so far are kept in a list; when the
+// test is EQ, EQL or EQUAL and the range is longer than a few elements,
+// in one list per bucket of a vector instead, the bucket chosen by
+// SEQ$HASH from the key's contents (an integer's value, a character's
+// code, the characters of a string or a symbol's name, a few levels of a
+// cons), which gives equal keys one bucket. The hash tables of this
+// dialect are lists, so they could not serve.
 //
 // STABLE-SORT merges runs bottom-up: single elements first, then pairs of
 // neighbouring runs, the earlier run winning ties, until one run is left.
@@ -273,11 +277,14 @@ const LispText kSequenceTexts[] = {
     {"DELETE-IF", R"lisp((defun delete-if (pred seq &rest keys) (seq$remove pred seq keys)))lisp"},
     {"DELETE-IF-NOT", R"lisp((defun delete-if-not (pred seq &rest keys) (seq$remove (seq$not pred) seq keys)))lisp"},
     {"REMOVE-DUPLICATES", R"lisp((defun remove-duplicates (seq &rest keys)
- (prog (l key test s e fe i r x kx seen)
+ (prog (l key test s e fe i r x kx seen buckets h)
   (setq l (seq$list seq) key (seq$key keys :key nil) test (seq$tester keys)
         s (seq$start keys :start) e (seq$end keys :end (length l)) fe (seq$key keys :from-end nil)
         i 0)
   (if (> s e) (error "エラー: 列の範囲の指定が違います"))
+  (if (and (> (- e s) 16) (null (seq$key keys :test-not nil))
+           (member test (list 'eq 'eql 'equal #'eq #'eql #'equal)))
+      (setq buckets (make-array 1021)))
   (if (null fe) (setq l (seq$rev l) i (1- (length l))))
   lab
   (if (atom l) (return (seq$like seq (if fe (seq$rev r) r))))
@@ -285,8 +292,10 @@ const LispText kSequenceTexts[] = {
   (if (and (>= i s) (< i e))
       (progn
        (setq kx (if key (funcall key x) x))
+       (if buckets (setq h (seq$hash kx 3) seen (aref buckets h)))
        (if (seq$seen kx seen test fe) (go next))
-       (setq seen (cons kx seen))))
+       (setq seen (cons kx seen))
+       (if buckets (setf (aref buckets h) seen))))
   (setq r (cons x r))
   next
   (setq l (cdr l) i (if fe (1+ i) (1- i)))
@@ -297,6 +306,21 @@ const LispText kSequenceTexts[] = {
   (if (atom seen) (return nil))
   (if (if fe (funcall test (car seen) kx) (funcall test kx (car seen))) (return t))
   (setq seen (cdr seen))
+  (go lab))))lisp"},
+    {"SEQ$HASH", R"lisp((defun seq$hash (x d)
+ (cond ((integerp x) (mod x 1021))
+       ((characterp x) (mod (char-code x) 1021))
+       ((stringp x) (seq$hash-string x))
+       ((symbolp x) (seq$hash-string (symbol-name x)))
+       ((and (consp x) (> d 0)) (mod (+ (* 31 (seq$hash (car x) (1- d))) (seq$hash (cdr x) (1- d))) 1021))
+       (t 0))))lisp"},
+    {"SEQ$HASH-STRING", R"lisp((defun seq$hash-string (s)
+ (prog (n i h)
+  (setq n (length s) i 0 h n)
+  (if (> n 24) (setq n 24))
+  lab
+  (if (>= i n) (return (mod h 1021)))
+  (setq h (mod (+ (* h 31) (char-code (char s i))) 1048573) i (1+ i))
   (go lab))))lisp"},
     {"SUBSTITUTE", R"lisp((defun substitute (new old seq &rest keys) (seq$substitute new (seq$item-pred old keys) seq keys)))lisp"},
     {"SUBSTITUTE-IF", R"lisp((defun substitute-if (new pred seq &rest keys) (seq$substitute new pred seq keys)))lisp"},
