@@ -199,8 +199,17 @@ const char kSeqMapArgs[] = R"lisp((progn
    (setq tl (cdr tl) seqs (cdr seqs))
    (go lab)))
  (defun seq$quantify (pred seqs want)
-  (prog (ls v)
+  (prog (ls v l)
    (setq ls (seq$lists seqs))
+   (if (cdr ls) (go lab))
+   (setq l (car ls))
+   one
+   (if (atom l) (return (if (eq want 'every) t nil)))
+   (setq v (funcall pred (car l)))
+   (cond ((and (eq want 'every) (null v)) (return nil))
+         ((and (eq want 'some) v) (return v)))
+   (setq l (cdr l))
+   (go one)
    lab
    (if (seq$any-atom ls) (return (if (eq want 'every) t nil)))
    (setq v (apply pred (seq$cars ls)))
@@ -395,8 +404,14 @@ const LispText kSequenceTexts[] = {
     {"NOTANY", R"lisp((defun notany (pred seq &rest seqs) (not (seq$quantify pred (cons seq seqs) 'some))))lisp"},
     {"NOTEVERY", R"lisp((defun notevery (pred seq &rest seqs) (not (seq$quantify pred (cons seq seqs) 'every))))lisp"},
     {"MAPC", R"lisp((defun mapc (f l &rest ls)
- (prog (all)
-  (setq all (cons l ls))
+ (prog (all p)
+  (setq all (cons l ls) p l)
+  (if ls (go lab))
+  one
+  (if (atom p) (return l))
+  (funcall f (car p))
+  (setq p (cdr p))
+  (go one)
   lab
   (if (seq$any-atom all) (return l))
   (apply f (seq$cars all))
@@ -407,7 +422,8 @@ const LispText kSequenceTexts[] = {
   (setq all (cons l ls) r (list nil) tl r)
   lab
   (if (seq$any-atom all) (return (cdr r)))
-  (setq v (apply f (seq$cars all)))
+  (setq v (if ls (apply f (seq$cars all)) (funcall f (car l))))
+  (setq l (cdr l))
   (if (consp v) (progn (rplacd tl v) (setq tl (seq$last v))))
   (setq all (seq$cdrs all))
   (go lab))))lisp"},
@@ -428,8 +444,15 @@ const LispText kSequenceTexts[] = {
   (setq all (seq$cdrs all))
   (go lab))))lisp"},
     {"MAP", R"lisp((defun map (type f seq &rest seqs)
- (prog (all r tl)
+ (prog (all r tl l)
   (setq all (seq$lists (cons seq seqs)) r (list nil) tl r)
+  (if seqs (go lab))
+  (setq l (car all))
+  one
+  (if (atom l) (return (seq$result type (cdr r))))
+  (rplacd tl (list (funcall f (car l))))
+  (setq tl (cdr tl) l (cdr l))
+  (go one)
   lab
   (if (seq$any-atom all) (return (seq$result type (cdr r))))
   (rplacd tl (list (apply f (seq$cars all))))
