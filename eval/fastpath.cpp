@@ -157,7 +157,9 @@ const char* matchForm(_cell* c, const char* text) {
 // from there, in that frame.
 const char kMapcarText[] =
     "((FUNC A &REST B) (BLOCK MAPCAR (PROG** (R TL L)"
-    " (SETQ R (LIST NIL)) (SETQ TL R) (IF (ATOM B) (GO ONE)) (SETQ L (CAR B))"
+    " (SETQ R (LIST NIL)) (SETQ TL R) (IF (ATOM B) (GO ONE))"
+    " (IF (CONSP (CDR B)) (RETURN-FROM MAPCAR (MAPCAR$N FUNC (CONS A B))))"
+    " (SETQ L (CAR B))"
     " TWO (IF (OR (ATOM A) (ATOM L)) (RETURN-FROM MAPCAR (CDR R)))"
     " (RPLACD TL (LIST (APPLY FUNC (LIST (CAR A) (CAR L)))))"
     " (SETQ TL (CDR TL)) (SETQ A (CDR A)) (SETQ L (CDR L)) (GO TWO)"
@@ -185,7 +187,7 @@ struct MapcarShape {
         _cell* vars = progForm->cdr.p->car.p;
         body = progForm->cdr.p->cdr.p;
         _cell* p = body;
-        for (int i = 0; i < 11; i++) p = p->cdr.p;  // to the label ONE
+        for (int i = 0; i < 12; i++) p = p->cdr.p;  // to the label ONE
         atIf = p->cdr.p;
         _cell* atRplacd = atIf->cdr.p;
         atSetqTl = atRplacd->cdr.p;

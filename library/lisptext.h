@@ -29,6 +29,7 @@ extern const LispText kStreamTexts[];
 extern const LispText kTableTexts[];
 extern const LispText kLoopTexts[];
 extern const LispText kNumberTexts[];
+extern const LispText kSequenceTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

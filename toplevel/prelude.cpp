@@ -196,6 +196,7 @@ const char* const ReadEvalData[] = {
             (setq r (list nil))
             (setq tl r)
             (if (atom b) (go one))
+            (if (consp (cdr b)) (return-from mapcar (mapcar$n func (cons a b))))
             (setq l (car b))
             two
             (if (or (atom a) (atom l)) (return-from mapcar (cdr r)))
@@ -351,7 +352,21 @@ const char* const ReadEvalData[] = {
             (funcall func (car (car l)) (cdr (car l)))
             (setq l (cdr l))
             (go label))))lisp91",
-    R"lisp92((defun last (x)(cond((atom x) x)((= (length x) 1) x)(t (last (cdr x))) ) ))lisp92",
+    R"lisp92((defun last (x &rest n)
+          (prog** (k p)
+            (setq k (if n (car n) 1))
+            (if (or (null (integerp k)) (minusp k)) (error "エラー: 個数の指定が違います"))
+            (setq p x)
+            ahead
+            (if (or (= k 0) (atom p)) (go walk))
+            (setq p (cdr p))
+            (setq k (1- k))
+            (go ahead)
+            walk
+            (if (atom p) (return-from last x))
+            (setq p (cdr p))
+            (setq x (cdr x))
+            (go walk))))lisp92",
     R"lisp93((defmacro case (key &rest body)
           (cond ((consp key) (list 'let (list (list 'case-key$ key)) (cons 'cond (make-case 'case-key$ body))))
                 (t (cons 'cond (make-case key body))))))lisp93",
