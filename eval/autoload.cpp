@@ -10,6 +10,7 @@
 const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
                                              kConditionTexts, kIntegerTexts, kSortTexts,
                                              kStreamTexts, kTableTexts,
+                                             kStructTexts,
                                              nullptr};
 
 namespace {

@@ -27,6 +27,7 @@ extern const LispText kIntegerTexts[];
 extern const LispText kSortTexts[];
 extern const LispText kStreamTexts[];
 extern const LispText kTableTexts[];
+extern const LispText kStructTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];
