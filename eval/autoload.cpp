@@ -10,7 +10,7 @@
 const LispText* const kLispTextTables[] = {kFormTexts, kToolTexts, kFormatTexts,
                                              kConditionTexts, kIntegerTexts, kSortTexts,
                                              kStreamTexts, kTableTexts,
-                                             kStructTexts,
+                                             kStructTexts, kPlistTexts,
                                              nullptr};
 
 namespace {

@@ -28,6 +28,7 @@ extern const LispText kSortTexts[];
 extern const LispText kStreamTexts[];
 extern const LispText kTableTexts[];
 extern const LispText kStructTexts[];
+extern const LispText kPlistTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

@@ -331,5 +331,32 @@ const LispText kStructTexts[] = {
   (if (struct$p o)
       (struct$copy o)
       (error "エラー: COPY-STRUCTUREの引数が構造体ではありません--~s" o))))lisp"},
+    {"TYPEP", R"lisp((defun typep (x type)
+  (funcall (list 'lambda '(typep$x) (typecase$test type 'typep$x)) x)))lisp"},
+    {"EQUALP", R"lisp((defun equalp (x y)
+  (prog** ()
+    next
+    (cond ((eq x y) (return-from equalp t))
+          ((consp x)
+           (if (and (consp y) (equalp (car x) (car y)))
+               (progn (setq x (cdr x)) (setq y (cdr y)) (go next))
+               (return-from equalp nil)))
+          ((numberp x) (return-from equalp (and (numberp y) (= x y))))
+          ((characterp x) (return-from equalp (and (characterp y) (equalp$char x y))))
+          ((arrayp x) (return-from equalp (and (arrayp y) (equalp$array x y))))
+          (t (return-from equalp nil))))))lisp"},
+    {"EQUALP$CHAR", R"lisp((defun equalp$char (a b)
+  (let ((i (char-code a)) (j (char-code b)))
+    (if (and (> i 96) (< i 123)) (setq i (- i 32)))
+    (if (and (> j 96) (< j 123)) (setq j (- j 32)))
+    (= i j))))lisp"},
+    {"EQUALP$ARRAY", R"lisp((defun equalp$array (x y)
+  (cond ((or (struct$p x) (struct$p y))
+         (and (struct$p x) (struct$p y)
+              (eq (car (array-cdr x)) (car (array-cdr y)))
+              (equalp (cdr (array-cdr x)) (cdr (array-cdr y)))))
+        (t (and (eql (array-car x) (array-car y))
+                (consp (array-cdr x)) (consp (array-cdr y))
+                (equalp (cdr (array-cdr x)) (cdr (array-cdr y))))))))lisp"},
     {nullptr, nullptr},
 };
