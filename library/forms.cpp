@@ -24,7 +24,9 @@
 // (library/plist.cpp) answers back into it, through a variable of its own
 // that the bindings introduce.
 // PLACE$WRITERS is an alist from an accessor's name to a function taking
-// the object and the value: DEFSTRUCT adds its accessors there.
+// the object and the value: DEFSTRUCT adds its accessors there. SETF of
+// such a place is a call of the writer on the object's form and the
+// value's, which evaluates each once and in order, with no variables.
 // CAR of NIL is an error in this dialect, so no text takes the CAR of a
 // list that may be empty: POP of an empty place gives NIL and leaves it NIL.
 //
@@ -154,7 +156,10 @@ const LispText kFormTexts[] = {
     {"PLACE$DEFINE-WRITER", kPlaceAccess},
     {"PLACE$WRITER-OF", kPlaceAccess},
     {"PLACE$SETF", R"lisp((defun place$setf (p v)
-          (cond ((and (consp p) (consp (cdr p)) (symbolp (car p))
+          (cond ((and (consp p) (symbolp (car p)) (consp (cdr p)) (null (cdr (cdr p)))
+                      (place$writer-of (car p)))
+                 (list (cdr (place$writer-of (car p))) (car (cdr p)) v))
+                ((and (consp p) (consp (cdr p)) (symbolp (car p))
                       (or (eq (car p) 'symbol-value) (eq (car p) 'get) (eq (car p) 'getf)
                           (eq (car p) 'symbol-plist) (place$writer-of (car p))))
                  (place$wrap (place$expand p) v))
