@@ -315,7 +315,7 @@ const LispText kFormTexts[] = {
     {"TYPECASE$ARRAYP", R"lisp((defun typecase$arrayp (x) (and (arrayp x) (null (struct$p x)))))lisp"},
     {"TYPECASE$IS", R"lisp((defun typecase$is (x type)
           (let ((d (struct$find type)))
-            (if d (struct$is x d) (error (forms$message "エラー: 知らない型です--" type))))))lisp"},
+            (if d (struct$of x d) (error (forms$message "エラー: 知らない型です--" type))))))lisp"},
     {"FORMS$MESSAGE", R"lisp((defun forms$message (text name)
           (coerce (append (coerce text 'list) (coerce (symbol-name name) 'list)) 'string)))lisp"},
     {"ECASE", R"lisp((defmacro ecase (key &rest clauses)

@@ -5,8 +5,11 @@
 // holds its type's descriptor and whose contents are the slot values in
 // the order of the definition:
 //     array cell: car 1, cdr (descriptor value-1 value-2 ...)
-// A descriptor is the list (STRUCTURE$ name slot-names key-cache), made
-// once per definition; the printer (printer/print.cpp) recognises a
+// A descriptor is the list
+//     (STRUCTURE$ name slot-names key-cache parent defaults),
+// made once per definition; parent is the descriptor of the type named by
+// :INCLUDE (or NIL), whose slots come first, and defaults the slots'
+// default forms, which a type including this one starts from; the printer (printer/print.cpp) recognises a
 // structure by the symbol STRUCTURE$ at the head of its element type and
 // writes #S(NAME :SLOT value ...). The key cache is an alist from the
 // keywords a constructor has been called with to their slot positions:
@@ -16,7 +19,10 @@
 //
 // Every function DEFSTRUCT makes tests its argument against the descriptor
 // itself, which its body holds as a quoted constant: an accessor is a
-// function call and a few built-in operators. A definition with the same
+// function call and a few built-in operators. A structure of an including
+// type fails that test and takes the slower way of STRUCT$SLOT, which
+// walks the parents of its descriptor (STRUCT$OF); the predicate and
+// TYPEP walk them too. A definition with the same
 // slot names as the one in place keeps its descriptor, so that loading a
 // file again leaves the structures already made usable; any other
 // definition makes a new type of the same name, of which the structures
@@ -59,7 +65,7 @@ const char kStructRegistry[] = R"lisp((progn
       (setq l (cdr l))
       (go next)))
   (defun struct$define (spec slots)
-    (prog** (name opts o conc ctors pred copier names defaults d l s i acc qd)
+    (prog** (name opts o conc ctors pred copier names defaults d l s i acc qd parent incl dl)
       (setq name (if (consp spec) (car spec) spec))
       (if (or (null (symbolp name)) (null name) (eq name t) (eq (kind$ name) :keyword))
           (error "エラー: DEFSTRUCTの名前が違います--~s" name))
@@ -85,12 +91,28 @@ const char kStructRegistry[] = R"lisp((progn
              (if (consp (cdr o)) (setq pred (car (cdr o)))))
             ((eq (car o) :copier)
              (if (consp (cdr o)) (setq copier (car (cdr o)))))
+            ((and (eq (car o) :include) (consp (cdr o)) (null parent))
+             (setq parent (struct$find (car (cdr o))))
+             (if (null parent) (error "エラー: DEFSTRUCTの:INCLUDEの構造体が定義されていません--~s" (car (cdr o))))
+             (setq incl (cdr (cdr o))))
             (t (error "エラー: DEFSTRUCTのその指定には対応していません--~s" (car o))))
       (setq opts (cdr opts))
       (go option)
       slots
       (if (eq ctors 'default) (setq ctors (list (list (struct$symbol "MAKE-" (symbol-name name))))))
       (if (and (consp slots) (stringp (car slots))) (setq slots (cdr slots)))
+      (if (null parent) (go own))
+      (setq l (car (cdr (cdr parent))))
+      (setq dl (nth 5 parent))
+      inherited
+      (if (atom l) (go own))
+      (setq s (struct$spec (car l) incl))
+      (setq names (cons (car l) names))
+      (setq defaults (cons (if (and (consp s) (consp (cdr s))) (car (cdr s)) (car dl)) defaults))
+      (setq l (cdr l))
+      (setq dl (cdr dl))
+      (go inherited)
+      own
       (setq l slots)
       slot
       (if (atom l) (go define))
@@ -109,8 +131,9 @@ const char kStructRegistry[] = R"lisp((progn
       (setq names (struct$reverse names))
       (setq defaults (struct$reverse defaults))
       (setq d (struct$find name))
-      (if (null (and d (struct$same (car (cdr (cdr d))) names)))
-          (setq d (list 'structure$ name names nil)))
+      (if (and d (struct$same (car (cdr (cdr d))) names) (eq (nth 4 d) parent))
+          (rplaca (nthcdr 5 d) defaults)
+          (setq d (list 'structure$ name names nil parent defaults)))
       (struct$register name d)
       (setq qd (list 'quote d))
       (setq l ctors)
@@ -124,10 +147,10 @@ const char kStructRegistry[] = R"lisp((progn
       (setq l (cdr l))
       (go ctor)
       rest
-      (if pred (eval (list 'defun pred '(struct$o) (list 'struct$is 'struct$o qd))))
+      (if pred (eval (list 'defun pred '(struct$o) (list 'struct$of 'struct$o qd))))
       (if copier
           (eval (list 'defun copier '(struct$o)
-                      (list 'if (list 'struct$is 'struct$o qd)
+                      (list 'if (list 'struct$of 'struct$o qd)
                             '(struct$copy struct$o)
                             (list 'struct$wrong (list 'quote copier) qd 'struct$o)))))
       (setq l names)
@@ -138,12 +161,12 @@ const char kStructRegistry[] = R"lisp((progn
       (eval (list 'defun acc '(struct$o)
                   (list 'if (list 'struct$is 'struct$o qd)
                         (list 'car (struct$slot-cell i))
-                        (list 'struct$wrong (list 'quote acc) qd 'struct$o))))
+                        (list 'struct$slot (list 'quote acc) qd 'struct$o i))))
       (setq s (struct$symbol "SETF$" (symbol-name acc)))
       (eval (list 'defun s '(struct$o struct$v)
                   (list 'if (list 'struct$is 'struct$o qd)
                         (list 'rplaca (struct$slot-cell i) 'struct$v)
-                        (list 'struct$wrong (list 'quote acc) qd 'struct$o))
+                        (list 'struct$store (list 'quote acc) qd 'struct$o i 'struct$v))
                   'struct$v))
       (place$define-writer acc s)
       (setq l (cdr l))
@@ -163,6 +186,28 @@ const LispText kStructTexts[] = {
     {"STRUCT$P", R"lisp((defun struct$p (o)
   (and (arrayp o) (consp (array-cdr o)) (consp (car (array-cdr o)))
        (eq (car (car (array-cdr o))) 'structure$))))lisp"},
+    {"STRUCT$OF", R"lisp((defun struct$of (o d)
+  (prog** (x)
+    (if (null (struct$p o)) (return-from struct$of nil))
+    (setq x (car (array-cdr o)))
+    next
+    (if (eq x d) (return-from struct$of t))
+    (if (atom (cdr (cdr (cdr (cdr x))))) (return-from struct$of nil))
+    (setq x (car (cdr (cdr (cdr (cdr x))))))
+    (if (consp x) (go next))
+    (return-from struct$of nil))))lisp"},
+    {"STRUCT$SLOT", R"lisp((defun struct$slot (fname d o i)
+  (if (struct$of o d) (nth i (cdr (array-cdr o))) (struct$wrong fname d o))))lisp"},
+    {"STRUCT$STORE", R"lisp((defun struct$store (fname d o i v)
+  (if (struct$of o d) (rplaca (nthcdr i (cdr (array-cdr o))) v) (struct$wrong fname d o))))lisp"},
+    {"STRUCT$SPEC", R"lisp((defun struct$spec (name specs)
+  (prog** ()
+    next
+    (if (atom specs) (return-from struct$spec nil))
+    (if (or (eq (car specs) name) (and (consp (car specs)) (eq (car (car specs)) name)))
+        (return-from struct$spec (car specs)))
+    (setq specs (cdr specs))
+    (go next))))lisp"},
     {"STRUCT$WRONG", R"lisp((defun struct$wrong (fname d o)
   (error "エラー: ~sの引数が構造体~sではありません--~s" fname (car (cdr d)) o)))lisp"},
     {"STRUCT$SLOT-CELL", R"lisp((defun struct$slot-cell (i)
