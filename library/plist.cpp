@@ -9,9 +9,11 @@
 // indicators are compared with EQ. Changing a property changes the
 // list's value cell in place; adding one puts the pair in front.
 //
-// SETF of GET, GETF and SYMBOL-PLIST goes through PLACE$EXPAND
-// (library/forms.cpp), which evaluates each subform once. A list of odd
-// length, or a dotted one, is reported where a property is looked for.
+// The texts call their own `$` helpers, not GETF or SYMBOL-PLIST, which a
+// program may define for itself. SETF of GET, GETF and SYMBOL-PLIST goes
+// through PLACE$EXPAND (library/forms.cpp), which evaluates each subform
+// once. A list of odd length, or a dotted one, is reported where a
+// property is looked for.
 #include "library/lisptext.h"
 
 namespace {
@@ -27,16 +29,18 @@ const char kSymbolPlists[] = R"lisp((progn
       (if (eq (car (car l)) s) (return-from plist$entry (car l)))
       (setq l (cdr l))
       (go next)))
-  (defun symbol-plist (s)
+  (defun plist$get (s)
     (let ((e (plist$entry s))) (if e (cdr e) nil)))
+  (defun symbol-plist (s) (plist$get s))
   (defun plist$set (s l)
     (let ((e (plist$entry s)))
       (if e (rplacd e l) (setq plist$table (cons (cons s l) plist$table)))
       l))
   (defun get (s p &rest d)
-    (getf (symbol-plist s) p (if (consp d) (car d) nil)))
+    (let ((tl (getf$tail (plist$get s) p)))
+      (cond (tl (car (cdr tl))) ((consp d) (car d)) (t nil))))
   (defun get$put (s p v)
-    (plist$set s (getf$put (symbol-plist s) p v))
+    (plist$set s (getf$put (plist$get s) p v))
     v)
   (defun remprop (s p)
     (let ((e (plist$entry s)))
@@ -52,6 +56,7 @@ const LispText kPlistTexts[] = {
     {"REMPROP", kSymbolPlists},
     {"PLIST$ENTRY", kSymbolPlists},
     {"PLIST$SET", kSymbolPlists},
+    {"PLIST$GET", kSymbolPlists},
     {"GET$PUT", kSymbolPlists},
     {"GETF$TAIL", R"lisp((defun getf$tail (l p)
   (prog** (all)

@@ -39,7 +39,7 @@
 // CAR and CDR of NIL are errors in this dialect: no text takes either of a
 // list that may be empty. The texts call built-in operators and their own
 // `$` helpers rather than prelude functions a program may redefine, except
-// NTH, NTHCDR, LENGTH and >, which the constructors and the accessors of
+// NTH, NTHCDR and >, which the constructors and the accessors of
 // slots past the eighth use for their speed.
 #include "library/lisptext.h"
 
