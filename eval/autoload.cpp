@@ -10,7 +10,7 @@
 const LispText* const kLispTextTables[] = {
     kFormTexts,   kToolTexts,  kFormatTexts, kConditionTexts, kIntegerTexts,
     kSortTexts,   kStreamTexts, kTableTexts, kLoopTexts,      kNumberTexts,
-    kSequenceTexts,
+    kSequenceTexts, kStructTexts, kPlistTexts,
     nullptr};
 
 namespace {

@@ -308,9 +308,47 @@ _cell* cfunction::macroexpand(_cell* args, _symval* frame, long count) {
     return nullptr;
 }
 
+// A string followed by arguments is a FORMAT control: the message is
+// (FORMAT NIL control arguments...), made by FORMAT$ so that a failing
+// directive is reported as FORMAT reports it. Anything else is printed as
+// it is, and further arguments are not evaluated.
 _cell* cfunction::terror(_cell* args, _symval* frame, long count) {
     _cell* v = EvalOne(args, frame, count);
     if (!v) return nullptr;
+    if (isString(v) && isCons(args->cdr.p)) {
+        CellGroup g(this);
+        g.push(args);
+        g.push(v);
+        ListBuilder rest(this, &g);
+        for (_cell* p = args->cdr.p; isCons(p); p = p->cdr.p) {
+            _cell* a = eval(p->car.p, frame, count);
+            if (!a) return nullptr;
+            rest.add(a);
+        }
+        _cell* list = rest.finish(NILCell);
+        g.push(list);
+        // (FORMAT$ NIL (QUOTE v) (QUOTE list)); consing never collects.
+        _cell* form = getCell();
+        _cell* p = form;
+        p->car.p = FORMATD;
+        _cell* items[3] = {NILCell, v, list};
+        for (int i = 0; i < 3; i++) {
+            p->cdr.p = getCell();
+            p = p->cdr.p;
+            if (i == 0) {
+                p->car.p = items[i];
+                continue;
+            }
+            _cell* q = getCell();
+            q->car.p = QUOTE;
+            q->cdr.p = getCell();
+            q->cdr.p->car.p = items[i];
+            p->car.p = q;
+        }
+        g.push(form);
+        v = eval(form, frame, count);
+        if (!v) return nullptr;
+    }
     if (messageOut != stdout) fflush(stdout);
     princS(v, messageOut);
     fputc('\n', messageOut);

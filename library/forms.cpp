@@ -19,8 +19,14 @@
 // binds them copies the caller's variables in after its forms ran and
 // writes them back when it ends, so an assignment made by a place's or a
 // value's form is kept.
+// (GETF place key [default]) is a place over a place: PLACE$GETF expands
+// the inner place, reads the list from it and stores the list GETF$PUT
+// (library/plist.cpp) answers back into it, through a variable of its own
+// that the bindings introduce.
 // PLACE$WRITERS is an alist from an accessor's name to a function taking
-// the object and the value, for the accessors that structures will define.
+// the object and the value: DEFSTRUCT adds its accessors there. SETF of
+// such a place is a call of the writer on the object's form and the
+// value's, which evaluates each once and in order, with no variables.
 // CAR of NIL is an error in this dialect, so no text takes the CAR of a
 // list that may be empty: POP of an empty place gives NIL and leaves it NIL.
 //
@@ -31,8 +37,9 @@
 //
 // TYPECASE binds the key to a fresh variable and tests it with the
 // predicate of each type; a type it does not know by name is tested at run
-// time by TYPECASE$IS, which reports it: the types that structures will
-// define are the names it is to learn.
+// time by TYPECASE$IS: the name of a structure type DEFSTRUCT defined
+// (library/struct.cpp), else reported. A structure is an array
+// underneath, which the types ARRAY and VECTOR leave out.
 #include "library/lisptext.h"
 
 namespace {
@@ -65,6 +72,10 @@ const char kPlaceAccess[] = R"lisp((progn
                      (list (cons 'gethash a) (list 'setf-hash (car a) (car (cdr a)) s)))
                     ((and (= n 1) (eq op 'symbol-value))
                      (list (list 'symbol-value (car a)) (list 'set (car a) s)))
+                    ((and (or (= n 2) (= n 3)) (eq op 'get))
+                     (list (cons 'get a) (list 'get$put (car a) (car (cdr a)) s)))
+                    ((and (= n 1) (eq op 'symbol-plist))
+                     (list (list 'symbol-plist (car a)) (list 'plist$set (car a) s)))
                     ((setq f (place$writer-of op))
                      (list (cons op a) (append (cons (cdr f) a) (list s))))
                     (t nil))))))lisp";
@@ -116,6 +127,8 @@ const LispText kFormTexts[] = {
             (setq s (gensym "S$"))
             (if (symbolp p) (return-from place$expand (list nil s p (list 'setq p s))))
             (if (atom p) (go bad))
+            (if (and (eq (car p) 'getf) (consp (cdr p)) (consp (cdr (cdr p))))
+                (return-from place$expand (place$getf p s)))
             (setq a (cdr p))
             (setq temps (list nil))
             (setq tl temps)
@@ -135,12 +148,25 @@ const LispText kFormTexts[] = {
             (if e (return-from place$expand (cons (reverse binds) (cons s e))))
             bad
             (error "エラー: SETFに対してその関数は定義されていません"))))lisp"},
+    {"PLACE$GETF", R"lisp((defun place$getf (p s)
+          (let ((e (place$expand (car (cdr p)))) (k (gensym "K$")) (d (gensym "D$")))
+            (list (append (car e)
+                          (list (list k (car (cdr (cdr p))))
+                                (list d (if (consp (cdr (cdr (cdr p)))) (car (cdr (cdr (cdr p)))) nil))
+                                (list (nth 1 e) nil)))
+                  s
+                  (list 'getf (nth 2 e) k d)
+                  (list 'progn (list 'setq (nth 1 e) (list 'getf$put (nth 2 e) k s)) (nth 3 e) s)))))lisp"},
     {"PLACE$ACCESS", kPlaceAccess},
     {"PLACE$DEFINE-WRITER", kPlaceAccess},
     {"PLACE$WRITER-OF", kPlaceAccess},
     {"PLACE$SETF", R"lisp((defun place$setf (p v)
-          (cond ((and (consp p) (consp (cdr p)) (symbolp (car p))
-                      (or (eq (car p) 'symbol-value) (place$writer-of (car p))))
+          (cond ((and (consp p) (symbolp (car p)) (consp (cdr p)) (null (cdr (cdr p)))
+                      (place$writer-of (car p)))
+                 (list (cdr (place$writer-of (car p))) (car (cdr p)) v))
+                ((and (consp p) (consp (cdr p)) (symbolp (car p))
+                      (or (eq (car p) 'symbol-value) (eq (car p) 'get) (eq (car p) 'getf)
+                          (eq (car p) 'symbol-plist) (place$writer-of (car p))))
                  (place$wrap (place$expand p) v))
                 (t '(error "エラー: SETFに対してその関数は定義されていません")))))lisp"},
     {"PLACE$WRAP", R"lisp((defun place$wrap (e v)
@@ -263,8 +289,8 @@ const LispText kFormTexts[] = {
                                  (real . numberp) (string . stringp) (simple-string . stringp)
                                  (character . characterp) (base-char . characterp)
                                  (symbol . symbolp) (cons . consp) (list . listp) (null . null)
-                                 (atom . atom) (array . arrayp) (vector . arrayp)
-                                 (simple-vector . arrayp) (float . typecase$floatp)
+                                 (atom . atom) (array . typecase$arrayp) (vector . typecase$arrayp)
+                                 (simple-vector . typecase$arrayp) (structure-object . struct$p) (float . typecase$floatp)
                                  (single-float . typecase$floatp) (double-float . typecase$floatp)
                                  (ratio . typecase$ratiop) (rational . typecase$rationalp)
                                  (hash-table . typecase$hash-table-p)))))
@@ -291,8 +317,10 @@ const LispText kFormTexts[] = {
     {"TYPECASE$RATIOP", R"lisp((defun typecase$ratiop (x) (and (typecase$rationalp x) (null (integerp x)))))lisp"},
     {"TYPECASE$HASH-TABLE-P", R"lisp((defun typecase$hash-table-p (x)
           (and (consp x) (eq (car x) 'hash-table) (consp (cdr x)))))lisp"},
+    {"TYPECASE$ARRAYP", R"lisp((defun typecase$arrayp (x) (and (arrayp x) (null (struct$p x)))))lisp"},
     {"TYPECASE$IS", R"lisp((defun typecase$is (x type)
-          (error (forms$message "エラー: 知らない型です--" type))))lisp"},
+          (let ((d (struct$find type)))
+            (if d (struct$of x d) (error (forms$message "エラー: 知らない型です--" type))))))lisp"},
     {"FORMS$MESSAGE", R"lisp((defun forms$message (text name)
           (coerce (append (coerce text 'list) (coerce (symbol-name name) 'list)) 'string)))lisp"},
     {"ECASE", R"lisp((defmacro ecase (key &rest clauses)

@@ -30,6 +30,8 @@ extern const LispText kTableTexts[];
 extern const LispText kLoopTexts[];
 extern const LispText kNumberTexts[];
 extern const LispText kSequenceTexts[];
+extern const LispText kStructTexts[];
+extern const LispText kPlistTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

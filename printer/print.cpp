@@ -6,6 +6,7 @@
 // entry points (printS, printSFile, printSStrm, princS) share one walker
 // that differs only in how it writes characters, strings and arrays.
 #include <cstdio>
+#include <cstring>
 
 #include "printer/cprint.h"
 #include "toplevel/symbols.h"
@@ -23,6 +24,17 @@ enum class Style {
 
 
 long slotValue(const _intslot* s) { return s != nullptr ? s->value : 0; }
+
+// A structure made by DEFSTRUCT (library/struct.cpp): a one-dimensional
+// array whose element type is its descriptor, a list headed by the symbol
+// STRUCTURE$. Compared by name: the symbol is made by the library's text
+// when the first structure is defined, so it has no global of its own.
+bool isStructure(const _cell* c) {
+    if (!isArray(c) || !isCons(c->cdr.p)) return false;
+    const _cell* d = c->cdr.p->car.p;
+    return isCons(d) && isSymbol(d->car.p) && d->car.p->car.s != nullptr &&
+           std::strcmp(d->car.p->car.s, "STRUCTURE$") == 0;
+}
 
 // One printing job: a style and a destination. For kEscape the destination
 // is standard output.
@@ -48,6 +60,8 @@ public:
         case 'a':
             if (isString(c)) {
                 string(c);
+            } else if (isStructure(c)) {
+                structure(c);
             } else {
                 array(c, true);
             }
@@ -66,7 +80,7 @@ public:
     // last one. A non-string array writes no trailing space of its own here,
     // and when refused by a stream it skips the separator as well.
     void element(_cell* c, int last) {
-        if (isArray(c) && !isString(c)) {
+        if (isArray(c) && !isString(c) && !isStructure(c)) {
             if (style == Style::kEscapeStrm) {
                 PutMessage(kArrayToFile);
                 return;
@@ -144,6 +158,11 @@ private:
                 string(c);
                 return;
             }
+            if (isStructure(c)) {
+                std::fputs(". ", out);
+                structure(c);
+                return;
+            }
             if (style == Style::kEscapeStrm) {
                 PutMessage(kArrayToFile);
                 return;
@@ -212,6 +231,34 @@ private:
         // that shape has no contents to show.
         object(isCons(c->cdr.p) ? stringChars(c) : NIL);
         if (trailingSpace) std::fputc(' ', out);
+    }
+
+    // #S(NAME :SLOT value ...): the slot names of the descriptor
+    // (STRUCTURE$ name slot-names ...) paired with the contents, each
+    // value printed as a list element is. A structure is written to a
+    // stream too; an array in one of its slots is refused there as
+    // anywhere else. The slots are walked in a loop; only nesting
+    // recurses.
+    void structure(_cell* c) {
+        if (lisp->StackExhausted()) {
+            std::fputs("...", out);
+            return;
+        }
+        _cell* d = c->cdr.p->car.p;
+        _cell* rest = d->cdr.p;
+        _cell* name = isCons(rest) ? rest->car.p : nullptr;
+        _cell* slots = isCons(rest) && isCons(rest->cdr.p)
+                           ? rest->cdr.p->car.p : nullptr;
+        std::fputs("#S(", out);
+        if (name) atomText(name);
+        _cell* v = c->cdr.p->cdr.p;
+        for (; isCons(slots) && isCons(v); slots = slots->cdr.p, v = v->cdr.p) {
+            std::fputs(" :", out);
+            if (isSymbol(slots->car.p)) atomText(slots->car.p);
+            std::fputc(' ', out);
+            element(v->car.p, 1);
+        }
+        std::fputc(')', out);
     }
 
     cprint* lisp;
