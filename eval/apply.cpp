@@ -86,6 +86,18 @@ int cfunction::EvalTwo(CellGroup& g, _cell* args, _symval* frame, long count,
     return *b ? 1 : 0;
 }
 
+int cfunction::EvalN(CellGroup& g, _cell* args, int n, _cell** v,
+                     _symval* frame, long count) {
+    g.push(args);
+    for (int i = 0; i < n; i++, args = args->cdr.p) {
+        if (!isCons(args)) return -1;
+        v[i] = evalArg(args->car.p, frame, count);
+        if (!v[i]) return 0;
+        g.push(v[i]);
+    }
+    return 1;
+}
+
 _cell* cfunction::MakeQuoteEach(_cell* list) {
     ListBuilder quoted(this);
     for (; isCons(list); list = list->cdr.p) {

@@ -306,6 +306,11 @@ public:
     // (nothing reported; when it is the second, the first was evaluated).
     [[nodiscard]] int EvalTwo(CellGroup& g, _cell* args, _symval* frame,
                               long count, _cell** a, _cell** b);
+    // The first n argument forms, evaluated left to right into v, each
+    // value pushed on g. 1 all evaluated; 0 an evaluation failed
+    // (reported); -1 a form is missing (nothing reported).
+    [[nodiscard]] int EvalN(CellGroup& g, _cell* args, int n, _cell** v,
+                            _symval* frame, long count);
     [[nodiscard]] _cell* CallValue(_cell* fn, _cell* forms, _symval* frame, long count,
                      const char* misuse);
     [[nodiscard]] _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
@@ -502,6 +507,9 @@ public:
     // writing; null after the message and the debug loop for a closed
     // stream or one opened the other way.
     FILE* DirectedStream(_cell* s, bool output, _symval* frame, long count);
+    // READ's and READ-LINE's (eof-error-p [eof-value]) (library/stream.cpp).
+    bool EofArguments(CellGroup& g, _cell* rest, _symval* frame, long count,
+                      bool* given, bool* error, _cell** value);
     FILE* getStream(_cell* c);  // open file of a stream object, else null
     FILE* getStream2(_cell* c); // the same, and frees the slot
     int toPathMojiretsu(_cell* c, char* buf, int size);

@@ -180,14 +180,14 @@ struct Binder {
     _cell* init(_cell* form) { return f->eval(form, inner, total); }
 
     // The keyword arguments: a proper list of an even length whose keys
-    // all name a parameter of the &KEY section `specs`, unless other keys
+    // all name a parameter of the &KEY section `keys`, unless other keys
     // are allowed there or by the first :ALLOW-OTHER-KEYS of the call.
-    Outcome checkKeys(_cell* specs, _cell* plist) {
+    Outcome checkKeys(_cell* keys, _cell* plist) {
         long n = 0;
         _cell* q = plist;
         for (; isCons(q); q = q->cdr.p) n++;
         if (!isNil(q) || n % 2) return kOdd;
-        for (_cell* s = specs; isCons(s) && s->car.p != AMPAUX; s = s->cdr.p)
+        for (_cell* s = keys; isCons(s) && s->car.p != AMPAUX; s = s->cdr.p)
             if (s->car.p == AMPALLOWOTHERKEYS) return kBound;
         for (q = plist; isCons(q); q = q->cdr.p->cdr.p)
             if (sameSymbol(q->car.p, KALLOWOTHERKEYS)) {
@@ -198,7 +198,7 @@ struct Binder {
             _cell* k = q->car.p;
             if (sameSymbol(k, KALLOWOTHERKEYS)) continue;
             bool known = false;
-            for (_cell* s = specs; isCons(s) && s->car.p != AMPAUX;
+            for (_cell* s = keys; isCons(s) && s->car.p != AMPAUX;
                  s = s->cdr.p) {
                 if (s->car.p == AMPALLOWOTHERKEYS) continue;
                 _cell* keyword;

@@ -89,22 +89,22 @@ const LispText kFormTexts[] = {
     {"LABELS", R"lisp((defmacro labels (definitions &body body) `(flet$ t ,definitions ,@body)))lisp"},
     {"DESTRUCTURING-BIND", R"lisp((defmacro destructuring-bind (lambda-list form &body body)
   `(destructuring-bind$ ,lambda-list ,form ,@body)))lisp"},
-    {"DECLARE", R"lisp((defmacro declare (&rest specifiers) nil))lisp"},
-    {"DO", R"lisp((defmacro do (specs end &rest body) (do$expand 'let 'psetq specs end body)))lisp"},
-    {"DO*", R"lisp((defmacro do* (specs end &rest body) (do$expand 'let* 'setf specs end body)))lisp"},
-    {"DO$EXPAND", R"lisp((defun do$expand (binder stepper specs end body)
+    {"DECLARE", R"lisp((defmacro declare (&rest declarations) nil))lisp"},
+    {"DO", R"lisp((defmacro do (bindings end &rest body) (do$expand 'let 'psetq bindings end body)))lisp"},
+    {"DO*", R"lisp((defmacro do* (bindings end &rest body) (do$expand 'let* 'setf bindings end body)))lisp"},
+    {"DO$EXPAND", R"lisp((defun do$expand (binder stepper bindings end body)
           (prog** (binds steps s tag form)
             (setq tag (gensym "DO$"))
             label
-            (if (atom specs) (go done))
-            (setq s (car specs))
+            (if (atom bindings) (go done))
+            (setq s (car bindings))
             (if (symbolp s) (setq s (list s)))
             (if (or (atom s) (null (symbolp (car s))))
                 (error "エラー: DOの変数の指定が違います"))
             (setq binds (cons (list (car s) (if (consp (cdr s)) (car (cdr s)) nil)) binds))
             (if (and (consp (cdr s)) (consp (cdr (cdr s))))
                 (setq steps (cons (car (cdr (cdr s))) (cons (car s) steps))))
-            (setq specs (cdr specs))
+            (setq bindings (cdr bindings))
             (go label)
             done
             (if (atom end) (error "エラー: DOの終了条件がありません"))

@@ -222,6 +222,29 @@ _cell* cfunction::tclose(_cell* form, _symval* frame, long count) {
 // READ and READ-LINE
 // ---------------------------------------------------------------------------
 
+// The end-of-file arguments after a stream, (eof-error-p [eof-value]):
+// *given when rest has the flag, *error its truth (true when absent),
+// *value the value form's value (NIL when absent), pushed on g. False when
+// a form yields no value (reported).
+bool cfunction::EofArguments(CellGroup& g, _cell* rest, _symval* frame,
+                             long count, bool* given, bool* error,
+                             _cell** value) {
+    *given = false;
+    *error = true;
+    *value = NILCell;
+    if (!isCons(rest)) return true;
+    _cell* flag = eval(car(rest), frame, count);
+    if (flag == nullptr) return false;
+    *given = true;
+    *error = !isNil(flag);
+    rest = cdr(rest);
+    if (!isCons(rest)) return true;
+    *value = eval(car(rest), frame, count);
+    if (*value == nullptr) return false;
+    g.push(*value);
+    return true;
+}
+
 _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) {
         lineStr[0] = '\0';
@@ -253,20 +276,12 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
             return Fail("エラー: そのストリームは無効です", frame, count);
         if (!DirectedStream(strm, false, frame, count)) return nullptr;
 
-        int eofError = 1;
-        _cell* eofValue = NILCell;
-        _cell* rest = cdr(args);
-        if (isCons(rest)) {
-            _cell* flag = eval(car(rest), frame, count);
-            if (flag == nullptr) return nullptr;
-            eofError = !isNil(flag);
-            rest = cdr(rest);
-            if (isCons(rest)) {
-                eofValue = eval(car(rest), frame, count);
-                if (eofValue == nullptr) return nullptr;
-            }
-        }
-        g.push(eofValue);
+        bool eofGiven;
+        bool eofError;
+        _cell* eofValue;
+        if (!EofArguments(g, cdr(args), frame, count, &eofGiven, &eofError,
+                          &eofValue))
+            return nullptr;
 
         // The flag forms may have closed the stream meanwhile.
         FILE* f = getStream(strm);
@@ -311,19 +326,9 @@ _cell* cfunction::treadline(_cell* args, _symval* frame, long count) {
         strm = eval(car(args), frame, count);
         if (strm == nullptr) return nullptr;
         g.push(strm);
-        _cell* rest = cdr(args);
-        if (isCons(rest)) {
-            _cell* flag = eval(car(rest), frame, count);
-            if (flag == nullptr) return nullptr;
-            eofGiven = true;
-            eofError = !isNil(flag);
-            rest = cdr(rest);
-            if (isCons(rest)) {
-                eofValue = eval(car(rest), frame, count);
-                if (eofValue == nullptr) return nullptr;
-                g.push(eofValue);
-            }
-        }
+        if (!EofArguments(g, cdr(args), frame, count, &eofGiven, &eofError,
+                          &eofValue))
+            return nullptr;
     }
     static const char kAtEnd[] = "エラー: 読み込み中にエラーを生じました。";
     if (isNil(strm) || strm == TCell) {
@@ -365,13 +370,9 @@ _cell* cfunction::read_char_lisp(_cell* args, _symval* frame, long count) {
     CellGroup g(this);
     g.push(args);
     _cell* v[3];
-    _cell* forms = args->cdr.p;
-    for (int i = 0; i < 3; i++, forms = cdr(forms)) {
-        if (!isCons(forms)) return Fail("エラー: 引数の数が違います", frame, count);
-        v[i] = eval(car(forms), frame, count);
-        if (!v[i]) return nullptr;
-        g.push(v[i]);
-    }
+    int got = EvalN(g, args->cdr.p, 3, v, frame, count);
+    if (got <= 0)
+        return got < 0 ? Fail("エラー: 引数の数が違います", frame, count) : nullptr;
     _cell* strm = v[0];
     int c;
     if (isNil(strm) || strm == TCell) {

@@ -65,12 +65,12 @@ const char kStructRegistry[] = R"lisp((progn
       (if (eq (car (car l)) name) (return-from struct$register (rplacd (car l) d)))
       (setq l (cdr l))
       (go next)))
-  (defun struct$define (spec slots)
+  (defun struct$define (head slots)
     (prog** (name opts o conc ctors pred copier names defaults d l s i acc qd parent incl dl)
-      (setq name (if (consp spec) (car spec) spec))
+      (setq name (if (consp head) (car head) head))
       (if (or (null (symbolp name)) (null name) (eq name t) (eq (kind$ name) :keyword))
           (error "エラー: DEFSTRUCTの名前が違います--~s" name))
-      (setq opts (if (consp spec) (cdr spec) nil))
+      (setq opts (if (consp head) (cdr head) nil))
       (setq conc (struct$concat (symbol-name name) "-"))
       (setq pred (struct$symbol (symbol-name name) "-P"))
       (setq copier (struct$symbol "COPY-" (symbol-name name)))
@@ -107,7 +107,7 @@ const char kStructRegistry[] = R"lisp((progn
       (setq dl (nth 5 parent))
       inherited
       (if (atom l) (go own))
-      (setq s (struct$spec (car l) incl))
+      (setq s (struct$slot-named (car l) incl))
       (setq names (cons (car l) names))
       (setq defaults (cons (if (and (consp s) (consp (cdr s))) (car (cdr s)) (car dl)) defaults))
       (setq l (cdr l))
@@ -177,8 +177,8 @@ const char kStructRegistry[] = R"lisp((progn
 }  // namespace
 
 const LispText kStructTexts[] = {
-    {"DEFSTRUCT", R"lisp((defmacro defstruct (spec &rest slots)
-  (list 'struct$define (list 'quote spec) (list 'quote slots))))lisp"},
+    {"DEFSTRUCT", R"lisp((defmacro defstruct (head &rest slots)
+  (list 'struct$define (list 'quote head) (list 'quote slots))))lisp"},
     {"STRUCT$DEFINE", kStructRegistry},
     {"STRUCT$FIND", kStructRegistry},
     {"STRUCT$REGISTER", kStructRegistry},
@@ -201,13 +201,13 @@ const LispText kStructTexts[] = {
   (if (struct$of o d) (nth i (cdr (array-cdr o))) (struct$wrong fname d o))))lisp"},
     {"STRUCT$STORE", R"lisp((defun struct$store (fname d o i v)
   (if (struct$of o d) (rplaca (nthcdr i (cdr (array-cdr o))) v) (struct$wrong fname d o))))lisp"},
-    {"STRUCT$SPEC", R"lisp((defun struct$spec (name specs)
+    {"STRUCT$SLOT-NAMED", R"lisp((defun struct$slot-named (name slot-list)
   (prog** ()
     next
-    (if (atom specs) (return-from struct$spec nil))
-    (if (or (eq (car specs) name) (and (consp (car specs)) (eq (car (car specs)) name)))
-        (return-from struct$spec (car specs)))
-    (setq specs (cdr specs))
+    (if (atom slot-list) (return-from struct$slot-named nil))
+    (if (or (eq (car slot-list) name) (and (consp (car slot-list)) (eq (car (car slot-list)) name)))
+        (return-from struct$slot-named (car slot-list)))
+    (setq slot-list (cdr slot-list))
     (go next))))lisp"},
     {"STRUCT$WRONG", R"lisp((defun struct$wrong (fname d o)
   (error "エラー: ~sの引数が構造体~sではありません--~s" fname (car (cdr d)) o)))lisp"},

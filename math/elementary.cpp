@@ -373,14 +373,8 @@ _cell* cfunction::tfloor(_cell* args, _symval* frame, long count) {
 _cell* cfunction::quotient(_cell* args, _symval* frame, long count) {
     _cell* v[3];
     CellGroup g(this);
-    g.push(args);
-    _cell* p = args;
-    for (int i = 0; i < 3; i++, p = p->cdr.p) {
-        if (!isCons(p)) return SyntaxError(frame, count);
-        v[i] = eval(p->car.p, frame, count);
-        if (!v[i]) return nullptr;
-        g.push(v[i]);
-    }
+    int got = EvalN(g, args, 3, v, frame, count);
+    if (got <= 0) return got < 0 ? SyntaxError(frame, count) : nullptr;
     struct Mode {
         const char* name;
         Rounding rounding;

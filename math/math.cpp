@@ -383,14 +383,8 @@ int order(cfunction* lisp, _cell* x, _cell* y) {
 _cell* cfunction::compare(_cell* args, _symval* frame, long count) {
     _cell* v[3];
     CellGroup g(this);
-    g.push(args);
-    _cell* p = args;
-    for (int i = 0; i < 3; i++, p = p->cdr.p) {
-        if (!isCons(p)) return SyntaxError(frame, count);
-        v[i] = eval(p->car.p, frame, count);
-        if (!v[i]) return nullptr;
-        g.push(v[i]);
-    }
+    int got = EvalN(g, args, 3, v, frame, count);
+    if (got <= 0) return got < 0 ? SyntaxError(frame, count) : nullptr;
     const char* name = isSymbol(v[0]) ? v[0]->car.s : "";
     int which = std::strcmp(name, "<") == 0    ? 0
                 : std::strcmp(name, ">") == 0  ? 1
