@@ -475,6 +475,9 @@ public:
 
     // --- math/elementary.cpp ------------------------------------------------
     [[nodiscard]] _cell* jSqrt(_cell* form, _symval* frame, long count);
+    // base^e for a base that is not negative (a number), e a number;
+    // null after the power routines' message.
+    _cell* positivePower(_cell* base, _cell* e);
     // Null: reported, exit; printed by the power routines (exponent not a
     // number, overflow, zero denominator).
     [[nodiscard]] _cell* jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
