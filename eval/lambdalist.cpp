@@ -409,6 +409,7 @@ _cell* cfunction::CallFullLambda(_cell* lambda, _cell* argForms,
     if (!BindFull(params, values, false, inner, n, n + c, fg, MSG_ARGCOUNT,
                   frame, count))
         return nullptr;
+    LinkGuard link(this, lambda->cdr.p, inner, n + c, n);
     _cell* r = tprogn(lambda->cdr.p->cdr.p, inner, n + c);
     SetOrgLoc(env, c, inner, n, n + c);
     return r;

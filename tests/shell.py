@@ -151,8 +151,8 @@ CASES = [
      b"squares: 1 4 9\n", 0, b""),
     ("error mid-file", ["fail.lisp"], b"", {"fail.lisp": FAILING},
      b"before\ncleanup\n", 1,
-     "エラー: 文法エラー\nfail.lisp:9: ここで止まりました: "
-     "(unwind-protect (f 5) (princ \"cleanup\") (terpri))\n".encode()),
+     "エラー: 文法エラー\nfail.lisp:7: ここで止まりました: (CAR X)\n"
+     "  0: (CAR X) ; fail.lisp:7\n  1: (F 5) ; fail.lisp:9\n".encode()),
     ("uncaught throw", ["t.lisp"], b"", {"t.lisp": b"(print 1)\n(throw 'x 2)\n(print 3)\n"},
      b"\n1 ", 1,
      "エラー: THROWされましたが受け取り先のタグが見つかりません\n"

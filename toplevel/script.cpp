@@ -88,14 +88,26 @@ int clisp::RunStream(const char* name, FILE* f) {
         if (got == 2 && AllBlank(lineStr)) break;
         showText(lineStr, shown, sizeof shown);
         _cell* v = nullptr;
+        failureNoted = false;
+        failureReport[0] = 0;
+        failurePlace[0] = 0;
+        failureForm[0] = 0;
         if (got != 0) {
             // At the end of the file an unfinished text is read all the
             // same, so that its fault is reported rather than dropped.
+            static char original[kLineSize];
+            std::memcpy(original, lineStr, std::strlen(lineStr) + 1);
             _cell* e = nullptr;
             if (ReadText(lineStr, &e) == 1) {
+                TagSourceLines(original, e, SourceNumber(name), line);
                 CellGroup g(this);
                 g.push(e);
+                reportTop = e;
+                bool wasReporting = reportFailures;
+                reportFailures = true;
                 v = eval(e, nullptr, 0);
+                reportFailures = wasReporting;
+                reportTop = nullptr;
             }
         }
         if (!v) {
@@ -107,8 +119,18 @@ int clisp::RunStream(const char* name, FILE* f) {
                 returnFromPending = 0;
             }
             fflush(stdout);
-            fprintf(stderr, "%s:%ld: ここで止まりました: %s\n", name, line,
-                    shown);
+            // The place is that of the innermost form read from a file,
+            // which may be one a LOAD read.
+            if (failurePlace[0] && failureForm[0])
+                fprintf(stderr, "%s: ここで止まりました: %s\n", failurePlace,
+                        failureForm);
+            else if (failurePlace[0])
+                fprintf(stderr, "%s: ここで止まりました: %s\n", failurePlace,
+                        shown);
+            else
+                fprintf(stderr, "%s:%ld: ここで止まりました: %s\n", name, line,
+                        shown);
+            fputs(failureReport, stderr);
             countedStream = nullptr;
             return 0;
         }
