@@ -123,8 +123,11 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
     int how = kLeftAbort;
     // The chain as the failure left it, for BACKTRACE, BT, FRAME, UP and
     // DOWN; forms typed here run above it.
+    // The forms typed here start a chain of their own, so that a failure
+    // among them shows its own frames only.
     DebugLevel level{self->debugTop, self->evalTop, frame, count, 0};
     self->debugTop = &level;
+    self->evalTop = nullptr;
     for (;;) {
         _symval* at = frame;
         long atCount = count;
@@ -145,6 +148,7 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
         TK_ASSERT(self->locStackTop == locDepth);
     }
     self->debugTop = level.prev;
+    self->evalTop = level.top;
     self->debugLevel--;
     self->SetDepthLimits();
     return how;
