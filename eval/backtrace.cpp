@@ -15,6 +15,7 @@
 // script reader or by READ from a file that OPEN opened) carry the file and
 // the line in closureCount, which only a closure's cons uses otherwise; a
 // copy or a closure loses the tag, which only costs a place in a report.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -44,6 +45,8 @@ int sourceCount = 0;
 // The files OPEN opened for reading, and how far their lines are counted.
 struct StreamSource {
     FILE* f;
+    dev_t dev;      // the file it was opened on: a FILE* that the C
+    ino_t ino;      // library hands out again later is another stream
     int source;
     long offset;    // bytes counted
     long line;      // the line at offset
@@ -518,8 +521,14 @@ struct Tagger {
 };
 
 StreamSource* streamSource(FILE* f) {
-    for (StreamSource& s : streamSources)
-        if (s.f == f && s.source) return &s;
+    for (StreamSource& s : streamSources) {
+        if (s.f != f || !s.source) continue;
+        struct stat st;
+        if (fstat(fileno(f), &st) != 0 || st.st_dev != s.dev ||
+            st.st_ino != s.ino)
+            return nullptr;
+        return &s;
+    }
     return nullptr;
 }
 
@@ -533,12 +542,16 @@ void cfunction::TagSourceLines(const char* text, _cell* form, int source,
 }
 
 void cfunction::NoteStreamSource(FILE* f, const char* path) {
-    StreamSource* s = streamSource(f);
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0) return;
+    StreamSource* s = nullptr;
+    for (StreamSource& e : streamSources)
+        if (e.f == f) s = &e;
     if (!s) {
         s = &streamSources[nextStreamSource];
         nextStreamSource = (nextStreamSource + 1) % kStreamSources;
     }
-    *s = StreamSource{f, SourceNumber(path), 0, 1};
+    *s = StreamSource{f, st.st_dev, st.st_ino, SourceNumber(path), 0, 1};
 }
 
 long cfunction::SourceOffset(FILE* f) { return streamSource(f) ? ftell(f) : -1; }

@@ -156,7 +156,19 @@ int clisp::RunFile(const char* name) {
         fprintf(stderr, "tamarisk: ファイルを開くことができません: %s\n", name);
         return 2;
     }
+    // *LOAD-PATHNAME* names the program while it runs, as LOAD does. No
+    // file of the command line runs inside another, so it is NIL after.
+    _cell* loadingName = getStringCell("*LOAD-PATHNAME*");
+    _cell* chars = NILCell;
+    for (size_t k = std::strlen(name); k > 0; k--) {
+        _cell* cons = getCell();
+        cons->car.p = getMojiCell((signed char)name[k - 1], 0);
+        cons->cdr.p = chars;
+        chars = cons;
+    }
+    globalTable[getSymVal2(loadingName)].value = MakeMojiretsu(chars);
     int done = RunStream(name, f);
+    globalTable[getSymVal2(loadingName)].value = NILCell;
     std::fclose(f);
     return done ? 0 : 1;
 }
