@@ -154,13 +154,14 @@ CASES = [
      "エラー: 文法エラー\nfail.lisp:7: ここで止まりました: (CAR X)\n"
      "  0: (CAR X) ; fail.lisp:7\n  1: (F 5) ; fail.lisp:9\n".encode()),
     # The place is the innermost form read from a file, here one a LOAD
-    # read; an error that a handler took earlier leaves no report behind.
+    # read, inside a macro's expansion; an error that a handler took
+    # earlier leaves no report behind.
     ("error in a loaded file", ["main.lisp"], b"",
      {"main.lisp": b"(ignore-errors (car 1))\n(defun go-on (l)\n  (load l))\n(go-on \"lib.lisp\")\n",
-      "lib.lisp": b"(defun lib-f (x)\n  (+ x 1))\n\n(lib-f 'a)\n"},
+      "lib.lisp": b"(defun lib-f (x)\n  (when t\n    (+ x 1)))\n\n(lib-f 'a)\n"},
      b"", 1,
-     "エラー: それは数値ではありません。\nlib.lisp:2: ここで止まりました: (+ X 1)\n"
-     "  0: (+ X 1) ; lib.lisp:2\n  1: (LIB-F A) ; lib.lisp:4\n"
+     "エラー: それは数値ではありません。\nlib.lisp:3: ここで止まりました: (+ X 1)\n"
+     "  0: (+ X 1) ; lib.lisp:3\n  1: (LIB-F A) ; lib.lisp:5\n"
      "  2: (LOAD \"lib.lisp\") ; main.lisp:3\n  3: (GO-ON \"lib.lisp\") ; main.lisp:4\n".encode()),
     # Too deep: five frames and the count of the others.
     ("recursion too deep", ["deep.lisp"], b"",
