@@ -173,44 +173,57 @@ void brief(cfunction* f, FILE* out, _cell* c, int depth) {
     fputc(')', out);
 }
 
-// (NAME value...): the values of the parameters' records; the list of a
-// &REST parameter of a plain lambda list is written element by element.
+// (NAME value...): the values of the parameters' records, which hold the
+// variables in the order the lambda list names them, a supplied-p
+// variable after its own. A &REST list is written element by element, a
+// &KEY value after its keyword; supplied-p and &AUX variables are left out.
 void writeCall(cfunction* f, FILE* out, const EvalLink* l) {
     fputc('(', out);
     briefAtom(f, out, callName(l));
-    _cell* params = l->form->car.p;
-    bool plain = cfunction::LambdaListShape(params, false) == cfunction::kPlainList;
     int written = 0;
-    bool rest = false;
-    for (long i = 0; i < l->params; i++) {
-        if (plain) {
-            if (!isCons(params)) break;
-            if (params->car.p == AMPREST || params->car.p == AMPBODY) {
-                rest = true;
-                params = params->cdr.p;
-                if (!isCons(params)) break;
-            }
-            params = params->cdr.p;
-        }
-        _cell* v = l->frame[i].value;
-        if (!v) continue;
-        if (rest) {
-            for (_cell* p = v; isCons(p); p = p->cdr.p) {
-                if (written++ >= kBriefElements) {
-                    fputs(" ...", out);
-                    break;
-                }
-                fputc(' ', out);
-                brief(f, out, p->car.p, 1);
-            }
-            break;
-        }
+    auto value = [&](_cell* v) -> bool {
         if (written++ >= kBriefElements) {
             fputs(" ...", out);
-            break;
+            return false;
         }
         fputc(' ', out);
-        brief(f, out, v, 1);
+        if (v) brief(f, out, v, 1);
+        return true;
+    };
+    enum { kRequired, kOptional, kRest, kKey } part = kRequired;
+    long i = 0;
+    for (_cell* p = l->form->car.p; isCons(p) && i < l->params; p = p->cdr.p) {
+        _cell* e = p->car.p;
+        if (e == AMPOPTIONAL) { part = kOptional; continue; }
+        if (e == AMPREST || e == AMPBODY) { part = kRest; continue; }
+        if (e == AMPKEY) { part = kKey; continue; }
+        if (e == AMPALLOWOTHERKEYS) continue;
+        if (e == AMPAUX) break;
+        _cell* v = l->frame[i++].value;
+        if (part == kRest) {
+            bool going = true;
+            for (_cell* r = v; going && r && isCons(r); r = r->cdr.p)
+                going = value(r->car.p);
+            if (!going) break;
+            continue;
+        }
+        if (part == kKey) {
+            // :NAME, or the keyword of a ((keyword var) ...) element.
+            _cell* name = isCons(e) ? e->car.p : e;
+            if (isCons(name)) {
+                if (written < kBriefElements) {
+                    fputc(' ', out);
+                    briefAtom(f, out, name->car.p);
+                }
+            } else if (isSymbol(name) && written < kBriefElements) {
+                fprintf(out, " :%s", name->car.s);
+            }
+        }
+        if (!value(v)) break;
+        // A supplied-p variable takes the next record.
+        if (part != kRequired && isCons(e) && isCons(e->cdr.p) &&
+            isCons(e->cdr.p->cdr.p))
+            i++;
     }
     fputc(')', out);
 }
