@@ -143,7 +143,10 @@ _cell* cfunction::CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
     fg.push(e + c);
     LinkGuard link(this, lambda->cdr.p, inner, e + c, e);
     SpecialScope dynamic(this);
-    if (!(lambda->cdr.p->symFlags & kLibraryForm)) BindSpecials(inner, e);
+    if (!(lambda->cdr.p->symFlags & kLibraryForm)) {
+        BindSpecials(inner, e);
+        BindDeclaredDynamic(inner, e, lambda->cdr.p->cdr.p);
+    }
     _cell* r = tprogn(lambda->cdr.p->cdr.p, inner, e + c);
     SetOrgLoc(env, c, inner, e, e + c);
     return r;
