@@ -28,6 +28,8 @@ void cfunction::ForgetCaches() {
     for (bool& t : lispTextTried) t = false;
     evalTop = nullptr;
     debugTop = nullptr;
+    reportFailures = false;
+    failureNoted = false;
 }
 
 _cell* cfunction::Fail(const char* message, _symval* frame, long count) {
