@@ -122,9 +122,8 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
     int counter = 1;
     int how = kLeftAbort;
     // The chain as the failure left it, for BACKTRACE, BT, FRAME, UP and
-    // DOWN; forms typed here run above it.
-    // The forms typed here start a chain of their own, so that a failure
-    // among them shows its own frames only.
+    // DOWN. The forms typed here start a chain of their own, so that a
+    // failure among them shows its own frames only.
     DebugLevel level{self->debugTop, self->evalTop, frame, count, 0};
     self->debugTop = &level;
     self->evalTop = nullptr;
