@@ -26,6 +26,7 @@ void cfunction::ForgetCaches() {
     for (ArrayIndex& e : indexCache) e.array = nullptr;
     for (KeptExpansion& k : keptExpansions) k = KeptExpansion{};
     for (bool& t : lispTextTried) t = false;
+    for (long& s : stringStreams) s = 0;
 }
 
 _cell* cfunction::Fail(const char* message, _symval* frame, long count) {
@@ -520,6 +521,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return sort_lisp(args, frame, count);
     case OP_READCHAR:
         return read_char_lisp(args, frame, count);
+    case OP_STRINGSTREAM:
+        return string_stream_lisp(args, frame, count);
     case OP_FLET:
         *keepValues = 1;
         return flet(args, frame, count);
