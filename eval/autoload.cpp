@@ -11,7 +11,7 @@ const LispText* const kLispTextTables[] = {
     kFormTexts,   kToolTexts,  kFormatTexts, kConditionTexts, kIntegerTexts,
     kSortTexts,   kStreamTexts, kTableTexts, kLoopTexts,      kNumberTexts,
     kSequenceTexts, kStructTexts, kPlistTexts, kStringTexts,
-    kStringStreamTexts,
+    kStringStreamTexts, kObjectTexts,
     nullptr};
 
 namespace {

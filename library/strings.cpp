@@ -33,7 +33,7 @@ const LispText kStringTexts[] = {
     {"STR$DROP", R"lisp((defun str$drop (l k)
   (prog ()
    lab
-   (if (<= k 0) (return l))
+   (if (or (<= k 0) (atom l)) (return l))
    (setq l (cdr l) k (1- k))
    (go lab))))lisp"},
     {"STR$RANGE", R"lisp((defun str$range (l start end)

@@ -212,11 +212,11 @@ const char* const ReadEvalData[] = {
             (setq a (cdr a))
             (go one))))lisp33",
     R"lisp34((defun member (item lst &rest a)
-          (prog** (test)
-            (setq test (if (and (consp a) (eq (car a) :test) (consp (cdr a))) (car (cdr a)) 'eql))
+          (prog** ()
+            (if (and (consp a) (consp (cdr a))) (return-from member (member$keyed item lst a)))
             label
             (if (atom lst) (return-from member nil))
-            (if (funcall test item (car lst)) (return-from member lst))
+            (if (eql item (car lst)) (return-from member lst))
             (setq lst (cdr lst))
             (go label))))lisp34",
     R"lisp35((defun first (x) (car x)))lisp35",
@@ -302,11 +302,11 @@ const char* const ReadEvalData[] = {
     R"lisp82((defun find-nth-name (name) (assoc name '((first . 0) (second . 1) (third . 2) (fourth . 3) (fifth . 4) (sixth . 5) (seventh . 6) (eighth . 7) (ninth . 8) (tenth . 9)))))lisp82",
     R"lisp83((defun nthcdr (n lst)(cond((> 0 n) nil)((atom lst) lst)((zerop n) lst)(t (nthcdr (1- n) (cdr lst))) ) ))lisp83",
     R"lisp84((defun assoc (x alist &rest r)
-          (prog** (test)
-            (setq test (if (and (consp r) (consp (cdr r)) (eq (car r) :test)) (car (cdr r)) 'eq))
+          (prog** ()
+            (if (and (consp r) (consp (cdr r))) (return-from assoc (assoc$keyed x alist r)))
             label
             (if (atom alist) (return-from assoc nil))
-            (if (apply test (list x (car (car alist)))) (return-from assoc (car alist)))
+            (if (eq x (car (car alist))) (return-from assoc (car alist)))
             (setq alist (cdr alist))
             (go label))))lisp84",
     R"lisp85((defun find-a-name (name) (assoc name '((caar . car) (cadr . cdr) (caaar . caar) (caadr . cadr) (cadar . cdar) (caddr . cddr) (caaaar . caaar) (caaadr . caadr) (caadar . cadar) (caaddr . caddr) (cadaar . cdaar) (cadadr . cdadr) (caddar . cddar) (cadddr . cdddr)))))lisp85",
