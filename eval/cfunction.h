@@ -554,6 +554,9 @@ public:
     // --- library/stringstream.cpp ------------------------------------------
     // STRING-STREAM$: string streams over temporary files.
     [[nodiscard]] _cell* string_stream_lisp(_cell* args, _symval* frame, long count);
+    // When every file slot is taken: collects, and closes the string
+    // streams that no live stream object designates. May collect.
+    void ReclaimStringStreams();
     // True for an open stream that STRING-STREAM$ made.
     bool IsStringStream(_cell* s);
     // The opening number of the string stream in each file slot (0: none).

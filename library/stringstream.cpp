@@ -12,6 +12,13 @@
 // empties it. stringStreams[slot] keeps the opening number of the string
 // stream in each slot, so that a file stream is never taken for one
 // (opening numbers are never reused within a session).
+//
+// A string stream that the program dropped without closing it would hold
+// its slot for good, and a program that makes one per call would soon find
+// no slot left. So when a new string stream finds every slot taken, a
+// collection runs and every string stream that no live stream object
+// designates any more is closed, as if the program had closed it. File
+// streams are never closed behind the program's back.
 #include <unistd.h>
 
 #include <cstdio>
@@ -32,6 +39,27 @@ bool cfunction::IsStringStream(_cell* s) {
     if (getStream(s) == nullptr) return false;
     long n = CellToInt(s);
     return stringStreams[n - 1] == s->cdr.c;
+}
+
+void cfunction::ReclaimStringStreams() {
+    for (int i = 0; i < kFileSlots; ++i)
+        if (fileTable[i] == nullptr) return;
+    gcSilent();
+    bool held[kFileSlots] = {};
+    for (long i = 0; i < cellHigh; ++i) {
+        _cell* c = cellArea + i;
+        if (!InUse(c) || !isStream(c)) continue;
+        long n = CellToInt(c);
+        if (n >= 1 && n <= kFileSlots && c->cdr.c == fileOpening[n - 1])
+            held[n - 1] = true;
+    }
+    for (int i = 0; i < kFileSlots; ++i) {
+        if (held[i] || fileTable[i] == nullptr ||
+            stringStreams[i] != fileOpening[i])
+            continue;
+        std::fclose(fileTable[i]);
+        fileTable[i] = nullptr;
+    }
 }
 
 // (STRING-STREAM$ what [x [start [end]]]); what is a literal integer:
@@ -58,6 +86,8 @@ _cell* cfunction::string_stream_lisp(_cell* args, _symval* frame, long count) {
         n++;
     }
     if (what == 0 || what == 1) {
+        // Every cell this call still needs is on the cell stack (g).
+        ReclaimStringStreams();
         FILE* f = std::tmpfile();
         if (f == nullptr)
             return Fail("エラー: 文字列ストリームを作れません", frame, count);
