@@ -281,7 +281,9 @@ public:
     [[nodiscard]] _cell* tlist(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* spaces(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* terpri(_cell* args, _symval* frame, long count);
+    // CHAR-EQUAL (less 0) and CHAR< (less 1) of two or more characters.
     [[nodiscard]] _cell* charCompare(_cell* args, _symval* frame, long count, int less);
+    static bool charOrder(const _cell* a, const _cell* b, int less);
     // Null: reported, exit; printed when the form names no macro.
     [[nodiscard]] _cell* macroexpand(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* terror(_cell* args, _symval* frame, long count);

@@ -180,6 +180,21 @@ const LispText kStringTexts[] = {
        (return nil))
    (setq a b more (cdr more))
    (go lab))))lisp"},
+    {"CHAR$COMPARE", R"lisp((defun char$compare (l rel)
+  (prog (m)
+   (str$char-args (car l) (cdr l))
+   lab
+   (if (atom (cdr l)) (return t))
+   (cond ((= rel 0)
+          (setq m (cdr l))
+          (prog () in (if (atom m) (return nil))
+            (if (char-equal (car l) (car m)) (return-from char$compare nil))
+            (setq m (cdr m)) (go in)))
+         ((= rel 1) (if (null (char< (car (cdr l)) (car l))) (return nil)))
+         ((= rel 2) (if (char< (car (cdr l)) (car l)) (return nil)))
+         (t (if (char< (car l) (car (cdr l))) (return nil))))
+   (setq l (cdr l))
+   (go lab))))lisp"},
     {"CHAR-NOT-EQUAL", R"lisp((defun char-not-equal (c &rest more)
   (str$char-args c more)
   (prog (l m)
