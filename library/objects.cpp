@@ -1,6 +1,6 @@
 // Common Lisp's functions about objects, symbols and functions that the
 // other tables lack: TYPE-OF, KEYWORDP, FUNCTIONP, SYMBOL-VALUE, BOUNDP,
-// FBOUNDP, VECTOR, VECTORP, IDENTITY, COMPLEMENT, CONSTANTLY, VALUES-LIST, NTH-VALUE, and
+// FBOUNDP, VECTORP, IDENTITY, COMPLEMENT, CONSTANTLY, VALUES-LIST, NTH-VALUE, and
 // the :KEY and :TEST-NOT of MEMBER and ASSOC; loaded on first use
 // (library/lisptext.h).
 //
@@ -53,7 +53,6 @@ const LispText kObjectTexts[] = {
   (if (symbolp s)
       (and (member (kind$ s) '(:function :macro :operator)) t)
       (error "エラー: シンボルではありません--~S" s))))lisp"},
-    {"VECTOR", R"lisp((defun vector (&rest l) (set-array (cons 1 (cons 'all l)))))lisp"},
     {"VECTORP", R"lisp((defun vectorp (x) (and (typecase$arrayp x) (eql (array-car x) 1))))lisp"},
     {"IDENTITY", R"lisp((defun identity (x) x))lisp"},
     {"COMPLEMENT", R"lisp((defun complement (f) (lambda (&rest a) (not (apply f a)))))lisp"},
