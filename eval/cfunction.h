@@ -78,6 +78,7 @@ enum {
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
     OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR, OP_FLET,
     OP_DESTRUCTURINGBIND, OP_QUOTIENT, OP_COMPARE, OP_STRINGSTREAM,
+    OP_STRINGCOMPARE,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -561,6 +562,10 @@ public:
     [[nodiscard]] _cell* sort_lisp(_cell* args, _symval* frame, long count);
     // READ-CHAR$: a byte of a stream or the console (library/stream.cpp).
     [[nodiscard]] _cell* read_char_lisp(_cell* args, _symval* frame, long count);
+
+    // --- library/stringcompare.cpp -----------------------------------------
+    // STRING-COMPARE$: the string comparisons.
+    [[nodiscard]] _cell* string_compare_lisp(_cell* args, _symval* frame, long count);
 
     // --- library/stringstream.cpp ------------------------------------------
     // STRING-STREAM$: string streams over temporary files.

@@ -523,6 +523,8 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return read_char_lisp(args, frame, count);
     case OP_STRINGSTREAM:
         return string_stream_lisp(args, frame, count);
+    case OP_STRINGCOMPARE:
+        return string_compare_lisp(args, frame, count);
     case OP_FLET:
         *keepValues = 1;
         return flet(args, frame, count);

@@ -13,11 +13,9 @@
 // Every loop walks the list with PROG and GO, so a string of any length
 // needs no stack.
 //
-// The comparisons share STR$COMPARE, which answers (index code1 code2):
-// the index in the first string where the ranges first differ and the two
-// character codes there, NIL for a range that has ended. The
-// case-insensitive ones compare the lower-case codes, as SBCL does, so
-// (string-lessp "A" "_") is NIL.
+// The comparisons share the primitive STRING-COMPARE$
+// (library/stringcompare.cpp). The case-insensitive ones compare the
+// lower-case codes, as SBCL does, so (string-lessp "A" "_") is NIL.
 //
 // Characters are bytes: only the ASCII letters have a case, the ASCII
 // digits and letters a digit weight; a byte of 128 or more (a piece of a
@@ -45,47 +43,28 @@ const LispText kStringTexts[] = {
     {"STR$CODE", R"lisp((defun str$code (c fold)
   (let ((k (char-code c)))
     (if (and fold (> k 64) (< k 91)) (+ k 32) k))))lisp"},
-    {"STR$COMPARE", R"lisp((defun str$compare (a b start1 end1 start2 end2 fold)
-  (prog (r1 r2 l1 l2 i j e1 e2 c1 c2)
-   (setq r1 (str$range (str$chars a) start1 end1) r2 (str$range (str$chars b) start2 end2))
-   (setq l1 (car r1) i start1 e1 (car (cdr (cdr r1))) l2 (car r2) j start2 e2 (car (cdr (cdr r2))))
-   lab
-   (setq c1 (if (< i e1) (str$code (car l1) fold) nil) c2 (if (< j e2) (str$code (car l2) fold) nil))
-   (if (or (null c1) (null c2) (/= c1 c2)) (return (list i c1 c2)))
-   (setq i (1+ i) j (1+ j) l1 (cdr l1) l2 (cdr l2))
-   (go lab))))lisp"},
-    {"STR$ANSWER", R"lisp((defun str$answer (r rel)
-  (let ((c1 (car (cdr r))) (c2 (car (cdr (cdr r)))))
-    (if (cond ((eq rel '=) (and (null c1) (null c2)))
-              ((eq rel '/=) (or c1 c2))
-              ((eq rel '<) (and c2 (or (null c1) (< c1 c2))))
-              ((eq rel '>) (and c1 (or (null c2) (> c1 c2))))
-              ((eq rel '<=) (or (null c1) (and c2 (< c1 c2))))
-              (t (or (null c2) (and c1 (> c1 c2)))))
-        (if (eq rel '=) t (car r))
-        nil))))lisp"},
     {"STRING=", R"lisp((defun string= (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 nil) '=)))lisp"},
+  (string-compare$ 0 a b start1 end1 start2 end2)))lisp"},
     {"STRING/=", R"lisp((defun string/= (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 nil) '/=)))lisp"},
+  (string-compare$ 1 a b start1 end1 start2 end2)))lisp"},
     {"STRING<", R"lisp((defun string< (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 nil) '<)))lisp"},
+  (string-compare$ 2 a b start1 end1 start2 end2)))lisp"},
     {"STRING>", R"lisp((defun string> (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 nil) '>)))lisp"},
+  (string-compare$ 3 a b start1 end1 start2 end2)))lisp"},
     {"STRING<=", R"lisp((defun string<= (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 nil) '<=)))lisp"},
+  (string-compare$ 4 a b start1 end1 start2 end2)))lisp"},
     {"STRING>=", R"lisp((defun string>= (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 nil) '>=)))lisp"},
+  (string-compare$ 5 a b start1 end1 start2 end2)))lisp"},
     {"STRING-NOT-EQUAL", R"lisp((defun string-not-equal (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 t) '/=)))lisp"},
+  (string-compare$ 9 a b start1 end1 start2 end2)))lisp"},
     {"STRING-LESSP", R"lisp((defun string-lessp (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 t) '<)))lisp"},
+  (string-compare$ 10 a b start1 end1 start2 end2)))lisp"},
     {"STRING-GREATERP", R"lisp((defun string-greaterp (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 t) '>)))lisp"},
+  (string-compare$ 11 a b start1 end1 start2 end2)))lisp"},
     {"STRING-NOT-GREATERP", R"lisp((defun string-not-greaterp (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 t) '<=)))lisp"},
+  (string-compare$ 12 a b start1 end1 start2 end2)))lisp"},
     {"STRING-NOT-LESSP", R"lisp((defun string-not-lessp (a b &key (start1 0) end1 (start2 0) end2)
-  (str$answer (str$compare a b start1 end1 start2 end2 t) '>=)))lisp"},
+  (string-compare$ 13 a b start1 end1 start2 end2)))lisp"},
     {"STR$COPY", R"lisp((defun str$copy (l)
   (prog (r tl)
    (setq r (list nil) tl r)
