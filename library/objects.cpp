@@ -27,7 +27,7 @@ const LispText kObjectTexts[] = {
     {"TYPE-OF", R"lisp((defun type-of (x)
   (cond ((null x) 'null)
         ((eq x t) 'boolean)
-        ((symbolp x) (if (keywordp x) 'keyword 'symbol))
+        ((symbolp x) (if (eq (kind$ x) :keyword) 'keyword 'symbol))
         ((eq (kind$ x) :stream) 'stream)
         ((integerp x) (if (or (eql x 0) (eql x 1)) 'bit 'fixnum))
         ((numberp x) (if (typecase$floatp x) 'double-float 'ratio))
@@ -39,7 +39,7 @@ const LispText kObjectTexts[] = {
              (list 'simple-vector (length x))
              (list 'simple-array t (array-dimensions x))))
         ((typecase$hash-table-p x) 'hash-table)
-        ((functionp x) 'function)
+        ((eq (car x) 'lambda) 'function)
         (t 'cons))))lisp"},
     {"SYMBOL-VALUE", R"lisp((defun symbol-value (symbol-value$s)
   (if (symbolp symbol-value$s)
@@ -47,7 +47,7 @@ const LispText kObjectTexts[] = {
       (error "エラー: シンボルではありません--~S" symbol-value$s))))lisp"},
     {"BOUNDP", R"lisp((defun boundp (boundp$s)
   (if (symbolp boundp$s)
-      (or (null boundp$s) (eq boundp$s t) (keywordp boundp$s) (boundp$ boundp$s))
+      (or (null boundp$s) (eq boundp$s t) (eq (kind$ boundp$s) :keyword) (boundp$ boundp$s))
       (error "エラー: シンボルではありません--~S" boundp$s))))lisp"},
     {"FBOUNDP", R"lisp((defun fboundp (s)
   (if (symbolp s)

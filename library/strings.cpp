@@ -11,7 +11,9 @@
 // from start on.
 //
 // Every loop walks the list with PROG and GO, so a string of any length
-// needs no stack.
+// needs no stack. The functions call only `$` helpers and the dialect's
+// own primitives, so that a user's DEFUN of a Common Lisp name (say
+// CHAR-UPCASE) changes that name alone.
 //
 // The comparisons share the primitive STRING-COMPARE$
 // (library/stringcompare.cpp). The case-insensitive ones compare the
@@ -81,11 +83,11 @@ const LispText kStringTexts[] = {
    (setq r (str$range l start end) e (car (cdr (cdr r))) i start r l l (str$drop l start))
    lab
    (if (>= i e) (return (if destroy x (coerce r 'string))))
-   (setq c (car l) alnum (alphanumericp c))
-   (rplaca l (cond ((eq mode 'up) (char-upcase c))
-                   ((eq mode 'down) (char-downcase c))
-                   ((and alnum (null inword)) (char-upcase c))
-                   (t (char-downcase c))))
+   (setq c (car l) alnum (str$alnump c))
+   (rplaca l (cond ((eq mode 'up) (str$upcase c))
+                   ((eq mode 'down) (str$downcase c))
+                   ((and alnum (null inword)) (str$upcase c))
+                   (t (str$downcase c))))
    (setq inword alnum l (cdr l) i (1+ i))
    (go lab))))lisp"},
     {"STRING-UPCASE", R"lisp((defun string-upcase (x &key (start 0) end) (str$case x start end 'up nil)))lisp"},
@@ -133,7 +135,7 @@ const LispText kStringTexts[] = {
    (if (and (< i e) (member (char-code (car l)) '(43 45)))
        (progn (if (= (char-code (car l)) 45) (setq sign -1)) (setq l (cdr l) i (1+ i))))
    digits
-   (setq d (if (< i e) (digit-char-p (car l) radix) nil))
+   (setq d (if (< i e) (str$weight (car l) radix) nil))
    (if d (progn (setq v (+ (* v radix) (* sign d)) any t l (cdr l) i (1+ i)) (go digits)))
    (if junk-allowed (return (values (if any v nil) i)))
    trail
@@ -190,24 +192,29 @@ const LispText kStringTexts[] = {
     {"CHAR-GREATERP", R"lisp((defun char-greaterp (c &rest more) (str$char-order c more '>)))lisp"},
     {"CHAR-NOT-GREATERP", R"lisp((defun char-not-greaterp (c &rest more) (str$char-order c more '<=)))lisp"},
     {"CHAR-NOT-LESSP", R"lisp((defun char-not-lessp (c &rest more) (str$char-order c more '>=)))lisp"},
-    {"CHAR-UPCASE", R"lisp((defun char-upcase (c)
+    {"STR$UPCASE", R"lisp((defun str$upcase (c)
   (let ((k (char-code c))) (if (and (> k 96) (< k 123)) (code-char (- k 32)) c))))lisp"},
-    {"CHAR-DOWNCASE", R"lisp((defun char-downcase (c)
+    {"STR$DOWNCASE", R"lisp((defun str$downcase (c)
   (let ((k (char-code c))) (if (and (> k 64) (< k 91)) (code-char (+ k 32)) c))))lisp"},
-    {"UPPER-CASE-P", R"lisp((defun upper-case-p (c) (let ((k (char-code c))) (and (> k 64) (< k 91)))))lisp"},
-    {"LOWER-CASE-P", R"lisp((defun lower-case-p (c) (let ((k (char-code c))) (and (> k 96) (< k 123)))))lisp"},
-    {"BOTH-CASE-P", R"lisp((defun both-case-p (c) (or (upper-case-p c) (lower-case-p c))))lisp"},
-    {"ALPHA-CHAR-P", R"lisp((defun alpha-char-p (c) (or (upper-case-p c) (lower-case-p c))))lisp"},
-    {"ALPHANUMERICP", R"lisp((defun alphanumericp (c)
-  (or (upper-case-p c) (lower-case-p c) (let ((k (char-code c))) (and (> k 47) (< k 58))))))lisp"},
-    {"GRAPHIC-CHAR-P", R"lisp((defun graphic-char-p (c) (let ((k (char-code c))) (and (> k 31) (/= k 127)))))lisp"},
-    {"DIGIT-CHAR-P", R"lisp((defun digit-char-p (c &optional (radix 10))
+    {"STR$ALNUMP", R"lisp((defun str$alnump (c)
+  (let ((k (char-code c)))
+    (or (and (> k 47) (< k 58)) (and (> k 64) (< k 91)) (and (> k 96) (< k 123))))))lisp"},
+    {"STR$WEIGHT", R"lisp((defun str$weight (c radix)
   (let* ((k (char-code c))
          (w (cond ((and (> k 47) (< k 58)) (- k 48))
                   ((and (> k 64) (< k 91)) (- k 55))
                   ((and (> k 96) (< k 123)) (- k 87))
                   (t nil))))
     (if (and w (< w radix)) w nil))))lisp"},
+    {"CHAR-UPCASE", R"lisp((defun char-upcase (c) (str$upcase c)))lisp"},
+    {"CHAR-DOWNCASE", R"lisp((defun char-downcase (c) (str$downcase c)))lisp"},
+    {"UPPER-CASE-P", R"lisp((defun upper-case-p (c) (let ((k (char-code c))) (and (> k 64) (< k 91)))))lisp"},
+    {"LOWER-CASE-P", R"lisp((defun lower-case-p (c) (let ((k (char-code c))) (and (> k 96) (< k 123)))))lisp"},
+    {"BOTH-CASE-P", R"lisp((defun both-case-p (c) (let ((k (char-code c))) (or (and (> k 64) (< k 91)) (and (> k 96) (< k 123))))))lisp"},
+    {"ALPHA-CHAR-P", R"lisp((defun alpha-char-p (c) (let ((k (char-code c))) (or (and (> k 64) (< k 91)) (and (> k 96) (< k 123))))))lisp"},
+    {"ALPHANUMERICP", R"lisp((defun alphanumericp (c) (str$alnump c)))lisp"},
+    {"GRAPHIC-CHAR-P", R"lisp((defun graphic-char-p (c) (let ((k (char-code c))) (and (> k 31) (/= k 127)))))lisp"},
+    {"DIGIT-CHAR-P", R"lisp((defun digit-char-p (c &optional (radix 10)) (str$weight c radix)))lisp"},
     {"DIGIT-CHAR", R"lisp((defun digit-char (w &optional (radix 10))
   (if (and (integerp w) (>= w 0) (< w radix))
       (code-char (if (< w 10) (+ w 48) (+ w 55)))

@@ -181,19 +181,21 @@ const LispText kStringStreamTexts[] = {
     {"MAKE-STRING-OUTPUT-STREAM", R"lisp((defun make-string-output-stream (&key element-type)
   (string-stream$ 1)))lisp"},
     {"GET-OUTPUT-STREAM-STRING", R"lisp((defun get-output-stream-string (s) (string-stream$ 2 s)))lisp"},
-    {"MAKE-STRING-INPUT-STREAM", R"lisp((defun make-string-input-stream (s &optional (start 0) end)
+    {"STR$INPUT-STREAM", R"lisp((defun str$input-stream (s start end)
   (if (null (stringp s)) (error "エラー: 文字列ではありません--~S" s))
   (let ((r (str$range (str$chars s) start end)))
     (string-stream$ 0 s start (car (cdr (cdr r)))))))lisp"},
+    {"MAKE-STRING-INPUT-STREAM", R"lisp((defun make-string-input-stream (s &optional (start 0) end)
+  (str$input-stream s start end)))lisp"},
     {"WITH-OUTPUT-TO-STRING", R"lisp((defmacro with-output-to-string (head &rest body)
   (let ((g (gensym)))
-    `(let* ((,g (make-string-output-stream)) (,(car head) ,g))
-       (unwind-protect (progn ,@body (get-output-stream-string ,g))
+    `(let* ((,g (string-stream$ 1)) (,(car head) ,g))
+       (unwind-protect (progn ,@body (string-stream$ 2 ,g))
          (close ,g))))))lisp"},
     {"WITH-INPUT-FROM-STRING", R"lisp((defmacro with-input-from-string (head &rest body)
   (let ((g (gensym)) (st (gensym)) (keys (cdr (cdr head))))
     `(let* ((,st ,(seq$key keys :start 0))
-            (,g (make-string-input-stream ,(car (cdr head)) ,st ,(seq$key keys :end nil)))
+            (,g (str$input-stream ,(car (cdr head)) ,st ,(seq$key keys :end nil)))
             (,(car head) ,g))
        (unwind-protect
            (prog1 (progn ,@body)
@@ -202,7 +204,7 @@ const LispText kStringStreamTexts[] = {
                    nil))
          (close ,g))))))lisp"},
     {"READ-FROM-STRING", R"lisp((defun read-from-string (string &optional (eof-error-p t) eof-value &key (start 0) end preserve-whitespace)
-  (let ((s (make-string-input-stream string start end)) (x nil) (pos 0))
+  (let ((s (str$input-stream string start end)) (x nil) (pos 0))
     (unwind-protect
         (progn (setq x (read s eof-error-p eof-value))
                (setq pos (+ start (string-stream$ 4 s))))
