@@ -291,8 +291,8 @@ const LispText kFormTexts[] = {
                                  (real . numberp) (string . stringp) (simple-string . stringp)
                                  (character . characterp) (base-char . characterp)
                                  (symbol . symbolp) (cons . consp) (list . listp) (null . null)
-                                 (atom . atom) (array . typecase$arrayp) (vector . typecase$arrayp)
-                                 (simple-vector . typecase$arrayp) (structure-object . struct$p) (float . typecase$floatp)
+                                 (atom . atom) (array . typecase$arrayp) (vector . typecase$vectorp)
+                                 (simple-vector . typecase$simple-vector-p) (structure-object . struct$p) (float . typecase$floatp)
                                  (single-float . typecase$floatp) (double-float . typecase$floatp)
                                  (ratio . typecase$ratiop) (rational . typecase$rationalp)
                                  (hash-table . typecase$hash-table-p) (keyword . keywordp)
@@ -340,6 +340,8 @@ const LispText kFormTexts[] = {
                 (hi (if (and (consp bounds) (consp (cdr bounds))) (car (cdr bounds)) '*)))
             (and (cond ((eq lo '*) t) ((consp lo) (> x (car lo))) (t (>= x lo)))
                  (cond ((eq hi '*) t) ((consp hi) (< x (car hi))) (t (<= x hi)))))))lisp"},
+    {"TYPECASE$VECTORP", R"lisp((defun typecase$vectorp (x) (and (typecase$arrayp x) (eql (array-car x) 1))))lisp"},
+    {"TYPECASE$SIMPLE-VECTOR-P", R"lisp((defun typecase$simple-vector-p (x) (and (typecase$vectorp x) (null (stringp x)))))lisp"},
     {"TYPECASE$ARRAYP", R"lisp((defun typecase$arrayp (x) (and (arrayp x) (null (struct$p x)))))lisp"},
     {"TYPECASE$IS", R"lisp((defun typecase$is (x type)
           (let ((d (struct$find type)))

@@ -53,7 +53,7 @@ const LispText kObjectTexts[] = {
   (if (symbolp s)
       (and (member (kind$ s) '(:function :macro :operator)) t)
       (error "エラー: シンボルではありません--~S" s))))lisp"},
-    {"VECTORP", R"lisp((defun vectorp (x) (and (typecase$arrayp x) (eql (array-car x) 1))))lisp"},
+    {"VECTORP", R"lisp((defun vectorp (x) (typecase$vectorp x)))lisp"},
     {"IDENTITY", R"lisp((defun identity (x) x))lisp"},
     {"COMPLEMENT", R"lisp((defun complement (f) (lambda (&rest a) (not (apply f a)))))lisp"},
     {"CONSTANTLY", R"lisp((defun constantly (v) (lambda (&rest a) v)))lisp"},
