@@ -98,7 +98,7 @@ const LispText kStringTexts[] = {
     {"NSTRING-CAPITALIZE", R"lisp((defun nstring-capitalize (x &key (start 0) end) (str$case x start end 'cap t)))lisp"},
     {"STR$TRIM", R"lisp((defun str$trim (bag x left right)
   (prog (b l n s e m r tl)
-   (setq b (if (listp bag) bag (str$chars bag)) l (str$chars x) n (length l) s 0)
+   (setq b (if (stringp bag) (str$chars bag) (seq$list bag)) l (str$chars x) n (length l) s 0)
    (if left (prog () lab (if (and (consp l) (member (car l) b)) (progn (setq l (cdr l) s (1+ s)) (go lab)))))
    (setq e (if right s n) m l n s)
    (if right (prog () lab (if (atom m) (return nil)) (setq n (1+ n)) (if (null (member (car m) b)) (setq e n)) (setq m (cdr m)) (go lab)))
