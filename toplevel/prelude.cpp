@@ -35,6 +35,12 @@
 //   which knows SYMBOL-VALUE, GET and the accessors DEFSTRUCT makes and
 //   otherwise expands into the error SETF always gave.
 // - GETHASH takes an optional default, its value when the key is absent.
+// - MEMBER and ASSOC walk the list themselves when called without keyword
+//   arguments (EQL and EQ); a call with a keyword and its value goes to
+//   MEMBER$KEYED or ASSOC$KEYED (library/objects.cpp), which know :TEST,
+//   :TEST-NOT and :KEY. A keyword without a value is ignored, as it was.
+// - CHAR=, CHAR/=, CHAR>, CHAR<= and CHAR>= of two characters are the
+//   built-ins' answers; of more, CHAR$COMPARE (library/strings.cpp).
 // - SETF evaluates its value form exactly once, after the place's own
 //   arguments. The expansion hands the cell to change and the value as
 //   arguments to a lambda, so both are evaluated in the caller's frame (a
