@@ -32,7 +32,7 @@
 // - SETF of several pairs is a PROGN of SETFs of one pair each, so the
 //   pairs are assigned in order and the last value is returned. A place
 //   it does not know itself is handed to PLACE$SETF (library/forms.cpp),
-//   which knows SYMBOL-VALUE, GET and the accessors DEFSTRUCT makes and
+//   which knows SYMBOL-VALUE, GET, ELT and the accessors DEFSTRUCT makes and
 //   otherwise expands into the error SETF always gave.
 // - GETHASH takes an optional default, its value when the key is absent.
 // - MEMBER and ASSOC walk the list themselves when called without keyword
