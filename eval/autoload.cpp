@@ -10,7 +10,8 @@
 const LispText* const kLispTextTables[] = {
     kFormTexts,   kToolTexts,  kFormatTexts, kConditionTexts, kIntegerTexts,
     kSortTexts,   kStreamTexts, kTableTexts, kLoopTexts,      kNumberTexts,
-    kSequenceTexts, kStructTexts, kPlistTexts,
+    kSequenceTexts, kStructTexts, kPlistTexts, kStringTexts,
+    kStringStreamTexts, kObjectTexts,
     nullptr};
 
 namespace {

@@ -288,12 +288,27 @@ _cell* cfunction::charCompare(_cell* args, _symval* frame, long count,
     _cell* b;
     if (EvalTwo(g, args, frame, count, &a, &b) <= 0) return nullptr;
     if (!isMoji(a) || !isMoji(b)) return SyntaxError(frame, count);
-    if (!less) return truth(sameMoji(a, b));
+    bool holds = charOrder(a, b, less);
+    // Further characters are each compared with the one before; all of
+    // them are evaluated, whatever the answer so far.
+    for (_cell* rest = args->cdr.p->cdr.p; isCons(rest); rest = rest->cdr.p) {
+        a = b;
+        b = evalArg(rest->car.p, frame, count);
+        if (!b) return nullptr;
+        g.push(b);
+        if (!isMoji(b)) return SyntaxError(frame, count);
+        holds = holds && charOrder(a, b, less);
+    }
+    return truth(holds);
+}
+
+bool cfunction::charOrder(const _cell* a, const _cell* b, int less) {
+    if (!less) return sameMoji(a, b);
     // Unsigned bytes; a one-byte character sorts before any two-byte one.
-    if (a->cdr.c == 0 && b->cdr.c != 0) return TCell;
-    if (a->cdr.c != 0 && b->cdr.c == 0) return NILCell;
-    if (mojiByte(a) != mojiByte(b)) return truth(mojiByte(a) < mojiByte(b));
-    return truth((a->cdr.c & 0xff) < (b->cdr.c & 0xff));
+    if (a->cdr.c == 0 && b->cdr.c != 0) return true;
+    if (a->cdr.c != 0 && b->cdr.c == 0) return false;
+    if (mojiByte(a) != mojiByte(b)) return mojiByte(a) < mojiByte(b);
+    return (a->cdr.c & 0xff) < (b->cdr.c & 0xff);
 }
 
 _cell* cfunction::macroexpand(_cell* args, _symval* frame, long count) {

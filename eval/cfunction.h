@@ -44,6 +44,9 @@ extern int handlerDepth;
 
 #include "math/cmathproc.h"
 
+// The column where the next byte written to f lands (library/format.cpp).
+long fileColumn(FILE* f);
+
 // Messages shared by many built-ins.
 #define MSG_SYNTAX "エラー: 文法エラー"
 #define MSG_SYNTAX2 "エラー: 文法が違います。"
@@ -74,8 +77,8 @@ enum {
     OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
     OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR, OP_FLET,
-    OP_DESTRUCTURINGBIND, OP_QUOTIENT, OP_COMPARE,
-    OP_BACKTRACE, OP_FRAME,
+    OP_DESTRUCTURINGBIND, OP_QUOTIENT, OP_COMPARE, OP_STRINGSTREAM,
+    OP_STRINGCOMPARE, OP_BACKTRACE, OP_FRAME,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -307,7 +310,9 @@ public:
     [[nodiscard]] _cell* tlist(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* spaces(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* terpri(_cell* args, _symval* frame, long count);
+    // CHAR-EQUAL (less 0) and CHAR< (less 1) of two or more characters.
     [[nodiscard]] _cell* charCompare(_cell* args, _symval* frame, long count, int less);
+    static bool charOrder(const _cell* a, const _cell* b, int less);
     // Null: reported, exit; printed when the form names no macro.
     [[nodiscard]] _cell* macroexpand(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* terror(_cell* args, _symval* frame, long count);
@@ -630,6 +635,21 @@ public:
     [[nodiscard]] _cell* sort_lisp(_cell* args, _symval* frame, long count);
     // READ-CHAR$: a byte of a stream or the console (library/stream.cpp).
     [[nodiscard]] _cell* read_char_lisp(_cell* args, _symval* frame, long count);
+
+    // --- library/stringcompare.cpp -----------------------------------------
+    // STRING-COMPARE$: the string comparisons.
+    [[nodiscard]] _cell* string_compare_lisp(_cell* args, _symval* frame, long count);
+
+    // --- library/stringstream.cpp ------------------------------------------
+    // STRING-STREAM$: string streams over temporary files.
+    [[nodiscard]] _cell* string_stream_lisp(_cell* args, _symval* frame, long count);
+    // When every file slot is taken: collects, and closes the string
+    // streams that no live stream object designates. May collect.
+    void ReclaimStringStreams();
+    // True for an open stream that STRING-STREAM$ made.
+    bool IsStringStream(_cell* s);
+    // The opening number of the string stream in each file slot (0: none).
+    long stringStreams[kFileSlots] = {};
 
     // --- library/time.cpp ---------------------------------------------------
     // Null: reported (also after a failed argument, which reported itself).

@@ -30,6 +30,7 @@ void cfunction::ForgetCaches() {
     debugTop = nullptr;
     reportFailures = false;
     failureNoted = false;
+    for (long& s : stringStreams) s = 0;
 }
 
 _cell* cfunction::Fail(const char* message, _symval* frame, long count) {
@@ -532,6 +533,10 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return sort_lisp(args, frame, count);
     case OP_READCHAR:
         return read_char_lisp(args, frame, count);
+    case OP_STRINGSTREAM:
+        return string_stream_lisp(args, frame, count);
+    case OP_STRINGCOMPARE:
+        return string_compare_lisp(args, frame, count);
     case OP_FLET:
         *keepValues = 1;
         return flet(args, frame, count);

@@ -33,6 +33,8 @@ long textWidth(const std::string& s) {
     return n;
 }
 
+}  // namespace
+
 // The column where the next byte written to f lands, as far as the bytes
 // still in f's buffer tell it: counted from the last newline among them,
 // else from the start of the buffer. An empty buffer has just been flushed,
@@ -53,6 +55,8 @@ long fileColumn(FILE* f) {
     return 0;
 #endif
 }
+
+namespace {
 
 // The printed text of a cell, in PRINC's style or PRIN1's.
 std::string printed(cfunction* lisp, _cell* c, bool escape) {

@@ -70,6 +70,8 @@ const char kPlaceAccess[] = R"lisp((progn
                     ((eq op 'aref) (list (cons 'aref a) (list 'setf (cons 'aref a) s)))
                     ((and (eq op 'gethash) (or (= n 2) (= n 3)))
                      (list (cons 'gethash a) (list 'setf-hash (car a) (car (cdr a)) s)))
+                    ((and (= n 2) (eq op 'elt))
+                     (list (cons 'elt a) (list 'elt$set (car a) (car (cdr a)) s)))
                     ((and (= n 1) (eq op 'symbol-value))
                      (list (list 'symbol-value (car a)) (list 'set (car a) s)))
                     ((and (or (= n 2) (= n 3)) (eq op 'get))
@@ -165,7 +167,7 @@ const LispText kFormTexts[] = {
                       (place$writer-of (car p)))
                  (list (cdr (place$writer-of (car p))) (car (cdr p)) v))
                 ((and (consp p) (consp (cdr p)) (symbolp (car p))
-                      (or (eq (car p) 'symbol-value) (eq (car p) 'get) (eq (car p) 'getf)
+                      (or (eq (car p) 'symbol-value) (eq (car p) 'get) (eq (car p) 'getf) (eq (car p) 'elt)
                           (eq (car p) 'symbol-plist) (place$writer-of (car p))))
                  (place$wrap (place$expand p) v))
                 (t '(error "エラー: SETFに対してその関数は定義されていません")))))lisp"},
@@ -289,11 +291,15 @@ const LispText kFormTexts[] = {
                                  (real . numberp) (string . stringp) (simple-string . stringp)
                                  (character . characterp) (base-char . characterp)
                                  (symbol . symbolp) (cons . consp) (list . listp) (null . null)
-                                 (atom . atom) (array . typecase$arrayp) (vector . typecase$arrayp)
-                                 (simple-vector . typecase$arrayp) (structure-object . struct$p) (float . typecase$floatp)
+                                 (atom . atom) (array . typecase$arrayp) (vector . typecase$vectorp)
+                                 (simple-vector . typecase$simple-vector-p) (structure-object . struct$p) (float . typecase$floatp)
                                  (single-float . typecase$floatp) (double-float . typecase$floatp)
                                  (ratio . typecase$ratiop) (rational . typecase$rationalp)
-                                 (hash-table . typecase$hash-table-p)))))
+                                 (hash-table . typecase$hash-table-p) (keyword . keywordp)
+                                 (stream . typecase$streamp) (function . functionp)
+                                 (compiled-function . functionp) (boolean . typecase$booleanp)
+                                 (sequence . typecase$sequencep) (bit . typecase$bitp)
+                                 (standard-char . characterp) (simple-array . typecase$arrayp)))))
             (cond ((eq type t) t)
                   ((eq type nil) nil)
                   (p (list (cdr p) v))
@@ -301,6 +307,14 @@ const LispText kFormTexts[] = {
                    (cons (car type) (typecase$tests (cdr type) v)))
                   ((and (consp type) (eq (car type) 'not) (consp (cdr type)))
                    (list 'null (typecase$test (car (cdr type)) v)))
+                  ((and (consp type) (member (car type) '(integer float real rational)))
+                   (list 'and (typecase$test (car type) v)
+                         (list 'typecase$in-range v (list 'quote (cdr type)))))
+                  ((and (consp type) (eq (car type) 'mod) (consp (cdr type)))
+                   (typecase$test (list 'integer 0 (list (car (cdr type)))) v))
+                  ((and (consp type) (member (car type) '(string simple-string vector simple-vector array
+                                                          simple-array cons)))
+                   (typecase$test (car type) v))
                   ((and (consp type) (eq (car type) 'member))
                    (list 'member v (list 'quote (cdr type))))
                   ((and (consp type) (eq (car type) 'eql) (consp (cdr type)))
@@ -317,6 +331,17 @@ const LispText kFormTexts[] = {
     {"TYPECASE$RATIOP", R"lisp((defun typecase$ratiop (x) (and (typecase$rationalp x) (null (integerp x)))))lisp"},
     {"TYPECASE$HASH-TABLE-P", R"lisp((defun typecase$hash-table-p (x)
           (and (consp x) (eq (car x) 'hash-table) (consp (cdr x)))))lisp"},
+    {"TYPECASE$STREAMP", R"lisp((defun typecase$streamp (x) (eq (kind$ x) :stream)))lisp"},
+    {"TYPECASE$BOOLEANP", R"lisp((defun typecase$booleanp (x) (or (eq x t) (null x))))lisp"},
+    {"TYPECASE$SEQUENCEP", R"lisp((defun typecase$sequencep (x) (or (listp x) (typecase$arrayp x))))lisp"},
+    {"TYPECASE$BITP", R"lisp((defun typecase$bitp (x) (or (eql x 0) (eql x 1))))lisp"},
+    {"TYPECASE$IN-RANGE", R"lisp((defun typecase$in-range (x bounds)
+          (let ((lo (if (consp bounds) (car bounds) '*))
+                (hi (if (and (consp bounds) (consp (cdr bounds))) (car (cdr bounds)) '*)))
+            (and (cond ((eq lo '*) t) ((consp lo) (> x (car lo))) (t (>= x lo)))
+                 (cond ((eq hi '*) t) ((consp hi) (< x (car hi))) (t (<= x hi)))))))lisp"},
+    {"TYPECASE$VECTORP", R"lisp((defun typecase$vectorp (x) (and (typecase$arrayp x) (eql (array-car x) 1))))lisp"},
+    {"TYPECASE$SIMPLE-VECTOR-P", R"lisp((defun typecase$simple-vector-p (x) (and (typecase$vectorp x) (null (stringp x)))))lisp"},
     {"TYPECASE$ARRAYP", R"lisp((defun typecase$arrayp (x) (and (arrayp x) (null (struct$p x)))))lisp"},
     {"TYPECASE$IS", R"lisp((defun typecase$is (x type)
           (let ((d (struct$find type)))

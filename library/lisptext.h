@@ -32,6 +32,9 @@ extern const LispText kNumberTexts[];
 extern const LispText kSequenceTexts[];
 extern const LispText kStructTexts[];
 extern const LispText kPlistTexts[];
+extern const LispText kStringTexts[];
+extern const LispText kStringStreamTexts[];
+extern const LispText kObjectTexts[];
 
 // Every table, ending with null.
 extern const LispText* const kLispTextTables[];

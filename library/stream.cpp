@@ -182,6 +182,8 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
     if (output && nilIfExists && exists) return NILCell;
     if (!output && nilIfMissing && !exists) return NILCell;
 
+    // A string stream the program dropped may hold the last slot.
+    ReclaimStringStreams();
     FILE* f = std::fopen(path, mode);
     // A directory opens for reading but yields no bytes; reading it would
     // look like an empty file, so it is refused like a missing one.

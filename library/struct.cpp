@@ -378,7 +378,7 @@ const LispText kStructTexts[] = {
       (struct$copy o)
       (error "エラー: COPY-STRUCTUREの引数が構造体ではありません--~s" o))))lisp"},
     {"TYPEP", R"lisp((defun typep (x type)
-  (funcall (list 'lambda '(typep$x) (typecase$test type 'typep$x)) x)))lisp"},
+  (if (funcall (list 'lambda '(typep$x) (typecase$test type 'typep$x)) x) t nil)))lisp"},
     {"EQUALP", R"lisp((defun equalp (x y)
   (prog** ()
     next

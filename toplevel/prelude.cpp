@@ -32,9 +32,15 @@
 // - SETF of several pairs is a PROGN of SETFs of one pair each, so the
 //   pairs are assigned in order and the last value is returned. A place
 //   it does not know itself is handed to PLACE$SETF (library/forms.cpp),
-//   which knows SYMBOL-VALUE, GET and the accessors DEFSTRUCT makes and
+//   which knows SYMBOL-VALUE, GET, ELT and the accessors DEFSTRUCT makes and
 //   otherwise expands into the error SETF always gave.
 // - GETHASH takes an optional default, its value when the key is absent.
+// - MEMBER and ASSOC walk the list themselves when called without keyword
+//   arguments (EQL and EQ); a call with a keyword and its value goes to
+//   MEMBER$KEYED or ASSOC$KEYED (library/objects.cpp), which know :TEST,
+//   :TEST-NOT and :KEY. A keyword without a value is ignored, as it was.
+// - CHAR=, CHAR/=, CHAR>, CHAR<= and CHAR>= of two characters are the
+//   built-ins' answers; of more, CHAR$COMPARE (library/strings.cpp).
 // - SETF evaluates its value form exactly once, after the place's own
 //   arguments. The expansion hands the cell to change and the value as
 //   arguments to a lambda, so both are evaluated in the caller's frame (a
@@ -218,20 +224,20 @@ const char* const ReadEvalData[] = {
             (setq a (cdr a))
             (go one))))lisp33",
     R"lisp34((defun member (item lst &rest a)
-          (prog** (test)
-            (setq test (if (and (consp a) (eq (car a) :test) (consp (cdr a))) (car (cdr a)) 'eql))
+          (prog** ()
+            (if (and (consp a) (consp (cdr a))) (return-from member (member$keyed item lst a)))
             label
             (if (atom lst) (return-from member nil))
-            (if (funcall test item (car lst)) (return-from member lst))
+            (if (eql item (car lst)) (return-from member lst))
             (setq lst (cdr lst))
             (go label))))lisp34",
     R"lisp35((defun first (x) (car x)))lisp35",
     R"lisp36((defun rest (x) (cdr x)))lisp36",
-    R"lisp37((defun char= (x y) (char-equal x y)))lisp37",
-    R"lisp38((defun char/= (x y) (not (char-equal x y))))lisp38",
-    R"lisp39((defun char> (x y) (char< y x)))lisp39",
-    R"lisp40((defun char<= (x y) (or (char< x y) (char= x y))))lisp40",
-    R"lisp41((defun char>= (x y) (or (char> x y) (char= x y))))lisp41",
+    R"lisp37((defun char= (x y &rest more) (if more (apply #'char-equal x y more) (char-equal x y))))lisp37",
+    R"lisp38((defun char/= (x y &rest more) (if more (char$compare (cons x (cons y more)) 0) (not (char-equal x y)))))lisp38",
+    R"lisp39((defun char> (x y &rest more) (if more (char$compare (cons x (cons y more)) 1) (char< y x))))lisp39",
+    R"lisp40((defun char<= (x y &rest more) (if more (char$compare (cons x (cons y more)) 2) (or (char< x y) (char= x y)))))lisp40",
+    R"lisp41((defun char>= (x y &rest more) (if more (char$compare (cons x (cons y more)) 3) (or (char> x y) (char= x y)))))lisp41",
     R"lisp42((defmacro lambda (&rest b) `(function (lambda ,@b))))lisp42",
     R"lisp43((defun caaaar (x) (car (caaar x))))lisp43",
     R"lisp44((defun caaadr (x) (car (caadr x))))lisp44",
@@ -308,11 +314,11 @@ const char* const ReadEvalData[] = {
     R"lisp82((defun find-nth-name (name) (assoc name '((first . 0) (second . 1) (third . 2) (fourth . 3) (fifth . 4) (sixth . 5) (seventh . 6) (eighth . 7) (ninth . 8) (tenth . 9)))))lisp82",
     R"lisp83((defun nthcdr (n lst)(cond((> 0 n) nil)((atom lst) lst)((zerop n) lst)(t (nthcdr (1- n) (cdr lst))) ) ))lisp83",
     R"lisp84((defun assoc (x alist &rest r)
-          (prog** (test)
-            (setq test (if (and (consp r) (consp (cdr r)) (eq (car r) :test)) (car (cdr r)) 'eq))
+          (prog** ()
+            (if (and (consp r) (consp (cdr r))) (return-from assoc (assoc$keyed x alist r)))
             label
             (if (atom alist) (return-from assoc nil))
-            (if (apply test (list x (car (car alist)))) (return-from assoc (car alist)))
+            (if (eq x (car (car alist))) (return-from assoc (car alist)))
             (setq alist (cdr alist))
             (go label))))lisp84",
     R"lisp85((defun find-a-name (name) (assoc name '((caar . car) (cadr . cdr) (caaar . caar) (caadr . cadr) (cadar . cdar) (caddr . cddr) (caaaar . caaar) (caaadr . caadr) (caadar . cadar) (caaddr . caddr) (cadaar . cdaar) (cadadr . cdadr) (caddar . cddar) (cadddr . cdddr)))))lisp85",

@@ -61,7 +61,8 @@
     X(HANDLERCASE, "HANDLER-CASE$") X(EXACTLISP, "EXACT$")                   \
     X(SORTLISP, "SORT$") X(READCHARLISP, "READ-CHAR$")                      \
     X(QUOTIENTD, "QUOTIENT$") X(COMPARED, "COMPARE$")                      \
-    X(BACKTRACELISP, "BACKTRACE$") X(FRAMELISP, "FRAME$")
+    X(BACKTRACELISP, "BACKTRACE$") X(FRAMELISP, "FRAME$")                  \
+    X(STRINGSTREAMD, "STRING-STREAM$") X(STRINGCOMPARED, "STRING-COMPARE$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
