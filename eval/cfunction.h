@@ -507,6 +507,14 @@ public:
     // writing; null after the message and the debug loop for a closed
     // stream or one opened the other way.
     FILE* DirectedStream(_cell* s, bool output, _symval* frame, long count);
+    // After a primitive's output to f (a file or standard output): false
+    // after the message and the debug loop when a write or a flush it made
+    // failed (reported).
+    [[nodiscard]] bool Written(FILE* f, _symval* frame, long count);
+    // At the end of the session: flushes standard output and every file
+    // open for output; when any of them lost what was written, says so on
+    // standard error and answers 1 for a status of 0, else the status.
+    int FlushOutputs(int status);
     // READ's and READ-LINE's (eof-error-p [eof-value]) (library/stream.cpp).
     bool EofArguments(CellGroup& g, _cell* rest, _symval* frame, long count,
                       bool* given, bool* error, _cell** value);

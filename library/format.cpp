@@ -1077,6 +1077,7 @@ _cell* cfunction::formatd(_cell* args, _symval* frame, long count) {
     }
     if (f != nullptr) {
         std::fwrite(fm.out.data(), 1, fm.out.size(), f);
+        if (!Written(f, frame, count)) return nullptr;
         return NILCell;
     }
     ListBuilder chars(this);

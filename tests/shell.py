@@ -304,6 +304,128 @@ def cases_for(config, binary):
     return passed, failed
 
 
+MSG_WRITE = "エラー: ファイルに書き込めませんでした\n".encode()
+# 6000 bytes: more than the buffer of a file, so that it is written (and
+# fails) while the program runs.
+FILL = b'(dotimes (i 1000) (princ "abcdef" s))\n'
+OPEN_FULL = b'(setq s (open "/dev/full" :direction :output))\n'
+
+
+def run_to(binary, args, stdin, cwd, stdout):
+    """Like run, with standard output sent to the file object given, or
+    closed when it is None."""
+    e = dict(os.environ, ASAN_OPTIONS="detect_leaks=0")
+    e.setdefault("TZ", "UTC")
+    closed = stdout is None
+    return subprocess.run(launch.command(binary, args, env=e), input=stdin,
+                          cwd=cwd, env=e, stderr=subprocess.PIPE,
+                          stdout=subprocess.DEVNULL if closed else stdout,
+                          preexec_fn=(lambda: os.close(1)) if closed else None,
+                          timeout=TIMEOUT * launch.slowdown(binary))
+
+
+def lost_output(config, binary):
+    """No output is lost without a word: standard output on a full device
+    or closed, a file never closed on a full device, in script mode, with
+    -e and at the console, end with a message on standard error and status
+    1; output that fails while the program runs stops a script there."""
+    passed = failed = 0
+    cases = [
+        # (name, arguments, stdin, files, stdout: "full" / None (closed) /
+        # "file", status, stderr, file that must stay empty)
+        ("script to a full standard output", ["p.lisp"], b"",
+         {"p.lisp": b"(print 1)\n"}, "full", 1, MSG_WRITE, None),
+        ("-e to a closed standard output", ["-e", "(print 1)"], b"", {},
+         None, 1, MSG_WRITE, None),
+        ("console to a full standard output", ["-q"], b"(print 1)\n", {},
+         "full", 1, MSG_WRITE, None),
+        # The descriptor of a closed standard output is not handed to the
+        # next file opened: what was printed does not land in it.
+        ("closed standard output is no file's",
+         ["-e", '(setq s (open "o.txt" :direction :output))',
+          "-e", "(print 1)", "-e", "(close s)"], b"", {}, None, 1,
+         MSG_WRITE, "o.txt"),
+        ("a file never closed, on a full device", ["p.lisp"], b"",
+         {"p.lisp": OPEN_FULL + b'(princ "x" s)\n'}, "file", 1, MSG_WRITE,
+         None),
+        ("output failing in a script stops it", ["p.lisp"], b"",
+         {"p.lisp": OPEN_FULL + FILL + b"(princ 'never)\n"}, "file", 1,
+         MSG_WRITE + 'p.lisp:2: ここで止まりました: (dotimes (i 1000) '
+         '(princ "abcdef" s))\n'.encode() +
+         MSG_WRITE, None),
+        ("BYE flushes a file never closed", ["-q"],
+         OPEN_FULL + b'(princ "x" s)\n(bye)\n', {}, "file", 1, MSG_WRITE,
+         None),
+    ]
+    for name, args, stdin, files, out, status, err, empty in cases:
+        with tempfile.TemporaryDirectory() as d:
+            for fname, text in files.items():
+                with open(os.path.join(d, fname), "wb") as f:
+                    f.write(text)
+            if out == "full":
+                with open("/dev/full", "wb") as full:
+                    p = run_to(binary, args, stdin, d, full)
+            elif out == "file":
+                with open(os.path.join(d, "stdout"), "wb") as f:
+                    p = run_to(binary, args, stdin, d, f)
+            else:
+                p = run_to(binary, args, stdin, d, None)
+            p.stdout = None
+            ok = check(config, name, p, None, status, err)
+            if ok and empty:
+                with open(os.path.join(d, empty), "rb") as f:
+                    data = f.read()
+                if data:
+                    print("FAIL [%s] %s: %s holds %r" % (config, name, empty, data))
+                    ok = False
+        passed, failed = passed + ok, failed + (not ok)
+    p, f = small_device(config, binary)
+    return passed + p, failed + f
+
+
+def small_device(config, binary):
+    """A disk that fills: a 64 KiB tmpfs, where this runs as root and may
+    mount one. The file a program never closes and the console's own
+    standard output both lose their end, and say so."""
+    if os.geteuid() != 0:
+        print("shell: SKIPPED the full tmpfs (not root); /dev/full stands "
+              "for it")
+        return 0, 0
+    mnt = tempfile.mkdtemp(prefix="tamarisk-tmpfs-")
+    r = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", mnt],
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if r.returncode != 0:
+        os.rmdir(mnt)
+        print("shell: SKIPPED the full tmpfs (mount is not permitted here: "
+              "%s); /dev/full stands for it" % r.stdout.decode(errors="replace").strip())
+        return 0, 0
+    passed = failed = 0
+    try:
+        big = b'(dotimes (i 20000) (princ "abcdefgh" s))\n'
+        prog = (b'(setq s (open "%s/log.txt" :direction :output))\n' %
+                mnt.encode() + big)
+        with tempfile.TemporaryDirectory() as d:
+            with open(os.path.join(d, "p.lisp"), "wb") as f:
+                f.write(prog)
+            p = run(binary, ["p.lisp"], b"", d)
+        ok = check(config, "script's file on a full tmpfs", p, b"", 1,
+                   [MSG_WRITE, b"p.lisp:2: "])
+        passed, failed = passed + ok, failed + (not ok)
+        os.remove(os.path.join(mnt, "log.txt"))
+        # The console's standard output on the full disk: 100 KB of values.
+        with open(os.path.join(mnt, "out.txt"), "wb") as f:
+            p = run_to(binary, ["-q"], b'(make-list 20000 :initial-element 12345)\n'
+                       b"(bye)\n", mnt, f)
+        p.stdout = None
+        ok = check(config, "console's output on a full tmpfs", p, None, 1,
+                   MSG_WRITE)
+        passed, failed = passed + ok, failed + (not ok)
+    finally:
+        subprocess.run(["umount", mnt])
+        os.rmdir(mnt)
+    return passed, failed
+
+
 def examples_as_scripts(config, binary):
     """Each example run as FILE prints what it prints when loaded at the
     prompt, without the prompts, the value of LOAD and the CLOSED that
@@ -415,6 +537,8 @@ def main(argv):
     for config in configs:
         binary = os.path.join(ROOT, "build", config, "tamarisk")
         p, f = cases_for(config, binary)
+        passed, failed = passed + p, failed + f
+        p, f = lost_output(config, binary)
         passed, failed = passed + p, failed + f
         # The examples take minutes under the checking builds.
         if "gcstress" not in config and "asan" not in config:

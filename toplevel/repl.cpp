@@ -1,7 +1,10 @@
 // clisp: start-up, the prelude loader, the banner and the read-eval-print
 // loop. Evaluation runs on a stack of its own, large enough for very deep
 // recursion, whose far end the evaluator refuses to reach.
+#include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 #include <sys/mman.h>
 #include <ucontext.h>
 
@@ -143,10 +146,25 @@ void evaluate() {
     TK_FIBER_START(nullptr, mainStackBottom, mainStackSize);
 }
 
+// A standard descriptor that the process was started without would be
+// the next one a file opens, and output meant for the screen would land in
+// that file. Each one missing is filled with /dev/null opened for reading
+// only: nothing is ever taken for it, and a write to standard output or
+// error still fails, so the loss is reported as for any other failing
+// output.
+void holdStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        int got = open("/dev/null", O_RDONLY);
+        if (got >= 0 && got != fd) close(got);
+    }
+}
+
 }  // namespace
 
 int clisp::Run(int argc, char** argv) {
     Init();     // main gives back what was taken, whichever way Run returns
+    holdStandardDescriptors();
     int answered = ReadOptions(argc, argv);
     if (answered >= 0) return answered;
     if (hasArguments) messageOut = stderr;
@@ -217,7 +235,7 @@ int clisp::Run(int argc, char** argv) {
     if (faultHandled) sigaction(SIGSEGV, &oldFaultAction, nullptr);
 #endif
     if (stackOverflowed) PutMessage(kStackOverflow);
-    fflush(stdout);
+    runStatus = FlushOutputs(runStatus);
 #if TK_FUZZ
     // The next session of the process gets a stack of its own; frames left
     // on this one by an exit from deep evaluation must not stay poisoned.
