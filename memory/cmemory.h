@@ -917,6 +917,15 @@ inline int cmemory::RoomForLoop() {
 // a read is interrupted.
 extern volatile std::sig_atomic_t interruptRequested;
 
+// SIGTERM or SIGHUP: the number of the signal, set with interruptRequested
+// by a handler that does nothing else, so that the next evaluation step or
+// the interrupted console read ends the session (EndIfTerminated).
+extern volatile std::sig_atomic_t terminateSignal;
+// When a terminating signal came: flushes standard output and every open
+// file, then ends the process with the status 128 + the signal's number.
+// Called where a pending interrupt is taken (toplevel/repl.cpp).
+void EndIfTerminated();
+
 // The text buffer of one expression (or one line for the line readers).
 extern char lineStr[kLineSize];
 

@@ -20,7 +20,9 @@ int ctextproc::ReadText(char* text, _cell** out) {
 int ctextproc::ReadExpression(_cell** out) {
     std::fflush(stdout);
     lineStr[0] = 0;
-    // A Ctrl-C that came after the last step has nothing left to stop.
+    // A Ctrl-C that came after the last step has nothing left to stop; a
+    // terminating signal still ends the session.
+    EndIfTerminated();
     interruptRequested = 0;
     int got = GetOneS(1);
     if (got == -3) return -3;   // Ctrl-C: a fresh prompt

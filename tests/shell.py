@@ -426,6 +426,60 @@ def small_device(config, binary):
     return passed, failed
 
 
+def terminated(config, binary):
+    """SIGTERM and SIGHUP end the session with 128 + the signal's number,
+    and what was written before is kept: standard output and an open file
+    of a script busy evaluating, and an open file of a console waiting for
+    its next line."""
+    import signal
+    import time
+    passed = failed = 0
+    busy = (b'(setq s (open "out.txt" :direction :output))\n'
+            b"(print 'in-file s)\n(print 'on-screen)\n"
+            b'(with-open-file (r "ready" :direction :output) (princ 1 r))\n'
+            b"(loop)\n")
+    waiting = (b'(setq s (open "out.txt" :direction :output))\n'
+               b"(print 'in-file s)\n"
+               b'(with-open-file (r "ready" :direction :output) (princ 1 r))\n')
+    for sig, name in ((signal.SIGTERM, "SIGTERM"), (signal.SIGHUP, "SIGHUP")):
+        for what, args, stdin, out in (
+                ("a busy script", ["p.lisp"], b"", b"\nON-SCREEN "),
+                ("a waiting console", ["-q"], waiting, None)):
+            with tempfile.TemporaryDirectory() as d:
+                with open(os.path.join(d, "p.lisp"), "wb") as f:
+                    f.write(busy)
+                e = dict(os.environ, TZ="UTC", ASAN_OPTIONS="detect_leaks=0")
+                p = subprocess.Popen(launch.command(binary, args, env=e),
+                                     cwd=d, env=e, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE)
+                # Standard input stays open: the console waits on it.
+                p.stdin.write(stdin)
+                p.stdin.flush()
+                end = time.time() + 60 * launch.slowdown(binary)
+                while not os.path.exists(os.path.join(d, "ready")) and \
+                        time.time() < end and p.poll() is None:
+                    time.sleep(0.05)
+                time.sleep(0.2)
+                p.send_signal(sig)
+                try:
+                    got, err = p.communicate(timeout=60 * launch.slowdown(binary))
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    got, err = p.communicate()
+                with open(os.path.join(d, "out.txt"), "rb") as f:
+                    kept = f.read()
+                label = "%s ends %s" % (name, what)
+                ok = (p.returncode == 128 + sig and kept == b"\nIN-FILE " and
+                      (out is None or got == out) and not clean_stderr(err))
+                if not ok:
+                    print("FAIL [%s] %s: status %s, stdout %r, file %r, "
+                          "stderr %r" % (config, label, p.returncode, got,
+                                         kept, err))
+                passed, failed = passed + ok, failed + (not ok)
+    return passed, failed
+
+
 def examples_as_scripts(config, binary):
     """Each example run as FILE prints what it prints when loaded at the
     prompt, without the prompts, the value of LOAD and the CLOSED that
@@ -539,6 +593,8 @@ def main(argv):
         p, f = cases_for(config, binary)
         passed, failed = passed + p, failed + f
         p, f = lost_output(config, binary)
+        passed, failed = passed + p, failed + f
+        p, f = terminated(config, binary)
         passed, failed = passed + p, failed + f
         # The examples take minutes under the checking builds.
         if "gcstress" not in config and "asan" not in config:

@@ -88,6 +88,17 @@ namespace {
 
 extern "C" void onInterrupt(int) { interruptRequested = 1; }
 
+// SIGTERM and SIGHUP. Flushing stdio here could run in the middle of a
+// write the signal interrupted, on a buffer half updated, and stdio takes
+// no lock that a handler may wait for: only sig_atomic_t stores are safe.
+// The flags make the next evaluation step, or the console read the signal
+// ended (no SA_RESTART), end the session through EndIfTerminated, where
+// flushing is safe.
+extern "C" void onTerminate(int sig) {
+    terminateSignal = sig;
+    interruptRequested = 1;
+}
+
 clisp* running;
 int runStatus;
 ucontext_t mainContext;
@@ -162,6 +173,14 @@ void holdStandardDescriptors() {
 
 }  // namespace
 
+void EndIfTerminated() {
+    int sig = terminateSignal;
+    if (sig == 0 || running == nullptr || running->finishHook == nullptr)
+        return;
+    // Finish leaves the evaluation stack; Run then flushes the outputs.
+    running->Finish(128 + sig);
+}
+
 int clisp::Run(int argc, char** argv) {
     Init();     // main gives back what was taken, whichever way Run returns
     holdStandardDescriptors();
@@ -221,6 +240,10 @@ int clisp::Run(int argc, char** argv) {
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+    terminateSignal = 0;
+    action.sa_handler = onTerminate;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
     getcontext(&evalContext);
     evalContext.uc_stack.ss_sp = stack;
     evalContext.uc_stack.ss_size = size;
