@@ -168,8 +168,11 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
                 return Fail("エラー: ファイル名が長すぎます", frame, count);
             std::strcpy(path, text);
         } else if (isString(name)) {
-            if (contentsLength(name) > kStringPathMax)
+            long length = contentsLength(name);
+            if (length > kStringPathMax)
                 return Fail("エラー: ファイル名が長すぎます", frame, count);
+            if (length == 0)
+                return Fail("エラー: ファイル名が空です", frame, count);
             if (!toPathMojiretsu(name, path, kStringPathMax + 1)) {
                 errorlisp(frame, count);
                 return nullptr;

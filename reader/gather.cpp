@@ -27,6 +27,7 @@ bool isWhite(char c) {
 
 const char kTooLong[] = "エラー: S式が長過ぎます。";
 const char kTooManyClosers[] = "エラー: )が多すぎます。";
+const char kOpenString[] = "エラー: 文字列が閉じていません";
 
 int tooLong() {
     PutMessage(kTooLong);
@@ -289,6 +290,12 @@ int ctextproc::GetOneSStream(FILE* f) {
         int c = std::getc(f);
         if (c == '\n' && f == countedStream) countedLines++;
         if (c == EOF) {
+            // A string still open at the end of the file would swallow
+            // the rest of the program without a word.
+            if (inString) {
+                PutMessage(kOpenString);
+                return 0;
+            }
             if (total > 0 && !isWhite(end[-1])) return 1;
             return 2;
         }

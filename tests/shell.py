@@ -165,6 +165,10 @@ CASES = [
      b"", 1, "中断しました。\nb.lisp:1: ここで止まりました: (break)\n".encode()),
     ("unclosed at the end", ["u.lisp"], b"", {"u.lisp": b"(princ 1)\n(princ\n\n"},
      b"1", 1, "エラー: 右括弧が足りません\nu.lisp:2: ここで止まりました: (princ\n".encode()),
+    ("unclosed string at the end", ["s.lisp"], b"",
+     {"s.lisp": b'(princ 1)\n(princ "abc)\n(princ 2)\n\n'}, b"1", 1,
+     "エラー: 文字列が閉じていません\ns.lisp:2: ここで止まりました: "
+     "(princ \"abc)...\n".encode()),
     ("bye and twins end with 0", ["q.lisp"], b"",
      {"q.lisp": b"(princ 1)\n(if t (exit 3))\n(princ 2)\n"}, b"1", 0, b""),
     ("area exhausted keeps status 1", ["g.lisp"], b"",
