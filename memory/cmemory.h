@@ -121,6 +121,9 @@ constexpr int kLineSize = 20000;              // lineStr
 // instead of opening another, so that every open loop can still evaluate.
 constexpr int kMaxDebugLevel = 10000;
 constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
+// The reader's real limit: lineStr grows as a text needs, up to this many
+// bytes (the text and its rewriting); past it "S式が長過ぎます".
+constexpr size_t kTextCeiling = (size_t)256 << 20;
 constexpr long kGcThreshold = 1000;           // collect below this many free
 // Cells and slots the evaluator lets be handed out between two collections
 // before it collects for its own sake: at least this, or as many as the
@@ -926,8 +929,12 @@ extern volatile std::sig_atomic_t terminateSignal;
 // Called where a pending interrupt is taken (toplevel/repl.cpp).
 void EndIfTerminated();
 
-// The text buffer of one expression (or one line for the line readers).
-extern char lineStr[kLineSize];
+// The text buffer of one expression: lineCapacity bytes, kLineSize at
+// first. GrowLine makes it hold at least `need` bytes, moving it (so no
+// pointer into it survives the call); false past kTextCeiling.
+extern char* lineStr;
+extern size_t lineCapacity;
+bool GrowLine(size_t need);
 
 // Where error messages go: standard output at the console, where they are
 // part of the dialogue, and standard error in script mode, where standard

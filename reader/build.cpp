@@ -260,9 +260,12 @@ _cell* cmemory::getMojiretsuCell(char* text) {
     return MakeMojiretsu(chars.finish(NILCell));
 }
 
-// A backslash stands for the byte after it (two backslashes for one); a
-// backslash at the very end of the text stands for itself.
+// A backslash stands for the byte after it (two backslashes for one),
+// except \0, the gatherers' escape for a NUL byte (they write a \0 typed
+// in a string as the digit alone); a backslash at the very end of the text
+// stands for itself.
 _cell* cmemory::get1char(char* p) {
+    if (p[0] == '\\' && p[1] == '0') return getMojiCell(0, 0);
     if (p[0] == '\\' && p[1] != 0) return getMojiCell((signed char)p[1], 0);
     return getMojiCell((signed char)p[0], 0);
 }

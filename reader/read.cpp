@@ -9,6 +9,17 @@
 #include "reader/ctextproc.h"
 
 int ctextproc::ReadText(char* text, _cell** out) {
+    if (text == lineStr) {
+        // Room for the rewriting, which adds at most 11 bytes a mark
+        // ("`x" becomes "(BACKQUOTE x)"): past the ceiling the passes
+        // refuse the text with their message.
+        size_t n = 0;
+        size_t marks = 0;
+        for (; text[n]; n++)
+            marks += text[n] == '\'' || text[n] == '`' || text[n] == ',' ||
+                     text[n] == '@';
+        if (GrowLine(n + 11 * marks + 2)) text = lineStr;
+    }
     SkipTerm(text);
     if (!RewriteAll(text)) return -1;
     _cell* e = readFromString(text);

@@ -430,6 +430,42 @@ def small_device(config, binary):
     return passed, failed
 
 
+def long_texts(config, binary):
+    """Input is never split or altered: a 1 MB list typed at the console,
+    or read from a data file, is one expression; a 1 MB atom typed is one
+    atom (one message); a NUL byte in a program's string is kept, and one
+    outside a string is refused with a message."""
+    big_list = b"(" + b"12 " * 350000 + b")"
+    cases = [
+        ("a 1 MB list typed", ["-q"],
+         b"(length '" + big_list + b")\n(+ 1 2)\n", {}, b"[1]350000\n[2]3\n[3]", 0, b""),
+        ("a 1 MB atom typed is one atom", ["-q"],
+         b"1" * 1000000 + b"\nabort\n(+ 1 2)\n", {},
+         "[1]エラー: 整数値がオーバーフローしました\nデバッグモードに入りました。\n"
+         "ABORTと入力すれば抜けられます。\n*[1][2]3\n[3]".encode(), 0, b""),
+        ("READ of a 1 MB data file", ["p.lisp"], b"",
+         {"p.lisp": b'(with-open-file (s "data.txt") (prin1 (length (read s))))',
+          "data.txt": big_list + b"\n"}, b"350000", 0, b""),
+        ("a NUL byte in a program's string", ["p.lisp"], b"",
+         {"p.lisp": b'(prin1 (length "a\0b"))\n(prin1 (char-code (char "a\0b" 1)))'},
+         b"30", 0, b""),
+        ("a NUL byte outside a string", ["p.lisp"], b"",
+         {"p.lisp": b"(princ 1)\n(print (+ 1\0002))\n(princ 3)\n"}, b"1", 1,
+         "エラー: NUL文字は文字列の中にしか書けません\np.lisp:2: ここで止まりました: "
+         "(print (+ 1\n".encode()),
+    ]
+    passed = failed = 0
+    for name, args, stdin, files, out, status, err in cases:
+        with tempfile.TemporaryDirectory() as d:
+            for fname, text in files.items():
+                with open(os.path.join(d, fname), "wb") as f:
+                    f.write(text)
+            p = run(binary, args, stdin, d)
+        ok = check(config, name, p, out, status, err)
+        passed, failed = passed + ok, failed + (not ok)
+    return passed, failed
+
+
 def terminated(config, binary):
     """SIGTERM and SIGHUP end the session with 128 + the signal's number,
     and what was written before is kept: standard output and an open file
@@ -599,6 +635,8 @@ def main(argv):
         p, f = lost_output(config, binary)
         passed, failed = passed + p, failed + f
         p, f = terminated(config, binary)
+        passed, failed = passed + p, failed + f
+        p, f = long_texts(config, binary)
         passed, failed = passed + p, failed + f
         # The examples take minutes under the checking builds.
         if "gcstress" not in config and "asan" not in config:

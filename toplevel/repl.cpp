@@ -53,7 +53,7 @@ int clisp::StartUp() {
 int clisp::ReadEvalLoop() {
     for (int i = 0; i < kPreludeCount; i++) {
         size_t len = strlen(ReadEvalData[i]);
-        if (len >= (size_t)kLineSize) return 0;
+        if (!GrowLine(len + 1)) return 0;
         memcpy(lineStr, ReadEvalData[i], len + 1);
         _cell* e = nullptr;
         if (ReadText(lineStr, &e) != 1) return 0;
