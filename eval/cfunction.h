@@ -367,6 +367,12 @@ public:
     [[nodiscard]] _cell* backquote(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* backquote2(_cell* tmpl, _symval* frame, long count);
     [[nodiscard]] _cell* Copy(_cell* c);      // null: printed (too deep)
+                                              // or copyRanOut (nothing printed)
+    bool copyRanOut = false;    // Copy stopped short of the cells' reserve
+    // Copy, collecting once when it ran into the reserve; null: printed
+    // (too deep) or reported (the cell area full). May collect: c must be
+    // protected.
+    [[nodiscard]] _cell* CopyOrReport(_cell* c, _symval* frame, long count);
     _cell* LastCell(_cell* c);
     long tlength(_cell* c);
 

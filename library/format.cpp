@@ -1080,6 +1080,10 @@ _cell* cfunction::formatd(_cell* args, _symval* frame, long count) {
         if (!Written(f, frame, count)) return nullptr;
         return NILCell;
     }
+    // A cons a byte: a text larger than the free cells is the cell area's
+    // error (the arguments are held by the group, so collecting is safe).
+    if (!RoomFor((long)fm.out.size() + reserveOf(kCellCapacity)))
+        return Fail("エラー: セル領域が一杯です。", frame, count);
     ListBuilder chars(this);
     for (char c : fm.out) chars.add(getMojiCell((signed char)c, 0));
     return MakeMojiretsu(chars.finish(NILCell));

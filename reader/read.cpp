@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "reader/ctextproc.h"
 
@@ -22,6 +23,18 @@ int ctextproc::ReadText(char* text, _cell** out) {
     }
     SkipTerm(text);
     if (!RewriteAll(text)) return -1;
+    // The cells the text may take (two a byte at most): when they would
+    // reach into the reserve, collect first, so that garbage does not make
+    // the text fail.
+    if (freeCells - 2 * (long)std::strlen(text) <= 2 * reserveOf(kCellCapacity)) {
+#if TK_GCSTRESS
+        gcQuiet = 1;
+        gc();
+        gcQuiet = 0;
+#else
+        gc();
+#endif
+    }
     _cell* e = readFromString(text);
     if (!e) return -2;
     *out = e;

@@ -466,6 +466,39 @@ def long_texts(config, binary):
     return passed, failed
 
 
+def areas_keep_session(config, binary):
+    """An area filled during macro expansion, reading or printing gives its
+    message and the debug loop, and the session goes on after ABORT: a
+    macro whose expansion doubles at each step, a 1 MB symbol name, and a
+    string made by FORMAT larger than the free cells."""
+    full = "デバッグモードに入りました。\nABORTと入力すれば抜けられます。\n"
+    cases = [
+        ("macro expansion fills the cells",
+         b"(defmacro m2 (x) (list 'm2 (list 'quote (list x x))))\n(m2 1)\n",
+         "エラー: セル領域が一杯です。\n" + full),
+        ("reading fills the names",
+         b"(length (symbol-name '" + b"b" * 1000000 + b"))\n",
+         "[1]エラー: ストリング領域が一杯です。\n" + full),
+        ("printing to a string fills the cells",
+         b"(progn (setq l (make-list 12000000 :initial-element 1)) nil)\n"
+         b'(length (format nil "~a" l))\n',
+         "エラー: セル領域が一杯です。\n" + full),
+    ]
+    passed = failed = 0
+    for name, text, want in cases:
+        with tempfile.TemporaryDirectory() as d:
+            p = run(binary, ["-q"], text + b"abort\n(setq l nil)\n(+ 1 2)\n", d)
+        out = p.stdout.decode("utf-8", "replace")
+        ok = (p.returncode == 0 and want in out and
+              re.search(r"\[\d+\]3\n\[\d+\]$", out) is not None
+              and not clean_stderr(p.stderr))
+        if not ok:
+            print("FAIL [%s] %s: status %d, stdout ...%r" % (
+                config, name, p.returncode, out[-300:]))
+        passed, failed = passed + ok, failed + (not ok)
+    return passed, failed
+
+
 def terminated(config, binary):
     """SIGTERM and SIGHUP end the session with 128 + the signal's number,
     and what was written before is kept: standard output and an open file
@@ -638,6 +671,10 @@ def main(argv):
         passed, failed = passed + p, failed + f
         p, f = long_texts(config, binary)
         passed, failed = passed + p, failed + f
+        # Their areas are small on purpose in the checking builds.
+        if "gcstress" not in config and "asan" not in config:
+            p, f = areas_keep_session(config, binary)
+            passed, failed = passed + p, failed + f
         # The examples take minutes under the checking builds.
         if "gcstress" not in config and "asan" not in config:
             p, f = examples_as_scripts(config, binary)
