@@ -369,6 +369,7 @@ public:
     [[nodiscard]] _cell* Copy(_cell* c);      // null: printed (too deep)
                                               // or copyRanOut (nothing printed)
     bool copyRanOut = false;    // Copy stopped short of the cells' reserve
+    bool copyStopsAtReserve = false;    // set by CopyOrReport only
     // Copy, collecting once when it ran into the reserve; null: printed
     // (too deep) or reported (the cell area full). May collect: c must be
     // protected.

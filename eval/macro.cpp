@@ -26,8 +26,8 @@ unsigned long cellChanges = 0;
 // is followed in a loop; only car nesting recurses, and it stops with a
 // message (no debug loop) before the C stack runs out. Allocation never
 // collects, so nothing needs protecting here.
-// A copy that would take the cells the debug loop keeps in reserve stops
-// at once, with copyRanOut set and nothing printed (CopyOrReport).
+// Within CopyOrReport, a copy that would take the cells the debug loop
+// keeps in reserve stops at once, with copyRanOut set and nothing printed.
 _cell* cfunction::Copy(_cell* c) {
     if (!isCons(c)) return c;
     if (StackExhausted()) {
@@ -37,7 +37,8 @@ _cell* cfunction::Copy(_cell* c) {
     ListBuilder copy(this);
     _cell* p = c;
     for (; isCons(p); p = p->cdr.p) {
-        if (__builtin_expect(freeCells <= reserveOf(kCellCapacity), 0)) {
+        if (__builtin_expect(freeCells <= reserveOf(kCellCapacity), 0) &&
+            copyStopsAtReserve) {
             copyRanOut = true;
             return nullptr;
         }
@@ -56,7 +57,9 @@ _cell* cfunction::Copy(_cell* c) {
 
 _cell* cfunction::CopyOrReport(_cell* c, _symval* frame, long count) {
     copyRanOut = false;
+    copyStopsAtReserve = true;
     _cell* r = Copy(c);
+    copyStopsAtReserve = false;
     if (r || !copyRanOut) return r;
     // What was copied is garbage now: collect, and try once more. A copy
     // that still does not fit (an expansion whose shared parts multiply
@@ -69,7 +72,9 @@ _cell* cfunction::CopyOrReport(_cell* c, _symval* frame, long count) {
     gc();
 #endif
     copyRanOut = false;
+    copyStopsAtReserve = true;
     r = Copy(c);
+    copyStopsAtReserve = false;
     if (r || !copyRanOut) return r;
     copyRanOut = false;
     return Fail("エラー: セル領域が一杯です。", frame, count);
