@@ -499,6 +499,29 @@ def areas_keep_session(config, binary):
     return passed, failed
 
 
+def deep_printing(config, binary):
+    """A list nested 9,000,000 deep is written whole, to a file and to
+    standard output, on both builds: the printer's depth is bounded by
+    memory only."""
+    n = 9000000
+    prog = (b"(setq d 9)\n(dotimes (i %d) (setq d (list d)))\n"
+            b'(with-open-file (s "deep.txt" :direction :output) (prin1 d s))\n'
+            b"(prin1 d)\n" % n)
+    want = b"(" * n + b"9" + b")" * n
+    with tempfile.TemporaryDirectory() as d:
+        with open(os.path.join(d, "p.lisp"), "wb") as f:
+            f.write(prog)
+        p = run(binary, ["p.lisp"], b"", d)
+        with open(os.path.join(d, "deep.txt"), "rb") as f:
+            kept = f.read()
+    ok = p.returncode == 0 and p.stdout == want and kept == want
+    if not ok:
+        print("FAIL [%s] deep printing: status %d, stdout %d bytes, file %d "
+              "bytes, %d wanted" % (config, p.returncode, len(p.stdout),
+                                    len(kept), len(want)))
+    return ok, not ok
+
+
 def terminated(config, binary):
     """SIGTERM and SIGHUP end the session with 128 + the signal's number,
     and what was written before is kept: standard output and an open file
@@ -670,6 +693,8 @@ def main(argv):
         p, f = terminated(config, binary)
         passed, failed = passed + p, failed + f
         p, f = long_texts(config, binary)
+        passed, failed = passed + p, failed + f
+        p, f = deep_printing(config, binary)
         passed, failed = passed + p, failed + f
         # Their areas are small on purpose in the checking builds.
         if "gcstress" not in config and "asan" not in config:
