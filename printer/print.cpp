@@ -7,7 +7,6 @@
 // that differs only in how it writes characters, strings and arrays.
 #include <cstdio>
 #include <cstring>
-#include <unordered_set>
 #include <vector>
 
 #include "printer/cprint.h"
@@ -94,7 +93,7 @@ private:
             case kChar: std::fputc((int)t.n, out); break;
             case kClose:
                 if (t.n) std::fputc((int)t.n, out);
-                open.erase(t.c);
+                t.c->symFlags &= (unsigned char)~kBeingPrinted;
                 break;
             }
         }
@@ -103,10 +102,11 @@ private:
     // Opens a compound object: false (and "..." written) when it is open
     // already, further out. Its kClose task, pushed here, closes it.
     bool enter(_cell* c, int closer) {
-        if (!open.insert(c).second) {
+        if (c->symFlags & kBeingPrinted) {
             std::fputs("...", out);
             return false;
         }
+        c->symFlags |= kBeingPrinted;
         push(kClose, c, closer);
         return true;
     }
@@ -160,19 +160,35 @@ private:
     // into a cycle has no end: each of its conses is printed once, up to
     // where the cycle closes, and "..." stands for the rest.
     void chainStep(_cell* c, long bound) {
-        if (!isCons(c)) return;
-        if (bound == 0) {
-            std::fputs("...", out);
+        while (isCons(c)) {
+            if (bound == 0) {
+                std::fputs("...", out);
+                return;
+            }
+            if (bound > 0) bound--;
+            _cell* rest = c->cdr.p;
+            long last = isNil(rest) ? 1 : 0;
+            _cell* x = c->car.p;
+            if (x != nullptr && x->type != 'l' &&
+                (x->type != 'a' || isString(x))) {
+                // An atom or a string is written here, with no task.
+                objectStep(x);
+                if (!last) std::fputc(' ', out);
+                if (!isCons(rest)) {
+                    tailStep(rest);
+                    return;
+                }
+                c = rest;
+                continue;
+            }
+            if (isCons(rest)) {
+                push(kChain, rest, bound);
+            } else {
+                push(kTail, rest);
+            }
+            push(kElement, x, last);
             return;
         }
-        if (bound > 0) bound--;
-        _cell* rest = c->cdr.p;
-        if (isCons(rest)) {
-            push(kChain, rest, bound);
-        } else {
-            push(kTail, rest);
-        }
-        push(kElement, c->car.p, isNil(rest) ? 1 : 0);
     }
 
     // -1 when the cdr chain from c ends; otherwise the number of distinct
@@ -317,7 +333,6 @@ private:
     Style style;
     FILE* out;
     std::vector<Task> tasks;
-    std::unordered_set<_cell*> open;    // compound objects being written
 };
 
 }  // namespace
