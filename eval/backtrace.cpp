@@ -20,6 +20,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
@@ -570,9 +571,11 @@ void cfunction::NoteStreamSource(FILE* f, const char* path) {
 long cfunction::SourceOffset(FILE* f) { return streamSource(f) ? ftell(f) : -1; }
 
 _cell* cfunction::ReadSourceText(FILE* f, long start) {
-    static char original[kLineSize];
+    // The text as gathered, before the reader rewrites it in place; it is
+    // as long as the gathered text, which has no fixed bound.
+    static std::string original;
     StreamSource* s = start >= 0 ? streamSource(f) : nullptr;
-    if (s) std::memcpy(original, lineStr, std::strlen(lineStr) + 1);
+    if (s) original.assign(lineStr);
     _cell* e = nullptr;
     if (ReadText(lineStr, &e) != 1) return nullptr;
     if (!s) return e;
@@ -593,6 +596,6 @@ _cell* cfunction::ReadSourceText(FILE* f, long start) {
             if (buf[i] == '\n') s->line++;
         s->offset += got;
     }
-    TagSourceLines(original, e, s->source, s->line);
+    TagSourceLines(original.c_str(), e, s->source, s->line);
     return e;
 }

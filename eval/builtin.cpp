@@ -79,6 +79,7 @@ _cell* cfunction::tprint(_cell* args, _symval* frame, long count, int style) {
         princS(v, out);
         break;
     }
+    if (!Written(out, frame, count)) return nullptr;
     return v;
 }
 
@@ -270,6 +271,7 @@ _cell* cfunction::spaces(_cell* args, _symval* frame, long count) {
     FILE* out = OutputArg(args->cdr.p, frame, count);
     if (!out) return nullptr;
     for (long i = n->car.i->value; i > 0; i--) fputc(' ', out);
+    if (!Written(out, frame, count)) return nullptr;
     return TCell;
 }
 
@@ -277,6 +279,7 @@ _cell* cfunction::terpri(_cell* args, _symval* frame, long count) {
     FILE* out = OutputArg(args, frame, count);
     if (!out) return nullptr;
     fputc('\n', out);
+    if (!Written(out, frame, count)) return nullptr;
     return TCell;
 }
 

@@ -401,6 +401,13 @@ public:
     [[nodiscard]] _cell* backquote(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* backquote2(_cell* tmpl, _symval* frame, long count);
     [[nodiscard]] _cell* Copy(_cell* c);      // null: printed (too deep)
+                                              // or copyRanOut (nothing printed)
+    bool copyRanOut = false;    // Copy stopped short of the cells' reserve
+    bool copyStopsAtReserve = false;    // set by CopyOrReport only
+    // Copy, collecting once when it ran into the reserve; null: printed
+    // (too deep) or reported (the cell area full). May collect: c must be
+    // protected.
+    [[nodiscard]] _cell* CopyOrReport(_cell* c, _symval* frame, long count);
     _cell* LastCell(_cell* c);
     long tlength(_cell* c);
 
@@ -595,6 +602,14 @@ public:
     // writing; null after the message and the debug loop for a closed
     // stream or one opened the other way.
     FILE* DirectedStream(_cell* s, bool output, _symval* frame, long count);
+    // After a primitive's output to f (a file or standard output): false
+    // after the message and the debug loop when a write or a flush it made
+    // failed (reported).
+    [[nodiscard]] bool Written(FILE* f, _symval* frame, long count);
+    // At the end of the session: flushes standard output and every file
+    // open for output; when any of them lost what was written, says so on
+    // standard error and answers 1 for a status of 0, else the status.
+    int FlushOutputs(int status);
     // READ's and READ-LINE's (eof-error-p [eof-value]) (library/stream.cpp).
     bool EofArguments(CellGroup& g, _cell* rest, _symval* frame, long count,
                       bool* given, bool* error, _cell** value);

@@ -55,7 +55,10 @@ const char kInterrupted[] = "";
 // Null, or the message of why the step cannot run: too deep, or an area
 // that the collection found full.
 inline const char* cfunction::BeginStep() {
-    if (__builtin_expect(interruptRequested, 0)) return kInterrupted;
+    if (__builtin_expect(interruptRequested, 0)) {
+        EndIfTerminated();
+        return kInterrupted;
+    }
     if (StackExhausted()) return MSG_DEEP;
 #if TK_GCSTRESS
     gcQuiet = 1;

@@ -26,6 +26,8 @@ unsigned long cellChanges = 0;
 // is followed in a loop; only car nesting recurses, and it stops with a
 // message (no debug loop) before the C stack runs out. Allocation never
 // collects, so nothing needs protecting here.
+// Within CopyOrReport, a copy that would take the cells the debug loop
+// keeps in reserve stops at once, with copyRanOut set and nothing printed.
 _cell* cfunction::Copy(_cell* c) {
     if (!isCons(c)) return c;
     if (StackExhausted()) {
@@ -35,6 +37,11 @@ _cell* cfunction::Copy(_cell* c) {
     ListBuilder copy(this);
     _cell* p = c;
     for (; isCons(p); p = p->cdr.p) {
+        if (__builtin_expect(freeCells <= reserveOf(kCellCapacity), 0) &&
+            copyStopsAtReserve) {
+            copyRanOut = true;
+            return nullptr;
+        }
         _cell* car = Copy(p->car.p);
         if (!car) return nullptr;
         _cell* n = copy.add(car);
@@ -50,6 +57,31 @@ _cell* cfunction::Copy(_cell* c) {
         }
     }
     return copy.finish(p);
+}
+
+_cell* cfunction::CopyOrReport(_cell* c, _symval* frame, long count) {
+    copyRanOut = false;
+    copyStopsAtReserve = true;
+    _cell* r = Copy(c);
+    copyStopsAtReserve = false;
+    if (r || !copyRanOut) return r;
+    // What was copied is garbage now: collect, and try once more. A copy
+    // that still does not fit (an expansion whose shared parts multiply
+    // when copied) is the cell area's error, not the session's end.
+#if TK_GCSTRESS
+    gcQuiet = 1;
+    gc();
+    gcQuiet = 0;
+#else
+    gc();
+#endif
+    copyRanOut = false;
+    copyStopsAtReserve = true;
+    r = Copy(c);
+    copyStopsAtReserve = false;
+    if (r || !copyRanOut) return r;
+    copyRanOut = false;
+    return Fail("エラー: セル領域が一杯です。", frame, count);
 }
 
 _cell* cfunction::LastCell(_cell* c) {
@@ -297,7 +329,10 @@ _cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
         if (result && pure && pureBody(def, mf, n))
             kept = KeptExpansion{args, def, f->gcEpoch, cellChanges, result};
     }
-    if (result) result = f->Copy(result);
+    if (result) {
+        g.push(result);
+        result = f->CopyOrReport(result, frame, count);
+    }
     if (result && evaluate) {
         g.push(result);
         result = f->eval(result, frame, count);

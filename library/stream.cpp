@@ -82,6 +82,43 @@ FILE* cfunction::DirectedStream(_cell* s, bool output, _symval* frame,
     return f;
 }
 
+namespace {
+
+constexpr char kWriteFailed[] = "エラー: ファイルに書き込めませんでした";
+
+// Standard output failed at the console, where the message itself goes to
+// standard output and is lost: the end of the session says it again on
+// standard error and ends with status 1.
+bool consoleOutputLost = false;
+
+}  // namespace
+
+// stdio keeps the failure of a write, or of the flush a write set off, in
+// the stream's error flag until it is cleared: one look after the whole
+// output of a call sees the failure of any byte of it. The flag is cleared
+// once reported, so that the next call reports only a failure of its own.
+bool cfunction::Written(FILE* f, _symval* frame, long count) {
+    if (!std::ferror(f)) return true;
+    std::clearerr(f);
+    if (f == stdout && messageOut == stdout) consoleOutputLost = true;
+    Fail(kWriteFailed, frame, count);
+    return false;
+}
+
+int cfunction::FlushOutputs(int status) {
+    bool lost = consoleOutputLost;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) lost = true;
+    for (int i = 0; i < kFileSlots; ++i) {
+        FILE* f = fileTable[i];
+        if (f != nullptr && fileWrites[i] &&
+            (std::fflush(f) != 0 || std::ferror(f)))
+            lost = true;
+    }
+    if (!lost) return status;
+    std::fprintf(stderr, "%s\n", kWriteFailed);
+    return status == 0 ? 1 : status;
+}
+
 FILE* cfunction::getStream2(_cell* c) {
     FILE* f = getStream(c);
     if (f != nullptr) fileTable[CellToInt(c) - 1] = nullptr;
@@ -131,8 +168,11 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
                 return Fail("エラー: ファイル名が長すぎます", frame, count);
             std::strcpy(path, text);
         } else if (isString(name)) {
-            if (contentsLength(name) > kStringPathMax)
+            long length = contentsLength(name);
+            if (length > kStringPathMax)
                 return Fail("エラー: ファイル名が長すぎます", frame, count);
+            if (length == 0)
+                return Fail("エラー: ファイル名が空です", frame, count);
             if (!toPathMojiretsu(name, path, kStringPathMax + 1)) {
                 errorlisp(frame, count);
                 return nullptr;
@@ -212,9 +252,7 @@ _cell* cfunction::tclose(_cell* form, _symval* frame, long count) {
         if (f != nullptr) {
             // Buffered output reaches the file only now; when it cannot be
             // written (a full device), say so rather than lose it silently.
-            if (std::fclose(f) != 0)
-                return Fail("エラー: ファイルに書き込めませんでした", frame,
-                            count);
+            if (std::fclose(f) != 0) return Fail(kWriteFailed, frame, count);
             return TCell;
         }
     }

@@ -121,6 +121,9 @@ constexpr int kLineSize = 20000;              // lineStr
 // instead of opening another, so that every open loop can still evaluate.
 constexpr int kMaxDebugLevel = 10000;
 constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
+// The reader's real limit: lineStr grows as a text needs, up to this many
+// bytes (the text and its rewriting); past it "S式が長過ぎます".
+constexpr size_t kTextCeiling = (size_t)256 << 20;
 constexpr long kGcThreshold = 1000;           // collect below this many free
 // Cells and slots the evaluator lets be handed out between two collections
 // before it collects for its own sake: at least this, or as many as the
@@ -190,6 +193,9 @@ constexpr unsigned char kLibraryForm = 2;
 // A definition DEFUN made of a body that declares some of its parameters
 // dynamic, (DECLARE (SPECIAL name...)): each call binds those dynamically.
 constexpr unsigned char kDeclaresDynamic = 4;
+// A cons or array that the printer is writing (printer/print.cpp): met
+// again inside itself, it is written "...". Set and cleared by one walk.
+constexpr unsigned char kBeingPrinted = 8;
 constexpr unsigned char kHasValues = 1;
 constexpr unsigned char kHasEnv = 2;
 union _extra {
@@ -920,8 +926,21 @@ inline int cmemory::RoomForLoop() {
 // a read is interrupted.
 extern volatile std::sig_atomic_t interruptRequested;
 
-// The text buffer of one expression (or one line for the line readers).
-extern char lineStr[kLineSize];
+// SIGTERM or SIGHUP: the number of the signal, set with interruptRequested
+// by a handler that does nothing else, so that the next evaluation step or
+// the interrupted console read ends the session (EndIfTerminated).
+extern volatile std::sig_atomic_t terminateSignal;
+// When a terminating signal came: flushes standard output and every open
+// file, then ends the process with the status 128 + the signal's number.
+// Called where a pending interrupt is taken (toplevel/repl.cpp).
+void EndIfTerminated();
+
+// The text buffer of one expression: lineCapacity bytes, kLineSize at
+// first. GrowLine makes it hold at least `need` bytes, moving it (so no
+// pointer into it survives the call); false past kTextCeiling.
+extern char* lineStr;
+extern size_t lineCapacity;
+bool GrowLine(size_t need);
 
 // Where error messages go: standard output at the console, where they are
 // part of the dialogue, and standard error in script mode, where standard

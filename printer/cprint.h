@@ -2,10 +2,10 @@
 // style of PRIN1/PRINT (to standard output or to a stream) and the plain
 // style of PRINC.
 //
-// Printing never fails and never enters the debug loop. The walk along a
-// list's cdr chain iterates; nesting through car recurses, and past the
-// depth the evaluation stack allows, the printer writes "..." instead of
-// descending further, so deep structure never crashes it.
+// Printing never fails and never enters the debug loop. The walk keeps
+// its own stack, so nesting of any depth is written whole; an object met
+// again inside itself (circular through cars, or a cdr chain that runs
+// into a cycle) is written "..." where it repeats.
 #ifndef TAMARISK_PRINTER_CPRINT_H
 #define TAMARISK_PRINTER_CPRINT_H
 

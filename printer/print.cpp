@@ -7,6 +7,7 @@
 // that differs only in how it writes characters, strings and arrays.
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "printer/cprint.h"
 #include "toplevel/symbols.h"
@@ -38,24 +39,85 @@ bool isStructure(const _cell* c) {
 
 // One printing job: a style and a destination. For kEscape the destination
 // is standard output.
+//
+// The walk keeps its own stack of what is left to write (tasks popped last
+// in, first out), so that the depth of nesting costs memory, not C++ stack:
+// a structure nested millions deep is written whole, to the console as to
+// a file. A list, array or structure that is met again inside itself
+// (circular through its cars or slots) is written "..." there, as a cdr
+// chain that runs into a cycle is.
 class Walker {
 public:
     Walker(cprint* p, Style s, FILE* f) : lisp(p), style(s), out(f) {}
 
     // An object by itself.
     void object(_cell* c) {
+        push(kObject, c);
+        run();
+    }
+
+private:
+    enum Kind {
+        kObject,        // c by itself
+        kElement,       // c as a list element; n: 1 when it is the last
+        kChain,         // the list from cons c on; n: cons left before the
+                        // cdr cycle closes, or -1
+        kTail,          // c after a list's last element
+        kArray,         // the array c; n: 1 with the trailing space
+        kSlots,         // a structure's slots c and values d
+        kChar,          // the byte n
+        kClose,         // n, then c is no longer open
+    };
+    struct Task {
+        Kind kind;
+        _cell* c;
+        _cell* d;
+        long n;
+    };
+
+    void push(Kind k, _cell* c, long n = 0, _cell* d = nullptr) {
+        tasks.push_back(Task{k, c, d, n});
+    }
+
+    void run() {
+        while (!tasks.empty()) {
+            Task t = tasks.back();
+            tasks.pop_back();
+            switch (t.kind) {
+            case kObject: objectStep(t.c); break;
+            case kElement: elementStep(t.c, t.n); break;
+            case kChain: chainStep(t.c, t.n); break;
+            case kTail: tailStep(t.c); break;
+            case kArray: arrayStep(t.c, t.n != 0); break;
+            case kSlots: slotsStep(t.c, t.d); break;
+            case kChar: std::fputc((int)t.n, out); break;
+            case kClose:
+                if (t.n) std::fputc((int)t.n, out);
+                t.c->symFlags &= (unsigned char)~kBeingPrinted;
+                break;
+            }
+        }
+    }
+
+    // Opens a compound object: false (and "..." written) when it is open
+    // already, further out. Its kClose task, pushed here, closes it.
+    bool enter(_cell* c, int closer) {
+        if (c->symFlags & kBeingPrinted) {
+            std::fputs("...", out);
+            return false;
+        }
+        c->symFlags |= kBeingPrinted;
+        push(kClose, c, closer);
+        return true;
+    }
+
+    void objectStep(_cell* c) {
         if (c == nullptr) return;
         switch (c->type) {
         case 'l':
-            // Nesting through car is the only recursion; stop before the
-            // evaluation stack runs out.
-            if (lisp->StackExhausted()) {
-                std::fputs("...", out);
-                return;
-            }
+            if (!enter(c, ')')) return;
             std::fputc('(', out);
-            list(c, isNil(c->cdr.p) ? 1 : 0);
-            std::fputc(')', out);
+            push(kChain, c, distinctConses(c));
             return;
         case 'a':
             if (isString(c)) {
@@ -63,7 +125,7 @@ public:
             } else if (isStructure(c)) {
                 structure(c);
             } else {
-                array(c, true);
+                arrayStep(c, true);
             }
             return;
         case 'm':
@@ -79,43 +141,56 @@ public:
     // A list element: the object, then a separating space unless it is the
     // last one. A non-string array writes no trailing space of its own here,
     // and when refused by a stream it skips the separator as well.
-    void element(_cell* c, int last) {
+    void elementStep(_cell* c, long last) {
         if (isArray(c) && !isString(c) && !isStructure(c)) {
             if (style == Style::kEscapeStrm) {
                 PutMessage(kArrayToFile);
                 return;
             }
-            array(c, false);
-        } else {
-            object(c);
+            if (!last) push(kChar, nullptr, ' ');
+            push(kArray, c, 0);
+            return;
         }
-        if (!last) std::fputc(' ', out);
+        if (!last) push(kChar, nullptr, ' ');
+        push(kObject, c);
     }
 
-    // The elements of the list starting at cons c, and its tail. The cdr
-    // chain is followed in a loop, so long lists cost no stack. A chain that
-    // runs into a cycle has no end: each of its conses is printed once, up
-    // to where the cycle closes, and "..." stands for the rest.
-    void list(_cell* c, int last) {
-        long bound = distinctConses(c);
+    // The next element of a list and what follows it. The cdr chain is one
+    // task after another, so long lists cost no stack. A chain that runs
+    // into a cycle has no end: each of its conses is printed once, up to
+    // where the cycle closes, and "..." stands for the rest.
+    void chainStep(_cell* c, long bound) {
         while (isCons(c)) {
             if (bound == 0) {
                 std::fputs("...", out);
                 return;
             }
             if (bound > 0) bound--;
-            element(c->car.p, last);
             _cell* rest = c->cdr.p;
-            if (!isCons(rest)) {
-                atomTail(rest);
-                return;
+            long last = isNil(rest) ? 1 : 0;
+            _cell* x = c->car.p;
+            if (x != nullptr && x->type != 'l' &&
+                (x->type != 'a' || isString(x))) {
+                // An atom or a string is written here, with no task.
+                objectStep(x);
+                if (!last) std::fputc(' ', out);
+                if (!isCons(rest)) {
+                    tailStep(rest);
+                    return;
+                }
+                c = rest;
+                continue;
             }
-            c = rest;
-            last = isNil(c->cdr.p) ? 1 : 0;
+            if (isCons(rest)) {
+                push(kChain, rest, bound);
+            } else {
+                push(kTail, rest);
+            }
+            push(kElement, x, last);
+            return;
         }
     }
 
-private:
     // -1 when the cdr chain from c ends; otherwise the number of distinct
     // conses on it (those before the cycle plus those of the cycle). Floyd's
     // walk: the hare meets the tortoise inside the cycle; a tortoise started
@@ -141,7 +216,7 @@ private:
     }
 
     // A tail that is not a cons: nothing for NIL, else ". " and the atom.
-    void atomTail(_cell* c) {
+    void tailStep(_cell* c) {
         if (c == nullptr || isNil(c)) return;
         switch (c->type) {
         case 's': case 'i': case 'b': case 'n':
@@ -168,7 +243,7 @@ private:
                 return;
             }
             std::fputs(". ", out);
-            array(c, true);
+            arrayStep(c, true);
             return;
         default:
             return;
@@ -211,39 +286,30 @@ private:
     // '#', the dimension count unless it is the integer 1, 'A', the contents
     // list, and (by itself or as a tail) one space. A stream in the escaping
     // style refuses arrays: the message goes to standard output instead.
-    void array(_cell* c, bool trailingSpace) {
+    void arrayStep(_cell* c, bool trailingSpace) {
         if (style == Style::kEscapeStrm) {
             PutMessage(kArrayToFile);
             return;
         }
-        if (lisp->StackExhausted()) {
-            std::fputs("...", out);
-            return;
-        }
+        if (!enter(c, 0)) return;
         std::fputc('#', out);
-        _cell* count = c->car.p;
-        if (!(isInteger(count) &&
-              slotValue(count->car.i) == 1)) {
-            object(count);
-        }
-        std::fputc('A', out);
+        if (trailingSpace) push(kChar, nullptr, ' ');
         // (element-type . contents); an array whose cdr was never given
         // that shape has no contents to show.
-        object(isCons(c->cdr.p) ? stringChars(c) : NIL);
-        if (trailingSpace) std::fputc(' ', out);
+        push(kObject, isCons(c->cdr.p) ? stringChars(c) : NIL);
+        push(kChar, nullptr, 'A');
+        _cell* count = c->car.p;
+        if (!(isInteger(count) && slotValue(count->car.i) == 1))
+            push(kObject, count);
     }
 
     // #S(NAME :SLOT value ...): the slot names of the descriptor
     // (STRUCTURE$ name slot-names ...) paired with the contents, each
     // value printed as a list element is. A structure is written to a
     // stream too; an array in one of its slots is refused there as
-    // anywhere else. The slots are walked in a loop; only nesting
-    // recurses.
+    // anywhere else.
     void structure(_cell* c) {
-        if (lisp->StackExhausted()) {
-            std::fputs("...", out);
-            return;
-        }
+        if (!enter(c, ')')) return;
         _cell* d = c->cdr.p->car.p;
         _cell* rest = d->cdr.p;
         _cell* name = isCons(rest) ? rest->car.p : nullptr;
@@ -251,19 +317,22 @@ private:
                            ? rest->cdr.p->car.p : nullptr;
         std::fputs("#S(", out);
         if (name) atomText(name);
-        _cell* v = c->cdr.p->cdr.p;
-        for (; isCons(slots) && isCons(v); slots = slots->cdr.p, v = v->cdr.p) {
-            std::fputs(" :", out);
-            if (isSymbol(slots->car.p)) atomText(slots->car.p);
-            std::fputc(' ', out);
-            element(v->car.p, 1);
-        }
-        std::fputc(')', out);
+        push(kSlots, slots, 0, c->cdr.p->cdr.p);
+    }
+
+    void slotsStep(_cell* slots, _cell* v) {
+        if (!isCons(slots) || !isCons(v)) return;
+        std::fputs(" :", out);
+        if (isSymbol(slots->car.p)) atomText(slots->car.p);
+        std::fputc(' ', out);
+        push(kSlots, slots->cdr.p, 0, v->cdr.p);
+        push(kElement, v->car.p, 1);
     }
 
     cprint* lisp;
     Style style;
     FILE* out;
+    std::vector<Task> tasks;
 };
 
 }  // namespace

@@ -113,11 +113,35 @@ _cell* buildAtom(cmemory* m, char* token) {
     }
 }
 
+// Reading stops with the area's message before it takes the reserve that
+// the debug loop needs: a text too large for what is left is an error of
+// that text, not the end of the session. Nothing collects while cells are
+// made here (ReadText collects before, when the text may not fit).
+const char kCellsFull[] = "エラー: セル領域が一杯です。";
+const char kNamesFull[] = "エラー: ストリング領域が一杯です。";
+
+bool roomFor(cmemory* m, long cells) {
+    if (m->freeCells - cells > reserveOf(kCellCapacity)) return true;
+    PutMessage(kCellsFull);
+    return false;
+}
+
 _cell* readToken(cmemory* m, char* p) {
     char* end = elementEnd(p);
     char saved = *end;
     *end = 0;
-    _cell* atom = buildAtom(m, p);
+    _cell* atom = nullptr;
+    size_t len = (size_t)(end - p);
+    // A string takes a cons a byte; a new symbol's name goes into the
+    // string area, whose last 4096 bytes are kept for the debug loop.
+    if (!roomFor(m, (long)len + 8)) {
+    } else if (m->AnaType(p) == 0 && !m->CheckStringCell(p) &&
+               (size_t)(m->stringNext - m->stringArea) + len + 4096 >
+                   (size_t)kStringCapacity) {
+        PutMessage(kNamesFull);
+    } else {
+        atom = buildAtom(m, p);
+    }
     *end = saved;
     return atom;
 }
@@ -177,7 +201,7 @@ _cell* readExpr(cmemory* m, char* p) {
             char* end = elementEnd(p);
             if (!end) return nullptr;
             _cell* car = readExpr(m, p);
-            if (!car) return nullptr;
+            if (!car || !roomFor(m, 1)) return nullptr;
             list.add(car);
             p = m->SkipSpc(end);
         }
@@ -260,9 +284,12 @@ _cell* cmemory::getMojiretsuCell(char* text) {
     return MakeMojiretsu(chars.finish(NILCell));
 }
 
-// A backslash stands for the byte after it (two backslashes for one); a
-// backslash at the very end of the text stands for itself.
+// A backslash stands for the byte after it (two backslashes for one),
+// except \0, the gatherers' escape for a NUL byte (they write a \0 typed
+// in a string as the digit alone); a backslash at the very end of the text
+// stands for itself.
 _cell* cmemory::get1char(char* p) {
+    if (p[0] == '\\' && p[1] == '0') return getMojiCell(0, 0);
     if (p[0] == '\\' && p[1] != 0) return getMojiCell((signed char)p[1], 0);
     return getMojiCell((signed char)p[0], 0);
 }

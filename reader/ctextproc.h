@@ -2,7 +2,7 @@
 // and rewriting the reader marks into plain list text.
 //
 // All passes work in place on lineStr, byte by byte; every byte is one
-// character. Texts are bounded to kTextBound bytes, and
+// character. lineStr grows up to kTextCeiling bytes (gather.cpp), and
 // no pass reads or writes past the terminating NUL or the buffer's end.
 // Strings ("...", a backslash escaping the byte after it) and character
 // literals (#\ and one byte) are units that every pass steps over unchanged.

@@ -2,13 +2,40 @@
 // lineStr (from the console a line at a time, from a file a character at a
 // time) and normalising it.
 //
-// The gatherers only append to lineStr and never let the text pass
-// kTextBound bytes, so the text and its NUL always fit.
+// The gatherers only append to lineStr, growing it first when the text
+// and its NUL would not fit, up to kTextCeiling bytes.
+//
+// A NUL byte cannot stand in the text, which is a C string. Inside a
+// string it is written as the escape \0 (and a \0 typed there, which
+// stands for the digit, as the digit alone), so that the string keeps the
+// byte; anywhere else it is refused with a message.
+#include <cstdlib>
 #include <cstring>
 
 #include "reader/ctextproc.h"
 
-char lineStr[kLineSize];
+namespace {
+char firstLine[kLineSize];
+}  // namespace
+
+char* lineStr = firstLine;
+size_t lineCapacity = kLineSize;
+
+bool GrowLine(size_t need) {
+    if (need <= lineCapacity) return true;
+    if (need > kTextCeiling + 1) return false;
+    size_t size = lineCapacity;
+    while (size < need) size *= 2;
+    if (size > kTextCeiling + 1) size = kTextCeiling + 1;
+    char* bigger = lineStr == firstLine
+                       ? static_cast<char*>(std::malloc(size))
+                       : static_cast<char*>(std::realloc(lineStr, size));
+    if (bigger == nullptr) return false;
+    if (lineStr == firstLine) std::memcpy(bigger, firstLine, lineCapacity);
+    lineStr = bigger;
+    lineCapacity = size;
+    return true;
+}
 
 namespace {
 
@@ -27,6 +54,8 @@ bool isWhite(char c) {
 
 const char kTooLong[] = "エラー: S式が長過ぎます。";
 const char kTooManyClosers[] = "エラー: )が多すぎます。";
+const char kOpenString[] = "エラー: 文字列が閉じていません";
+const char kNulByte[] = "エラー: NUL文字は文字列の中にしか書けません";
 
 int tooLong() {
     PutMessage(kTooLong);
@@ -189,6 +218,29 @@ void dropOverlong(ConsoleScan& scan, int c) {
     while (c != '\n' && c != EOF) c = ConsoleGetc();
 }
 
+// Keeps the text after an expression for the next reader as it was
+// typed: an escape \0 inside a string goes back to the NUL byte it stands
+// for, since the next reader escapes it again.
+void keepRaw(const char* rest) {
+    size_t n = std::strlen(rest);
+    char* raw = static_cast<char*>(std::malloc(n + 1));
+    if (raw == nullptr) return;
+    ConsoleScan scan;
+    size_t m = 0;
+    for (size_t i = 0; i < n; i++) {
+        bool escaping = scan.inString && !scan.escaped && rest[i] == '\\';
+        if (escaping && rest[i + 1] == '0') {
+            raw[m++] = 0;
+            i++;
+            continue;
+        }
+        scan.take(rest[i]);
+        raw[m++] = rest[i];
+    }
+    ConsoleKeep(raw, m);
+    std::free(raw);
+}
+
 }  // namespace
 
 // Gathers from the console a line (a chunk of at most 255 bytes) at a time
@@ -200,6 +252,9 @@ void dropOverlong(ConsoleScan& scan, int c) {
 int ctextproc::GetOneS(int echoKept) {
     size_t total = std::strlen(lineStr);
     ConsoleScan scan;
+    ExprTracker tracker;
+    for (size_t i = 0; i < total; i++)
+        tracker.feed(lineStr[i], scan.take(lineStr[i]));
     bool fromKept = echoKept && ConsoleKept() > 0;
     for (bool first = true;; first = false) {
         // Kept bytes form a chunk of their own: the rest of one line.
@@ -209,17 +264,32 @@ int ctextproc::GetOneS(int echoKept) {
         int c = EOF;
         while (got < limit && (c = ConsoleGetc()) != EOF) {
             got++;
-            if (c == 0) continue;   // a NUL byte is no text
+            bool escapedByte = scan.inString && scan.escaped;
+            if (c == 0 && !scan.inComment && !scan.inString) {
+                if (first && fromKept) echo(lineStr + start, lineStr + total);
+                std::puts(kNulByte);
+                dropOverlong(scan, c);
+                return 0;
+            }
             ConsoleScan::Kind k = scan.take((char)c);
             if (k != ConsoleScan::kDropped) {
-                if (total + 1 > (size_t)kTextBound) {
+                // Room for the byte, an escape before it, and the NUL.
+                if (!GrowLine(total + 3)) {
                     if (first && fromKept) echo(lineStr + start, lineStr + total);
                     std::puts(kTooLong);
                     dropOverlong(scan, c);
                     return 0;
                 }
-                lineStr[total++] = (char)c;
+                if (c == '0' && escapedByte) {
+                    lineStr[total - 1] = '0';   // \0 typed: the digit
+                } else if (c == 0) {
+                    if (!escapedByte) lineStr[total++] = '\\';
+                    lineStr[total++] = '0';
+                } else {
+                    lineStr[total++] = (char)c;
+                }
                 lineStr[total] = 0;
+                tracker.feed((char)c, k);
             }
             if (c == '\n') break;
         }
@@ -231,6 +301,15 @@ int ctextproc::GetOneS(int echoKept) {
         }
         if (got == 0) return -1;
         bool echoing = first && fromKept;
+        // A list still open, or an atom cut where a piece of a long line
+        // ended, is not complete: read on without looking at the whole
+        // text again, so that a long text costs time in proportion.
+        bool cut = got == limit && c != '\n';
+        if (tracker.state == 1 || (tracker.state == 2 && cut) ||
+            (tracker.state == 3 && cut)) {
+            if (echoing) echo(lineStr + start, lineStr + total);
+            continue;
+        }
         int balance = CheckBrace(lineStr);
         if (balance == 1) {
             char* end = firstEnd(lineStr);
@@ -239,7 +318,7 @@ int ctextproc::GetOneS(int echoKept) {
             // are dropped, as they always were, and the rest is kept.
             char* rest = end;
             while (isWhite(*rest) || *rest == ')') rest++;
-            if (*rest) ConsoleKeep(rest, std::strlen(rest));
+            if (*rest) keepRaw(rest);
             *end = 0;
             return 1;
         }
@@ -278,6 +357,57 @@ int ctextproc::AllBlank(char* text) {
 // Files
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The depth of parentheses of a text fed a byte at a time, stepping over
+// the units ScanDepth steps over (strings, and #\ with the byte after it),
+// so that it is above 0 exactly where ScanDepth would not have closed the
+// text's first list.
+struct UnitDepth {
+    long depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    bool hash = false;      // the last byte was a '#' outside units
+    bool literal = false;   // the next byte is a character literal's
+
+    void take(char c) {
+        if (literal) {
+            literal = false;
+            hash = false;
+            return;
+        }
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (hash && c == '\\') {
+            literal = true;
+            hash = false;
+            return;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '(') {
+            depth++;
+        } else if (c == ')') {
+            depth--;
+        }
+        hash = !inString && c == '#';
+    }
+};
+
+// The text's first expression is a list (CheckBrace2's test).
+bool startsList(char* text) {
+    char* p = skipLead(text);
+    if (p[0] == '#' && p[1] == '\'') p = skipLead(p + 2);
+    if (p[0] == '#' && p[1] == '(') p++;
+    return *p == '(';
+}
+
+}  // namespace
+
 int ctextproc::GetOneSStream(FILE* f) {
     size_t total = std::strlen(lineStr);
     char* end = lineStr + total;
@@ -285,16 +415,28 @@ int ctextproc::GetOneSStream(FILE* f) {
     int escaped = 0;    // inside a string, the previous byte was a backslash
     char prev1 = 0;     // the last appended byte
     char prev2 = 0;     // the one before it
+    UnitDepth depth;
+    for (size_t i = 0; i < total; i++) depth.take(lineStr[i]);
     for (;;) {
         int c = std::getc(f);
         if (c == '\n' && f == countedStream) countedLines++;
         if (c == EOF) {
+            // A string still open at the end of the file would swallow
+            // the rest of the program without a word.
+            if (inString) {
+                PutMessage(kOpenString);
+                return 0;
+            }
             if (total > 0 && !isWhite(end[-1])) return 1;
             return 2;
         }
-        if (c == 0) continue;
         char ch = (char)c;
         bool afterHashBackslash = prev2 == '#' && prev1 == '\\';
+        bool escapedByte = inString && escaped;
+        if (c == 0 && !inString) {
+            PutMessage(kNulByte);
+            return 0;
+        }
         if (inString) {
             if (escaped) {
                 escaped = 0;
@@ -310,16 +452,29 @@ int ctextproc::GetOneSStream(FILE* f) {
             SkipComment(f);
             continue;
         }
-        if (total + 1 > (size_t)kTextBound) return tooLong();
-        *end++ = ch;
+        // Room for the byte, an escape before it, and the NUL.
+        if (!GrowLine(total + 3)) return tooLong();
+        end = lineStr + total;
+        if (ch == '0' && escapedByte) {
+            end[-1] = '0';      // \0 in the file: the digit
+        } else {
+            if (c == 0 && !escapedByte) {
+                *end++ = '\\';
+                total++;
+            }
+            *end++ = c == 0 ? '0' : ch;
+            total++;
+        }
         *end = 0;
-        total++;
         prev2 = prev1;
         prev1 = ch;
+        depth.take(ch);
         // Only a ')' (a list closing, or a text starting with ')') or a
         // blank (an atom ending) can change the balance verdict, so the
-        // whole text is checked again only then.
+        // whole text is checked again only then, and not while a list
+        // text is still open: a long text costs time in proportion.
         if (ch != ')' && !isWhite(ch)) continue;
+        if (depth.depth > 0 && startsList(lineStr)) continue;
         int v = verdict(CheckBrace2(lineStr));
         if (v >= 0) return v;
     }

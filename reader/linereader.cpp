@@ -118,6 +118,7 @@ void ConsoleKeep(const char* text, size_t n) {
 }
 
 bool ConsoleInterrupted() {
+    EndIfTerminated();
     if (interruptRequested && LineEditorActive()) {
         LineEditorForget();
         return true;

@@ -5,12 +5,36 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "reader/ctextproc.h"
 
 int ctextproc::ReadText(char* text, _cell** out) {
+    if (text == lineStr) {
+        // Room for the rewriting, which adds at most 11 bytes a mark
+        // ("`x" becomes "(BACKQUOTE x)"): past the ceiling the passes
+        // refuse the text with their message.
+        size_t n = 0;
+        size_t marks = 0;
+        for (; text[n]; n++)
+            marks += text[n] == '\'' || text[n] == '`' || text[n] == ',' ||
+                     text[n] == '@';
+        if (GrowLine(n + 11 * marks + 2)) text = lineStr;
+    }
     SkipTerm(text);
     if (!RewriteAll(text)) return -1;
+    // The cells the text may take (two a byte at most): when they would
+    // reach into the reserve, collect first, so that garbage does not make
+    // the text fail.
+    if (freeCells - 2 * (long)std::strlen(text) <= 2 * reserveOf(kCellCapacity)) {
+#if TK_GCSTRESS
+        gcQuiet = 1;
+        gc();
+        gcQuiet = 0;
+#else
+        gc();
+#endif
+    }
     _cell* e = readFromString(text);
     if (!e) return -2;
     *out = e;
@@ -20,7 +44,9 @@ int ctextproc::ReadText(char* text, _cell** out) {
 int ctextproc::ReadExpression(_cell** out) {
     std::fflush(stdout);
     lineStr[0] = 0;
-    // A Ctrl-C that came after the last step has nothing left to stop.
+    // A Ctrl-C that came after the last step has nothing left to stop; a
+    // terminating signal still ends the session.
+    EndIfTerminated();
     interruptRequested = 0;
     int got = GetOneS(1);
     if (got == -3) return -3;   // Ctrl-C: a fresh prompt

@@ -123,9 +123,11 @@ int ctextproc::MakeAstText(char* text, int bound) {
     return separateMarks(this, text, bound, "@");
 }
 
+// lineStr is bounded by its capacity (ReadText makes room first), any other
+// buffer by kTextBound.
 int ctextproc::RewriteAll(char* text) {
-    return MakeFunctionText(text, kTextBound) &&
-           MakeQuoteText(text, kTextBound) &&
-           MakeBackQuoteText(text, kTextBound) &&
-           MakeCommaText(text, kTextBound) && MakeAstText(text, kTextBound);
+    int bound = text == lineStr ? (int)(lineCapacity - 1) : kTextBound;
+    return MakeFunctionText(text, bound) && MakeQuoteText(text, bound) &&
+           MakeBackQuoteText(text, bound) && MakeCommaText(text, bound) &&
+           MakeAstText(text, bound);
 }

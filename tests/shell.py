@@ -182,6 +182,10 @@ CASES = [
      b"", 1, "中断しました。\nb.lisp:1: ここで止まりました: (break)\n".encode()),
     ("unclosed at the end", ["u.lisp"], b"", {"u.lisp": b"(princ 1)\n(princ\n\n"},
      b"1", 1, "エラー: 右括弧が足りません\nu.lisp:2: ここで止まりました: (princ\n".encode()),
+    ("unclosed string at the end", ["s.lisp"], b"",
+     {"s.lisp": b'(princ 1)\n(princ "abc)\n(princ 2)\n\n'}, b"1", 1,
+     "エラー: 文字列が閉じていません\ns.lisp:2: ここで止まりました: "
+     "(princ \"abc)...\n".encode()),
     ("bye and twins end with 0", ["q.lisp"], b"",
      {"q.lisp": b"(princ 1)\n(if t (exit 3))\n(princ 2)\n"}, b"1", 0, b""),
     ("area exhausted keeps status 1", ["g.lisp"], b"",
@@ -323,6 +327,272 @@ def cases_for(config, binary):
     return passed, failed
 
 
+MSG_WRITE = "エラー: ファイルに書き込めませんでした\n".encode()
+# 6000 bytes: more than the buffer of a file, so that it is written (and
+# fails) while the program runs.
+FILL = b'(dotimes (i 1000) (princ "abcdef" s))\n'
+OPEN_FULL = b'(setq s (open "/dev/full" :direction :output))\n'
+
+
+def run_to(binary, args, stdin, cwd, stdout):
+    """Like run, with standard output sent to the file object given, or
+    closed when it is None."""
+    e = dict(os.environ, ASAN_OPTIONS="detect_leaks=0")
+    e.setdefault("TZ", "UTC")
+    closed = stdout is None
+    return subprocess.run(launch.command(binary, args, env=e), input=stdin,
+                          cwd=cwd, env=e, stderr=subprocess.PIPE,
+                          stdout=subprocess.DEVNULL if closed else stdout,
+                          preexec_fn=(lambda: os.close(1)) if closed else None,
+                          timeout=TIMEOUT * launch.slowdown(binary))
+
+
+def lost_output(config, binary):
+    """No output is lost without a word: standard output on a full device
+    or closed, a file never closed on a full device, in script mode, with
+    -e and at the console, end with a message on standard error and status
+    1; output that fails while the program runs stops a script there."""
+    passed = failed = 0
+    cases = [
+        # (name, arguments, stdin, files, stdout: "full" / None (closed) /
+        # "file", status, stderr, file that must stay empty)
+        ("script to a full standard output", ["p.lisp"], b"",
+         {"p.lisp": b"(print 1)\n"}, "full", 1, MSG_WRITE, None),
+        ("-e to a closed standard output", ["-e", "(print 1)"], b"", {},
+         None, 1, MSG_WRITE, None),
+        ("console to a full standard output", ["-q"], b"(print 1)\n", {},
+         "full", 1, MSG_WRITE, None),
+        # The descriptor of a closed standard output is not handed to the
+        # next file opened: what was printed does not land in it.
+        ("closed standard output is no file's",
+         ["-e", '(setq s (open "o.txt" :direction :output))',
+          "-e", "(print 1)", "-e", "(close s)"], b"", {}, None, 1,
+         MSG_WRITE, "o.txt"),
+        ("a file never closed, on a full device", ["p.lisp"], b"",
+         {"p.lisp": OPEN_FULL + b'(princ "x" s)\n'}, "file", 1, MSG_WRITE,
+         None),
+        ("output failing in a script stops it", ["p.lisp"], b"",
+         {"p.lisp": OPEN_FULL + FILL + b"(princ 'never)\n"}, "file", 1,
+         [MSG_WRITE, b"p.lisp:2: ", MSG_WRITE], None),
+        ("BYE flushes a file never closed", ["-q"],
+         OPEN_FULL + b'(princ "x" s)\n(bye)\n', {}, "file", 1, MSG_WRITE,
+         None),
+    ]
+    for name, args, stdin, files, out, status, err, empty in cases:
+        with tempfile.TemporaryDirectory() as d:
+            for fname, text in files.items():
+                with open(os.path.join(d, fname), "wb") as f:
+                    f.write(text)
+            if out == "full":
+                with open("/dev/full", "wb") as full:
+                    p = run_to(binary, args, stdin, d, full)
+            elif out == "file":
+                with open(os.path.join(d, "stdout"), "wb") as f:
+                    p = run_to(binary, args, stdin, d, f)
+            else:
+                p = run_to(binary, args, stdin, d, None)
+            p.stdout = None
+            ok = check(config, name, p, None, status, err)
+            if ok and empty:
+                with open(os.path.join(d, empty), "rb") as f:
+                    data = f.read()
+                if data:
+                    print("FAIL [%s] %s: %s holds %r" % (config, name, empty, data))
+                    ok = False
+        passed, failed = passed + ok, failed + (not ok)
+    p, f = small_device(config, binary)
+    return passed + p, failed + f
+
+
+def small_device(config, binary):
+    """A disk that fills: a 64 KiB tmpfs, where this runs as root and may
+    mount one. The file a program never closes and the console's own
+    standard output both lose their end, and say so."""
+    if os.geteuid() != 0:
+        print("shell: SKIPPED the full tmpfs (not root); /dev/full stands "
+              "for it")
+        return 0, 0
+    mnt = tempfile.mkdtemp(prefix="tamarisk-tmpfs-")
+    r = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", mnt],
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if r.returncode != 0:
+        os.rmdir(mnt)
+        print("shell: SKIPPED the full tmpfs (mount is not permitted here: "
+              "%s); /dev/full stands for it" % r.stdout.decode(errors="replace").strip())
+        return 0, 0
+    passed = failed = 0
+    try:
+        big = b'(dotimes (i 20000) (princ "abcdefgh" s))\n'
+        prog = (b'(setq s (open "%s/log.txt" :direction :output))\n' %
+                mnt.encode() + big)
+        with tempfile.TemporaryDirectory() as d:
+            with open(os.path.join(d, "p.lisp"), "wb") as f:
+                f.write(prog)
+            p = run(binary, ["p.lisp"], b"", d)
+        ok = check(config, "script's file on a full tmpfs", p, b"", 1,
+                   [MSG_WRITE, b"p.lisp:2: "])
+        passed, failed = passed + ok, failed + (not ok)
+        os.remove(os.path.join(mnt, "log.txt"))
+        # The console's standard output on the full disk: 100 KB of values.
+        with open(os.path.join(mnt, "out.txt"), "wb") as f:
+            p = run_to(binary, ["-q"], b'(make-list 20000 :initial-element 12345)\n'
+                       b"(bye)\n", mnt, f)
+        p.stdout = None
+        ok = check(config, "console's output on a full tmpfs", p, None, 1,
+                   MSG_WRITE)
+        passed, failed = passed + ok, failed + (not ok)
+    finally:
+        subprocess.run(["umount", mnt])
+        os.rmdir(mnt)
+    return passed, failed
+
+
+def long_texts(config, binary):
+    """Input is never split or altered: a 1 MB list typed at the console,
+    or read from a data file, is one expression; a 1 MB atom typed is one
+    atom (one message); a NUL byte in a program's string is kept, and one
+    outside a string is refused with a message."""
+    big_list = b"(" + b"12 " * 350000 + b")"
+    cases = [
+        ("a 1 MB list typed", ["-q"],
+         b"(length '" + big_list + b")\n(+ 1 2)\n", {}, b"[1]350000\n[2]3\n[3]", 0, b""),
+        ("a 1 MB atom typed is one atom", ["-q"],
+         b"1" * 1000000 + b"\nabort\n(+ 1 2)\n", {},
+         "[1]エラー: 整数値がオーバーフローしました\nデバッグモードに入りました。\n"
+         "ABORTと入力すれば抜けられます。\n*[1][2]3\n[3]".encode(), 0, b""),
+        ("READ of a 1 MB data file", ["p.lisp"], b"",
+         {"p.lisp": b'(with-open-file (s "data.txt") (prin1 (length (read s))))',
+          "data.txt": big_list + b"\n"}, b"350000", 0, b""),
+        ("a NUL byte in a program's string", ["p.lisp"], b"",
+         {"p.lisp": b'(prin1 (length "a\0b"))\n(prin1 (char-code (char "a\0b" 1)))'},
+         b"30", 0, b""),
+        ("a NUL byte outside a string", ["p.lisp"], b"",
+         {"p.lisp": b"(princ 1)\n(print (+ 1\0002))\n(princ 3)\n"}, b"1", 1,
+         "エラー: NUL文字は文字列の中にしか書けません\np.lisp:2: ここで止まりました: "
+         "(print (+ 1\n".encode()),
+    ]
+    passed = failed = 0
+    for name, args, stdin, files, out, status, err in cases:
+        with tempfile.TemporaryDirectory() as d:
+            for fname, text in files.items():
+                with open(os.path.join(d, fname), "wb") as f:
+                    f.write(text)
+            p = run(binary, args, stdin, d)
+        ok = check(config, name, p, out, status, err)
+        passed, failed = passed + ok, failed + (not ok)
+    return passed, failed
+
+
+def areas_keep_session(config, binary):
+    """An area filled during macro expansion, reading or printing gives its
+    message and the debug loop, and the session goes on after ABORT: a
+    macro whose expansion doubles at each step, a 1 MB symbol name, and a
+    string made by FORMAT larger than the free cells."""
+    full = "デバッグモードに入りました。\nABORTと入力すれば抜けられます。\n"
+    cases = [
+        ("macro expansion fills the cells",
+         b"(defmacro m2 (x) (list 'm2 (list 'quote (list x x))))\n(m2 1)\n",
+         "エラー: セル領域が一杯です。\n" + full),
+        ("reading fills the names",
+         b"(length (symbol-name '" + b"b" * 1000000 + b"))\n",
+         "[1]エラー: ストリング領域が一杯です。\n" + full),
+        ("printing to a string fills the cells",
+         b"(progn (setq l (make-list 12000000 :initial-element 1)) nil)\n"
+         b'(length (format nil "~a" l))\n',
+         "エラー: セル領域が一杯です。\n" + full),
+    ]
+    passed = failed = 0
+    for name, text, want in cases:
+        with tempfile.TemporaryDirectory() as d:
+            p = run(binary, ["-q"], text + b"abort\n(setq l nil)\n(+ 1 2)\n", d)
+        out = p.stdout.decode("utf-8", "replace")
+        ok = (p.returncode == 0 and want in out and
+              re.search(r"\[\d+\]3\n\[\d+\]$", out) is not None
+              and not clean_stderr(p.stderr))
+        if not ok:
+            print("FAIL [%s] %s: status %d, stdout ...%r" % (
+                config, name, p.returncode, out[-300:]))
+        passed, failed = passed + ok, failed + (not ok)
+    return passed, failed
+
+
+def deep_printing(config, binary):
+    """A list nested 9,000,000 deep is written whole, to a file and to
+    standard output, on both builds: the printer's depth is bounded by
+    memory only."""
+    n = 9000000
+    prog = (b"(setq d 9)\n(dotimes (i %d) (setq d (list d)))\n"
+            b'(with-open-file (s "deep.txt" :direction :output) (prin1 d s))\n'
+            b"(prin1 d)\n" % n)
+    want = b"(" * n + b"9" + b")" * n
+    with tempfile.TemporaryDirectory() as d:
+        with open(os.path.join(d, "p.lisp"), "wb") as f:
+            f.write(prog)
+        p = run(binary, ["p.lisp"], b"", d)
+        with open(os.path.join(d, "deep.txt"), "rb") as f:
+            kept = f.read()
+    ok = p.returncode == 0 and p.stdout == want and kept == want
+    if not ok:
+        print("FAIL [%s] deep printing: status %d, stdout %d bytes, file %d "
+              "bytes, %d wanted" % (config, p.returncode, len(p.stdout),
+                                    len(kept), len(want)))
+    return ok, not ok
+
+
+def terminated(config, binary):
+    """SIGTERM and SIGHUP end the session with 128 + the signal's number,
+    and what was written before is kept: standard output and an open file
+    of a script busy evaluating, and an open file of a console waiting for
+    its next line."""
+    import signal
+    import time
+    passed = failed = 0
+    busy = (b'(setq s (open "out.txt" :direction :output))\n'
+            b"(print 'in-file s)\n(print 'on-screen)\n"
+            b'(with-open-file (r "ready" :direction :output) (princ 1 r))\n'
+            b"(loop)\n")
+    waiting = (b'(setq s (open "out.txt" :direction :output))\n'
+               b"(print 'in-file s)\n"
+               b'(with-open-file (r "ready" :direction :output) (princ 1 r))\n')
+    for sig, name in ((signal.SIGTERM, "SIGTERM"), (signal.SIGHUP, "SIGHUP")):
+        for what, args, stdin, out in (
+                ("a busy script", ["p.lisp"], b"", b"\nON-SCREEN "),
+                ("a waiting console", ["-q"], waiting, None)):
+            with tempfile.TemporaryDirectory() as d:
+                with open(os.path.join(d, "p.lisp"), "wb") as f:
+                    f.write(busy)
+                e = dict(os.environ, TZ="UTC", ASAN_OPTIONS="detect_leaks=0")
+                p = subprocess.Popen(launch.command(binary, args, env=e),
+                                     cwd=d, env=e, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE)
+                # Standard input stays open: the console waits on it.
+                p.stdin.write(stdin)
+                p.stdin.flush()
+                end = time.time() + 60 * launch.slowdown(binary)
+                while not os.path.exists(os.path.join(d, "ready")) and \
+                        time.time() < end and p.poll() is None:
+                    time.sleep(0.05)
+                time.sleep(0.2)
+                p.send_signal(sig)
+                try:
+                    got, err = p.communicate(timeout=60 * launch.slowdown(binary))
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    got, err = p.communicate()
+                with open(os.path.join(d, "out.txt"), "rb") as f:
+                    kept = f.read()
+                label = "%s ends %s" % (name, what)
+                ok = (p.returncode == 128 + sig and kept == b"\nIN-FILE " and
+                      (out is None or got == out) and not clean_stderr(err))
+                if not ok:
+                    print("FAIL [%s] %s: status %s, stdout %r, file %r, "
+                          "stderr %r" % (config, label, p.returncode, got,
+                                         kept, err))
+                passed, failed = passed + ok, failed + (not ok)
+    return passed, failed
+
+
 def examples_as_scripts(config, binary):
     """Each example run as FILE prints what it prints when loaded at the
     prompt, without the prompts, the value of LOAD and the CLOSED that
@@ -447,6 +717,18 @@ def main(argv):
         binary = os.path.join(ROOT, "build", config, "tamarisk")
         p, f = cases_for(config, binary)
         passed, failed = passed + p, failed + f
+        p, f = lost_output(config, binary)
+        passed, failed = passed + p, failed + f
+        p, f = terminated(config, binary)
+        passed, failed = passed + p, failed + f
+        p, f = long_texts(config, binary)
+        passed, failed = passed + p, failed + f
+        p, f = deep_printing(config, binary)
+        passed, failed = passed + p, failed + f
+        # Their areas are small on purpose in the checking builds.
+        if "gcstress" not in config and "asan" not in config:
+            p, f = areas_keep_session(config, binary)
+            passed, failed = passed + p, failed + f
         # The examples take minutes under the checking builds.
         if "gcstress" not in config and "asan" not in config:
             p, f = examples_as_scripts(config, binary)

@@ -1,7 +1,10 @@
 // clisp: start-up, the prelude loader, the banner and the read-eval-print
 // loop. Evaluation runs on a stack of its own, large enough for very deep
 // recursion, whose far end the evaluator refuses to reach.
+#include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 #include <sys/mman.h>
 #include <ucontext.h>
 
@@ -50,7 +53,7 @@ int clisp::StartUp() {
 int clisp::ReadEvalLoop() {
     for (int i = 0; i < kPreludeCount; i++) {
         size_t len = strlen(ReadEvalData[i]);
-        if (len >= (size_t)kLineSize) return 0;
+        if (!GrowLine(len + 1)) return 0;
         memcpy(lineStr, ReadEvalData[i], len + 1);
         _cell* e = nullptr;
         if (ReadText(lineStr, &e) != 1) return 0;
@@ -84,6 +87,17 @@ void clisp::ReadEvalPrintLoop() {
 namespace {
 
 extern "C" void onInterrupt(int) { interruptRequested = 1; }
+
+// SIGTERM and SIGHUP. Flushing stdio here could run in the middle of a
+// write the signal interrupted, on a buffer half updated, and stdio takes
+// no lock that a handler may wait for: only sig_atomic_t stores are safe.
+// The flags make the next evaluation step, or the console read the signal
+// ended (no SA_RESTART), end the session through EndIfTerminated, where
+// flushing is safe.
+extern "C" void onTerminate(int sig) {
+    terminateSignal = sig;
+    interruptRequested = 1;
+}
 
 clisp* running;
 int runStatus;
@@ -143,10 +157,33 @@ void evaluate() {
     TK_FIBER_START(nullptr, mainStackBottom, mainStackSize);
 }
 
+// A standard descriptor that the process was started without would be
+// the next one a file opens, and output meant for the screen would land in
+// that file. Each one missing is filled with /dev/null opened for reading
+// only: nothing is ever taken for it, and a write to standard output or
+// error still fails, so the loss is reported as for any other failing
+// output.
+void holdStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        int got = open("/dev/null", O_RDONLY);
+        if (got >= 0 && got != fd) close(got);
+    }
+}
+
 }  // namespace
+
+void EndIfTerminated() {
+    int sig = terminateSignal;
+    if (sig == 0 || running == nullptr || running->finishHook == nullptr)
+        return;
+    // Finish leaves the evaluation stack; Run then flushes the outputs.
+    running->Finish(128 + sig);
+}
 
 int clisp::Run(int argc, char** argv) {
     Init();     // main gives back what was taken, whichever way Run returns
+    holdStandardDescriptors();
     int answered = ReadOptions(argc, argv);
     if (answered >= 0) return answered;
     if (hasArguments) messageOut = stderr;
@@ -203,6 +240,10 @@ int clisp::Run(int argc, char** argv) {
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+    terminateSignal = 0;
+    action.sa_handler = onTerminate;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
     getcontext(&evalContext);
     evalContext.uc_stack.ss_sp = stack;
     evalContext.uc_stack.ss_size = size;
@@ -217,7 +258,7 @@ int clisp::Run(int argc, char** argv) {
     if (faultHandled) sigaction(SIGSEGV, &oldFaultAction, nullptr);
 #endif
     if (stackOverflowed) PutMessage(kStackOverflow);
-    fflush(stdout);
+    runStatus = FlushOutputs(runStatus);
 #if TK_FUZZ
     // The next session of the process gets a stack of its own; frames left
     // on this one by an exit from deep evaluation must not stay poisoned.

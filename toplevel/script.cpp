@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <string>
 
 #include "toplevel/clisp.h"
 #include "toplevel/symbols.h"
@@ -95,11 +96,13 @@ int clisp::RunStream(const char* name, FILE* f) {
         if (got != 0) {
             // At the end of the file an unfinished text is read all the
             // same, so that its fault is reported rather than dropped.
-            static char original[kLineSize];
-            std::memcpy(original, lineStr, std::strlen(lineStr) + 1);
+            // The text as gathered, of any length, before the reader
+            // rewrites it in place.
+            static std::string original;
+            original.assign(lineStr);
             _cell* e = nullptr;
             if (ReadText(lineStr, &e) == 1) {
-                TagSourceLines(original, e, SourceNumber(name), line);
+                TagSourceLines(original.c_str(), e, SourceNumber(name), line);
                 CellGroup g(this);
                 g.push(e);
                 reportTop = e;

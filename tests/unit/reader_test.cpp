@@ -554,20 +554,21 @@ TEST(GatherFile, ErrorsAndLimits) {
     std::string out = CaptureStdout(
         [] { EXPECT_EQ((V{"<0>"}), GatherAll("  ) a")); });
     EXPECT_EQ("エラー: )が多すぎます。\n", out);
+    // The text grows past its first size: 20,001 bytes are gathered.
     out = CaptureStdout([] {
-        EXPECT_EQ((V{"<0>"}), GatherAll("(" + std::string(20000, 'a')));
-    });
-    EXPECT_EQ("エラー: S式が長過ぎます。\n", out);
-    EXPECT_EQ(kTextBound, (int)std::strlen(lineStr));
-    // 19999 bytes are gathered.
-    out = CaptureStdout([] {
-        V got = GatherAll("(" + std::string(19997, 'a') + ")");
+        V got = GatherAll("(" + std::string(19999, 'a') + ")");
         ASSERT_EQ(2u, got.size());
-        EXPECT_EQ(19999u, got[0].size());
+        EXPECT_EQ(20001u, got[0].size());
     });
     EXPECT_EQ("", out);
-    // NUL bytes append nothing.
-    EXPECT_EQ((V{"(ab)", "<2>"}), GatherAll(std::string("(a\0b)", 5)));
+    // A NUL byte outside a string is refused with a message; inside one it
+    // is written as the escape \0, and a \0 there as the digit.
+    out = CaptureStdout([] {
+        EXPECT_EQ((V{"<0>"}), GatherAll(std::string("(a\0b)", 5)));
+    });
+    EXPECT_EQ("エラー: NUL文字は文字列の中にしか書けません\n", out);
+    EXPECT_EQ((V{"(\"a\\0b0\")", "<2>"}),
+              GatherAll(std::string("(\"a\0b\\0\")", 9)));
 }
 
 // Feeds s to standard input for the duration of fn.
@@ -615,24 +616,33 @@ TEST(GatherConsole, Errors) {
         });
     });
     EXPECT_EQ("エラー: )が多すぎます。\n", out);
-    // An open list of long lines: refused once the total passes 19999.
+    // An open list of long lines grows the text past its first size, and
+    // is read whole once it closes.
     std::string input = "(";
     for (int i = 0; i < 100; i++) input += std::string(250, 'a') + "\n";
-    out = CaptureStdout([&] {
-        WithStdin(input, [&] {
-            lineStr[0] = 0;
-            EXPECT_EQ(0, m.GetOneS(0));
-        });
+    WithStdin(input + ")\n", [&] {
+        lineStr[0] = 0;
+        EXPECT_EQ(1, m.GetOneS(0));
+        EXPECT_EQ(input.size() + 1, std::strlen(lineStr));
     });
-    EXPECT_EQ("エラー: S式が長過ぎます。\n", out);
-    EXPECT_LE(std::strlen(lineStr), (size_t)kTextBound);
-    // A line longer than 255 bytes arrives in chunks; an atom is complete
-    // at the end of the first one.
+    // A line longer than 255 bytes arrives in chunks; an atom that a chunk
+    // cuts is read on to its end.
     WithStdin(std::string(300, 'b') + "\n", [&] {
         lineStr[0] = 0;
         EXPECT_EQ(1, m.GetOneS(0));
-        EXPECT_EQ(255u, std::strlen(lineStr));
+        EXPECT_EQ(300u, std::strlen(lineStr));
     });
+    // A NUL byte outside a string is refused; inside one it is escaped.
+    out = CaptureStdout([&] {
+        WithStdin(std::string("(a\0b)\n(c \"x\0y\")\n", 17), [&] {
+            lineStr[0] = 0;
+            EXPECT_EQ(0, m.GetOneS(0));
+            lineStr[0] = 0;
+            EXPECT_EQ(1, m.GetOneS(0));
+            EXPECT_STREQ("(c \"x\\0y\")", lineStr);
+        });
+    });
+    EXPECT_EQ("エラー: NUL文字は文字列の中にしか書けません\n", out);
 }
 
 // The string and second value READ-LINE gives for one read.
