@@ -42,6 +42,8 @@ extern int handlerDepth;
 #ifndef TAMARISK_EVAL_CFUNCTION_H
 #define TAMARISK_EVAL_CFUNCTION_H
 
+#include <climits>
+
 #include "math/cmathproc.h"
 
 // Messages shared by many built-ins.
@@ -220,7 +222,7 @@ public:
     static constexpr int kMaxLispTexts = 2048;
     bool lispTextTried[kMaxLispTexts] = {};
 
-    // --- eval/fastpath.cpp --------------------------------------------------
+    // --- eval/fastpath.cpp (the table: eval/fastpath.h) ---------------------
     // After the prelude: gives its names their C++ paths.
     void InitFastPaths();
     // DEFUN or DEFMACRO of `sym`: a C++ path that stands for a definition
@@ -228,8 +230,9 @@ public:
     void NoteRedefinition(_cell* sym);
     // 1: test is the prelude's <, -1: its >, 0: neither (eval/fastpath.cpp).
     int IntactOrder(_cell* test);
-    // The C++ path of a prelude function. *declined: nothing was evaluated
-    // and the caller goes on with the ordinary call.
+    // The C++ path of a prelude function (op's closureCount is its OP_F_
+    // number). *declined: nothing was evaluated and the caller goes on with
+    // the ordinary call.
     [[nodiscard]] _cell* FastCall(_cell* op, _cell* args, _symval* frame, long count,
                     int* keepValues, bool* declined);
     // Calls `def` (protected by the caller) on values already evaluated.
@@ -237,17 +240,8 @@ public:
                          long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
     bool RoomFor(long cells);   // may collect; the caller protects its cells
-    [[nodiscard]] _cell* FastAref(_cell* op, _cell* args, _symval* frame, long count,
-                    int* keepValues, bool* declined);
-    [[nodiscard]] _cell* FastMakeArray(_cell* args, _symval* frame, long count,
-                         bool* declined);
-    [[nodiscard]] _cell* FastSetf(_cell* args, _symval* frame, long count, int* keepValues,
-                    bool* declined);
-    [[nodiscard]] _cell* FastMapcar(_cell* op, _cell* args, _symval* frame,
-                                    long count, bool* declined);
-    [[nodiscard]] _cell* FastGethash(_cell* op, _cell* args, _symval* frame,
-                                     long count, int* keepValues,
-                                     bool* declined);
+
+    // --- library/arraypath.cpp ----------------------------------------------
     // The cons holding the element at the indexes (rank of them, each an
     // integer not below 0) of an array of rank `rank` whose contents are
     // well formed there; null otherwise.
@@ -316,7 +310,9 @@ public:
     [[nodiscard]] _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
     [[nodiscard]] _cell* funcall(_cell* args, _cell* rest, _symval* frame, long count);
     [[nodiscard]] _cell* function(_cell* arg, _symval* frame, long count);  // reported
-    _cell* MakeQuoteEach(_cell* list);
+    // The forms ((QUOTE x) ...) that give back, when evaluated, the n
+    // values and then the elements of list. Allocates only.
+    _cell* QuoteEach(_cell* const* values, long n, _cell* list);
     [[nodiscard]] _cell* rplaca(_cell* a, _cell* b, _symval* frame, long count);  // reported
     [[nodiscard]] _cell* rplacd(_cell* a, _cell* b, _symval* frame, long count);  // reported
     void SetOrgLoc(_symval* outer, long outerCount, _symval* inner, long f,
@@ -368,7 +364,11 @@ public:
     [[nodiscard]] _cell* backquote2(_cell* tmpl, _symval* frame, long count);
     [[nodiscard]] _cell* Copy(_cell* c);      // null: printed (too deep)
     _cell* LastCell(_cell* c);
-    long tlength(_cell* c);
+    // The conses along the CDR chain of c; -1 when there are more than
+    // limit (a circular chain, when the limit is the area's size). *proper,
+    // when asked for: the chain ends in NIL (false for -1).
+    static inline long tlength(_cell* c, long limit = LONG_MAX,
+                               bool* proper = nullptr);
 
     // --- eval/lambdalist.cpp ------------------------------------------------
     // What a lambda list asks of its binder. kPlainList: symbols and &REST
@@ -601,6 +601,18 @@ inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {
         if (_symval* r = FindVariable(form, frame, count)) return r->value;
 #endif
     return eval(form, frame, count);
+}
+
+inline long cfunction::tlength(_cell* c, long limit, bool* proper) {
+    long n = 0;
+    for (; isCons(c); c = c->cdr.p) {
+        if (++n > limit) {
+            if (proper) *proper = false;
+            return -1;
+        }
+    }
+    if (proper) *proper = isNil(c);
+    return n;
 }
 
 #endif  // TAMARISK_EVAL_CFUNCTION_H

@@ -1,5 +1,5 @@
 // cfunction layer, evaluator part: macro calls and expansion, backquote
-// templates, and the list helpers Copy, LastCell and tlength.
+// templates, and the list helpers Copy and LastCell.
 #include <cstdio>
 
 #include "eval/cfunction.h"
@@ -52,12 +52,6 @@ _cell* cfunction::LastCell(_cell* c) {
     if (!isCons(c)) return c;
     while (isCons(c->cdr.p)) c = c->cdr.p;
     return c;
-}
-
-long cfunction::tlength(_cell* c) {
-    long n = 0;
-    for (; isCons(c); c = c->cdr.p) n++;
-    return n;
 }
 
 // ---------------------------------------------------------------------------

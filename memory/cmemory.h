@@ -494,6 +494,9 @@ public:
     void FreeMemory();
     void InitCellAndNumber();
     inline _cell* getCell();    // inline, at the end of this header
+    // The fresh list (a b): the cons holding b is taken first. Allocation
+    // only, never collects.
+    _cell* ListOfTwo(_cell* a, _cell* b);
     // The values list of the cell, and the frame it captured as a closure
     // (null, with count 0: none). Either may take a carrier cell when the
     // cell then holds both; allocation never collects.
