@@ -170,13 +170,12 @@ public:
     // May collect. The caller keeps `form` reachable from the roots. Null:
     // reported, exit, or printed as a built-in left it.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
-    // *keepValues of evalu: kKeepValues, the result keeps its multiple
-    // values; kChecked, no cell or number has been allocated since the
-    // step's last look at the collector (the forms it evaluated last each
-    // took one when they ended, and what the step did after allocates
-    // nothing).
+    // How a step hands its result back to eval (*keepValues of evalu):
+    // kKeepValues, the result keeps its multiple values; kChecked, no cell
+    // or number has been allocated since the step's last look at the
+    // collector (the forms it evaluated last each took one when they
+    // ended, and what the step did after allocates nothing).
     enum { kKeepValues = 1, kChecked = 2 };
-    [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
     // eval, with the value of a variable found here when its step has
     // nothing to take (no interrupt or collection pending); for the forms
     // of the evaluator's own loops.
@@ -583,6 +582,11 @@ public:
     // TIME$ form: the values of form, after a report of the time it took,
     // the cells and slots it took and the collections, on messageOut.
     [[nodiscard]] _cell* time_lisp(_cell* args, _symval* frame, long count);
+
+private:
+    // One evaluation step of a form (not an atom), built into eval, its
+    // only caller; *keepValues as described at kKeepValues.
+    [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
 };
 
 inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,

@@ -534,12 +534,11 @@ public:
     _symval* getFuncval2(_cell* symbol);        // null: no record
 
     // --- memory/stack.cpp ---------------------------------------------------
-    // IncCellStack, PopCellStack, IncLocStack, getLocal, StackExhausted
+    // IncCellStack, IncLocStack, getLocal, StackExhausted
     // and TooDeep are inline, at the end of this header. A binding frame
     // is popped by setting the local stack back to where its push found it
     // (FrameGuard).
     _cell* IncCellStack(_cell* c);
-    void PopCellStack();
     int IncLocStack(_symval* frame, long n);
     // The index of the first record naming symbol, or -1; unused records
     // name none.
@@ -708,9 +707,9 @@ public:
 // Group guard for the protection protocol (see the comment at the top):
 // pushes a null marker when made, as the hand-written protocol does (so a
 // recursion holds as many entries per level), and when destroyed sets the
-// cell stack back to where it began, which is where PopCellStack would
-// stop: groups made inside it have ended before it does, and nothing else
-// leaves entries on the stack.
+// cell stack back to where it began, just below that marker: groups made
+// inside it have ended before it does, and nothing else leaves entries on
+// the stack.
 class CellGroup {
 public:
     explicit CellGroup(cmemory* m) : mem(m), base(m->cellStackTop) {
@@ -859,12 +858,6 @@ inline long cmemory::getLocal(_symval* frame, long n, _cell* symbol) {
     for (long i = 0; i < n; i++)
         if (frame[i].symbol == symbol) return i;
     return -1;
-}
-
-inline void cmemory::PopCellStack() {
-    while (cellStackTop > cellStack) {
-        if (*--cellStackTop == nullptr) return;
-    }
 }
 
 // Evaluation may not go deeper when the evaluation stack reaches stackLimit,
