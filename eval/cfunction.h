@@ -366,8 +366,8 @@ public:
     // The conses along the CDR chain of c; -1 when there are more than
     // limit (a circular chain, when the limit is the area's size). *proper,
     // when asked for: the chain ends in NIL (false for -1).
-    static inline long tlength(_cell* c, long limit = LONG_MAX,
-                               bool* proper = nullptr);
+    static long tlength(_cell* c, long limit = LONG_MAX,
+                        bool* proper = nullptr);
 
     // --- eval/lambdalist.cpp ------------------------------------------------
     // What a lambda list asks of its binder. kPlainList: symbols and &REST
@@ -605,18 +605,6 @@ inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {
         if (_symval* r = FindVariable(form, frame, count)) return r->value;
 #endif
     return eval(form, frame, count);
-}
-
-inline long cfunction::tlength(_cell* c, long limit, bool* proper) {
-    long n = 0;
-    for (; isCons(c); c = c->cdr.p) {
-        if (++n > limit) {
-            if (proper) *proper = false;
-            return -1;
-        }
-    }
-    if (proper) *proper = isNil(c);
-    return n;
 }
 
 #endif  // TAMARISK_EVAL_CFUNCTION_H

@@ -137,8 +137,9 @@ int formCount(_cell* args, int min, int max) {
 // The n argument forms of args evaluated left to right into v, each value
 // pushed on g as it arrives. False when a form yields no value (reported,
 // exit).
-bool evalArguments(cfunction* f, CellGroup& g, _cell* args, int n,
-                   _cell** v, _symval* frame, long count) {
+[[gnu::always_inline]] inline bool evalArguments(cfunction* f, CellGroup& g,
+                                                _cell* args, int n, _cell** v,
+                                                _symval* frame, long count) {
     for (int i = 0; i < n; i++, args = args->cdr.p) {
         v[i] = f->evalArg(args->car.p, frame, count);
         if (!v[i]) return false;
@@ -514,51 +515,86 @@ bool cfunction::RoomFor(long cells) {
     return freeCells - cells >= gcDueCells;
 }
 
-_cell* cfunction::CallDefValues(_cell* def, _cell** values, long n,
+[[gnu::noinline]] _cell* cfunction::CallDefValues(_cell* def, _cell** values, long n,
                                 _symval* frame, long count) {
     CellGroup g(this);
     _cell* forms = g.push(QuoteEach(values, n, NILCell));
     return CallDef(def, forms, frame, count);
 }
 
-// The dispatcher: the opening and the fallback of every path.
-_cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
-                           long count, int* keepValues, bool* declined) {
-    const FastRow& row = kFastPaths[op->closureCount - OP_F_NOT];
-    const FastPath& p = row.path;
+namespace {
+
+// The dispatcher for row I of the table: the opening (the bits, the
+// definition, the form count), the arguments evaluated, the handler, and
+// the fallback. One instance per row, so that the row's counts and handler
+// are constants there and the handler is built in: a path runs in a C++
+// frame of its own size, which matters because the paths lie on every
+// recursion through their arguments, (NOT (F ...)) at every level.
+template <int I>
+_cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
+              long count, int* keepValues, bool* declined) {
+    constexpr FastRow row = kFastPaths[I];
+    constexpr FastPath p = row.path;
     *declined = true;
-    _symval* record = intactRecord(this, p.needs, op, p.kind);
+    _symval* record = intactRecord(f, p.needs, op, p.kind);
     if (!record || (row.definition && record->value != *row.definition))
         return nullptr;
     int n = formCount(args, p.minArgs, p.maxArgs);
     if (n < 0) return nullptr;
 
     // The form, and so `args`, is kept reachable by the caller.
-    CellGroup g(this);
+    CellGroup g(f);
     _cell* def = g.push(record->value);
-    _cell* v[kMaxArgs];
+    _cell* v[p.maxArgs];
     FastCallArgs call{op, args, nullptr, n, record, frame, count};
     _cell* r = nullptr;
     if (p.kind == 'f') {
         *declined = false;
-        if (!evalArguments(this, g, args, n, v, frame, count)) return nullptr;
+        if (!evalArguments(f, g, args, n, v, frame, count)) return nullptr;
         call.v = v;
     }
-    switch (p.handler(this, call, &r)) {
+    switch (p.handler(f, call, &r)) {
     case FastAnswer::kValue:
         *declined = false;
         *keepValues = 0;
         return r;
     case FastAnswer::kKeepValues:
         *declined = false;
-        *keepValues = kKeepValues;
+        *keepValues = cfunction::kKeepValues;
         return r;
     case FastAnswer::kDeclined:
         break;
     }
     if (p.kind != 'f') return nullptr;   // nothing evaluated: the macro runs
-    *keepValues = kKeepValues;  // as a call of the definition hands its values on
-    return CallDefValues(def, v, n, frame, count);
+    // As a call of the definition hands its values on.
+    *keepValues = cfunction::kKeepValues;
+    return f->CallDefValues(def, v, n, frame, count);
+}
+
+using RowRunner = _cell* (*)(cfunction*, _cell*, _cell*, _symval*, long,
+                             int*, bool*);
+
+template <int... I>
+struct Runners {
+    static constexpr RowRunner table[] = {&runRow<I>...};
+};
+
+template <int N, int... I>
+struct MakeRunners : MakeRunners<N - 1, N - 1, I...> {};
+template <int... I>
+struct MakeRunners<0, I...> {
+    using type = Runners<I...>;
+};
+
+// runRow of every row, by op - OP_F_NOT.
+using AllRunners = MakeRunners<kPathCount>::type;
+
+}  // namespace
+
+_cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
+                           long count, int* keepValues, bool* declined) {
+    return AllRunners::table[op->closureCount - OP_F_NOT](
+        this, op, args, frame, count, keepValues, declined);
 }
 
 const FastPath* fastpath::pathOf(int op) {

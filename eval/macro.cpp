@@ -1,5 +1,5 @@
 // cfunction layer, evaluator part: macro calls and expansion, backquote
-// templates, and the list helpers Copy and LastCell.
+// templates, and the list helpers Copy, LastCell and tlength.
 #include <cstdio>
 
 #include "eval/cfunction.h"
@@ -52,6 +52,18 @@ _cell* cfunction::LastCell(_cell* c) {
     if (!isCons(c)) return c;
     while (isCons(c->cdr.p)) c = c->cdr.p;
     return c;
+}
+
+long cfunction::tlength(_cell* c, long limit, bool* proper) {
+    long n = 0;
+    for (; isCons(c); c = c->cdr.p) {
+        if (++n > limit) {
+            if (proper) *proper = false;
+            return -1;
+        }
+    }
+    if (proper) *proper = isNil(c);
+    return n;
 }
 
 // ---------------------------------------------------------------------------
