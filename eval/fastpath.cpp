@@ -391,13 +391,14 @@ FastAnswer gethashPath(cfunction* f, const FastCallArgs& c, _cell** out) {
                                 : equalValues(f, key, e->car.p, 0);
         if (hit < 0) break;
         // (values (cdr e) t), as the definition returns it.
-        if (hit)
-            return answer(out,
-                          f->MakeValues(e->cdr.p, f->ListOfTwo(e->cdr.p, TCell)),
+        if (hit) {
+            _cell* values = ListOfTwo(f, e->cdr.p, TCell);
+            return answer(out, f->MakeValues(e->cdr.p, values),
                           FastAnswer::kKeepValues);
+        }
     }
     if (isCons(l)) return FastAnswer::kDeclined;
-    return answer(out, f->MakeValues(NILCell, f->ListOfTwo(NILCell, NILCell)),
+    return answer(out, f->MakeValues(NILCell, ListOfTwo(f, NILCell, NILCell)),
                   FastAnswer::kKeepValues);
 }
 
@@ -515,8 +516,12 @@ bool cfunction::RoomFor(long cells) {
     return freeCells - cells >= gcDueCells;
 }
 
-[[gnu::noinline]] _cell* cfunction::CallDefValues(_cell* def, _cell** values, long n,
-                                _symval* frame, long count) {
+// Out of line: it is the rare end of a path, and would widen the C++ frame
+// of every path it was built into.
+[[gnu::noinline]] _cell* cfunction::CallDefValues(_cell* def,
+                                                  _cell** values, long n,
+                                                  _symval* frame,
+                                                  long count) {
     CellGroup g(this);
     _cell* forms = g.push(QuoteEach(values, n, NILCell));
     return CallDef(def, forms, frame, count);

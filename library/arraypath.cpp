@@ -135,7 +135,8 @@ FastAnswer arefPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     bool pre = c.op->closureCount == OP_F_PREAREF;
     int first = pre ? 2 : 1;
     _cell* a = c.v[first - 1];
-    if (!arrayAndIndexes(a, c.v + first, c.n - first)) return FastAnswer::kDeclined;
+    if (!arrayAndIndexes(a, c.v + first, c.n - first))
+        return FastAnswer::kDeclined;
     if (pre && sameSymbol(a->cdr.p->car.p, CHARACTER) && !isMoji(c.v[0]))
         return FastAnswer::kDeclined;
     _cell* e = f->ElementCons(a, c.v + first, c.n - first);

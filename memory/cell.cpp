@@ -211,15 +211,6 @@ void cmemory::Finish(int status) {
     exit(status);
 }
 
-_cell* cmemory::ListOfTwo(_cell* a, _cell* b) {
-    _cell* tail = getCell();
-    tail->car.p = b;
-    _cell* list = getCell();
-    list->car.p = a;
-    list->cdr.p = tail;
-    return list;
-}
-
 void cmemory::setValues(_cell* c, _cell* list) {
     if (!list) {
         clearValues(c);

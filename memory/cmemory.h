@@ -494,9 +494,6 @@ public:
     void FreeMemory();
     void InitCellAndNumber();
     inline _cell* getCell();    // inline, at the end of this header
-    // The fresh list (a b): the cons holding b is taken first. Allocation
-    // only, never collects.
-    _cell* ListOfTwo(_cell* a, _cell* b);
     // The values list of the cell, and the frame it captured as a closure
     // (null, with count 0: none). Either may take a carrier cell when the
     // cell then holds both; allocation never collects.
@@ -831,6 +828,17 @@ private:
     _cell* head = nullptr;
     _cell* tail = nullptr;
 };
+
+// The fresh list (a b): the cons holding b is taken first. Allocation only,
+// never collects.
+inline _cell* ListOfTwo(cmemory* m, _cell* a, _cell* b) {
+    _cell* tail = m->getCell();
+    tail->car.p = b;
+    _cell* list = m->getCell();
+    list->car.p = a;
+    list->cdr.p = tail;
+    return list;
+}
 
 // The stack operations of every evaluation step, inline: they are the
 // most frequent calls of the evaluator.

@@ -31,7 +31,7 @@ _cell* lineCell(cmemory* m, size_t n, _cell* second) {
         last->cdr.p = cons;
         last = cons;
     }
-    m->setValues(str, m->ListOfTwo(str, second));
+    m->setValues(str, ListOfTwo(m, str, second));
     return str;
 }
 
