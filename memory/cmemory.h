@@ -647,6 +647,7 @@ public:
         else
             gcSilent();
     }
+    // --- memory/mark.cpp -----------------------------------------------------
     // Marks everything reachable from one root as in use; a large
     // structure on two threads, which are one again when it returns.
     void MarkFrom(_cell* root);
