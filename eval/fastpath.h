@@ -4,12 +4,14 @@
 // call instead of the prelude's definition.
 //
 // A new path is one row of kFastPaths (eval/fastpath.cpp): the name of the
-// function it stands for, its OP_F_ number (eval/cfunction.h), the argument
-// counts, the bits of every prelude definition its answer relies on (a
-// DEFUN or DEFMACRO of any of them turns it off), and the handler. The
-// dispatcher (cfunction::FastCall) checks the bits and the form count,
-// evaluates the arguments, calls the handler, and runs the definition when
-// the handler declines: a handler only ever looks at values.
+// function it stands for, its OP_F_ number (eval/cfunction.h, where the
+// rows' order is fixed), the argument counts, the bits of every prelude
+// definition its answer relies on (a Bit here, and the names behind it in
+// kNames: a DEFUN or DEFMACRO of any of them turns the path off), and the
+// handler. The dispatcher (cfunction::FastCall) checks the bits and the
+// form count, evaluates the arguments, calls the handler, and runs the
+// definition when the handler declines, so a handler only looks at values;
+// a macro's row (SETF) hands its handler the forms instead.
 #ifndef TAMARISK_EVAL_FASTPATH_H
 #define TAMARISK_EVAL_FASTPATH_H
 
