@@ -132,6 +132,10 @@ uninstall:
 	rm -f $(addprefix $(DESTDIR)$(DOCDIR)/,$(notdir $(GUIDES)))
 	rm -f $(addprefix $(DESTDIR)$(DOCDIR)/examples/,$(notdir $(EXAMPLES)))
 	rmdir $(DESTDIR)$(DOCDIR)/examples $(DESTDIR)$(DOCDIR) 2>/dev/null || true
+	@# The folders install made, each only when nothing else is left in it.
+	@for d in $(MANDIR) $(PREFIX)/share/man $(PREFIX)/share/doc \
+	  $(PREFIX)/share $(BINDIR); do \
+	  rmdir $(DESTDIR)$$d 2>/dev/null || true; done
 
 clean:
 	rm -rf build

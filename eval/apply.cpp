@@ -143,6 +143,7 @@ _cell* cfunction::CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
     }
     for (long i = 0; i < c; i++) inner[e + i] = env[i];
     fg.push(e + c);
+    LinkGuard link(this, lambda->cdr.p, inner, e + c, e);
     SpecialScope dynamic(this);
     if (!(lambda->cdr.p->symFlags & kLibraryForm)) {
         BindSpecials(inner, e);

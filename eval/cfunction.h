@@ -77,6 +77,7 @@ enum {
     OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
     OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR, OP_FLET,
     OP_DESTRUCTURINGBIND, OP_QUOTIENT, OP_COMPARE,
+    OP_BACKTRACE, OP_FRAME,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -139,6 +140,32 @@ constexpr int kKeptExpansions = 256;
 
 // The label of a GO whose jump is not yet made, or null.
 extern _cell* GoSymbol;
+
+// A link of the chain of evaluations running, innermost first, which the
+// backtrace reads (eval/backtrace.cpp). eval puts one on for each form
+// that is a list (params < 0: form, and the frame it runs in); a call of a
+// function's body puts one on too (form: the definition (params . body),
+// frame: the new bindings, count records of them, the first params of
+// which hold the parameters). A link lives in the C++ frame of the call it
+// stands for and is taken off on every way out, so the chain costs no
+// allocation however deep evaluation goes.
+struct EvalLink {
+    EvalLink* up;
+    _cell* form;
+    _symval* frame;
+    long count;
+    long params;
+};
+// The failure a debug or break loop was opened for: the chain as it was
+// then, and the frame chosen with FRAME, UP or DOWN (0: where it failed),
+// whose bindings the loop evaluates among.
+struct DebugLevel {
+    DebugLevel* prev;
+    EvalLink* top;
+    _symval* frame;     // where it failed
+    long count;
+    long selected;
+};
 
 class cfunction : public cmathproc {
 public:
@@ -429,6 +456,53 @@ public:
 
     // --- eval/debug.cpp -----------------------------------------------------
     void errorlisp(_symval* frame, long count);
+
+    // --- eval/backtrace.cpp -------------------------------------------------
+    EvalLink* evalTop = nullptr;        // innermost link of the chain
+    DebugLevel* debugTop = nullptr;     // innermost debug or break loop
+    // Script mode: the first failure of a top-level form (no exit in
+    // flight, no handler around it) writes its place and a few frames to
+    // failureReport; the loop reading the script prints them.
+    bool reportFailures = false;
+    bool failureNoted = false;
+    char failureReport[2048];
+    // The innermost form of the failure read from a file: its place
+    // ("name:line") and, unless it is reportTop (the top-level form
+    // itself), its text; empty when there is none.
+    _cell* reportTop = nullptr;
+    char failurePlace[512];
+    char failureForm[256];
+    // eval's way out with a null result: notes the failure for the report.
+    void NoteFailure();
+    // Writes frames [first, first + n) of the chain from top to out, with
+    // a line for the frames left out; n < 0: all. Answers how many frames
+    // the chain holds. Never allocates a cell nor evaluates.
+    long WriteFrames(FILE* out, EvalLink* top, long first, long n,
+                     const char* indent);
+    // The bindings frame k of the chain from top evaluates among; false
+    // when there is no frame k.
+    bool FrameBindings(EvalLink* top, long k, _symval** frame, long* count);
+    // BACKTRACE$ n, FRAME$ n: the primitives of BACKTRACE and FRAME.
+    [[nodiscard]] _cell* backtrace_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* frame_lisp(_cell* args, _symval* frame, long count);
+    // A debug loop's short commands BT, UP and DOWN (true: e was one).
+    bool DebugCommand(_cell* e);
+    // Source lines. The conses that start a list read from a file carry
+    // (source << 24 | line) in closureCount, which a cons that is no
+    // closure does not use; source numbers a file name of sourceNames.
+    // TagSourceLines walks the text as gathered (comments gone, newlines
+    // kept) beside the form built from it, the first byte on firstLine.
+    int SourceNumber(const char* name);
+    void TagSourceLines(const char* text, _cell* form, int source,
+                        long firstLine);
+    // A file opened for reading by OPEN: READ tags what it reads from it.
+    void NoteStreamSource(FILE* f, const char* path);
+    long SourceOffset(FILE* f);
+    // ReadText of lineStr, gathered from f starting at offset start, with
+    // its lines tagged when f is a file OPEN noted. Null: failed.
+    _cell* ReadSourceText(FILE* f, long start);
+    // "name:line" of a tagged cons into buf; false when it has no tag.
+    bool SourcePlace(const _cell* c, char* buf, size_t size);
     // --- eval/handler.cpp ---------------------------------------------------
     // HANDLER-CASE$ form: the value of form; when form fails with an error
     // (reported, or printed), the list (HANDLER-CASE$ . message) instead,
@@ -617,5 +691,22 @@ inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {
 #endif
     return eval(form, frame, count);
 }
+
+// Puts a link on the chain for as long as it lives.
+class LinkGuard {
+public:
+    LinkGuard(cfunction* f, _cell* form, _symval* frame, long count,
+              long params)
+        : f_(f), link_{f->evalTop, form, frame, count, params} {
+        f->evalTop = &link_;
+    }
+    ~LinkGuard() { f_->evalTop = link_.up; }
+    LinkGuard(const LinkGuard&) = delete;
+    LinkGuard& operator=(const LinkGuard&) = delete;
+
+private:
+    cfunction* f_;
+    EvalLink link_;
+};
 
 #endif  // TAMARISK_EVAL_CFUNCTION_H

@@ -121,17 +121,33 @@ static int debugLoop(cfunction* self, _symval* frame, long count,
     [[maybe_unused]] _symval** locDepth = self->locStackTop;
     int counter = 1;
     int how = kLeftAbort;
+    // The chain as the failure left it, for BACKTRACE, BT, FRAME, UP and
+    // DOWN. The forms typed here start a chain of their own, so that a
+    // failure among them shows its own frames only.
+    DebugLevel level{self->debugTop, self->evalTop, frame, count, 0};
+    self->debugTop = &level;
+    self->evalTop = nullptr;
     for (;;) {
-        _cell* e = self->ReadAtPrompt(&counter, frame, count);
+        _symval* at = frame;
+        long atCount = count;
+        if (level.selected > 0 &&
+            !self->FrameBindings(level.top, level.selected, &at, &atCount)) {
+            at = frame;
+            atCount = count;
+        }
+        _cell* e = self->ReadAtPrompt(&counter, at, atCount);
         if (e == ABORT) break;
         if (breaking && e == CONTINUELISP) {
             how = kLeftContinue;
             break;
         }
-        self->EvalAndPrint(e, frame, count);
+        if (self->DebugCommand(e)) continue;
+        self->EvalAndPrint(e, at, atCount);
         TK_ASSERT(self->cellStackTop == cellDepth);
         TK_ASSERT(self->locStackTop == locDepth);
     }
+    self->debugTop = level.prev;
+    self->evalTop = level.top;
     self->debugLevel--;
     self->SetDepthLimits();
     return how;

@@ -26,6 +26,10 @@ void cfunction::ForgetCaches() {
     for (ArrayIndex& e : indexCache) e.array = nullptr;
     for (KeptExpansion& k : keptExpansions) k = KeptExpansion{};
     for (bool& t : lispTextTried) t = false;
+    evalTop = nullptr;
+    debugTop = nullptr;
+    reportFailures = false;
+    failureNoted = false;
 }
 
 _cell* cfunction::Fail(const char* message, _symval* frame, long count) {
@@ -127,6 +131,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
             return SyntaxError(frame, count);
         }
     }
+    LinkGuard link(this, form, frame, count, -1);
     _cell* op = form->car.p;
     // VALUES, READ-LINE and EVAL1 are no built-in operators (their number
     // is 0), so the operators skip these tests.
@@ -145,6 +150,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     }
     int keepValues = 0;
     _cell* r = evalu(form, frame, count, &keepValues);
+    if (__builtin_expect(!r, 0)) NoteFailure();
     if (r && !(keepValues & kKeepValues)) clearValues(r);
     // The way back out of a recursion, (1+ (f ...)) at every level, runs no
     // step that could collect the frames' numbers, so a result arriving
@@ -510,6 +516,12 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return apropos_lisp(args, frame, count);
     case OP_DRIBBLE:
         return dribble_lisp(args, frame, count);
+    case OP_BACKTRACE:
+        *keepValues = 1;
+        return backtrace_lisp(args, frame, count);
+    case OP_FRAME:
+        *keepValues = 1;
+        return frame_lisp(args, frame, count);
     case OP_FORMATD:
         return formatd(args, frame, count);
     case OP_HANDLERCASE:
@@ -568,6 +580,7 @@ namespace {
 [[gnu::always_inline]] inline _cell* runDefBody(cfunction* f, _cell* def,
                                                 _symval* inner, long n,
                                                 long params) {
+    LinkGuard link(f, def, inner, n, params);
     SpecialScope dynamic(f);
     if (!(def->symFlags & kLibraryForm)) f->BindSpecials(inner, params);
     _cell* body = def->cdr.p;

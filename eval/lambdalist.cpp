@@ -416,6 +416,7 @@ _cell* cfunction::CallFullLambda(_cell* lambda, _cell* argForms,
     if (!BindFull(params, values, false, inner, n, n + c, fg, MSG_ARGCOUNT,
                   frame, count))
         return nullptr;
+    LinkGuard link(this, lambda->cdr.p, inner, n + c, n);
     SpecialScope dynamic(this);
     if (!(lambda->cdr.p->symFlags & kLibraryForm)) {
         BindSpecials(inner, n);

@@ -43,6 +43,10 @@ _cell* cfunction::Copy(_cell* c) {
         if (_symval* env = closureEnvOf(p)) {
             setClosureEnv(n, env, p->closureCount);
             if (p->kind == kPlainDef) n->kind = kPlainDef;
+        } else if (p->extraKind == 0) {
+            // The file and line of a form read from a file (backtrace.cpp),
+            // so that a macro's expansion still tells where its forms are.
+            n->closureCount = p->closureCount;
         }
     }
     return copy.finish(p);

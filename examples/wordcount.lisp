@@ -4,9 +4,10 @@
 ;;; into lower-case words, counts them in a hash table keyed by strings
 ;;; (so it needs :TEST #'EQUAL) and prints the most frequent words.
 ;;;
-;;; Load it from the top of the source tree (the file name of the text is
-;;; relative to the directory the interpreter was started in):
-;;;     (load "examples/wordcount.lisp")
+;;; The text is the file words.txt beside this one, found through
+;;; *LOAD-PATHNAME* (the name of the file being loaded), so it runs from
+;;; any folder: (load "examples/wordcount.lisp") from the top of the
+;;; source tree, or tamarisk /usr/local/share/doc/tamarisk/examples/wordcount.lisp
 
 ;; A letter's lower-case form; any other character is returned as it is.
 (defun lower (c)
@@ -46,7 +47,20 @@
             (if last (return table))))
       (close in))))
 
-(defparameter *counts* (count-words "examples/words.txt"))
+;; The characters of the folder part of a file name: everything up to its
+;; last "/", none when it has no "/" (the file is in the current folder).
+(defun folder-of (name)
+  (let ((folder nil) (part nil))
+    (dolist (c (coerce name 'list))
+      (setq part (cons c part))
+      (if (char= c #\/)
+          (setq folder (append folder (reverse part)) part nil)))
+    folder))
+
+(defparameter *counts*
+  (count-words (coerce (append (if *load-pathname* (folder-of *load-pathname*))
+                               (coerce "words.txt" 'list))
+                       'string)))
 
 ;; A hash table is a list (HASH-TABLE test (key . value) ...), oldest
 ;; entry first; MAPHASH visits the entries in that order.

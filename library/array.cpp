@@ -6,6 +6,8 @@
 // element type CHARACTER. Nothing here copies an array: ARRAY-CAR and
 // ARRAY-CDR hand out the very cells so that the prelude can change elements
 // in place.
+#include <cstring>
+
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
 
@@ -100,6 +102,73 @@ _cell* cfunction::tchar(_cell* args, _symval* frame, long count) {
     return isCons(p) ? car(p) : NILCell;
 }
 
+namespace {
+
+bool isVectorValue(const _cell* c) {
+    return isArray(c) && isInteger(c->car.p) && CellToInt(c->car.p) == 1;
+}
+
+// A fresh spine holding the elements of the proper list l; null for a
+// dotted or circular list.
+_cell* spineCopy(cmemory* m, _cell* l) {
+    ListBuilder b(m);
+    _cell* slow = l;
+    for (long i = 0; isCons(l); l = cdr(l), i++) {
+        b.add(car(l));
+        if (i & 1) {
+            slow = cdr(slow);
+            if (slow == cdr(l)) return nullptr;
+        }
+    }
+    return isNil(l) ? b.finish(NILCell) : nullptr;
+}
+
+// The result types beyond STRING (which also takes a one-dimensional array
+// of characters), LIST and FUNCTION: T, a one-dimensional
+// array (VECTOR, SIMPLE-VECTOR, ARRAY) from a list or another such array,
+// a string included; a list from such an array or a list; a floating
+// number from a real one (FLOAT and its kinds); a character from a string
+// of one. Null when the value does not fit the type. Allocates; never
+// collects.
+_cell* coerceMore(cfunction* f, _cell* value, _cell* type) {
+    if (!isSymbol(type)) return nullptr;
+    const char* name = type->car.s;
+    auto is = [name](const char* n) { return std::strcmp(name, n) == 0; };
+    if (is("T")) return value;
+    if (type == LIST) {
+        if (isVectorValue(value)) return spineCopy(f, stringChars(value));
+        return isCons(value) || isNil(value) ? value : nullptr;
+    }
+    if (is("VECTOR") || is("SIMPLE-VECTOR") || is("ARRAY")) {
+        _cell* items = isVectorValue(value) ? spineCopy(f, stringChars(value))
+                                            : spineCopy(f, value);
+        if (!items) return nullptr;
+        _cell* body = f->getCell();
+        body->car.p = f->getStringCell("ALL");
+        body->cdr.p = items;
+        _cell* array = f->getCell();
+        array->type = 'a';
+        array->car.p = f->IntToCell(1);
+        array->cdr.p = body;
+        return array;
+    }
+    if (is("FLOAT") || is("SINGLE-FLOAT") || is("DOUBLE-FLOAT") ||
+        is("SHORT-FLOAT") || is("LONG-FLOAT")) {
+        if (!isNumber(value)) return nullptr;
+        return isFloating(value) ? value
+                                 : f->NumberToCell(cmemory::ExtendedValue(value));
+    }
+    if (type == CHARACTER) {
+        if (isMoji(value)) return value;
+        if (isString(value) && isCons(stringChars(value)) &&
+            isNil(cdr(stringChars(value))))
+            return car(stringChars(value));
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 // Both copies share the character cells; only the spine is new (a cons
 // element of a character array made by hand is copied whole). Copy fails
 // only when the C stack is nearly spent, with its message and no debug
@@ -111,16 +180,17 @@ _cell* cfunction::coerce(_cell* args, _symval* frame, long count) {
     _cell* type;
     if (!evalTwo(this, g, args, kBad, frame, count, &value, &type))
         return nullptr;
+    if (type == STRING && !isAllMoji(value) && isVectorValue(value) &&
+        isAllMoji(stringChars(value)))
+        value = stringChars(value);
     if (type == STRING) {
         if (!isAllMoji(value)) return Fail(kBad, frame, count);
         _cell* chars = Copy(value);
         return chars ? MakeMojiretsu(chars) : nullptr;
     }
-    if (type == LIST) {
-        if (!isString(value)) return Fail(kBad, frame, count);
-        return Copy(stringChars(value));
-    }
+    if (type == LIST && isString(value)) return Copy(stringChars(value));
     if (type == FUNCTION) return value;
+    if (_cell* r = coerceMore(this, value, type)) return r;
     return Fail(kBad, frame, count);
 }
 

@@ -443,6 +443,17 @@ const LispText kSequenceTexts[] = {
   (apply f all)
   (setq all (seq$cdrs all))
   (go lab))))lisp"},
+    {"CONCATENATE", R"lisp((defun concatenate (type &rest seqs)
+ (prog (r tl l)
+  (setq r (list nil) tl r)
+  next
+  (if (atom seqs) (return (seq$result type (cdr r))))
+  (setq l (seq$list (car seqs)) seqs (cdr seqs))
+  each
+  (if (atom l) (go next))
+  (rplacd tl (list (car l)))
+  (setq tl (cdr tl) l (cdr l))
+  (go each))))lisp"},
     {"MAP", R"lisp((defun map (type f seq &rest seqs)
  (prog (all r tl l)
   (setq all (seq$lists (cons seq seqs)) r (list nil) tl r)

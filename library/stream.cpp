@@ -195,6 +195,7 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
     }
     if (f == nullptr)
         return Fail("エラー: ファイルを開くことができません。", frame, count);
+    if (!output) NoteStreamSource(f, path);
     _cell* s = SetFilePointer(f, output);
     if (isNil(s)) {
         // No slot to keep it in: nothing could ever close it later.
@@ -290,6 +291,7 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
         FILE* f = getStream(strm);
         if (f == nullptr)
             return Fail("エラー: そのストリームは無効です", frame, count);
+        long start = SourceOffset(f);
         lineStr[0] = '\0';
         int r = GetOneSStream(f);
         // Text left at the end of the file is an expression that never
@@ -308,6 +310,7 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
             errorlisp(frame, count);
             return nullptr;
         }
+        return ReadSourceText(f, start);
     }
     _cell* e = nullptr;
     return ReadText(lineStr, &e) == 1 ? e : nullptr;

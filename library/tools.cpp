@@ -289,5 +289,9 @@ const LispText kToolTexts[] = {
 
     // --- DRIBBLE ---------------------------------------------------------
     {"DRIBBLE", R"lisp((defun dribble (&rest path) (dribble$ (if path (car path) nil))))lisp"},
+
+    // --- BACKTRACE and FRAME -------------------------------------------
+    {"BACKTRACE", R"lisp((defun backtrace (&rest n) (backtrace$ (if n (car n) nil))))lisp"},
+    {"FRAME", R"lisp((defun frame (&rest n) (frame$ (if n (car n) nil))))lisp"},
     {nullptr, nullptr},
 };

@@ -90,6 +90,8 @@ def main(argv):
              lambda: send("(< 0 x)"))
         if "*[1](< 0 x)\nT\n" not in screen():
             failures.append("(< 0 x) in the break loop did not answer T")
+        # The backtrace of the place Ctrl-C stopped: its form first.
+        step("bt in the break loop", "*[2]bt\n0: (", lambda: send("bt"))
         send("continue")
         time.sleep(0.5)
         step("C-c again", "中断しました。", ctrl_c)

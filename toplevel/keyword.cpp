@@ -62,6 +62,7 @@ const OperatorEntry kOperators[] = {
     {&READCHARLISP, OP_READCHAR},
     {&FLETLISP, OP_FLET}, {&DESTRUCTURINGBIND, OP_DESTRUCTURINGBIND},
     {&QUOTIENTD, OP_QUOTIENT}, {&COMPARED, OP_COMPARE},
+    {&BACKTRACELISP, OP_BACKTRACE}, {&FRAMELISP, OP_FRAME},
 };
 
 }  // namespace
@@ -81,6 +82,8 @@ void clisp::SetKeyword() {
         if (!(*p)->cdr.p) (*p)->cdr.p = NILCell;
     for (const OperatorEntry& e : kOperators) (*e.symbol)->closureCount = e.op;
     SetScriptMode(0);
+    // The file LOAD or the script reader is reading; none at first.
+    globalTable[getSymVal2(getStringCell("*LOAD-PATHNAME*"))].value = NILCell;
 }
 
 // SCRIPT-MODE$ tells the prelude's WITH-OPEN-FILE not to print CLOSED on

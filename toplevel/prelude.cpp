@@ -48,6 +48,9 @@
 //   first time such a loop is expanded; a body that begins with a form
 //   keeps the endless PROG, so start-up and the prelude's own loops never
 //   read the library text.
+// - While LOAD reads a file, *LOAD-PATHNAME* is its name as given (the
+//   global is set and put back however loading ends: a library form binds
+//   every name lexically), so that a file can find the files beside it.
 // - LOAD reads up to the real end of the file: its end-of-file value is a
 //   fresh cons, which no expression read from a file can be EQ to. The
 //   stream is closed however loading ends (UNWIND-PROTECT); a failing
@@ -92,17 +95,20 @@ const char* const ReadEvalData[] = {
              (setq ,(car (car b)) (1+ ,(car (car b))))
              (go label))))lisp8",
     R"lisp9((defun load (load$fname)
-          (let ((load$strm nil) (load$form nil) (load$eof (cons nil nil)))
+          (let ((load$strm nil) (load$form nil) (load$eof (cons nil nil))
+                (load$outer *load-pathname*))
             (setq load$strm (open load$fname))
             (cond ((null load$strm) nil)
-                  (t (unwind-protect
+                  (t (setq *load-pathname* load$fname)
+                     (unwind-protect
                        (prog** ()
                          load$next
                          (setq load$form (read load$strm nil load$eof))
                          (if (eq load$form load$eof) (return-from load t))
                          (funcall (list 'lambda nil load$form))
                          (go load$next))
-                       (close load$strm)))))))lisp9",
+                       (close load$strm)
+                       (setq *load-pathname* load$outer)))))))lisp9",
     R"lisp10((defmacro with-open-file (a &rest b)
           `(let ((,(car a) (open ,@(cdr a))))
              (unwind-protect

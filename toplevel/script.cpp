@@ -88,14 +88,26 @@ int clisp::RunStream(const char* name, FILE* f) {
         if (got == 2 && AllBlank(lineStr)) break;
         showText(lineStr, shown, sizeof shown);
         _cell* v = nullptr;
+        failureNoted = false;
+        failureReport[0] = 0;
+        failurePlace[0] = 0;
+        failureForm[0] = 0;
         if (got != 0) {
             // At the end of the file an unfinished text is read all the
             // same, so that its fault is reported rather than dropped.
+            static char original[kLineSize];
+            std::memcpy(original, lineStr, std::strlen(lineStr) + 1);
             _cell* e = nullptr;
             if (ReadText(lineStr, &e) == 1) {
+                TagSourceLines(original, e, SourceNumber(name), line);
                 CellGroup g(this);
                 g.push(e);
+                reportTop = e;
+                bool wasReporting = reportFailures;
+                reportFailures = true;
                 v = eval(e, nullptr, 0);
+                reportFailures = wasReporting;
+                reportTop = nullptr;
             }
         }
         if (!v) {
@@ -107,8 +119,18 @@ int clisp::RunStream(const char* name, FILE* f) {
                 returnFromPending = 0;
             }
             fflush(stdout);
-            fprintf(stderr, "%s:%ld: ここで止まりました: %s\n", name, line,
-                    shown);
+            // The place is that of the innermost form read from a file,
+            // which may be one a LOAD read.
+            if (failurePlace[0] && failureForm[0])
+                fprintf(stderr, "%s: ここで止まりました: %s\n", failurePlace,
+                        failureForm);
+            else if (failurePlace[0])
+                fprintf(stderr, "%s: ここで止まりました: %s\n", failurePlace,
+                        shown);
+            else
+                fprintf(stderr, "%s:%ld: ここで止まりました: %s\n", name, line,
+                        shown);
+            fputs(failureReport, stderr);
             countedStream = nullptr;
             return 0;
         }
@@ -134,7 +156,19 @@ int clisp::RunFile(const char* name) {
         fprintf(stderr, "tamarisk: ファイルを開くことができません: %s\n", name);
         return 2;
     }
+    // *LOAD-PATHNAME* names the program while it runs, as LOAD does. No
+    // file of the command line runs inside another, so it is NIL after.
+    _cell* loadingName = getStringCell("*LOAD-PATHNAME*");
+    _cell* chars = NILCell;
+    for (size_t k = std::strlen(name); k > 0; k--) {
+        _cell* cons = getCell();
+        cons->car.p = getMojiCell((signed char)name[k - 1], 0);
+        cons->cdr.p = chars;
+        chars = cons;
+    }
+    globalTable[getSymVal2(loadingName)].value = MakeMojiretsu(chars);
     int done = RunStream(name, f);
+    globalTable[getSymVal2(loadingName)].value = NILCell;
     std::fclose(f);
     return done ? 0 : 1;
 }

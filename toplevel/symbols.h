@@ -60,7 +60,8 @@
     X(DRIBBLELISP, "DRIBBLE$") X(FORMATD, "FORMAT$")                        \
     X(HANDLERCASE, "HANDLER-CASE$") X(EXACTLISP, "EXACT$")                   \
     X(SORTLISP, "SORT$") X(READCHARLISP, "READ-CHAR$")                      \
-    X(QUOTIENTD, "QUOTIENT$") X(COMPARED, "COMPARE$")
+    X(QUOTIENTD, "QUOTIENT$") X(COMPARED, "COMPARE$")                      \
+    X(BACKTRACELISP, "BACKTRACE$") X(FRAMELISP, "FRAME$")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
