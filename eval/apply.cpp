@@ -98,15 +98,17 @@ int cfunction::EvalN(CellGroup& g, _cell* args, int n, _cell** v,
     return 1;
 }
 
-_cell* cfunction::MakeQuoteEach(_cell* list) {
+_cell* cfunction::QuoteEach(_cell* const* values, long n, _cell* list) {
     ListBuilder quoted(this);
-    for (; isCons(list); list = list->cdr.p) {
+    auto quote = [this](_cell* x) {
         _cell* q = getCell();
         q->car.p = QUOTE;
         q->cdr.p = getCell();
-        q->cdr.p->car.p = list->car.p;
-        quoted.add(q);
-    }
+        q->cdr.p->car.p = x;
+        return q;
+    };
+    for (long i = 0; i < n; i++) quoted.add(quote(values[i]));
+    for (; isCons(list); list = list->cdr.p) quoted.add(quote(list->car.p));
     return quoted.finish(NILCell);
 }
 
@@ -204,7 +206,7 @@ _cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
         spread.add(v);
     }
     // Making the quoted list allocates only, so last needs no protection.
-    _cell* quoted = g.push(MakeQuoteEach(spread.finish(last)));
+    _cell* quoted = g.push(QuoteEach(nullptr, 0, spread.finish(last)));
     return CallValue(fn, quoted, frame, count,
                      "エラー: APPLYの呼び出し方が間違っています");
 }

@@ -45,12 +45,7 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
 // that nothing else holds as a plain value. Allocation never collects, so
 // neither cell needs protecting here.
 _cell* cfunction::TwoValues(_cell* first, _cell* second) {
-    _cell* tail = getCell();
-    tail->car.p = second;
-    _cell* list = getCell();
-    list->car.p = first;
-    list->cdr.p = tail;
-    setValues(first, list);
+    setValues(first, ListOfTwo(this, first, second));
     cellChanges++;
     return first;
 }

@@ -42,6 +42,8 @@ extern int handlerDepth;
 #ifndef TAMARISK_EVAL_CFUNCTION_H
 #define TAMARISK_EVAL_CFUNCTION_H
 
+#include <climits>
+
 #include "math/cmathproc.h"
 
 // The column where the next byte written to f lands (library/format.cpp).
@@ -198,13 +200,12 @@ public:
     // May collect. The caller keeps `form` reachable from the roots. Null:
     // reported, exit, or printed as a built-in left it.
     [[nodiscard]] _cell* eval(_cell* form, _symval* frame, long count);
-    // *keepValues of evalu: kKeepValues, the result keeps its multiple
-    // values; kChecked, no cell or number has been allocated since the
-    // step's last look at the collector (the forms it evaluated last each
-    // took one when they ended, and what the step did after allocates
-    // nothing).
+    // How a step hands its result back to eval (*keepValues of evalu):
+    // kKeepValues, the result keeps its multiple values; kChecked, no cell
+    // or number has been allocated since the step's last look at the
+    // collector (the forms it evaluated last each took one when they
+    // ended, and what the step did after allocates nothing).
     enum { kKeepValues = 1, kChecked = 2 };
-    [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
     // eval, with the value of a variable found here when its step has
     // nothing to take (no interrupt or collection pending); for the forms
     // of the evaluator's own loops.
@@ -252,7 +253,7 @@ public:
     static constexpr int kMaxLispTexts = 2048;
     bool lispTextTried[kMaxLispTexts] = {};
 
-    // --- eval/fastpath.cpp --------------------------------------------------
+    // --- eval/fastpath.cpp (the table: eval/fastpath.h) ---------------------
     // After the prelude: gives its names their C++ paths.
     void InitFastPaths();
     // DEFUN or DEFMACRO of `sym`: a C++ path that stands for a definition
@@ -260,8 +261,9 @@ public:
     void NoteRedefinition(_cell* sym);
     // 1: test is the prelude's <, -1: its >, 0: neither (eval/fastpath.cpp).
     int IntactOrder(_cell* test);
-    // The C++ path of a prelude function. *declined: nothing was evaluated
-    // and the caller goes on with the ordinary call.
+    // The C++ path of a prelude function (op's closureCount is its OP_F_
+    // number). *declined: nothing was evaluated and the caller goes on with
+    // the ordinary call.
     [[nodiscard]] _cell* FastCall(_cell* op, _cell* args, _symval* frame, long count,
                     int* keepValues, bool* declined);
     // Calls `def` (protected by the caller) on values already evaluated.
@@ -269,17 +271,8 @@ public:
                          long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
     bool RoomFor(long cells);   // may collect; the caller protects its cells
-    [[nodiscard]] _cell* FastAref(_cell* op, _cell* args, _symval* frame, long count,
-                    int* keepValues, bool* declined);
-    [[nodiscard]] _cell* FastMakeArray(_cell* args, _symval* frame, long count,
-                         bool* declined);
-    [[nodiscard]] _cell* FastSetf(_cell* args, _symval* frame, long count, int* keepValues,
-                    bool* declined);
-    [[nodiscard]] _cell* FastMapcar(_cell* op, _cell* args, _symval* frame,
-                                    long count, bool* declined);
-    [[nodiscard]] _cell* FastGethash(_cell* op, _cell* args, _symval* frame,
-                                     long count, int* keepValues,
-                                     bool* declined);
+
+    // --- library/arraypath.cpp ----------------------------------------------
     // The cons holding the element at the indexes (rank of them, each an
     // integer not below 0) of an array of rank `rank` whose contents are
     // well formed there; null otherwise.
@@ -350,7 +343,9 @@ public:
     [[nodiscard]] _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
     [[nodiscard]] _cell* funcall(_cell* args, _cell* rest, _symval* frame, long count);
     [[nodiscard]] _cell* function(_cell* arg, _symval* frame, long count);  // reported
-    _cell* MakeQuoteEach(_cell* list);
+    // The forms ((QUOTE x) ...) that give back, when evaluated, the n
+    // values and then the elements of list. Allocates only.
+    _cell* QuoteEach(_cell* const* values, long n, _cell* list);
     [[nodiscard]] _cell* rplaca(_cell* a, _cell* b, _symval* frame, long count);  // reported
     [[nodiscard]] _cell* rplacd(_cell* a, _cell* b, _symval* frame, long count);  // reported
     void SetOrgLoc(_symval* outer, long outerCount, _symval* inner, long f,
@@ -409,7 +404,11 @@ public:
     // protected.
     [[nodiscard]] _cell* CopyOrReport(_cell* c, _symval* frame, long count);
     _cell* LastCell(_cell* c);
-    long tlength(_cell* c);
+    // The conses along the CDR chain of c; -1 when there are more than
+    // limit (a circular chain, when the limit is the area's size). *proper,
+    // when asked for: the chain ends in NIL (false for -1).
+    static long tlength(_cell* c, long limit = LONG_MAX,
+                        bool* proper = nullptr);
 
     // --- eval/lambdalist.cpp ------------------------------------------------
     // What a lambda list asks of its binder. kPlainList: symbols and &REST
@@ -701,6 +700,11 @@ public:
     // TIME$ form: the values of form, after a report of the time it took,
     // the cells and slots it took and the collections, on messageOut.
     [[nodiscard]] _cell* time_lisp(_cell* args, _symval* frame, long count);
+
+private:
+    // One evaluation step of a form (not an atom), built into eval, its
+    // only caller; *keepValues as described at kKeepValues.
+    [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
 };
 
 inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,

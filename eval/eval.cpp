@@ -43,8 +43,6 @@ _cell* cfunction::SyntaxError(_symval* frame, long count) {
     return Fail(MSG_SYNTAX, frame, count);
 }
 
-// The caller keeps `form` reachable (it is part of a protected structure or
-// pushed on the cell stack): a collection may run before it is examined.
 namespace {
 // What BeginStep answers for Ctrl-C: not a message, the break loop says it.
 const char kInterrupted[] = "";
@@ -98,6 +96,8 @@ const char* cfunction::TakeAreaFull() {
     return full;
 }
 
+// The caller keeps `form` reachable (it is part of a protected structure or
+// pushed on the cell stack): a collection may run before it is examined.
 _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     TK_ASSERT(InUse(form) && hasValidTag(form));
     if (!isCons(form)) {

@@ -90,9 +90,15 @@ _cell* cfunction::LastCell(_cell* c) {
     return c;
 }
 
-long cfunction::tlength(_cell* c) {
+long cfunction::tlength(_cell* c, long limit, bool* proper) {
     long n = 0;
-    for (; isCons(c); c = c->cdr.p) n++;
+    for (; isCons(c); c = c->cdr.p) {
+        if (++n > limit) {
+            if (proper) *proper = false;
+            return -1;
+        }
+    }
+    if (proper) *proper = isNil(c);
     return n;
 }
 

@@ -224,6 +224,9 @@ _cell* cfunction::SetArray(_cell* form, _symval* frame, long count) {
         g.push(form);
         value = eval(car(args), frame, count);
     }
+    // A failed form (null, already reported) is reported twice,
+    // deliberately: after its own debug loop SET-ARRAY reports kBad with
+    // one more, as it always has.
     if (!isCons(value)) return Fail(kBad, frame, count);
     NoteSpineChange(value, false);
     value->type = 'a';

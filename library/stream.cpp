@@ -158,6 +158,9 @@ _cell* cfunction::topen(_cell* args, _symval* frame, long count) {
         g.push(args);
         _cell* name = eval(car(args), frame, count);
         if (name == nullptr) {
+            // Reported twice, deliberately: the failed form has opened its
+            // debug loop, and OPEN opens one of its own after ABORT leaves
+            // that one, as it always has (tests/library/open-errors).
             errorlisp(frame, count);
             return nullptr;
         }

@@ -540,12 +540,11 @@ public:
     _symval* getFuncval2(_cell* symbol);        // null: no record
 
     // --- memory/stack.cpp ---------------------------------------------------
-    // IncCellStack, PopCellStack, IncLocStack, getLocal, StackExhausted
+    // IncCellStack, IncLocStack, getLocal, StackExhausted
     // and TooDeep are inline, at the end of this header. A binding frame
     // is popped by setting the local stack back to where its push found it
     // (FrameGuard).
     _cell* IncCellStack(_cell* c);
-    void PopCellStack();
     int IncLocStack(_symval* frame, long n);
     // The index of the first record naming symbol, or -1; unused records
     // name none.
@@ -657,6 +656,7 @@ public:
         else
             gcSilent();
     }
+    // --- memory/mark.cpp -----------------------------------------------------
     // Marks everything reachable from one root as in use; a large
     // structure on two threads, which are one again when it returns.
     void MarkFrom(_cell* root);
@@ -714,9 +714,9 @@ public:
 // Group guard for the protection protocol (see the comment at the top):
 // pushes a null marker when made, as the hand-written protocol does (so a
 // recursion holds as many entries per level), and when destroyed sets the
-// cell stack back to where it began, which is where PopCellStack would
-// stop: groups made inside it have ended before it does, and nothing else
-// leaves entries on the stack.
+// cell stack back to where it began, just below that marker: groups made
+// inside it have ended before it does, and nothing else leaves entries on
+// the stack.
 class CellGroup {
 public:
     explicit CellGroup(cmemory* m) : mem(m), base(m->cellStackTop) {
@@ -839,6 +839,17 @@ private:
     _cell* tail = nullptr;
 };
 
+// The fresh list (a b): the cons holding b is taken first. Allocation only,
+// never collects.
+inline _cell* ListOfTwo(cmemory* m, _cell* a, _cell* b) {
+    _cell* tail = m->getCell();
+    tail->car.p = b;
+    _cell* list = m->getCell();
+    list->car.p = a;
+    list->cdr.p = tail;
+    return list;
+}
+
 // The stack operations of every evaluation step, inline: they are the
 // most frequent calls of the evaluator.
 inline _cell* cmemory::IncCellStack(_cell* c) {
@@ -865,12 +876,6 @@ inline long cmemory::getLocal(_symval* frame, long n, _cell* symbol) {
     for (long i = 0; i < n; i++)
         if (frame[i].symbol == symbol) return i;
     return -1;
-}
-
-inline void cmemory::PopCellStack() {
-    while (cellStackTop > cellStack) {
-        if (*--cellStackTop == nullptr) return;
-    }
 }
 
 // Evaluation may not go deeper when the evaluation stack reaches stackLimit,

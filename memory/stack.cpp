@@ -8,7 +8,7 @@
 volatile std::sig_atomic_t interruptRequested = 0;
 volatile std::sig_atomic_t terminateSignal = 0;
 
-// IncCellStack, PopCellStack, IncLocStack, getLocal and StackExhausted run
+// IncCellStack, IncLocStack, getLocal and StackExhausted run
 // at every evaluation step; they are inline in cmemory.h.
 
 // ---------------------------------------------------------------------------

@@ -31,12 +31,7 @@ _cell* lineCell(cmemory* m, size_t n, _cell* second) {
         last->cdr.p = cons;
         last = cons;
     }
-    _cell* tail = m->getCell();
-    tail->car.p = second;
-    _cell* values = m->getCell();
-    values->car.p = str;
-    values->cdr.p = tail;
-    m->setValues(str, values);
+    m->setValues(str, ListOfTwo(m, str, second));
     return str;
 }
 

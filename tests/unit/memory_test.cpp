@@ -68,16 +68,16 @@ TEST(Collector, ReclaimsUnreachableKeepsProtected) {
     clisp& m = Lisp();
     _cell* kept = m.getCell();
     _cell* lost = m.getCell();
-    m.IncCellStack(nullptr);
-    m.IncCellStack(kept);
-    // an inner group popped on its own leaves the outer one protected
-    m.IncCellStack(nullptr);
-    m.IncCellStack(lost);
-    m.PopCellStack();
+    CellGroup outer(&m);
+    outer.push(kept);
+    {
+        // an inner group ended on its own leaves the outer one protected
+        CellGroup inner(&m);
+        inner.push(lost);
+    }
     m.gc();
     EXPECT_TRUE(m.InUse(kept));
     EXPECT_FALSE(m.InUse(lost));
-    m.PopCellStack();
 }
 
 TEST(Collector, KeptFrameLivesWhileItsClosureIsReachable) {
@@ -94,13 +94,14 @@ TEST(Collector, KeptFrameLivesWhileItsClosureIsReachable) {
     m.setClosureEnv(closure, frame, 1);
     m.CaptureFrame(frame);
     m.ReleaseFrame(frame);          // the form that made it has ended
-    m.IncCellStack(nullptr);
-    m.IncCellStack(closure);
-    m.gc();
-    ASSERT_NE(nullptr, m.keptFrames);
-    EXPECT_TRUE(m.InUse(frame[0].value));
-    EXPECT_EQ(42, CellToInt(frame[0].value));
-    m.PopCellStack();
+    {
+        CellGroup g(&m);
+        g.push(closure);
+        m.gc();
+        ASSERT_NE(nullptr, m.keptFrames);
+        EXPECT_TRUE(m.InUse(frame[0].value));
+        EXPECT_EQ(42, CellToInt(frame[0].value));
+    }
     m.gc();                         // unreachable now: the frame is freed
     EXPECT_EQ(nullptr, m.keptFrames);
 }
