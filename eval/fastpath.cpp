@@ -557,7 +557,8 @@ namespace {
 // Marks a cons of an array's structure; 'A' is never lowered to 'W', so a
 // cons that holds rows anywhere keeps counting its RPLACA.
 inline void markSpine(_cell* c, char k) {
-    if (c->kind != 'A') c->kind = k;
+    if (c->kind == 'H' || c->kind == 'E') c->kind = 'X';   // a hash table's too
+    else if (c->kind != 'A' && c->kind != 'X') c->kind = k;
 }
 
 // Length of a proper list, -1 for anything else (a dotted or circular
@@ -738,6 +739,9 @@ _cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
     } else if (place->car.p == symAref && formCount(place->cdr.p, 1) > 0) {
         if ((fastIntact & kPreArefNeeds) != kPreArefNeeds) return nullptr;
         kind = kAref;
+    } else if (IsGethashPlace(place)) {     // library/hashindex.cpp
+        *declined = false;
+        return SetfGethash(args, frame, count, keepValues);
     } else {
         return nullptr;
     }
@@ -953,6 +957,15 @@ _cell* cfunction::FastGethash(_cell* op, _cell* args, _symval* frame,
         list->cdr.p = tail;
         return list;
     };
+    if (test != kNone) {
+        _cell* e = nullptr;
+        int found = HashFind(table, key, test, &e);   // library/hashindex.cpp
+        if (found >= 0) {
+            *keepValues = 1;
+            return found ? MakeValues(e->cdr.p, pairOf(e->cdr.p, TCell))
+                         : MakeValues(NILCell, pairOf(NILCell, NILCell));
+        }
+    }
     if (test != kNone) {
         long steps = 0;
         _cell* l = table->cdr.p->cdr.p;

@@ -60,7 +60,8 @@
     X(DRIBBLELISP, "DRIBBLE$") X(FORMATD, "FORMAT$")                        \
     X(HANDLERCASE, "HANDLER-CASE$") X(EXACTLISP, "EXACT$")                   \
     X(SORTLISP, "SORT$") X(READCHARLISP, "READ-CHAR$")                      \
-    X(QUOTIENTD, "QUOTIENT$") X(COMPARED, "COMPARE$")
+    X(QUOTIENTD, "QUOTIENT$") X(COMPARED, "COMPARE$")                 \
+    X(HASHPUTD, "HASH$PUT") X(HASHREMOVED, "HASH$REMOVE")
 
 #define TK_DECLARE_SYMBOL(global, name) extern _cell* global;
 TK_SYMBOL_TABLE(TK_DECLARE_SYMBOL)
