@@ -1,7 +1,11 @@
 // cmemory: reserving the storage areas, handing out cells and numeric slots,
 // and the conversions between cells and machine numbers.
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+
+#include <unistd.h>
 
 #include "memory/cmemory.h"
 #include "toplevel/symbols.h"
@@ -25,6 +29,9 @@ void cmemory::Init() {
     helperMarks = nullptr;
     globalTable = nullptr;
     funcTable = nullptr;
+    globalIndex = RecordIndex{};
+    funcIndex = RecordIndex{};
+    tableCapacity = 0;
     cellStack = nullptr;
     locStack = locStackTop = nullptr;
     specialStack = nullptr;
@@ -34,6 +41,40 @@ void cmemory::Init() {
     for (int i = 0; i < kFileSlots; i++) fileTable[i] = nullptr;
     for (int i = 0; i < kFileSlots; i++) fileOpening[i] = 0, fileWrites[i] = false;
     openings = 0;
+}
+
+long cmemory::DefaultHeap() {
+#if defined(__x86_64__)
+    // Half the machine's memory.
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long size = sysconf(_SC_PAGE_SIZE);
+    if (pages > 0 && size > 0 && pages < LONG_MAX / size) return pages / 2 * size;
+    return 4L << 30;
+#else
+    // What the address space of a 32-bit process leaves room for.
+    return 2000L << 20;
+#endif
+}
+
+long cmemory::ParseSize(const char* text) {
+    if (!text || !*text) return -1;
+    char* end;
+    errno = 0;
+    long long n = strtoll(text, &end, 10);
+    if (errno || end == text || n <= 0 || text[0] == '-' || text[0] == '+')
+        return -1;
+    long long unit = 1;
+    switch (*end) {
+    case 0: break;
+    case 'k': case 'K': unit = 1LL << 10; end++; break;
+    case 'm': case 'M': unit = 1LL << 20; end++; break;
+    case 'g': case 'G': unit = 1LL << 30; end++; break;
+    case 't': case 'T': unit = 1LL << 40; end++; break;
+    default: return -1;
+    }
+    if (*end) return -1;
+    if (n > LONG_MAX / unit) return LONG_MAX;
+    return (long)(n * unit);
 }
 
 namespace {
@@ -81,11 +122,12 @@ int cmemory::AllocMemory() {
     }
     floatMarks = cellMarks + markWords(kCellCapacity);
     intMarks = floatMarks + markWords(kFloatCapacity);
-    if (!(globalTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
+    tableCapacity = TableCapacityOf(heapLimit ? heapLimit : DefaultHeap());
+    if (!(globalTable = (_symval*)reserve(tableCapacity, sizeof(_symval)))) {
         PutMessage("エラー: グローバル変数領域の獲得に失敗しました");
         return 0;
     }
-    if (!(funcTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
+    if (!(funcTable = (_symval*)reserve(tableCapacity, sizeof(_symval)))) {
         PutMessage("エラー: 関数領域の獲得に失敗しました");
         return 0;
     }
@@ -176,6 +218,8 @@ void cmemory::FreeMemory() {
     std::free(intArea);
     std::free(globalTable);
     std::free(funcTable);
+    std::free(globalIndex.slots);
+    std::free(funcIndex.slots);
     std::free(cellStack);
     std::free(locStack);
     std::free(specialStack);   // Init below clears the pointer

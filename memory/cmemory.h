@@ -110,7 +110,27 @@ constexpr long kFloatCapacity = TK_NUMSLOTS;
 constexpr long kIntCapacity = TK_NUMSLOTS;
 constexpr long kStringCapacity = 320000;      // bytes of symbol names
 constexpr long kSymbolCapacity = 100000;      // at most capacity - 1 used
-constexpr long kTableCapacity = 3200;         // global and function tables
+// The global-variable and function tables: records never move (a special
+// binding and a symbol's cdr keep their addresses), so each table is one
+// reservation whose pages are touched as records are handed out. The most
+// records a table may have follows from the heap limit (TableCapacityOf);
+// the last of them is a scratch record, never found by a lookup, that a
+// table handed out once every other is taken (see getSymVal2).
+#if defined(__x86_64__)
+constexpr long kMostTableRecords = 1L << 22;
+#else
+constexpr long kMostTableRecords = 1L << 18;
+#endif
+constexpr long kLeastTableRecords = 2048;
+// Records left when a table reports itself full: the definition that
+// reaches this level is made, and the next evaluation step fails with the
+// table's message.
+constexpr long kTableReserve = 64;
+constexpr long TableCapacityOf(long heap) {
+    return heap / 4096 > kMostTableRecords   ? kMostTableRecords
+           : heap / 4096 < kLeastTableRecords ? kLeastTableRecords
+                                              : heap / 4096;
+}
 constexpr long kCellStackCapacity = TK_STACKSLOTS;
 constexpr long kLocStackCapacity = TK_STACKSLOTS;
 constexpr int kFileSlots = 10;
@@ -350,6 +370,16 @@ inline bool setMark(markword* m, long i) {
     return true;
 }
 
+// The index of a table's records by symbol cell: open addressing, each
+// slot 0 (empty) or 1 + the record's position; the first record of a
+// symbol is the one entered. It grows (and is entered anew from the table)
+// when half full.
+struct RecordIndex {
+    unsigned* slots = nullptr;
+    unsigned long size = 0;     // a power of 2, or 0 before the first use
+    long count = 0;
+};
+
 // Binding record of the global table, the function table and of frames.
 struct _symval {
     char kind;              // 'f' function / 'm' macro in the function table
@@ -440,6 +470,16 @@ public:
     long freeInts;
     _symval* globalTable;
     _symval* globalTableEnd;
+    long tableCapacity;         // records of each of the two tables
+    RecordIndex globalIndex;
+    RecordIndex funcIndex;
+    // The most memory the session may take, in bytes: --heap or
+    // TAMARISK_HEAP, else DefaultHeap(). Set before StartUp; kept by Init.
+    long heapLimit = 0;
+    static long DefaultHeap();
+    // "2G", "512M", "64K", "1000000": bytes, or -1 for a text of another
+    // shape.
+    static long ParseSize(const char* text);
     FILE* fileTable[kFileSlots];
     // The number of the opening that filled each slot; a stream object
     // carries the number of its own opening, so that it stops designating
@@ -529,6 +569,12 @@ public:
     long getSymVal2(_cell* symbol);             // appends a record if absent
     _symval* getFuncval(_cell* symbol);         // appends a record if absent
     _symval* getFuncval2(_cell* symbol);        // null: no record
+    // The record getFuncval handed out now names its symbol.
+    void NoteFuncRecord(_symval* record);
+    long FindRecord(RecordIndex& ix, _symval* table, _cell* symbol);
+    void EnterRecord(RecordIndex& ix, _symval* table, long position);
+    // A table has reached its reserve: the next step fails with message.
+    void TableFull(const char* message);
 
     // --- memory/stack.cpp ---------------------------------------------------
     // IncCellStack, PopCellStack, IncLocStack, getLocal, StackExhausted
