@@ -863,18 +863,21 @@ _cell* cfunction::FastMakeArray(_cell* args, _symval* frame, long count,
             ok = false;
         }
     }
-    // The cells the structure takes, level by level; an array that would
-    // not fit is left to the definition.
+    // The cells the structure takes, level by level. An array that does
+    // not fit in the cell area even after a collection fails with the
+    // area's message, as filling it cell by cell would.
     long need = 4, rows = 1;
+    bool tooLarge = false;
     for (long k = 0; ok && k < rank; k++) {
-        if (dims[k] > 0 && rows > freeCells / dims[k]) {
-            ok = false;
+        if (dims[k] > 0 && rows > kCellCapacity / dims[k]) {
+            tooLarge = true;
             break;
         }
         rows *= dims[k];
         need += rows;
     }
-    if (ok && !RoomFor(need)) ok = false;
+    if (ok && (tooLarge || !RoomFor(need)))
+        return Fail("エラー: セル領域が一杯です。", frame, count);
     if (!ok) return CallDefValues(def, v, n, frame, count);
 
     if (!element || sameSymbol(element, symNothing)) {

@@ -62,10 +62,10 @@
 //                             standard input and output
 // ---------------------------------------------------------------------------
 #ifndef TK_CELLS
-#define TK_CELLS 32000000L
+#define TK_CELLS 0L         // from the memory limit (see SetCapacities)
 #endif
 #ifndef TK_NUMSLOTS
-#define TK_NUMSLOTS 1600000L
+#define TK_NUMSLOTS 0L
 #endif
 #ifndef TK_STACKSLOTS
 #define TK_STACKSLOTS 32000000L
@@ -104,12 +104,24 @@
 #define TK_NORETURN [[noreturn]]
 #endif
 
-// Capacities. Limits are derived from these, never written out.
-constexpr long kCellCapacity = TK_CELLS;
-constexpr long kFloatCapacity = TK_NUMSLOTS;
-constexpr long kIntCapacity = TK_NUMSLOTS;
-constexpr long kStringCapacity = 320000;      // bytes of symbol names
-constexpr long kSymbolCapacity = 100000;      // at most capacity - 1 used
+// Capacities of the areas. Limits are derived from these, never written
+// out. Each area is one reservation of address space whose pages the
+// system commits as they are first touched: allocation takes the lowest
+// free place, so an area's memory in use follows its high-water mark, and
+// the capacity is only how far the area may grow. AllocMemory sets them
+// once per session from the memory limit (SetCapacities); a build that
+// defines TK_CELLS or TK_NUMSLOTS fixes those instead.
+extern long kCellCapacity;
+extern long kFloatCapacity;
+extern long kIntCapacity;
+extern long kStringCapacity;        // bytes of symbol names
+extern long kSymbolCapacity;        // at most capacity - 1 used
+// The shares of the memory limit: cells three quarters, integers and
+// floating numbers a sixteenth each, a byte of names per kilobyte and a
+// symbol per 4 KB; none below what the areas held when their capacities were
+// fixed (200,000 cells, 50,000 slots, 320,000 bytes, 100,000 symbols), so
+// that a small limit still runs the library.
+void SetCapacities(long heap);
 // The global-variable and function tables: records never move (a special
 // binding and a symbol's cdr keep their addresses), so each table is one
 // reservation whose pages are touched as records are handed out. The most
@@ -162,7 +174,7 @@ constexpr long reserveOf(long capacity) {
            : capacity / 128 > kGcThreshold ? capacity / 128
                                            : kGcThreshold;
 }
-constexpr long kSymbolIndexSize = 1L << 17;   // > kSymbolCapacity, power of 2
+constexpr long kLeastSymbolIndex = 1L << 17;  // slots of the index at first
 constexpr int kFramePoolSizes = 16;           // frames of 1..15 records reused
 constexpr int kExtraRoots = 4;                // gcExtraRoots
 
@@ -447,9 +459,14 @@ public:
     _cell** symbolTable;
     _cell** symbolTableEnd;
     // Index of the interned symbols by name: open addressing, each slot 0
-    // (empty) or 1 + an index into symbolTable. It lives in the same
-    // reservation, right after the symbol table.
+    // (empty) or 1 + an index into symbolTable. Its reservation has room
+    // for twice the symbol table; symbolIndexSize slots of it are in use,
+    // a power of 2 at least twice the symbols, doubled (and the index made
+    // anew) as the table fills.
     unsigned* symbolIndex;
+    long symbolIndexSize;
+    long symbolIndexMost;
+    void RebuildSymbolIndex();
     _numslot* floatArea;
     _intslot* intArea;
     _symval* funcTable;
@@ -529,6 +546,11 @@ public:
     // --- memory/cell.cpp ----------------------------------------------------
     void Init();                // before AllocMemory (clisp::StartUp)
     int AllocMemory();          // 0: an area could not be had (message out)
+    // Every area reserved at the capacities; false with the message of
+    // the first area refused.
+    bool TryAllocMemory(const char*& refused);
+    void FreeAreas();           // gives back what TryAllocMemory reserved
+    long sessionHeap = 0;       // the memory limit the areas were sized for
     // Gives back what a session took: open files, binding frames, areas.
     // The teardown of clisp::StartUp; the object can be started again.
     void FreeMemory();

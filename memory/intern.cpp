@@ -36,7 +36,7 @@ unsigned long nameHash(const char* name) {
 // The interned symbol of that name (the first one made, which is the only
 // one the index holds), or null. Uninterned symbols are never indexed.
 _cell* cmemory::CheckStringCell(const char* name) {
-    const unsigned long mask = (unsigned long)kSymbolIndexSize - 1;
+    const unsigned long mask = (unsigned long)symbolIndexSize - 1;
     for (unsigned long h = nameHash(name) & mask;; h = (h + 1) & mask) {
         unsigned slot = symbolIndex[h];
         if (slot == 0) return nullptr;
@@ -64,6 +64,12 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
     if (kind != 'g' && !CheckStringCell(name))
         IndexSymbol(name, symbolTableEnd - symbolTable);
     *symbolTableEnd++ = c;
+    // Half full: twice the slots, every interned symbol entered anew.
+    if ((symbolTableEnd - symbolTable) * 2 > symbolIndexSize &&
+        symbolIndexSize < symbolIndexMost) {
+        symbolIndexSize *= 2;
+        RebuildSymbolIndex();
+    }
     if (kSymbolCapacity - (symbolTableEnd - symbolTable) < gcDueSymbols) {
         gcDueCells = kCellCapacity + 1;     // collect at the next step
         SetCountdown();
@@ -74,7 +80,7 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
 // Enters the symbol at that position of the table in the index, under its
 // name.
 void cmemory::IndexSymbol(const char* name, long position) {
-    const unsigned long mask = (unsigned long)kSymbolIndexSize - 1;
+    const unsigned long mask = (unsigned long)symbolIndexSize - 1;
     unsigned long h = nameHash(name) & mask;
     while (symbolIndex[h]) h = (h + 1) & mask;
     symbolIndex[h] = (unsigned)position + 1;
