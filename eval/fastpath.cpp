@@ -800,7 +800,7 @@ _cell* cfunction::FastSetf(_cell* args, _symval* frame, long count,
               !isMoji(value))) {
             _cell* c = ElementCons(target, idx, n);
             if (c) {
-                cellChanges++;
+                NoteSpineChange(c, true);   // counts for a hash table's key
                 c->car.p = value;
                 return value;
             }

@@ -155,7 +155,9 @@ _cell* cfunction::SetArray(_cell* form, _symval* frame, long count) {
         value = eval(car(args), frame, count);
     }
     if (!isCons(value)) return Fail(kBad, frame, count);
+    // The cons stops being one: a change of both its car and its cdr.
     NoteSpineChange(value, false);
+    if (value->kind == 'E') hashChanges++;
     value->type = 'a';
     return value;
 }
