@@ -142,7 +142,10 @@ _cell* cfunction::CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
     for (long i = 0; i < c; i++) inner[e + i] = env[i];
     fg.push(e + c);
     SpecialScope dynamic(this);
-    if (!(lambda->cdr.p->symFlags & kLibraryForm)) BindSpecials(inner, e);
+    if (!(lambda->cdr.p->symFlags & kLibraryForm)) {
+        BindSpecials(inner, e);
+        BindDeclaredDynamic(inner, e, lambda->cdr.p->cdr.p);
+    }
     _cell* r = tprogn(lambda->cdr.p->cdr.p, inner, e + c);
     SetOrgLoc(env, c, inner, e, e + c);
     return r;

@@ -105,7 +105,8 @@ _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
     _cell* rest = args->cdr.p->cdr.p;
     if (isCons(rest) && isString(rest->car.p))
         NoteVariableDocumentation(sym, rest->car.p);
-    if (isVar && getSymVal(sym) >= 0) return sym;
+    long known = getSymVal(sym);
+    if (isVar && known >= 0 && globalTable[known].value) return sym;
     clearValues(v);
     globalTable[getSymVal2(sym)].value = v;
     return sym;
@@ -242,9 +243,11 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     if (LambdaListShape(def->car.p, kind == 'm') == kPlainList)
         def->kind = kPlainDef;
     def->symFlags = args->symFlags & kLibraryForm;
-    // A function defined inside a binding form or a function body closes
-    // over the variables there, as a LAMBDA there does; a macro does not.
-    if (kind == 'f' && count > 0) {
+    if (!def->symFlags && DeclaresDynamic(args->cdr.p->cdr.p))
+        def->symFlags |= kDeclaresDynamic;
+    // A function or macro defined inside a binding form or a function body
+    // closes over the variables there, as a LAMBDA there does.
+    if (count > 0) {
         setClosureEnv(def, frame, count);
         CaptureFrame(frame);
     }

@@ -224,8 +224,10 @@ public:
     // caller keeps `def` protected.
     [[nodiscard]] _cell* CallDef(_cell* def, _cell* args, _symval* frame, long count);
     // The body of `def` (protected by the caller) in its frame `inner` of
-    // n records, already bound and on the local stack.
-    [[nodiscard]] _cell* RunDefBody(_cell* def, _symval* inner, long n);
+    // n records, already bound and on the local stack; the first `params`
+    // are the parameters, the rest a closure's captured bindings.
+    [[nodiscard]] _cell* RunDefBody(_cell* def, _symval* inner, long n,
+                                    long params);
 
     // --- eval/autoload.cpp --------------------------------------------------
     // The function record of `symbol`; when it has none and the library
@@ -461,6 +463,10 @@ public:
     // no form follows. The body itself when it starts with no declaration.
     // Allocates; never collects.
     _cell* WithoutDeclarations(_cell* body);
+    // Whether the declarations at the start of body hold (SPECIAL name...);
+    // binds dynamically each of the first n records of inner so named.
+    bool DeclaresDynamic(_cell* body);
+    void BindDeclaredDynamic(_symval* inner, long n, _cell* body);
     // DESTRUCTURING-BIND$ lambda-list form body...
     [[nodiscard]] _cell* destructuringBind(_cell* args, _symval* frame,
                                            long count);
@@ -524,6 +530,9 @@ public:
 
     // --- math/elementary.cpp ------------------------------------------------
     [[nodiscard]] _cell* jSqrt(_cell* form, _symval* frame, long count);
+    // base^e for a base that is not negative (a number), e a number;
+    // null after the power routines' message.
+    _cell* positivePower(_cell* base, _cell* e);
     // Null: reported, exit; printed by the power routines (exponent not a
     // number, overflow, zero denominator).
     [[nodiscard]] _cell* jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
@@ -644,8 +653,10 @@ inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,
                                         long count) {
     long i = getLocal(frame, count, symbol);
     if (i >= 0) return frame + i;
+    // A global record without a value is one a dynamic binding made for a
+    // name that had none, and has since put back: the name is unbound.
     i = getSymVal(symbol);
-    return i >= 0 ? globalTable + i : nullptr;
+    return i >= 0 && globalTable[i].value ? globalTable + i : nullptr;
 }
 
 inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {

@@ -207,6 +207,7 @@ _cell* bindAndRun(cfunction* f, _cell* args, _symval* frame, long count,
         copyOuter(inner, n, frame, count);
         if (!lexical) f->BindSpecials(inner, n);
     }
+    if (!lexical) f->BindDeclaredDynamic(inner, n, args->cdr.p);
     return runInFrame(f, &cfunction::tprogn, args->cdr.p, frame, count, inner,
                       n);
 }

@@ -579,6 +579,8 @@ namespace {
     _cell* body = def->cdr.p;
     _cell* block = isCons(body) && isNil(body->cdr.p) ? body->car.p
                                                           : nullptr;
+    if (__builtin_expect(def->symFlags & kDeclaresDynamic, 0) && block)
+        f->BindDeclaredDynamic(inner, params, block->cdr.p->cdr.p);
     _cell* r;
     if (block && isCons(block) && block->car.p == BLOCKLISP &&
         isCons(block->cdr.p) && isSymbol(block->cdr.p->car.p)) {
@@ -655,6 +657,7 @@ _cell* cfunction::CallDef(_cell* def, _cell* args, _symval* frame,
     return callDef(this, def, args, frame, count);
 }
 
-_cell* cfunction::RunDefBody(_cell* def, _symval* inner, long n) {
-    return runDefBody(this, def, inner, n, n);
+_cell* cfunction::RunDefBody(_cell* def, _symval* inner, long n,
+                              long params) {
+    return runDefBody(this, def, inner, n, params);
 }

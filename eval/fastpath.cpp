@@ -1028,7 +1028,7 @@ _cell* callOne(cfunction* f, _cell* def, _cell* x, bool* called) {
     inner[0].symbol = def->car.p->car.p;
     inner[0].value = x;
     fg.push(1);
-    return f->RunDefBody(def, inner, 1);
+    return f->RunDefBody(def, inner, 1, 1);
 }
 
 }  // namespace

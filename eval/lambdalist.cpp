@@ -375,14 +375,21 @@ _cell* cfunction::CallFullDef(_cell* def, _cell* args, _symval* frame,
     _cell* values = EvalEach(args, frame, count, 0);
     if (!values) return nullptr;
     g.push(values);
-    FrameGuard fg(this, n);
+    // A definition made inside a binding form carries its frame, as in
+    // CallDef: the copies follow the parameters and are written back.
+    _symval* env = closureEnvOf(def);
+    long c = env ? def->closureCount : 0;
+    FrameGuard fg(this, n + c);
     _symval* inner = fg.get();
-    if (n > 0 && !inner) return Fail(kFrameRefused, frame, count);
-    fg.push(n);
-    if (!BindFull(params, values, false, inner, n, n, fg, MSG_ARGCOUNT, frame,
-                  count))
+    if (n + c > 0 && !inner) return Fail(kFrameRefused, frame, count);
+    for (long i = 0; i < c; i++) inner[n + i] = env[i];
+    fg.push(n + c);
+    if (!BindFull(params, values, false, inner, n, n + c, fg, MSG_ARGCOUNT,
+                  frame, count))
         return nullptr;
-    return RunDefBody(def, inner, n);
+    _cell* r = RunDefBody(def, inner, n + c, n);
+    SetOrgLoc(env, c, inner, n, n + c);
+    return r;
 }
 
 // As CallLambda: the parameters, then the copies of the captured bindings,
@@ -409,12 +416,66 @@ _cell* cfunction::CallFullLambda(_cell* lambda, _cell* argForms,
     if (!BindFull(params, values, false, inner, n, n + c, fg, MSG_ARGCOUNT,
                   frame, count))
         return nullptr;
+    SpecialScope dynamic(this);
+    if (!(lambda->cdr.p->symFlags & kLibraryForm)) {
+        BindSpecials(inner, n);
+        BindDeclaredDynamic(inner, n, lambda->cdr.p->cdr.p);
+    }
     _cell* r = tprogn(lambda->cdr.p->cdr.p, inner, n + c);
     SetOrgLoc(env, c, inner, n, n + c);
     return r;
 }
 
+namespace {
+
+// (SPECIAL name...) among a DECLARE form's declarations.
+bool isDynamicDeclaration(_cell* d) {
+    return isCons(d) && isSymbol(d->car.p) &&
+           strcmp(d->car.p->car.s, "SPECIAL") == 0;
+}
+
+// Calls visit(names) for each (SPECIAL . names) in the declarations that
+// begin body (after a documentation string).
+template <typename Visit>
+void eachDynamicDeclaration(_cell* body, Visit visit) {
+    for (_cell* p = body; isCons(p); p = p->cdr.p) {
+        _cell* e = p->car.p;
+        if (isString(e) && isCons(p->cdr.p)) continue;
+        if (!isCons(e) || e->car.p != DECLARE) return;
+        for (_cell* d = e->cdr.p; isCons(d); d = d->cdr.p)
+            if (isDynamicDeclaration(d->car.p)) visit(d->car.p->cdr.p);
+    }
+}
+
+}  // namespace
+
+bool cfunction::DeclaresDynamic(_cell* body) {
+    bool any = false;
+    eachDynamicDeclaration(body, [&](_cell*) { any = true; });
+    return any;
+}
+
+// Each of the first n records named in such a declaration is bound
+// dynamically, as a DEFVAR'd name's is (BindSpecials), for the scope the
+// caller has opened; a name the form does not bind is left alone, so its
+// references reach the dynamic value as any free name does.
+void cfunction::BindDeclaredDynamic(_symval* inner, long n, _cell* body) {
+    eachDynamicDeclaration(body, [&](_cell* names) {
+        for (_cell* v = names; isCons(v); v = v->cdr.p)
+            for (long i = 0; i < n; i++)
+                if (inner[i].symbol == v->car.p) {
+                    BindSpecial(v->car.p, inner[i].value);
+                    inner[i].symbol = nullptr;
+                    break;
+                }
+    });
+}
+
+// The declarations are dropped, unless one makes names dynamic: the
+// binding forms look for that one at the start of the body, and DECLARE
+// itself evaluates to NIL.
 _cell* cfunction::WithoutDeclarations(_cell* body) {
+    if (DeclaresDynamic(body)) return body;
     _cell* doc = nullptr;
     bool declared = false;
     _cell* p = body;

@@ -261,19 +261,26 @@ _cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
     long n = plain ? f->tlength(params)
                    : cfunction::LambdaListRecords(params, true, &pure);
     if (n < 0) return f->SyntaxError(frame, count);
-    FrameGuard fg(f, n);
+    // A macro defined inside a binding form sees its variables: copies of
+    // them follow the parameters and are written back after the body. Its
+    // expansion may then depend on them, so none is kept.
+    _symval* env = def ? closureEnvOf(def) : nullptr;
+    long c = env ? def->closureCount : 0;
+    if (env) pure = false;
+    FrameGuard fg(f, n + c);
     _symval* mf = fg.get();
-    if (n > 0 && !mf) return f->Fail(kFrameRefused, frame, count);
+    if (n + c > 0 && !mf) return f->Fail(kFrameRefused, frame, count);
+    for (long i = 0; i < c; i++) mf[n + i] = env[i];
     if (plain) {
         if (!f->initTemplocForMacro(mf, n, params, args)) {
             fg.close();
             return f->Fail(MSG_ARGCOUNT, frame, count);
         }
-        fg.push(n);
+        fg.push(n + c);
     } else {
-        fg.push(n);
-        if (!f->BindFull(params, args, true, mf, n, n, fg, MSG_ARGCOUNT, frame,
-                         count))
+        fg.push(n + c);
+        if (!f->BindFull(params, args, true, mf, n, n + c, fg, MSG_ARGCOUNT,
+                         frame, count))
             return nullptr;
     }
     KeptExpansion& kept = keptSlot(f, args);
@@ -281,7 +288,8 @@ _cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
     if (pure && usable(f, kept, args, def)) {
         result = kept.expansion;
     } else {
-        result = f->tprogn(defBody(def), mf, n);
+        result = f->tprogn(defBody(def), mf, n + c);
+        f->SetOrgLoc(env, c, mf, n, n + c);
         if (result && pure && pureBody(def, mf, n))
             kept = KeptExpansion{args, def, f->gcEpoch, cellChanges, result};
     }

@@ -11,6 +11,8 @@ const LispText kTableTexts[] = {
   (if (null (hash-table-p h)) (error "エラー: ハッシュテーブルではありません"))
   (rplacd (cdr h) nil)
   h))lisp"},
+    {"VECTOR", R"lisp((defun vector (&rest items)
+  (make-array (length items) :initial-contents items)))lisp"},
     {"ARRAY-RANK", R"lisp((defun array-rank (a)
   (if (null (arrayp a)) (error "エラー: 配列ではありません"))
   (array-car a)))lisp"},

@@ -156,7 +156,25 @@ _cell* cfunction::jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
     _cell* e = eval(expForm, frame, count);
     if (!e) return nullptr;
     g.push(e);
-    if (!isPlus(base)) return Fail("エラー: 正数が必要です", frame, count);
+    // A negative base has a power for an integer exponent only: that of
+    // its magnitude, negated when the exponent is odd. (The magnitude of
+    // the smallest long is no long.)
+    bool negate = false;
+    if (!isPlus(base)) {
+        if (!isNumber(base) || !isInteger(e))
+            return Fail("エラー: 正数が必要です", frame, count);
+        negate = (CellToInt(e) & 1) != 0;
+        base = g.push(jAbs(base));
+        if (!isPlus(base)) {
+            PutMessage("エラー: 整数値がオーバーフローしました");
+            return nullptr;
+        }
+    }
+    _cell* r = positivePower(base, e);
+    return r && negate ? jAbs(r) : r;
+}
+
+_cell* cfunction::positivePower(_cell* base, _cell* e) {
     if (isFloating(base)) return njExpt(CellToNumber(base), e);
     if (isPlus(e)) {
         if (isInteger(base)) return ijExpt(CellToInt(base), e);

@@ -219,6 +219,9 @@ constexpr unsigned char kSpecialSymbol = 1;
 // lexically, so that a user's DEFVAR of a name that a library function
 // happens to bind changes nothing of what the function does.
 constexpr unsigned char kLibraryForm = 2;
+// A definition DEFUN made of a body that declares some of its parameters
+// dynamic, (DECLARE (SPECIAL name...)): each call binds those dynamically.
+constexpr unsigned char kDeclaresDynamic = 4;
 constexpr unsigned char kHasValues = 1;
 constexpr unsigned char kHasEnv = 2;
 union _extra {
