@@ -106,6 +106,10 @@ void release(void* p, size_t count, size_t size) {
     if (p) munmap(p, count * size);
 }
 
+#if !defined(__x86_64__)
+constexpr size_t kRoomAfterAreas = (size_t)640 << 20;
+#endif
+
 long powerOfTwoAbove(long n) {
     long p = 1;
     while (p <= n) p *= 2;
@@ -220,7 +224,18 @@ int cmemory::AllocMemory() {
         tableCapacity = TableCapacityOf(heap);
         symbolIndexMost = powerOfTwoAbove(2 * kSymbolCapacity);
         const char* refused = nullptr;
-        if (TryAllocMemory(refused)) break;
+        if (TryAllocMemory(refused)) {
+#if defined(__x86_64__)
+            break;
+#else
+            // The evaluation stack and the C library still need room in
+            // the 32-bit address space once the areas have theirs.
+            void* room = reserve(kRoomAfterAreas, 1);
+            release(room, kRoomAfterAreas, 1);
+            if (room) break;
+            refused = "エラー: 評価スタック領域の獲得に失敗しました";
+#endif
+        }
         FreeAreas();
         if (heapLimit || heap < (64L << 20)) {
             PutMessage(refused);
