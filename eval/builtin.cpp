@@ -225,6 +225,7 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     if (!sym) return nullptr;
     NoteRedefinition(sym);
     record->symbol = sym;
+    NoteFuncRecord(record);
     _cell* block = getCell();
     block->car.p = BLOCKLISP;
     block->cdr.p = getCell();

@@ -81,6 +81,7 @@ enum {
     OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR, OP_FLET,
     OP_DESTRUCTURINGBIND, OP_QUOTIENT, OP_COMPARE, OP_STRINGSTREAM,
     OP_STRINGCOMPARE, OP_BACKTRACE, OP_FRAME,
+    OP_HASHPUT, OP_HASHREMOVE,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
@@ -117,10 +118,32 @@ extern unsigned long spineChanges;
 // an existing cell (TwoValues). A kept macro expansion is good while this
 // count is what it was when the expansion was made.
 extern unsigned long cellChanges;
+// Every change of a cons that a hash table's index depends on (marked 'H',
+// 'E' or 'X': see library/hashindex.cpp).
+extern unsigned long hashChanges;
+// The kinds of a cons that some index follows, and the changes of it that
+// count: 'W' an array's element cons (its cdr), 'A' a cons of an array's
+// rows (car and cdr), 'E' a hash table's entry (its car, the key), 'H' a
+// cons of a hash table's list or of a key its hash looked at (car and cdr),
+// 'X' a cons of both an array and a hash table (car and cdr, for both).
 inline void NoteSpineChange(const _cell* c, bool car) {
     cellChanges++;
-    if (c->kind == 'A' || (!car && c->kind == 'W')) spineChanges++;
+    switch (c->kind) {
+    case 'A': spineChanges++; break;
+    case 'W': if (!car) spineChanges++; break;
+    case 'E': if (car) hashChanges++; break;
+    case 'H': hashChanges++; break;
+    case 'X': spineChanges++; hashChanges++; break;
+    default: break;
+    }
 }
+// The tests a hash table's index knows: EQ and EQL while they are the
+// built-ins, EQUAL while it is the prelude's.
+constexpr int kHashEq = 1;
+constexpr int kHashEql = 2;
+constexpr int kHashEqual = 3;
+struct HashIndex;
+struct HashIndexCache;
 
 // The kind of the cons of a definition (params . body) made by DEFUN or
 // DEFMACRO, and of a closure made by FUNCTION, whose lambda list was found
@@ -287,6 +310,39 @@ public:
     // again, and would find an index of cells that are no longer there.
     static constexpr int kIndexSlots = 64;
     ArrayIndex indexCache[kIndexSlots];
+
+    // --- library/hashindex.cpp ----------------------------------------------
+    // The entry of key in a hash table whose test is known (kHashEq..):
+    // 1 found (*entry is the (key . value) cons), 0 absent, -1 no index
+    // can be had and the list must be walked.
+    int HashFind(_cell* table, _cell* key, int test, _cell** entry);
+    // The test of a well-formed hash table head whose test the index
+    // knows, else 0.
+    int HashTestOf(_cell* table);
+    // HASH$PUT key table value and HASH$REMOVE key table (see the file).
+    [[nodiscard]] _cell* hash_put(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* hash_remove(_cell* args, _symval* frame, long count);
+    // SETF of (GETHASH key table [default]): the SETF-HASH call the
+    // prelude's SETF expands it into, evaluated without the expansion.
+    bool IsGethashPlace(_cell* place);
+    [[nodiscard]] _cell* SetfGethash(_cell* args, _symval* frame, long count,
+                                     int* keepValues);
+    _cell* symGethashName = nullptr;
+    _cell* symSetfHashName = nullptr;
+    void InitHashIndex();           // after the prelude
+    void ForgetHashIndexes();
+    HashIndex* IndexOfTable(_cell* table, int test);
+    int FindInIndex(HashIndex* e, _cell* key, unsigned h);
+    unsigned HashOf(_cell* key, int test, bool mark, int serial, bool* shared,
+                    bool* ok);
+    int HashSame(_cell* key, _cell* other, int test);
+    void KeepInStep(HashIndex* e, unsigned long before);
+    HashIndexCache* hashIndexes = nullptr;
+    _cell* symHashTableName = nullptr;
+    _cell* symEqualName = nullptr;
+    _cell* symAssocName = nullptr;
+    _cell* preludeEqual = nullptr;  // the definitions the index stands for
+    _cell* preludeAssoc = nullptr;
 
     // --- eval/builtin.cpp ---------------------------------------------------
     [[nodiscard]] _cell* tprint(_cell* args, _symval* frame, long count, int style);

@@ -20,10 +20,12 @@ cfunction::cfunction()
 
 cfunction::~cfunction() {
     for (ArrayIndex& e : indexCache) free(e.cells);
+    ForgetHashIndexes();
 }
 
 void cfunction::ForgetCaches() {
     for (ArrayIndex& e : indexCache) e.array = nullptr;
+    ForgetHashIndexes();
     for (KeptExpansion& k : keptExpansions) k = KeptExpansion{};
     for (bool& t : lispTextTried) t = false;
     evalTop = nullptr;
@@ -534,6 +536,10 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return exact_lisp(args, frame, count);
     case OP_SORT:
         return sort_lisp(args, frame, count);
+    case OP_HASHPUT:
+        return hash_put(args, frame, count);
+    case OP_HASHREMOVE:
+        return hash_remove(args, frame, count);
     case OP_READCHAR:
         return read_char_lisp(args, frame, count);
     case OP_STRINGSTREAM:

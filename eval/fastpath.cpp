@@ -297,6 +297,10 @@ FastAnswer setfPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         if ((f->fastIntact & kPreArefNeeds) != kPreArefNeeds)
             return FastAnswer::kDeclined;
         kind = kAref;
+    } else if (f->IsGethashPlace(place)) {     // library/hashindex.cpp
+        int keep = 0;
+        *out = f->SetfGethash(args, c.frame, c.count, &keep);
+        return keep ? FastAnswer::kKeepValues : FastAnswer::kValue;
     } else {
         return FastAnswer::kDeclined;
     }
@@ -381,6 +385,19 @@ FastAnswer gethashPath(cfunction* f, const FastCallArgs& c, _cell** out) {
             test = kEqual;
     }
     if (test == kNone) return FastAnswer::kDeclined;
+    if (int known = f->HashTestOf(table)) {     // library/hashindex.cpp
+        _cell* e = nullptr;
+        int found = f->HashFind(table, key, known, &e);
+        if (found > 0) {
+            _cell* values = ListOfTwo(f, e->cdr.p, TCell);
+            return answer(out, f->MakeValues(e->cdr.p, values),
+                          FastAnswer::kKeepValues);
+        }
+        if (found == 0)
+            return answer(out,
+                          f->MakeValues(NILCell, ListOfTwo(f, NILCell, NILCell)),
+                          FastAnswer::kKeepValues);
+    }
     long steps = 0;
     _cell* l = table->cdr.p->cdr.p;
     for (; isCons(l); l = l->cdr.p) {

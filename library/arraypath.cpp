@@ -19,7 +19,8 @@ namespace {
 // Marks a cons of an array's structure; 'A' is never lowered to 'W', so a
 // cons that holds rows anywhere keeps counting its RPLACA.
 inline void markSpine(_cell* c, char k) {
-    if (c->kind != 'A') c->kind = k;
+    if (c->kind == 'H' || c->kind == 'E') c->kind = 'X';   // a hash table's too
+    else if (c->kind != 'A' && c->kind != 'X') c->kind = k;
 }
 
 // Length of a proper list, -1 for anything else (a dotted or circular
@@ -155,7 +156,7 @@ bool storeElement(cfunction* f, _cell* array, _cell* indexes, _cell* value) {
         return false;
     _cell* e = f->ElementCons(array, idx, n);
     if (!e) return false;
-    cellChanges++;
+    NoteSpineChange(e, true);   // counts for a hash table's key
     e->car.p = value;
     return true;
 }
@@ -202,16 +203,23 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     } else {
         return FastAnswer::kDeclined;
     }
-    // The cells the structure takes, level by level; an array that would
-    // not fit is left to the definition.
+    // The cells the structure takes, level by level. An array that does
+    // not fit in the cell area even after a collection fails with the
+    // area's message, as filling it cell by cell would.
     long need = 4, rows = 1;
+    bool tooLarge = false;
     for (long k = 0; k < rank; k++) {
-        if (dims[k] > 0 && rows > f->freeCells / dims[k])
-            return FastAnswer::kDeclined;
+        if (dims[k] > 0 && rows > kCellCapacity / dims[k]) {
+            tooLarge = true;
+            break;
+        }
         rows *= dims[k];
         need += rows;
     }
-    if (!f->RoomFor(need)) return FastAnswer::kDeclined;
+    if (tooLarge || !f->RoomFor(need)) {
+        *out = f->Fail("エラー: セル領域が一杯です。", c.frame, c.count);
+        return FastAnswer::kValue;
+    }
 
     if (!element || sameSymbol(element, sym.nothing)) {
         if (character) {

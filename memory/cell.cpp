@@ -1,7 +1,14 @@
 // cmemory: reserving the storage areas, handing out cells and numeric slots,
 // and the conversions between cells and machine numbers.
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "memory/cmemory.h"
 #include "toplevel/symbols.h"
@@ -19,12 +26,17 @@ void cmemory::Init() {
     cellArea = nullptr;
     stringArea = nullptr;
     symbolTable = nullptr;
+    symbolIndex = nullptr;
+    symbolIndexSize = symbolIndexMost = 0;
     floatArea = nullptr;
     intArea = nullptr;
     cellMarks = floatMarks = intMarks = nullptr;
     helperMarks = nullptr;
     globalTable = nullptr;
     funcTable = nullptr;
+    globalIndex = RecordIndex{};
+    funcIndex = RecordIndex{};
+    tableCapacity = 0;
     cellStack = nullptr;
     locStack = locStackTop = nullptr;
     specialStack = nullptr;
@@ -36,67 +48,204 @@ void cmemory::Init() {
     openings = 0;
 }
 
+long cmemory::DefaultHeap() {
+#if defined(__x86_64__)
+    // Half the machine's memory.
+    long heap = 4L << 30;
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long size = sysconf(_SC_PAGE_SIZE);
+    if (pages > 0 && size > 0 && pages < LONG_MAX / size) heap = pages / 2 * size;
+#else
+    // What the address space of a 32-bit process leaves room for beside
+    // the stacks.
+    long heap = 2000L << 20;
+#endif
+    // Under a limit on the address space, a quarter of it: the stacks and
+    // the evaluation stack need the rest.
+    struct rlimit r;
+    if (getrlimit(RLIMIT_AS, &r) == 0 && r.rlim_cur != RLIM_INFINITY &&
+        (unsigned long)r.rlim_cur / 4 < (unsigned long)heap)
+        heap = (long)(r.rlim_cur / 4);
+    return heap;
+}
+
+long cmemory::ParseSize(const char* text) {
+    if (!text || !*text) return -1;
+    char* end;
+    errno = 0;
+    long long n = strtoll(text, &end, 10);
+    if (errno || end == text || n <= 0 || text[0] == '-' || text[0] == '+')
+        return -1;
+    long long unit = 1;
+    switch (*end) {
+    case 0: break;
+    case 'k': case 'K': unit = 1LL << 10; end++; break;
+    case 'm': case 'M': unit = 1LL << 20; end++; break;
+    case 'g': case 'G': unit = 1LL << 30; end++; break;
+    case 't': case 'T': unit = 1LL << 40; end++; break;
+    default: return -1;
+    }
+    if (*end) return -1;
+    if (n > LONG_MAX / unit) return LONG_MAX;
+    return (long)(n * unit);
+}
+
 namespace {
 
-// Reserves a zero-filled area. Large requests are served by fresh anonymous
-// mappings whose pages stay untouched until first written, which is what
-// keeps start-up cheap.
-void* reserve(size_t count, size_t size) { return std::calloc(count, size); }
+// Reserves a zero-filled area of address space: the system commits its
+// pages as they are first written, so that a large area costs only what is
+// used of it. Null when the address space has no room.
+void* reserve(size_t count, size_t size) {
+    if (count == 0 || size > SIZE_MAX / count) return nullptr;
+    void* p = mmap(nullptr, count * size, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
+void release(void* p, size_t count, size_t size) {
+    if (p) munmap(p, count * size);
+}
+
+#if !defined(__x86_64__)
+constexpr size_t kRoomAfterAreas = (size_t)640 << 20;
+#endif
+
+long powerOfTwoAbove(long n) {
+    long p = 1;
+    while (p <= n) p *= 2;
+    return p;
+}
 
 }  // namespace
 
-int cmemory::AllocMemory() {
-    if (!(cellArea = (_cell*)reserve(kCellCapacity, sizeof(_cell)))) {
-        PutMessage("エラー: セル領域の獲得に失敗しました。");
-        return 0;
-    }
-    if (!(stringArea = (char*)reserve(kStringCapacity, 1))) {
-        fputs("エラー: ストリング領域の獲得に失敗しました", messageOut);
-        return 0;
-    }
-    static_assert(kSymbolIndexSize * sizeof(unsigned) % sizeof(_cell*) == 0,
-                  "the symbol index is a whole number of table slots");
-    if (!(symbolTable = (_cell**)reserve(
-              kSymbolCapacity +
-                  kSymbolIndexSize * sizeof(unsigned) / sizeof(_cell*),
-              sizeof(_cell*)))) {
-        fputs("エラー: ストリングアドレス領域の獲得に失敗しました", messageOut);
-        return 0;
-    }
-    symbolIndex = (unsigned*)(symbolTable + kSymbolCapacity);
-    if (!(floatArea = (_numslot*)reserve(kFloatCapacity, sizeof(_numslot)))) {
-        PutMessage("エラー: 数値領域の獲得に失敗しました");
-        return 0;
-    }
-    if (!(intArea = (_intslot*)reserve(kIntCapacity, sizeof(_intslot)))) {
-        PutMessage("エラー: 整数領域の獲得に失敗しました");
-        return 0;
-    }
+long kCellCapacity;
+long kFloatCapacity;
+long kIntCapacity;
+long kStringCapacity;
+long kSymbolCapacity;
+
+void SetCapacities(long heap) {
+    long h = heap / 16;
+    kCellCapacity = TK_CELLS ? TK_CELLS : h * 12 / (long)sizeof(_cell);
+    kIntCapacity = TK_NUMSLOTS ? TK_NUMSLOTS : h / (long)sizeof(_intslot);
+    kFloatCapacity = TK_NUMSLOTS ? TK_NUMSLOTS : h / (long)sizeof(_numslot);
+    kStringCapacity = heap / 1024;
+    kSymbolCapacity = heap / 4096;
+    if (!TK_CELLS && kCellCapacity < 200000) kCellCapacity = 200000;
+    if (!TK_NUMSLOTS && kIntCapacity < 50000) kIntCapacity = 50000;
+    if (!TK_NUMSLOTS && kFloatCapacity < 50000) kFloatCapacity = 50000;
+    if (kStringCapacity < 320000) kStringCapacity = 320000;
+    if (kSymbolCapacity < 100000) kSymbolCapacity = 100000;
+    // Indexes are unsigned slots of the symbol index.
+    if (kSymbolCapacity > (1L << 30)) kSymbolCapacity = 1L << 30;
+}
+
+namespace {
+
+// The sizes of every reservation AllocMemory makes, so that FreeMemory
+// gives back exactly those.
+struct Sizes {
+    long cells, strings, symbols, index, floats, ints, marks, tables,
+        cellStack, locStack;
+};
+
+Sizes sizesOf(long tableCapacity, long indexMost) {
+    return {kCellCapacity, kStringCapacity, kSymbolCapacity, indexMost,
+            kFloatCapacity, kIntCapacity,
+            markWords(kCellCapacity) + markWords(kFloatCapacity) +
+                markWords(kIntCapacity),
+            tableCapacity, kCellStackCapacity, kLocStackCapacity};
+}
+
+}  // namespace
+
+bool cmemory::TryAllocMemory(const char*& refused) {
+    Sizes z = sizesOf(tableCapacity, symbolIndexMost);
+    cellArea = (_cell*)reserve(z.cells, sizeof(_cell));
+    stringArea = (char*)reserve(z.strings, 1);
+    symbolTable = (_cell**)reserve(z.symbols, sizeof(_cell*));
+    symbolIndex = (unsigned*)reserve(z.index, sizeof(unsigned));
+    floatArea = (_numslot*)reserve(z.floats, sizeof(_numslot));
+    intArea = (_intslot*)reserve(z.ints, sizeof(_intslot));
     // The in-use bitmaps of the three areas, in one reservation.
-    long marks = markWords(kCellCapacity) + markWords(kFloatCapacity) +
-                 markWords(kIntCapacity);
-    if (!(cellMarks = (markword*)reserve(marks, sizeof(markword)))) {
-        puts("エラー: セル領域の獲得に失敗しました。");
-        return 0;
-    }
+    cellMarks = (markword*)reserve(z.marks, sizeof(markword));
+    globalTable = (_symval*)reserve(z.tables, sizeof(_symval));
+    funcTable = (_symval*)reserve(z.tables, sizeof(_symval));
+    cellStack = (_cell**)reserve(z.cellStack, sizeof(_cell*));
+    locStack = (_symval**)reserve(z.locStack, sizeof(_symval*));
+    refused = !cellArea || !cellMarks ? "エラー: セル領域の獲得に失敗しました。"
+              : !stringArea ? "エラー: ストリング領域の獲得に失敗しました"
+              : !symbolTable || !symbolIndex
+                  ? "エラー: ストリングアドレス領域の獲得に失敗しました"
+              : !floatArea ? "エラー: 数値領域の獲得に失敗しました"
+              : !intArea ? "エラー: 整数領域の獲得に失敗しました"
+              : !globalTable ? "エラー: グローバル変数領域の獲得に失敗しました"
+              : !funcTable ? "エラー: 関数領域の獲得に失敗しました"
+              : !cellStack ? "エラー: セルスタック領域の獲得に失敗しました"
+              : !locStack ? "エラー: ローカルスタック領域の獲得に失敗しました"
+                          : nullptr;
+    if (refused) return false;
     floatMarks = cellMarks + markWords(kCellCapacity);
     intMarks = floatMarks + markWords(kFloatCapacity);
-    if (!(globalTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
-        PutMessage("エラー: グローバル変数領域の獲得に失敗しました");
-        return 0;
+    return true;
+}
+
+void cmemory::FreeAreas() {
+    Sizes z = sizesOf(tableCapacity, symbolIndexMost);
+    release(cellArea, z.cells, sizeof(_cell));
+    release(stringArea, z.strings, 1);
+    release(symbolTable, z.symbols, sizeof(_cell*));
+    release(symbolIndex, z.index, sizeof(unsigned));
+    release(floatArea, z.floats, sizeof(_numslot));
+    release(intArea, z.ints, sizeof(_intslot));
+    release(cellMarks, z.marks, sizeof(markword));
+    release(globalTable, z.tables, sizeof(_symval));
+    release(funcTable, z.tables, sizeof(_symval));
+    release(cellStack, z.cellStack, sizeof(_cell*));
+    release(locStack, z.locStack, sizeof(_symval*));
+    cellArea = nullptr;
+    stringArea = nullptr;
+    symbolTable = nullptr;
+    symbolIndex = nullptr;
+    floatArea = nullptr;
+    intArea = nullptr;
+    cellMarks = floatMarks = intMarks = nullptr;
+    globalTable = funcTable = nullptr;
+    cellStack = nullptr;
+    locStack = locStackTop = nullptr;
+}
+
+int cmemory::AllocMemory() {
+    // Without a limit of the user's, a default the address space cannot
+    // hold is halved until it can.
+    long heap = heapLimit ? heapLimit : DefaultHeap();
+    for (;;) {
+        SetCapacities(heap);
+        tableCapacity = TableCapacityOf(heap);
+        symbolIndexMost = powerOfTwoAbove(2 * kSymbolCapacity);
+        const char* refused = nullptr;
+        if (TryAllocMemory(refused)) {
+#if defined(__x86_64__)
+            break;
+#else
+            // The evaluation stack and the C library still need room in
+            // the 32-bit address space once the areas have theirs.
+            void* room = reserve(kRoomAfterAreas, 1);
+            release(room, kRoomAfterAreas, 1);
+            if (room) break;
+            refused = "エラー: 評価スタック領域の獲得に失敗しました";
+#endif
+        }
+        FreeAreas();
+        if (heapLimit || heap < (64L << 20)) {
+            PutMessage(refused);
+            return 0;
+        }
+        heap /= 2;
     }
-    if (!(funcTable = (_symval*)reserve(kTableCapacity, sizeof(_symval)))) {
-        PutMessage("エラー: 関数領域の獲得に失敗しました");
-        return 0;
-    }
-    if (!(cellStack = (_cell**)reserve(kCellStackCapacity, sizeof(_cell*)))) {
-        PutMessage("エラー: セルスタック領域の獲得に失敗しました");
-        return 0;
-    }
-    if (!(locStack = (_symval**)reserve(kLocStackCapacity, sizeof(_symval*)))) {
-        PutMessage("エラー: ローカルスタック領域の獲得に失敗しました");
-        return 0;
-    }
+    sessionHeap = heap;
+    symbolIndexSize = kLeastSymbolIndex < symbolIndexMost ? kLeastSymbolIndex
+                                                          : symbolIndexMost;
     stringNext = stringArea;
     symbolTableEnd = symbolTable;
     funcTableEnd = funcTable;
@@ -169,17 +318,10 @@ void cmemory::FreeMemory() {
             h = next;
         }
     }
-    std::free(cellArea);
-    std::free(stringArea);
-    std::free(symbolTable);
-    std::free(floatArea);
-    std::free(intArea);
-    std::free(globalTable);
-    std::free(funcTable);
-    std::free(cellStack);
-    std::free(locStack);
+    FreeAreas();
+    std::free(globalIndex.slots);
+    std::free(funcIndex.slots);
     std::free(specialStack);   // Init below clears the pointer
-    std::free(cellMarks);   // floatMarks and intMarks share its block
     std::free(helperMarks);
     Init();
 }

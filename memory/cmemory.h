@@ -62,10 +62,10 @@
 //                             standard input and output
 // ---------------------------------------------------------------------------
 #ifndef TK_CELLS
-#define TK_CELLS 32000000L
+#define TK_CELLS 0L         // from the memory limit (see SetCapacities)
 #endif
 #ifndef TK_NUMSLOTS
-#define TK_NUMSLOTS 1600000L
+#define TK_NUMSLOTS 0L
 #endif
 #ifndef TK_STACKSLOTS
 #define TK_STACKSLOTS 32000000L
@@ -104,13 +104,45 @@
 #define TK_NORETURN [[noreturn]]
 #endif
 
-// Capacities. Limits are derived from these, never written out.
-constexpr long kCellCapacity = TK_CELLS;
-constexpr long kFloatCapacity = TK_NUMSLOTS;
-constexpr long kIntCapacity = TK_NUMSLOTS;
-constexpr long kStringCapacity = 320000;      // bytes of symbol names
-constexpr long kSymbolCapacity = 100000;      // at most capacity - 1 used
-constexpr long kTableCapacity = 3200;         // global and function tables
+// Capacities of the areas. Limits are derived from these, never written
+// out. Each area is one reservation of address space whose pages the
+// system commits as they are first touched: allocation takes the lowest
+// free place, so an area's memory in use follows its high-water mark, and
+// the capacity is only how far the area may grow. AllocMemory sets them
+// once per session from the memory limit (SetCapacities); a build that
+// defines TK_CELLS or TK_NUMSLOTS fixes those instead.
+extern long kCellCapacity;
+extern long kFloatCapacity;
+extern long kIntCapacity;
+extern long kStringCapacity;        // bytes of symbol names
+extern long kSymbolCapacity;        // at most capacity - 1 used
+// The shares of the memory limit: cells three quarters, integers and
+// floating numbers a sixteenth each, a byte of names per kilobyte and a
+// symbol per 4 KB; none below what the areas held when their capacities were
+// fixed (200,000 cells, 50,000 slots, 320,000 bytes, 100,000 symbols), so
+// that a small limit still runs the library.
+void SetCapacities(long heap);
+// The global-variable and function tables: records never move (a special
+// binding and a symbol's cdr keep their addresses), so each table is one
+// reservation whose pages are touched as records are handed out. The most
+// records a table may have follows from the heap limit (TableCapacityOf);
+// the last of them is a scratch record, never found by a lookup, that a
+// table handed out once every other is taken (see getSymVal2).
+#if defined(__x86_64__)
+constexpr long kMostTableRecords = 1L << 22;
+#else
+constexpr long kMostTableRecords = 1L << 18;
+#endif
+constexpr long kLeastTableRecords = 2048;
+// Records left when a table reports itself full: the definition that
+// reaches this level is made, and the next evaluation step fails with the
+// table's message.
+constexpr long kTableReserve = 64;
+constexpr long TableCapacityOf(long heap) {
+    return heap / 4096 > kMostTableRecords   ? kMostTableRecords
+           : heap / 4096 < kLeastTableRecords ? kLeastTableRecords
+                                              : heap / 4096;
+}
 constexpr long kCellStackCapacity = TK_STACKSLOTS;
 constexpr long kLocStackCapacity = TK_STACKSLOTS;
 constexpr int kFileSlots = 10;
@@ -145,7 +177,7 @@ constexpr long reserveOf(long capacity) {
            : capacity / 128 > kGcThreshold ? capacity / 128
                                            : kGcThreshold;
 }
-constexpr long kSymbolIndexSize = 1L << 17;   // > kSymbolCapacity, power of 2
+constexpr long kLeastSymbolIndex = 1L << 17;  // slots of the index at first
 constexpr int kFramePoolSizes = 16;           // frames of 1..15 records reused
 constexpr int kExtraRoots = 4;                // gcExtraRoots
 
@@ -359,6 +391,16 @@ inline bool setMark(markword* m, long i) {
     return true;
 }
 
+// The index of a table's records by symbol cell: open addressing, each
+// slot 0 (empty) or 1 + the record's position; the first record of a
+// symbol is the one entered. It grows (and is entered anew from the table)
+// when half full.
+struct RecordIndex {
+    unsigned* slots = nullptr;
+    unsigned long size = 0;     // a power of 2, or 0 before the first use
+    long count = 0;
+};
+
 // Binding record of the global table, the function table and of frames.
 struct _symval {
     char kind;              // 'f' function / 'm' macro in the function table
@@ -426,9 +468,14 @@ public:
     _cell** symbolTable;
     _cell** symbolTableEnd;
     // Index of the interned symbols by name: open addressing, each slot 0
-    // (empty) or 1 + an index into symbolTable. It lives in the same
-    // reservation, right after the symbol table.
+    // (empty) or 1 + an index into symbolTable. Its reservation has room
+    // for twice the symbol table; symbolIndexSize slots of it are in use,
+    // a power of 2 at least twice the symbols, doubled (and the index made
+    // anew) as the table fills.
     unsigned* symbolIndex;
+    long symbolIndexSize;
+    long symbolIndexMost;
+    void RebuildSymbolIndex();
     _numslot* floatArea;
     _intslot* intArea;
     _symval* funcTable;
@@ -449,6 +496,16 @@ public:
     long freeInts;
     _symval* globalTable;
     _symval* globalTableEnd;
+    long tableCapacity;         // records of each of the two tables
+    RecordIndex globalIndex;
+    RecordIndex funcIndex;
+    // The most memory the session may take, in bytes: --heap or
+    // TAMARISK_HEAP, else DefaultHeap(). Set before StartUp; kept by Init.
+    long heapLimit = 0;
+    static long DefaultHeap();
+    // "2G", "512M", "64K", "1000000": bytes, or -1 for a text of another
+    // shape.
+    static long ParseSize(const char* text);
     FILE* fileTable[kFileSlots];
     // The number of the opening that filled each slot; a stream object
     // carries the number of its own opening, so that it stops designating
@@ -498,6 +555,11 @@ public:
     // --- memory/cell.cpp ----------------------------------------------------
     void Init();                // before AllocMemory (clisp::StartUp)
     int AllocMemory();          // 0: an area could not be had (message out)
+    // Every area reserved at the capacities; false with the message of
+    // the first area refused.
+    bool TryAllocMemory(const char*& refused);
+    void FreeAreas();           // gives back what TryAllocMemory reserved
+    long sessionHeap = 0;       // the memory limit the areas were sized for
     // Gives back what a session took: open files, binding frames, areas.
     // The teardown of clisp::StartUp; the object can be started again.
     void FreeMemory();
@@ -538,6 +600,12 @@ public:
     long getSymVal2(_cell* symbol);             // appends a record if absent
     _symval* getFuncval(_cell* symbol);         // appends a record if absent
     _symval* getFuncval2(_cell* symbol);        // null: no record
+    // The record getFuncval handed out now names its symbol.
+    void NoteFuncRecord(_symval* record);
+    long FindRecord(RecordIndex& ix, _symval* table, _cell* symbol);
+    void EnterRecord(RecordIndex& ix, _symval* table, long position);
+    // A table has reached its reserve: the next step fails with message.
+    void TableFull(const char* message);
 
     // --- memory/stack.cpp ---------------------------------------------------
     // IncCellStack, IncLocStack, getLocal, StackExhausted

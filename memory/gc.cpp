@@ -63,7 +63,11 @@ void cmemory::SweepSymbols() {
     }
     memset(next, 0, (size_t)(stringNext - next));
     stringNext = next;
-    memset(symbolIndex, 0, (size_t)kSymbolIndexSize * sizeof(unsigned));
+    RebuildSymbolIndex();
+}
+
+void cmemory::RebuildSymbolIndex() {
+    memset(symbolIndex, 0, (size_t)symbolIndexSize * sizeof(unsigned));
     for (_cell** p = symbolTable; p < symbolTableEnd; p++)
         if ((*p)->kind != 'g') IndexSymbol((*p)->car.s, p - symbolTable);
 }

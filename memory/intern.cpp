@@ -1,5 +1,6 @@
 // cmemory: the string area, interning, characters, and the global-variable
 // and function tables.
+#include <cstdlib>
 #include <cstring>
 
 #include "memory/cmemory.h"
@@ -35,7 +36,7 @@ unsigned long nameHash(const char* name) {
 // The interned symbol of that name (the first one made, which is the only
 // one the index holds), or null. Uninterned symbols are never indexed.
 _cell* cmemory::CheckStringCell(const char* name) {
-    const unsigned long mask = (unsigned long)kSymbolIndexSize - 1;
+    const unsigned long mask = (unsigned long)symbolIndexSize - 1;
     for (unsigned long h = nameHash(name) & mask;; h = (h + 1) & mask) {
         unsigned slot = symbolIndex[h];
         if (slot == 0) return nullptr;
@@ -63,6 +64,12 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
     if (kind != 'g' && !CheckStringCell(name))
         IndexSymbol(name, symbolTableEnd - symbolTable);
     *symbolTableEnd++ = c;
+    // Half full: twice the slots, every interned symbol entered anew.
+    if ((symbolTableEnd - symbolTable) * 2 > symbolIndexSize &&
+        symbolIndexSize < symbolIndexMost) {
+        symbolIndexSize *= 2;
+        RebuildSymbolIndex();
+    }
     if (kSymbolCapacity - (symbolTableEnd - symbolTable) < gcDueSymbols) {
         gcDueCells = kCellCapacity + 1;     // collect at the next step
         SetCountdown();
@@ -73,7 +80,7 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
 // Enters the symbol at that position of the table in the index, under its
 // name.
 void cmemory::IndexSymbol(const char* name, long position) {
-    const unsigned long mask = (unsigned long)kSymbolIndexSize - 1;
+    const unsigned long mask = (unsigned long)symbolIndexSize - 1;
     unsigned long h = nameHash(name) & mask;
     while (symbolIndex[h]) h = (h + 1) & mask;
     symbolIndex[h] = (unsigned)position + 1;
@@ -98,18 +105,83 @@ _cell* cmemory::getMojiCell(int byte, int second) {
     return c;
 }
 
-long cmemory::getSymVal(_cell* symbol) {
-    for (_symval* r = globalTable; r < globalTableEnd; r++)
-        if (r->symbol == symbol) return r - globalTable;
-    return -1;
+namespace {
+
+unsigned long pointerHash(const _cell* c) {
+    unsigned long h = (unsigned long)c;
+    h ^= h >> 17;
+    h *= 0xed5ad4bbUL;
+    h ^= h >> 11;
+    return h;
 }
 
+}  // namespace
+
+long cmemory::FindRecord(RecordIndex& ix, _symval* table, _cell* symbol) {
+    if (!ix.size) return -1;
+    const unsigned long mask = ix.size - 1;
+    for (unsigned long h = pointerHash(symbol) & mask;; h = (h + 1) & mask) {
+        unsigned slot = ix.slots[h];
+        if (slot == 0) return -1;
+        if (table[slot - 1].symbol == symbol) return slot - 1;
+    }
+}
+
+void cmemory::EnterRecord(RecordIndex& ix, _symval* table, long position) {
+    _cell* symbol = table[position].symbol;
+    if (!symbol || FindRecord(ix, table, symbol) >= 0) return;
+    if ((unsigned long)(ix.count + 1) * 2 > ix.size) {
+        unsigned long size = ix.size ? ix.size * 2 : 4096;
+        unsigned* slots = (unsigned*)calloc(size, sizeof(unsigned));
+        if (!slots) Exhausted("エラー: 記号の索引の獲得に失敗しました。終了します。");
+        free(ix.slots);
+        ix.slots = slots;
+        ix.size = size;
+        ix.count = 0;
+        // Entered anew in table order, so the first record of a symbol
+        // stays the one found.
+        _symval* end = table == globalTable ? globalTableEnd : funcTableEnd;
+        for (long i = 0; table + i < end; i++)
+            if (i != position) EnterRecord(ix, table, i);
+        if (FindRecord(ix, table, symbol) >= 0) return;
+    }
+    const unsigned long mask = ix.size - 1;
+    unsigned long h = pointerHash(symbol) & mask;
+    while (ix.slots[h]) h = (h + 1) & mask;
+    ix.slots[h] = (unsigned)position + 1;
+    ix.count++;
+}
+
+// The next step reports the message: its allocation budget is used up, so
+// it runs a silent collection and then takes areaFull, as after a
+// collection that found an area full.
+void cmemory::TableFull(const char* message) {
+    areaFull = message;
+    SetCountdown();
+    gcBudget = -1;
+    gcCountdown = gcCountdownFrom = -1;
+}
+
+long cmemory::getSymVal(_cell* symbol) {
+    return FindRecord(globalIndex, globalTable, symbol);
+}
+
+// A new record past the table's reserve makes the next step fail; the
+// last record is a scratch one that no lookup finds, handed out to every
+// caller once the others are taken, so that what the caller stores goes
+// nowhere and the session goes on.
 long cmemory::getSymVal2(_cell* symbol) {
     long i = getSymVal(symbol);
     if (i >= 0) return i;
-    if (globalTableEnd - globalTable >= kTableCapacity - 1)
-        Exhausted("エラー: グローバル変数領域が不足しています。終了します。");
+    long used = globalTableEnd - globalTable;
+    if (used >= tableCapacity - kTableReserve)
+        TableFull("エラー: グローバル変数領域が一杯です。");
+    if (used >= tableCapacity - 1) {
+        globalTable[tableCapacity - 1].symbol = symbol;
+        return tableCapacity - 1;
+    }
     globalTableEnd->symbol = symbol;
+    EnterRecord(globalIndex, globalTable, used);
     return globalTableEnd++ - globalTable;
 }
 
@@ -122,18 +194,23 @@ _symval* cmemory::getFuncval2(_cell* symbol) {
     if (cached && cached >= funcTable && cached < funcTableEnd &&
         cached->symbol == symbol)
         return cached;
-    for (_symval* r = funcTable; r < funcTableEnd; r++)
-        if (r->symbol == symbol) {
-            if (isSymbol(symbol)) symbol->cdr.f = r;
-            return r;
-        }
-    return nullptr;
+    long i = FindRecord(funcIndex, funcTable, symbol);
+    if (i < 0) return nullptr;
+    if (isSymbol(symbol)) symbol->cdr.f = funcTable + i;
+    return funcTable + i;
 }
 
 _symval* cmemory::getFuncval(_cell* symbol) {
     _symval* r = getFuncval2(symbol);
     if (r) return r;
-    if (funcTableEnd - funcTable >= kTableCapacity - 1)
-        Exhausted("エラー: 関数領域が一杯になりました。終了します。");
+    long used = funcTableEnd - funcTable;
+    if (used >= tableCapacity - kTableReserve)
+        TableFull("エラー: 関数領域が一杯です。");
+    if (used >= tableCapacity - 1) return funcTable + tableCapacity - 1;
     return funcTableEnd++;
+}
+
+void cmemory::NoteFuncRecord(_symval* record) {
+    if (record >= funcTable && record < funcTableEnd)
+        EnterRecord(funcIndex, funcTable, record - funcTable);
 }

@@ -10,7 +10,9 @@ that begin with ';' are notes for the reader and are not fed; a note
 runs the case there alone, '; heavy' marks a slow case (skipped with
 --quick), '; limit-as: BYTES' runs it with that much address space (not
 under the i386 emulator, whose reservation of the guest's address space
-the limit defeats: such a case is skipped with a line that says so).
+the limit defeats: such a case is skipped with a line that says so),
+'; heap: SIZE' runs it with TAMARISK_HEAP=SIZE (a small memory limit, so
+that the case reaches the end of an area or table quickly).
 Numbers on 'gc:' lines are replaced by N. Programs start through
 tests/launch.py.
 
@@ -129,6 +131,14 @@ def run_case(config, binary, base, body, limit=None):
     env = dict(os.environ)
     env.setdefault("TZ", "UTC")
     env["ASAN_OPTIONS"] = "detect_leaks=0"
+    env.pop("TAMARISK_HEAP", None)
+    with open(base + ".in", "rb") as f:
+        for line in f:
+            if not line.startswith(b";"):
+                break
+            m = re.match(rb";+\s*heap:\s*(\S+)", line)
+            if m:
+                env["TAMARISK_HEAP"] = m.group(1).decode()
     def restrict():
         if limit:
             resource.setrlimit(resource.RLIMIT_AS, (limit, limit))

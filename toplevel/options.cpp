@@ -27,6 +27,9 @@ const char kHelp[] =
     "                        するもののほかは何も表示しません。\n"
     "  -l, --load ファイル   ファイルを読み込んでからコンソールを開きます。\n"
     "  -q, --quiet           バナーを表示せずにコンソールを開きます。\n"
+    "      --heap 大きさ     使ってよいメモリの上限です(例: 2G、512M、64K)。\n"
+    "                        環境変数 TAMARISK_HEAP でも与えられます。既定は\n"
+    "                        x86-64 では物理メモリの半分、i386 では約2GBです。\n"
     "  -h, --help            この説明を表示して終了します。\n"
     "      --version         版を表示して終了します。\n"
     "      --                オプションの終わりです。\n"
@@ -46,6 +49,10 @@ const char kHelp[] =
     "                        nothing but what the expression prints.\n"
     "  -l, --load FILE       load FILE, then open the console.\n"
     "  -q, --quiet           open the console without the banner.\n"
+    "      --heap SIZE       the most memory the session may use (e.g. 2G,\n"
+    "                        512M, 64K); also the environment variable\n"
+    "                        TAMARISK_HEAP. Default: half the physical memory\n"
+    "                        on x86-64, about 2 GB on i386.\n"
     "  -h, --help            show this help and exit.\n"
     "      --version         show the version and exit.\n"
     "      --                end of the options.\n"
@@ -91,6 +98,11 @@ int clisp::ReadOptions(int argc, char** argv) {
     quiet = 0;
     hasArguments = argc > 1;
     if (!steps) return 1;
+    heapLimit = 0;
+    if (const char* env = std::getenv("TAMARISK_HEAP")) {
+        heapLimit = ParseSize(env);
+        if (heapLimit < 0) return usageError("TAMARISK_HEAP の大きさが違います", env);
+    }
     int i = 1;
     for (; i < argc; i++) {
         const char* arg = argv[i];
@@ -112,6 +124,16 @@ int clisp::ReadOptions(int argc, char** argv) {
         }
         if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0) {
             quiet = 1;
+            continue;
+        }
+        if (std::strcmp(arg, "--heap") == 0 ||
+            std::strncmp(arg, "--heap=", 7) == 0) {
+            const char* value = arg[6] == '=' ? arg + 7
+                                : i + 1 < argc ? argv[++i]
+                                               : nullptr;
+            if (!value) return usageError("引数が足りません", arg);
+            heapLimit = ParseSize(value);
+            if (heapLimit < 0) return usageError("大きさが違います", value);
             continue;
         }
         char kind = 0;

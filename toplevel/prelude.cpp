@@ -304,6 +304,7 @@ const char* const ReadEvalData[] = {
                   (t (place$setf x? y?))))))lisp80",
     R"lisp81((defun setf-hash (k i v)
           (prog** (e l)
+            (if (hash$put k i v) (return-from setf-hash v))
             (setq e (assoc k (cdr (cdr i)) :test (car (cdr i))))
             (if e (progn (rplacd e v) (return-from setf-hash v)))
             (setq l i)
@@ -349,6 +350,8 @@ const char* const ReadEvalData[] = {
           (prog** (l)
             (if (null (and (consp ins) (eq (car ins) 'hash-table) (consp (cdr ins))))
                 (error "エラー: ハッシュテーブルではありません"))
+            (setq l (hash$remove key ins))
+            (if l (return-from remhash (eq l t)))
             (setq l (cdr ins))
             label
             (if (atom (cdr l)) (return-from remhash nil))

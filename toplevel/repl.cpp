@@ -67,6 +67,7 @@ int clisp::ReadEvalLoop() {
         if (!v) return 0;
     }
     InitFastPaths();
+    InitHashIndex();
     return 1;
 }
 

@@ -1,0 +1,8 @@
+(defun bench-main ()
+  (let ((h (make-hash-table)) (s 0))
+    (dotimes (k 200000) (setf (gethash k h) (mod k 1000)))
+    (dotimes (k 200000) (setq s (+ s (gethash k h))))
+    (dotimes (k 100000) (remhash (* 2 k) h))
+    (dotimes (k 200000) (if (gethash k h) (setq s (+ s 1))))
+    (+ s (hash-table-count h))))
+(print (list 'checksum (bench-main)))
