@@ -443,6 +443,14 @@ const LispText kSequenceTexts[] = {
   (apply f all)
   (setq all (seq$cdrs all))
   (go lab))))lisp"},
+    {"SEQ$OTHER-KEYS", R"lisp((defun seq$other-keys (keys)
+ (prog ()
+  lab
+  (if (atom keys) (return nil))
+  (if (null (or (eq (car keys) :test) (eq (car keys) :count))) (return t))
+  (setq keys (cdr keys))
+  (if (consp keys) (setq keys (cdr keys)))
+  (go lab))))lisp"},
     {"CONCATENATE", R"lisp((defun concatenate (type &rest seqs)
  (prog (r tl l)
   (setq r (list nil) tl r)

@@ -475,6 +475,8 @@ const char* const ReadEvalData[] = {
     R"lisp113((defun nconc (a &rest b)(loop(if (null b) (return a))(rplacd (last a) (car b))(setq b (cdr b)) ) ))lisp113",
     R"lisp114((defun remove (a b &rest c)
           (prog** (test cnt f r tl)
+            (if (or (null (listp b)) (and c (seq$other-keys c)))
+                (return-from remove (seq$remove (seq$item-pred a c) b c)))
             (setq f (find :test c))
             (setq test (if (and f (consp (cdr f))) (car (cdr f)) 'eql))
             (setq f (find :count c))
@@ -491,6 +493,8 @@ const char* const ReadEvalData[] = {
             (go label))))lisp114",
     R"lisp115((defun delete (a b &rest c)
           (prog** (test cnt f l)
+            (if (or (null (listp b)) (and c (seq$other-keys c)))
+                (return-from delete (seq$remove (seq$item-pred a c) b c)))
             (setq f (find :test c))
             (setq test (if (and f (consp (cdr f))) (car (cdr f)) 'eql))
             (setq f (find :count c))
