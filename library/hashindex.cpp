@@ -31,6 +31,7 @@
 // of another table) is "shared" and never kept in step with another's
 // change, nor keeps another in step with its own.
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -75,13 +76,15 @@ struct HashIndex {
 
 namespace {
 
-unsigned long mix(unsigned long x) {
+// Mixed in 64 bits on both builds, folded to the width of long.
+unsigned long mix(unsigned long v) {
+    uint64_t x = v;
     x ^= x >> 31;
-    x *= 0x7fb5d329728ea185UL & ~0UL;
+    x *= 0x7fb5d329728ea185ULL;
     x ^= x >> 27;
-    x *= 0x81dadef4bc2dd44dUL & ~0UL;
+    x *= 0x81dadef4bc2dd44dULL;
     x ^= x >> 33;
-    return x;
+    return (unsigned long)(x ^ (x >> 32));
 }
 
 unsigned long hashFloat(const _cell* c) {
