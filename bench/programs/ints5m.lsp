@@ -1,0 +1,6 @@
+(defun bench-main ()
+  (let ((l nil) (s 0))
+    (dotimes (k 5000000) (setq l (cons k l)))
+    (dolist (x l) (setq s (+ s x)))
+    (+ s (length l))))
+(print (list 'checksum (bench-main)))
