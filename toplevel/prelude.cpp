@@ -73,7 +73,15 @@ const char* const ReadEvalData[] = {
     R"lisp1((defmacro prog (args &rest bd) `(block nil (prog** ,args ,@bd))))lisp1",
     R"lisp2((defmacro return (&rest x) `(return-from nil ,@x)))lisp2",
     R"lisp3((defun oddp (n) (cond ((evenp n) nil) (t t))))lisp3",
-    R"lisp4((defun append1 (x y) (cond ((atom x) y) (t (cons (car x) (append1 (cdr x) y))))))lisp4",
+    R"lisp4((defun append1 (x y)
+          (prog (r tl)
+            (if (atom x) (return y))
+            (setq r (list (car x)) tl r x (cdr x))
+            lab
+            (if (atom x) (progn (rplacd tl y) (return r)))
+            (rplacd tl (list (car x)))
+            (setq tl (cdr tl) x (cdr x))
+            (go lab))))lisp4",
     R"lisp5((defmacro loop1 (&rest b) `(prog () label ,@b (go label))))lisp5",
     R"lisp6((defmacro loop (&rest b)
           (if (and b (car b) (symbolp (car b)))
