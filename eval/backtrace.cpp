@@ -20,7 +20,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
@@ -570,15 +569,28 @@ void cfunction::NoteStreamSource(FILE* f, const char* path) {
 
 long cfunction::SourceOffset(FILE* f) { return streamSource(f) ? ftell(f) : -1; }
 
+const char* cfunction::KeepGatheredText(const char* text) {
+    static char* kept = nullptr;
+    static size_t room = 0;
+    size_t n = std::strlen(text) + 1;
+    if (n > room) {
+        void* grown = std::realloc(kept, n);
+        if (!grown) return nullptr;
+        kept = (char*)grown;
+        room = n;
+    }
+    std::memcpy(kept, text, n);
+    return kept;
+}
+
 _cell* cfunction::ReadSourceText(FILE* f, long start) {
     // The text as gathered, before the reader rewrites it in place; it is
     // as long as the gathered text, which has no fixed bound.
-    static std::string original;
     StreamSource* s = start >= 0 ? streamSource(f) : nullptr;
-    if (s) original.assign(lineStr);
+    const char* original = s ? KeepGatheredText(lineStr) : nullptr;
     _cell* e = nullptr;
     if (ReadText(lineStr, &e) != 1) return nullptr;
-    if (!s) return e;
+    if (!s || !original) return e;
     // The lines before start, counted from where the last read left off
     // (the file is read again through its descriptor, which leaves the
     // stream's own position alone).
@@ -596,6 +608,6 @@ _cell* cfunction::ReadSourceText(FILE* f, long start) {
             if (buf[i] == '\n') s->line++;
         s->offset += got;
     }
-    TagSourceLines(original.c_str(), e, s->source, s->line);
+    TagSourceLines(original, e, s->source, s->line);
     return e;
 }

@@ -561,6 +561,11 @@ public:
     // TagSourceLines walks the text as gathered (comments gone, newlines
     // kept) beside the form built from it, the first byte on firstLine.
     int SourceNumber(const char* name);
+    // A copy of a gathered text, kept until the next call, for
+    // TagSourceLines after the reader has rewritten the text in place;
+    // null when memory for it cannot be had (the lines are then not
+    // tagged).
+    static const char* KeepGatheredText(const char* text);
     void TagSourceLines(const char* text, _cell* form, int source,
                         long firstLine);
     // A file opened for reading by OPEN: READ tags what it reads from it.

@@ -7,7 +7,7 @@
 // that differs only in how it writes characters, strings and arrays.
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <cstdlib>
 
 #include "printer/cprint.h"
 #include "toplevel/symbols.h"
@@ -49,6 +49,9 @@ bool isStructure(const _cell* c) {
 class Walker {
 public:
     Walker(cprint* p, Style s, FILE* f) : lisp(p), style(s), out(f) {}
+    ~Walker() { std::free(tasks); }
+    Walker(const Walker&) = delete;
+    Walker& operator=(const Walker&) = delete;
 
     // An object by itself.
     void object(_cell* c) {
@@ -75,14 +78,27 @@ private:
         long n;
     };
 
-    void push(Kind k, _cell* c, long n = 0, _cell* d = nullptr) {
-        tasks.push_back(Task{k, c, d, n});
+    // False, with "..." written in place of what the task would have
+    // written, when memory for the task cannot be had: the output is cut
+    // there, and every object opened so far is still closed.
+    bool push(Kind k, _cell* c, long n = 0, _cell* d = nullptr) {
+        if (used == capacity) {
+            long more = capacity ? 2 * capacity : 64;
+            void* grown = std::realloc(tasks, (size_t)more * sizeof(Task));
+            if (!grown) {
+                std::fputs("...", out);
+                return false;
+            }
+            tasks = (Task*)grown;
+            capacity = more;
+        }
+        tasks[used++] = Task{k, c, d, n};
+        return true;
     }
 
     void run() {
-        while (!tasks.empty()) {
-            Task t = tasks.back();
-            tasks.pop_back();
+        while (used > 0) {
+            Task t = tasks[--used];
             switch (t.kind) {
             case kObject: objectStep(t.c); break;
             case kElement: elementStep(t.c, t.n); break;
@@ -106,8 +122,8 @@ private:
             std::fputs("...", out);
             return false;
         }
+        if (!push(kClose, c, closer)) return false;
         c->symFlags |= kBeingPrinted;
-        push(kClose, c, closer);
         return true;
     }
 
@@ -332,7 +348,9 @@ private:
     cprint* lisp;
     Style style;
     FILE* out;
-    std::vector<Task> tasks;
+    Task* tasks = nullptr;     // malloc'd; used of capacity
+    long used = 0;
+    long capacity = 0;
 };
 
 }  // namespace

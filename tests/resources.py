@@ -357,18 +357,30 @@ def exhaust_section(limits_binary):
     for label, message, fill in AREAS:
         if os.path.exists(path):
             os.remove(path)
+        # The name area, which the build does not fix, fills under a small
+        # memory limit.
         r = run(limits_binary, pre + fill + "(length l)\nabort\n"
-                "(setq l nil)\n(+ 1 2)\n" + fill + fill, timeout=120)
+                "(setq l nil)\n(+ 1 2)\n" + fill + fill, timeout=120,
+                env={"TAMARISK_HEAP": "8M"} if label == "name area" else None)
         with open(path, "rb") as f:
             data = f.read()
         full = message + "\n" + MSG_DEBUG
         fatal = message + "終了します。\n"
+        body = re.sub(r"gc: [^\n]*\n", "", r.out)
+        kept = re.search(r"\*\[1\]\d+\n\*\[2\]\[\d+\]NIL\n\[\d+\]3\n",
+                         body) is not None and data == b"\nKEPT "
+        if label == "cell area":
+            # COPY makes its list only where the area has room for it
+            # beside the reserve, so the fill from the debug loop is refused
+            # again, in a debug loop one level deeper, and the session goes
+            # on.
+            ok = (r.status == 0 and body.count(full) >= 3 and kept and
+                  re.search(r"\*\*\[1\]$", body) is not None)
+        else:
+            ok = (r.status == 1 and r.out.count(full) == 2 and kept and
+                  r.out.endswith(fatal))
         check("[limits] %s filled, session kept, then reserve used up" % label,
-              r.status == 1 and r.out.count(full) == 2 and
-              re.search(r"\*\[1\]\d+\n\*\[2\]\[\d+\]NIL\n\[\d+\]3\n",
-                        r.out) is not None and
-              r.out.endswith(fatal) and data == b"\nKEPT ",
-              describe(r) + "\nfile: %r" % data)
+              ok, describe(r) + "\nfile: %r" % data)
         figure("[limits] %s filled twice: %.2fs" % (label, r.seconds))
     for label, message, text in EXHAUST:
         if os.path.exists(path):
@@ -387,17 +399,17 @@ def exhaust_section(limits_binary):
         check("[limits] %s exhausted" % label, ok,
               describe(r) + "\nfile: %r" % data)
         figure("[limits] %s exhausted: %.2fs" % (label, r.seconds))
-    # The symbol table refuses the 100,000th symbol and the session goes on;
+    # The symbol table grows past the 100,000 symbols it once refused;
     # symbols dropped since are reclaimed.
     for name, binary in binaries():
         r = run(binary, '(defvar l nil)\n(dotimes (i 100000) '
                 '(setq l (cons (intern-wide "A") l)))\n(+ 1 2)\n'
                 '(setq l nil)\n(gc)\n(length (list (gensym)))\n')
         body = re.sub(r"gc: [^\n]*\n", "", r.out)
-        check("[%s] symbol table full keeps the session, dropped symbols "
-              "come back" % name,
+        check("[%s] symbol table grows past 100,000 symbols, dropped symbols "
+              "are reclaimed" % name,
               r.status == 0 and
-              "エラー: ストリングの数が多すぎます\n[3]3\n[4]NIL\n[5]T\n" in body
+              "[2]NIL\n[3]3\n[4]NIL\n[5]T\n" in body
               and body.endswith("[6]1\n[7]"),
               describe(r))
 

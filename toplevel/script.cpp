@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <string>
 
 #include "toplevel/clisp.h"
 #include "toplevel/symbols.h"
@@ -98,11 +97,11 @@ int clisp::RunStream(const char* name, FILE* f) {
             // same, so that its fault is reported rather than dropped.
             // The text as gathered, of any length, before the reader
             // rewrites it in place.
-            static std::string original;
-            original.assign(lineStr);
+            const char* original = KeepGatheredText(lineStr);
             _cell* e = nullptr;
             if (ReadText(lineStr, &e) == 1) {
-                TagSourceLines(original.c_str(), e, SourceNumber(name), line);
+                if (original)
+                    TagSourceLines(original, e, SourceNumber(name), line);
                 CellGroup g(this);
                 g.push(e);
                 reportTop = e;
