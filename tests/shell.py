@@ -729,12 +729,13 @@ def main(argv):
         passed, failed = passed + p, failed + f
         p, f = terminated(config, binary)
         passed, failed = passed + p, failed + f
-        p, f = long_texts(config, binary)
-        passed, failed = passed + p, failed + f
-        p, f = deep_printing(config, binary)
-        passed, failed = passed + p, failed + f
-        # Their areas are small on purpose in the checking builds.
+        # Their areas are small on purpose in the checking builds, and a
+        # structure nested 9,000,000 deep takes them longer than a case may.
         if "gcstress" not in config and "asan" not in config:
+            p, f = long_texts(config, binary)
+            passed, failed = passed + p, failed + f
+            p, f = deep_printing(config, binary)
+            passed, failed = passed + p, failed + f
             p, f = areas_keep_session(config, binary)
             passed, failed = passed + p, failed + f
         # The examples take minutes under the checking builds.
