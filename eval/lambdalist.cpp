@@ -48,7 +48,7 @@ enum Section { kRequired, kOptional, kRest, kKey, kAllow, kAux };
 bool checkList(_cell* list, bool macro, int depth, long* records,
                bool* pure);
 
-bool checkSpec(_cell* e, int section, bool macro, int depth, long* records,
+bool checkElement(_cell* e, int section, bool macro, int depth, long* records,
                bool* pure) {
     if (isVariable(e)) {
         ++*records;
@@ -116,7 +116,7 @@ bool checkList(_cell* list, bool macro, int depth, long* records,
             }
         } else if (section == kOptional || section == kKey ||
                    section == kAux) {
-            if (!checkSpec(e, section, macro, depth, records, pure))
+            if (!checkElement(e, section, macro, depth, records, pure))
                 return false;
         } else {
             return false;   // after the &REST variable or &ALLOW-OTHER-KEYS
@@ -141,7 +141,7 @@ bool keyMatches(_cell* k, _cell* var, _cell* keyword) {
 
 // The variable and keyword (null: the variable's own) of a &KEY element;
 // *more: its (init [svar]) part.
-_cell* keySpec(_cell* e, _cell** keyword, _cell** more) {
+_cell* keyElement(_cell* e, _cell** keyword, _cell** more) {
     *keyword = nullptr;
     *more = NILCell;
     if (!isCons(e)) return e;
@@ -203,7 +203,7 @@ struct Binder {
                 if (s->car.p == AMPALLOWOTHERKEYS) continue;
                 _cell* keyword;
                 _cell* more;
-                _cell* var = keySpec(s->car.p, &keyword, &more);
+                _cell* var = keyElement(s->car.p, &keyword, &more);
                 if (keyMatches(k, var, keyword)) {
                     known = true;
                     break;
@@ -265,7 +265,7 @@ struct Binder {
             _cell* more = NILCell;
             _cell* found = nullptr;     // the cons holding the argument
             if (section == kKey) {
-                var = keySpec(e, &keyword, &more);
+                var = keyElement(e, &keyword, &more);
                 // The list was found even, but a default form may have
                 // changed it since (through a &REST variable).
                 for (_cell* q = keys; isCons(q) && isCons(q->cdr.p);

@@ -220,16 +220,16 @@ int clisp::Run(int argc, char** argv) {
     }
     stackOverflowed = 0;
 #ifdef TK_GUARD_HANDLER
-    stack_t faultStackSpec;
-    memset(&faultStackSpec, 0, sizeof faultStackSpec);
-    faultStackSpec.ss_sp = faultStack;
-    faultStackSpec.ss_size = sizeof faultStack;
+    stack_t faultAltStack;
+    memset(&faultAltStack, 0, sizeof faultAltStack);
+    faultAltStack.ss_sp = faultStack;
+    faultAltStack.ss_size = sizeof faultStack;
     struct sigaction faultAction, oldFaultAction;
     memset(&faultAction, 0, sizeof faultAction);
     faultAction.sa_sigaction = onFault;
     faultAction.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&faultAction.sa_mask);
-    bool faultHandled = guardLow && sigaltstack(&faultStackSpec, nullptr) == 0 &&
+    bool faultHandled = guardLow && sigaltstack(&faultAltStack, nullptr) == 0 &&
                         sigaction(SIGSEGV, &faultAction, &oldFaultAction) == 0;
 #endif
     running = this;
