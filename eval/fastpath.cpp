@@ -523,13 +523,7 @@ void cfunction::NoteRedefinition(_cell* s) {
 // still do not fit (the definition then runs, step by step).
 bool cfunction::RoomFor(long cells) {
     if (freeCells - cells >= gcDueCells) return true;
-#if TK_GCSTRESS
-    gcQuiet = 1;
-    gc();
-    gcQuiet = 0;
-#else
-    gc();
-#endif
+    CollectForRoom();
     return freeCells - cells >= gcDueCells;
 }
 

@@ -68,13 +68,7 @@ _cell* cfunction::CopyOrReport(_cell* c, _symval* frame, long count) {
     // What was copied is garbage now: collect, and try once more. A copy
     // that still does not fit (an expansion whose shared parts multiply
     // when copied) is the cell area's error, not the session's end.
-#if TK_GCSTRESS
-    gcQuiet = 1;
-    gc();
-    gcQuiet = 0;
-#else
-    gc();
-#endif
+    CollectForRoom();
     copyRanOut = false;
     copyStopsAtReserve = true;
     r = Copy(c);

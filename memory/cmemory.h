@@ -717,6 +717,17 @@ public:
     // allocations it counted off gcBudget and sets it again.
     bool CountdownDue();
     // The collection CollectDue asked for.
+    // The collection a primitive asks for before it allocates many cells
+    // at once; quiet in the stress build, which collects at every step.
+    void CollectForRoom() {
+#if TK_GCSTRESS
+        gcQuiet = 1;
+        gc();
+        gcQuiet = 0;
+#else
+        gc();
+#endif
+    }
     void CollectNow() {
         if (freeCells < gcDueCells || freeFloats < gcDueFloats ||
             freeInts < gcDueInts)

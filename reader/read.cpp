@@ -27,13 +27,7 @@ int ctextproc::ReadText(char* text, _cell** out) {
     // reach into the reserve, collect first, so that garbage does not make
     // the text fail.
     if (freeCells - 2 * (long)std::strlen(text) <= 2 * reserveOf(kCellCapacity)) {
-#if TK_GCSTRESS
-        gcQuiet = 1;
-        gc();
-        gcQuiet = 0;
-#else
-        gc();
-#endif
+        CollectForRoom();
     }
     _cell* e = readFromString(text);
     if (!e) return -2;
