@@ -108,6 +108,12 @@ void cfunction::EvalAndPrint(_cell* e, _symval* frame, long count) {
         }
     }
     PrintOutcome(v);
+    // The echo is a write like PRINT's, and its failure is reported the
+    // same way, at once: the flush is the one the next prompt would make.
+    if (v) {
+        std::fflush(stdout);
+        (void)Written(stdout, frame, count);
+    }
 }
 
 // The loop shared by the debug and break loops; returns how it was left.

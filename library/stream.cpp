@@ -86,9 +86,9 @@ namespace {
 
 constexpr char kWriteFailed[] = "エラー: ファイルに書き込めませんでした";
 
-// Standard output failed at the console, where the message itself goes to
-// standard output and is lost: the end of the session says it again on
-// standard error and ends with status 1.
+// Standard output failed at the console, where the debug loop's message
+// goes to standard output too and is lost: the failure is said on standard
+// error at once, and the session ends with status 1.
 bool consoleOutputLost = false;
 
 }  // namespace
@@ -100,22 +100,29 @@ bool consoleOutputLost = false;
 bool cfunction::Written(FILE* f, _symval* frame, long count) {
     if (!std::ferror(f)) return true;
     std::clearerr(f);
-    if (f == stdout && messageOut == stdout) consoleOutputLost = true;
+    if (f == stdout && messageOut == stdout) {
+        consoleOutputLost = true;
+        std::fprintf(stderr, "%s\n", kWriteFailed);
+    }
     Fail(kWriteFailed, frame, count);
     return false;
 }
 
+// A failure of the last flush is said here, except standard output's at
+// the console once its loss has been said: the status tells it.
 int cfunction::FlushOutputs(int status) {
-    bool lost = consoleOutputLost;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) lost = true;
+    bool lost = std::fflush(stdout) != 0 || std::ferror(stdout);
+    bool said = lost && consoleOutputLost;
     for (int i = 0; i < kFileSlots; ++i) {
         FILE* f = fileTable[i];
         if (f != nullptr && fileWrites[i] &&
-            (std::fflush(f) != 0 || std::ferror(f)))
+            (std::fflush(f) != 0 || std::ferror(f))) {
             lost = true;
+            said = false;
+        }
     }
-    if (!lost) return status;
-    std::fprintf(stderr, "%s\n", kWriteFailed);
+    if (lost && !said) std::fprintf(stderr, "%s\n", kWriteFailed);
+    if (!lost && !consoleOutputLost) return status;
     return status == 0 ? 1 : status;
 }
 

@@ -367,6 +367,10 @@ def lost_output(config, binary):
          None, 1, MSG_WRITE, None),
         ("console to a full standard output", ["-q"], b"(print 1)\n", {},
          "full", 1, MSG_WRITE, None),
+        # Each echo that fails is said when it fails, and opens the debug
+        # loop as a failing PRINT does.
+        ("console's echoes fail one by one", ["-q"], b"(+ 1 2)\n(+ 3 4)\n",
+         {}, "full", 1, MSG_WRITE * 2, None),
         # The descriptor of a closed standard output is not handed to the
         # next file opened: what was printed does not land in it.
         ("closed standard output is no file's",
