@@ -205,7 +205,10 @@ _cell* cfunction::apply(_cell* args, _cell* rest, _symval* frame,
         }
         spread.add(v);
     }
-    // Making the quoted list allocates only, so last needs no protection.
+    // The quoted list, three cells an argument, is made in one go.
+    g.push(last);
+    long n = tlength(last, kCellCapacity);
+    if (n > 0 && !RoomForResult(3 * (n + 1), frame, count)) return nullptr;
     _cell* quoted = g.push(QuoteEach(nullptr, 0, spread.finish(last)));
     return CallValue(fn, quoted, frame, count,
                      "エラー: APPLYの呼び出し方が間違っています");

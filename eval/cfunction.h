@@ -294,6 +294,8 @@ public:
                          long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
     bool RoomFor(long cells);   // may collect; the caller protects its cells
+    // The same, failing with the cell area's message when there is none.
+    [[nodiscard]] bool RoomForResult(long cells, _symval* frame, long count);
 
     // --- library/arraypath.cpp ----------------------------------------------
     // The cons holding the element at the indexes (rank of them, each an

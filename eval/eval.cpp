@@ -98,6 +98,16 @@ const char* cfunction::TakeAreaFull() {
     return full;
 }
 
+// A result of `cells` cells made in one go, with no evaluation step to
+// collect between them, must fit above the reserve: otherwise the step
+// fails with the area's message, as one that filled the area step by step
+// does, instead of eating the debug loop's reserve and ending the session.
+bool cfunction::RoomForResult(long cells, _symval* frame, long count) {
+    if (cells >= 0 && cells < kCellCapacity && RoomFor(cells)) return true;
+    Fail("エラー: セル領域が一杯です。", frame, count);
+    return false;
+}
+
 // The caller keeps `form` reachable (it is part of a protected structure or
 // pushed on the cell stack): a collection may run before it is examined.
 _cell* cfunction::eval(_cell* form, _symval* frame, long count) {

@@ -255,14 +255,20 @@ FastAnswer reversePath(cfunction* f, const FastCallArgs& c, _cell** out) {
     if (isString(x)) {
         _cell* chars = stringChars(x);
         long n = consCount(chars);
-        if (n < 0 || !f->isAllMoji(chars) || !f->RoomFor(n + 3))
-            return FastAnswer::kDeclined;
+        if (n < 0 || !f->isAllMoji(chars)) return FastAnswer::kDeclined;
+        if (!f->RoomForResult(n + 3, c.frame, c.count))
+            return answer(out, nullptr, FastAnswer::kValue);
         return answer(out, f->MakeMojiretsu(reversedCopy(f, chars)),
                       FastAnswer::kKeepValues);
     }
     if (!isCons(x)) return answer(out, x, FastAnswer::kKeepValues);
     long n = consCount(x);
-    if (n < 0 || !f->RoomFor(n)) return FastAnswer::kDeclined;
+    if (n < 0) return FastAnswer::kDeclined;
+    // Without room for the copy the definition, which reverses by
+    // appending, would fill the area after as many collections as the list
+    // has elements: the step fails at once, with the same message.
+    if (!f->RoomForResult(n, c.frame, c.count))
+        return answer(out, nullptr, FastAnswer::kValue);
     return answer(out, reversedCopy(f, x), FastAnswer::kKeepValues);
 }
 

@@ -37,7 +37,7 @@ _cell* cfunction::Copy(_cell* c) {
     ListBuilder copy(this);
     _cell* p = c;
     for (; isCons(p); p = p->cdr.p) {
-        if (__builtin_expect(freeCells <= reserveOf(kCellCapacity), 0) &&
+        if (__builtin_expect(freeCells <= CellFloor(), 0) &&
             copyStopsAtReserve) {
             copyRanOut = true;
             return nullptr;
@@ -403,7 +403,9 @@ _cell* cfunction::backquote2(_cell* tmpl, _symval* frame, long count) {
             if (!v) return nullptr;
             if (!isNil(v)) {
                 if (!isCons(v)) return Fail(kNotList, frame, count);
-                _cell* copy = Copy(v);
+                CellGroup held(this);
+                held.push(v);
+                _cell* copy = CopyOrReport(v, frame, count);
                 if (!copy) return nullptr;
                 list.append(copy, LastCell(copy));
             }

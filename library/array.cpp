@@ -185,11 +185,17 @@ _cell* cfunction::coerce(_cell* args, _symval* frame, long count) {
         value = stringChars(value);
     if (type == STRING) {
         if (!isAllMoji(value)) return Fail(kBad, frame, count);
-        _cell* chars = Copy(value);
+        _cell* chars = CopyOrReport(value, frame, count);
         return chars ? MakeMojiretsu(chars) : nullptr;
     }
-    if (type == LIST && isString(value)) return Copy(stringChars(value));
+    if (type == LIST && isString(value))
+        return CopyOrReport(stringChars(value), frame, count);
     if (type == FUNCTION) return value;
+    // A vector or list made of a list or vector is a copy of its spine.
+    _cell* items = isVectorValue(value) ? stringChars(value) : value;
+    if (isCons(items) &&
+        !RoomForResult(tlength(items, kCellCapacity) + 3, frame, count))
+        return nullptr;
     if (_cell* r = coerceMore(this, value, type)) return r;
     return Fail(kBad, frame, count);
 }

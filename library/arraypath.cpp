@@ -216,8 +216,8 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         rows *= dims[k];
         need += rows;
     }
-    if (tooLarge || !f->RoomFor(need)) {
-        *out = f->Fail("エラー: セル領域が一杯です。", c.frame, c.count);
+    if (!f->RoomForResult(tooLarge ? -1 : need, c.frame, c.count)) {
+        *out = nullptr;
         return FastAnswer::kValue;
     }
 

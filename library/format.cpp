@@ -1086,8 +1086,9 @@ _cell* cfunction::formatd(_cell* args, _symval* frame, long count) {
     }
     // A cons a byte: a text larger than the free cells is the cell area's
     // error (the arguments are held by the group, so collecting is safe).
-    if (!RoomFor((long)fm.out.size() + reserveOf(kCellCapacity)))
-        return Fail("エラー: セル領域が一杯です。", frame, count);
+    if (!RoomForResult((long)fm.out.size() + reserveOf(kCellCapacity), frame,
+                       count))
+        return nullptr;
     ListBuilder chars(this);
     for (char c : fm.out) chars.add(getMojiCell((signed char)c, 0));
     return MakeMojiretsu(chars.finish(NILCell));

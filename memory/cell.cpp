@@ -275,6 +275,7 @@ int cmemory::AllocMemory() {
     gcDueString = reserveOf(kStringCapacity);
     gcDueSymbols = reserveOf(kSymbolCapacity);
     areasFull = 0;
+    for (long& f : freeWhenFull) f = 0;
     areaFull = nullptr;
     SetCountdown();
     // A tenth of the smaller stack: the stacks never overflow by recursion,

@@ -674,6 +674,9 @@ public:
     long heldCells, heldFloats, heldInts;
     void SweepSymbols();
     int areasFull;              // bit per area: full, running in its reserve
+    // Per area (cells, floats, integers, names): what was free when its
+    // fullness was last reported.
+    long freeWhenFull[4];
     // The message of an area that the last gc() found full, until the
     // evaluation step that collected reports it; the depth message when the
     // stacks of the evaluation held most of the area.
@@ -727,6 +730,14 @@ public:
 #else
         gc();
 #endif
+    }
+    // The free cells that a text being read or a copy being made must
+    // leave: the reserve, or once the area is full, half of what was free
+    // when that was last reported (what the debug loop may still use
+    // without failing a step).
+    long CellFloor() const {
+        long reserve = reserveOf(kCellCapacity);
+        return gcDueCells < reserve ? gcDueCells : reserve;
     }
     void CollectNow() {
         if (freeCells < gcDueCells || freeFloats < gcDueFloats ||

@@ -16,16 +16,23 @@ namespace {
 
 // The state of an area after a collection left `free` of it, `held` of it
 // reached from the stacks of the evaluation; answers the level of free
-// slots below which the next collection is due.
-long settle(cmemory* m, long free, long capacity, long held, int bit,
+// slots below which the next collection is due. A full area is reported
+// when it fills, and again whenever what is free has fallen below half of
+// what was free at its last report: the debug loop runs in the reserve, and
+// a program there that keeps what it makes fails a step each time it has
+// used half of what is left, so that the reserve is never used up by
+// evaluation, which would end the session.
+long settle(cmemory* m, long free, long capacity, long held, int area,
             const char* message) {
     long reserve = reserveOf(capacity);
+    int bit = 1 << area;
     if (free >= 2 * reserve) {
         m->areasFull &= ~bit;
         return reserve;
     }
-    if (!(m->areasFull & bit)) {
+    if (!(m->areasFull & bit) || free < m->freeWhenFull[area] / 2) {
         m->areasFull |= bit;
+        m->freeWhenFull[area] = free;
         // A deep evaluation whose stacks hold more than half the area: a
         // recursion too deep for what its calls keep, although the stacks
         // could take more calls.
@@ -177,14 +184,14 @@ void cmemory::gc() {
     intsTaken += (unsigned long)(freeIntsGiven - freeInts);
     freeFloats = freeFloatsGiven = kFloatCapacity - usedFloats;
     freeInts = freeIntsGiven = kIntCapacity - usedInts;
-    gcDueCells = settle(this, freeCells, kCellCapacity, heldCells, 1,
+    gcDueCells = settle(this, freeCells, kCellCapacity, heldCells, 0,
                         "エラー: セル領域が一杯です。");
-    gcDueFloats = settle(this, freeFloats, kFloatCapacity, heldFloats, 2,
+    gcDueFloats = settle(this, freeFloats, kFloatCapacity, heldFloats, 1,
                          "エラー: 数値領域が一杯です。");
-    gcDueInts = settle(this, freeInts, kIntCapacity, heldInts, 4,
+    gcDueInts = settle(this, freeInts, kIntCapacity, heldInts, 2,
                        "エラー: 整数領域が一杯です。");
     gcDueString = settle(this, kStringCapacity - (stringNext - stringArea),
-                         kStringCapacity, 0, 8,
+                         kStringCapacity, 0, 3,
                          "エラー: ストリング領域が一杯です。");
     long freeSymbols = kSymbolCapacity - (symbolTableEnd - symbolTable);
     gcDueSymbols = freeSymbols < 2 * reserveOf(kSymbolCapacity)

@@ -8,8 +8,7 @@
 char* cmemory::getString(const char* text) {
     size_t len = strlen(text);
     size_t used = (size_t)(stringNext - stringArea);
-    if (used + len + 2 > (size_t)kStringCapacity - 1)
-        Exhausted("エラー: ストリング領域が一杯です。終了します。");
+    if (used + len + 2 > (size_t)kStringCapacity - 1) return nullptr;
     char* copy = stringNext;
     memcpy(copy, text, len + 1);
     stringNext += len + 1;
@@ -57,6 +56,14 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
         return nullptr;
     }
     char* copy = getString(name);
+    if (!copy) {
+        // A name longer than what is left, which a collection at the next
+        // step may give back: refused like a symbol past the table's end.
+        gcDueCells = kCellCapacity + 1;
+        SetCountdown();
+        PutMessage("エラー: ストリング領域が一杯です。");
+        return nullptr;
+    }
     _cell* c = getCell();
     c->type = 's';
     c->kind = kind;
