@@ -104,6 +104,7 @@ const FastName kNames[] = {
     {"ASSOC", B_SETFHELPERS, 0},
     {"GETHASH", B_GETHASH, OP_F_GETHASH},
     {"MAPCAR", B_MAPCAR, OP_F_MAPCAR},
+    {"SUBSEQ", B_SUBSEQ, OP_F_SUBSEQ},
 };
 constexpr int kNameCount = sizeof kNames / sizeof kNames[0];
 
@@ -270,6 +271,33 @@ FastAnswer reversePath(cfunction* f, const FastCallArgs& c, _cell** out) {
     if (!f->RoomForResult(n, c.frame, c.count))
         return answer(out, nullptr, FastAnswer::kValue);
     return answer(out, reversedCopy(f, x), FastAnswer::kKeepValues);
+}
+
+// SUBSEQ of a proper list from an index to an index no further than its
+// end: a copy of that stretch, where the definition takes each element
+// with NTH, in time that grows with the square of the length. A string,
+// an end past the list (which the definition pads with NIL) or an index
+// that is no integer is left to the definition.
+FastAnswer subseqPath(cfunction* f, const FastCallArgs& c, _cell** out) {
+    _cell* x = c.v[0];
+    if (!isCons(x) || !isInteger(c.v[1])) return FastAnswer::kDeclined;
+    bool proper = false;
+    long n = cfunction::tlength(x, kCellCapacity, &proper);
+    if (!proper) return FastAnswer::kDeclined;
+    long start = CellToInt(c.v[1]);
+    long end = n;
+    if (c.n == 3) {
+        if (!isInteger(c.v[2])) return FastAnswer::kDeclined;
+        end = CellToInt(c.v[2]);
+    }
+    if (start < 0 || end > n) return FastAnswer::kDeclined;
+    if (start >= end) return answer(out, NILCell, FastAnswer::kValue);
+    if (!f->RoomForResult(end - start, c.frame, c.count))
+        return answer(out, nullptr, FastAnswer::kValue);
+    for (long i = 0; i < start; i++) x = x->cdr.p;
+    ListBuilder copy(f);
+    for (long i = start; i < end; i++, x = x->cdr.p) copy.add(x->car.p);
+    return answer(out, copy.finish(NILCell), FastAnswer::kValue);
 }
 
 FastAnswer equalPath(cfunction* f, const FastCallArgs& c, _cell** out) {
@@ -472,6 +500,8 @@ constexpr FastRow kFastPaths[] = {
     ROW("GETHASH", OP_F_GETHASH, 2, 2, bit(B_GETHASH), 'f', gethashPath),
     {{"MAPCAR", OP_F_MAPCAR, 2, 2, bit(B_MAPCAR), 'f', mapcarPath},
      &mapcarDef},
+    ROW("SUBSEQ", OP_F_SUBSEQ, 2, 3, bit(B_SUBSEQ) | bit(B_LESS) | bit(B_NTH),
+        'f', subseqPath),
 };
 #undef ROW
 constexpr int kPathCount = sizeof kFastPaths / sizeof kFastPaths[0];
