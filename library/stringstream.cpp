@@ -124,6 +124,8 @@ _cell* cfunction::string_stream_lisp(_cell* args, _symval* frame, long count) {
         return Fail(kNotStringStream, frame, count);
     std::fflush(f);
     long len = std::ftell(f);
+    // A cell a character, and the string's own (v is held by g).
+    if (!RoomForResult(len + 3, frame, count)) return nullptr;
     std::rewind(f);
     // Allocation never collects, so the characters need no protection
     // while the list grows.
