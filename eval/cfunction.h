@@ -209,6 +209,17 @@ public:
     _cell* throwTag;
     _cell* pendingReturnValue;
     _cell* returnFromName;
+    // Where a block named `name` ends (BLOCK, a function's body, MAPCAR's
+    // path): the value of a RETURN-FROM pending for it, which it takes.
+    // Null when none is, or when one left a user function's body on its
+    // way (its value cleared: it goes on upward to be reported).
+    _cell* ReceiveReturn(_cell* name) {
+        if (!returnFromPending || returnFromName != name ||
+            !pendingReturnValue)
+            return nullptr;
+        returnFromPending = 0;
+        return pendingReturnValue;
+    }
 
     // Script mode: nobody is there to answer a debug or break loop, so an
     // error leaves at once, as if ABORT had been typed, and the loop that

@@ -621,11 +621,7 @@ namespace {
             g.push(body);
             r = f->tprogn(block->cdr.p->cdr.p, inner, n);
         }
-        if (!r && f->returnFromPending && f->returnFromName == name &&
-            f->pendingReturnValue) {
-            f->returnFromPending = 0;
-            r = f->pendingReturnValue;
-        }
+        if (!r) r = f->ReceiveReturn(name);
     } else {
         r = f->tprogn(body, inner, n);
     }

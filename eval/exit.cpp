@@ -83,13 +83,7 @@ _cell* cfunction::block_lisp(_cell* args, _symval* frame, long count) {
     CellGroup g(this);
     g.push(args);
     _cell* result = tprogn(args->cdr.p, frame, count);
-    if (result || !returnFromPending || returnFromName != name) return result;
-    // A RETURN-FROM that left a user function body arrives with its value
-    // cleared: it is not for this block's code, and goes on upward to be
-    // reported.
-    if (!pendingReturnValue) return nullptr;
-    returnFromPending = 0;
-    return pendingReturnValue;
+    return result ? result : ReceiveReturn(name);
 }
 
 _cell* cfunction::return_from_lisp(_cell* args, _symval* frame, long count) {

@@ -241,11 +241,7 @@ FastAnswer mapcarPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         F[MapcarShape::A].value = a->cdr.p;
     }
     // As the call of the definition ends: its BLOCK takes a RETURN-FROM.
-    if (!r && f->returnFromPending && f->returnFromName == s.name &&
-        f->pendingReturnValue) {
-        f->returnFromPending = 0;
-        r = f->pendingReturnValue;
-    }
+    if (!r) r = f->ReceiveReturn(s.name);
     f->pendingReturnValue = nullptr;
     *out = r;
     return FastAnswer::kKeepValues;
