@@ -17,11 +17,11 @@ namespace {
 // The state of an area after a collection left `free` of it, `held` of it
 // reached from the stacks of the evaluation; answers the level of free
 // slots below which the next collection is due. A full area is reported
-// when it fills, and again whenever what is free has fallen below half of
-// what was free at its last report: the debug loop runs in the reserve, and
-// a program there that keeps what it makes fails a step each time it has
-// used half of what is left, so that the reserve is never used up by
-// evaluation, which would end the session.
+// when it fills. The debug loop then runs in the reserve; once half of
+// the reserve is used, the area is reported again whenever what is free
+// has fallen below half of what was free at its last report, so that a
+// program there that keeps what it makes fails a step before evaluation
+// uses the reserve up, which would end the session.
 long settle(cmemory* m, long free, long capacity, long held, int area,
             const char* message) {
     long reserve = reserveOf(capacity);
@@ -30,7 +30,8 @@ long settle(cmemory* m, long free, long capacity, long held, int area,
         m->areasFull &= ~bit;
         return reserve;
     }
-    if (!(m->areasFull & bit) || free < m->freeWhenFull[area] / 2) {
+    if (!(m->areasFull & bit) ||
+        (free < reserve / 2 && free < m->freeWhenFull[area] / 2)) {
         m->areasFull |= bit;
         m->freeWhenFull[area] = free;
         // A deep evaluation whose stacks hold more than half the area: a
