@@ -293,7 +293,6 @@ public:
     [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n, _symval* frame,
                          long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
-    bool RoomFor(long cells);   // may collect; the caller protects its cells
 
     // --- library/arraypath.cpp ----------------------------------------------
     // The cons holding the element at the indexes (rank of them, each an

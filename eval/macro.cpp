@@ -37,7 +37,7 @@ _cell* cfunction::Copy(_cell* c) {
     ListBuilder copy(this);
     _cell* p = c;
     for (; isCons(p); p = p->cdr.p) {
-        if (__builtin_expect(freeCells <= reserveOf(kCellCapacity), 0) &&
+        if (__builtin_expect(policy.freeCells <= reserveOf(kCellCapacity), 0) &&
             copyStopsAtReserve) {
             copyRanOut = true;
             return nullptr;

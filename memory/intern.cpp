@@ -15,10 +15,8 @@ char* cmemory::getString(const char* text) {
     stringNext += len + 1;
     // Running low: collect at the next step, which reclaims the names of
     // uninterned symbols nothing uses any more.
-    if (kStringCapacity - (stringNext - stringArea) < gcDueString) {
-        gcDueCells = kCellCapacity + 1;
-        SetCountdown();
-    }
+    if (kStringCapacity - (stringNext - stringArea) < policy.dueString)
+        policy.Want();
     return copy;
 }
 
@@ -51,8 +49,7 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
     if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
         // Uninterned symbols dropped since the last collection come back
         // at the next step.
-        gcDueCells = kCellCapacity + 1;
-        SetCountdown();
+        policy.Want();
         PutMessage("エラー: ストリングの数が多すぎます");
         return nullptr;
     }
@@ -70,10 +67,8 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
         symbolIndexSize *= 2;
         RebuildSymbolIndex();
     }
-    if (kSymbolCapacity - (symbolTableEnd - symbolTable) < gcDueSymbols) {
-        gcDueCells = kCellCapacity + 1;     // collect at the next step
-        SetCountdown();
-    }
+    if (kSymbolCapacity - (symbolTableEnd - symbolTable) < policy.dueSymbols)
+        policy.Want();
     return c;
 }
 
@@ -157,9 +152,7 @@ void cmemory::EnterRecord(RecordIndex& ix, _symval* table, long position) {
 // collection that found an area full.
 void cmemory::TableFull(const char* message) {
     areaFull = message;
-    SetCountdown();
-    gcBudget = -1;
-    gcCountdown = gcCountdownFrom = -1;
+    policy.SpendBudget();
 }
 
 long cmemory::getSymVal(_cell* symbol) {
