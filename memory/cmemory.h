@@ -25,10 +25,11 @@
 // the symbol). A collection happens only where memory/policy.h lists its
 // triggers: at the start of an evaluation step, when a result arrives with
 // an area due, in (GC), and in the primitives that make room before a large
-// allocation; allocation never collects. So a function that holds a cell only in a C++ local while it calls
-// anything that "may collect" (eval and everything that reaches it, the debug
-// loop included) must first push a null marker and the cell on the cell stack,
-// and pop the group on every way out (CellGroup does both). A binding frame
+// allocation; allocation never collects. So a function that holds a cell
+// only in a C++ local while it calls anything that "may collect" (eval and
+// everything that reaches it, the debug loop included) must first push a
+// null marker and the cell on the cell stack, and pop the group on every way
+// out (CellGroup does both). A binding frame
 // is pushed with IncLocStack before its body runs and popped when the body
 // ends. A frame captured by a closure outlives its call: it is kept on the
 // list of kept frames and reclaimed by the collector once no reachable
@@ -675,6 +676,7 @@ public:
     // `cells` more cells fit above the cell area's level, after a
     // collection if need be. May collect: the caller protects its cells.
     bool RoomFor(long cells);
+    // Cells and slots handed out since start-up (what TIME reports).
     void Allocated(unsigned long* cells, unsigned long* floats,
                    unsigned long* ints) const {
         policy.Allocated(cells, floats, ints);
