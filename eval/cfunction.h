@@ -304,8 +304,8 @@ public:
     [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n, _symval* frame,
                          long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
-    bool RoomFor(long cells);   // may collect; the caller protects its cells
-    // The same, failing with the cell area's message when there is none.
+    // A result of `cells` cells made in one go: room above the cell area's
+    // level (RoomFor), or the area's message and false. May collect.
     [[nodiscard]] bool RoomForResult(long cells, _symval* frame, long count);
 
     // --- library/arraypath.cpp ----------------------------------------------

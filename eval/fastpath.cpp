@@ -553,16 +553,6 @@ void cfunction::NoteRedefinition(_cell* s) {
         if (nameSymbols[i] == s) fastIntact &= ~bit(kNames[i].bitIndex);
 }
 
-// A path that allocates many cells in one step first makes sure of them:
-// it collects as an evaluation step would when the cells would bring the
-// free count below the collector's level, and answers false when they
-// still do not fit (the definition then runs, step by step).
-bool cfunction::RoomFor(long cells) {
-    if (freeCells - cells >= gcDueCells) return true;
-    CollectForRoom();
-    return freeCells - cells >= gcDueCells;
-}
-
 // Out of line: it is the rare end of a path, and would widen the C++ frame
 // of every path it was built into.
 [[gnu::noinline]] _cell* cfunction::CallDefValues(_cell* def,

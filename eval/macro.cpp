@@ -37,7 +37,7 @@ _cell* cfunction::Copy(_cell* c) {
     ListBuilder copy(this);
     _cell* p = c;
     for (; isCons(p); p = p->cdr.p) {
-        if (__builtin_expect(freeCells <= CellFloor(), 0) &&
+        if (__builtin_expect(policy.freeCells <= policy.CellFloor(), 0) &&
             copyStopsAtReserve) {
             copyRanOut = true;
             return nullptr;

@@ -27,8 +27,9 @@ constexpr long kMostCells = 2L * kTextBound + 16;
 constexpr long kMostSlots = kTextBound / 2 + 16;
 
 bool roomy() {
-    return lisp->freeCells >= kMostCells && lisp->freeInts >= kMostSlots &&
-           lisp->freeFloats >= kMostSlots;
+    return lisp->policy.freeCells >= kMostCells &&
+           lisp->policy.freeInts >= kMostSlots &&
+           lisp->policy.freeFloats >= kMostSlots;
 }
 
 void prepare() {

@@ -236,7 +236,7 @@ _cell* cfunction::time_lisp(_cell* args, _symval* frame, long count) {
     if (!isCons(args)) return SyntaxError(frame, count);
     unsigned long cells0, floats0, ints0;
     long long user0, system0;
-    unsigned long collections0 = collections;
+    unsigned long collections0 = policy.collections;
     Allocated(&cells0, &floats0, &ints0);
     runMicroseconds(&user0, &system0);
     long long real0 = realMicroseconds();
@@ -266,7 +266,7 @@ _cell* cfunction::time_lisp(_cell* args, _symval* frame, long count) {
             "  浮動小数点数  %lu 個\n"
             "  ごみ集め      %lu 回\n",
             cells - cells0, ints - ints0, floats - floats0,
-            collections - collections0);
+            policy.collections - collections0);
     return r;
 }
 

@@ -16,7 +16,7 @@
 // Everything FreeMemory gives back starts out absent, so that it can run
 // after AllocMemory failed half-way.
 void cmemory::Init() {
-    cellWrapped = 0;
+    policy.cellWrapped = 0;
     debugLevel = 0;
     stackLimit = nullptr;
     depthEntries = 0;
@@ -253,31 +253,15 @@ int cmemory::AllocMemory() {
     cellStackTop = cellStack;
     locStackTop = locStack;
     specialDepth = 0;
-    freeCells = kCellCapacity;
-    freeFloats = kFloatCapacity;
-    freeInts = kIntCapacity;
     cellHigh = floatHigh = intHigh = 0;
     cellScan = floatScan = intScan = 0;
     keptFrames = nullptr;
     for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     gcQuiet = 0;
     gcEpoch = 0;
-    gcBudget = kGcBudget;
-    gcCountdown = gcCountdownFrom = 0;
-    cellsTaken = 0;
-    freeCellsGiven = freeCells;
-    floatsTaken = intsTaken = collections = 0;
-    freeFloatsGiven = freeFloats;
-    freeIntsGiven = freeInts;
-    gcDueCells = reserveOf(kCellCapacity);
-    gcDueFloats = reserveOf(kFloatCapacity);
-    gcDueInts = reserveOf(kIntCapacity);
-    gcDueString = reserveOf(kStringCapacity);
-    gcDueSymbols = reserveOf(kSymbolCapacity);
-    areasFull = 0;
-    for (long& f : freeWhenFull) f = 0;
+    policy.Start(kCellCapacity, kFloatCapacity, kIntCapacity,
+                 kStringCapacity, kSymbolCapacity);
     areaFull = nullptr;
-    SetCountdown();
     // A tenth of the smaller stack: the stacks never overflow by recursion,
     // and a runaway recursion is stopped within a second, some 250,000
     // calls of a one-parameter function deep.
@@ -385,20 +369,6 @@ void cmemory::setClosureEnv(_cell* c, _symval* env, long count) {
     if (list) setValues(c, list);
 }
 
-void cmemory::SetCountdown() {
-    gcBudget -= gcCountdownFrom - gcCountdown;
-    long left = gcBudget;
-    if (freeCells - gcDueCells < left) left = freeCells - gcDueCells;
-    if (freeFloats - gcDueFloats < left) left = freeFloats - gcDueFloats;
-    if (freeInts - gcDueInts < left) left = freeInts - gcDueInts;
-    gcCountdown = gcCountdownFrom = left;
-}
-
-bool cmemory::CountdownDue() {
-    SetCountdown();
-    return gcCountdown < 0;
-}
-
 namespace {
 
 // A number slot from an area: the lowest free one, holding v. The last
@@ -411,8 +381,7 @@ inline Slot* takeSlot(cmemory* m, Slot* area, [[maybe_unused]] long capacity,
     Slot* s = area + takeIndex(marks, scan, high);
     TK_ASSERT(s < area + (capacity - 1));
     s->value = v;
-    free--;
-    m->gcCountdown--;
+    m->policy.TookSlot(free);
     return s;
 }
 
@@ -420,13 +389,13 @@ inline Slot* takeSlot(cmemory* m, Slot* area, [[maybe_unused]] long capacity,
 
 _numslot* cmemory::getNumber(long double v) {
     return takeSlot(this, floatArea, kFloatCapacity, floatMarks, floatScan,
-                    floatHigh, freeFloats,
+                    floatHigh, policy.freeFloats,
                     "エラー: 数値領域が一杯です。終了します。", v);
 }
 
 _intslot* cmemory::getInt(long v) {
     return takeSlot(this, intArea, kIntCapacity, intMarks, intScan, intHigh,
-                    freeInts, "エラー: 整数領域が一杯です。終了します。", v);
+                    policy.freeInts, "エラー: 整数領域が一杯です。終了します。", v);
 }
 
 _cell* cmemory::NumberToCell(long double v) {

@@ -22,12 +22,14 @@
 // Nothing else is a root; marking goes on from a closure into the frame it
 // captured, and from every cell it reaches into that cell's values list (a
 // table symbol is always kept, but its values list only when a root reaches
-// the symbol). A collection happens only at the start of an evaluation step,
-// when a result arrives with an area due, and in (GC); allocation never
-// collects. So a function that holds a cell only in a C++ local while it calls
-// anything that "may collect" (eval and everything that reaches it, the debug
-// loop included) must first push a null marker and the cell on the cell stack,
-// and pop the group on every way out (CellGroup does both). A binding frame
+// the symbol). A collection happens only where memory/policy.h lists its
+// triggers: at the start of an evaluation step, when a result arrives with
+// an area due, in (GC), and in the primitives that make room before a large
+// allocation; allocation never collects. So a function that holds a cell
+// only in a C++ local while it calls anything that "may collect" (eval and
+// everything that reaches it, the debug loop included) must first push a
+// null marker and the cell on the cell stack, and pop the group on every way
+// out (CellGroup does both). A binding frame
 // is pushed with IncLocStack before its body runs and popped when the body
 // ends. A frame captured by a closure outlives its call: it is kept on the
 // list of kept frames and reclaimed by the collector once no reachable
@@ -39,6 +41,8 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdio>
+
+#include "memory/policy.h"
 
 // ---------------------------------------------------------------------------
 // Build switches. All of them share the TK_ prefix; only test configurations
@@ -490,10 +494,6 @@ public:
     SpecialSave* specialStack;
     long specialDepth;          // entries in use
     long specialCapacity;
-    int cellWrapped;
-    long freeCells;
-    long freeFloats;
-    long freeInts;
     _symval* globalTable;
     _symval* globalTableEnd;
     long tableCapacity;         // records of each of the two tables
@@ -645,11 +645,14 @@ public:
 #endif
 
     // --- memory/gc.cpp ------------------------------------------------------
-    // The collection the user sees: (GC), or an automatic one when a free
-    // counter has fallen below its level. It prints the statistics line
-    // (unless gcQuiet) and sets the free counters from what is in use.
+    // When to collect, and the free counters of the areas: every trigger of
+    // a collection is listed in memory/policy.h.
+    GcPolicy policy;
+    // The collection the user sees: (GC), or one the policy finds due with
+    // an area below its level. It prints the statistics line (unless
+    // gcQuiet) and sets the free counters from what is in use.
     void gc();
-    // A collection for the interpreter's own sake, when an allocation
+    // A collection for the interpreter's own sake, when the allocation
     // budget is used up: it prints nothing and leaves the free counters
     // alone.
     void gcSilent();
@@ -657,94 +660,26 @@ public:
     // count into usedCells, usedFloats and usedInts, set the budget.
     void Collect();
     long usedCells, usedFloats, usedInts;
-    // The free counters count down at every allocation and are set again
-    // only by gc(), as if nothing had been reclaimed in between: they decide
-    // when the user sees a collection and when an area is full, so both
-    // happen exactly where they would without the silent collections. The
-    // cells really in use are never more than the counters imply.
-    // The evaluator runs gc() when a free counter falls below its level: the
-    // area's reserve, or, while the area is full, half of what the last
-    // collection left.
-    long gcDueCells, gcDueFloats, gcDueInts;
-    // The same levels for the name area (bytes) and the symbol table
-    // (entries); falling below one sets gcDueCells so that the next step
-    // collects.
-    long gcDueString, gcDueSymbols;
     // What the last marking reached from the two stacks of the evaluation.
     long heldCells, heldFloats, heldInts;
     void SweepSymbols();
-    int areasFull;              // bit per area: full, running in its reserve
-    // Per area (cells, floats, integers, names): what was free when its
-    // fullness was last reported.
-    long freeWhenFull[4];
     // The message of an area that the last gc() found full, until the
     // evaluation step that collected reports it; the depth message when the
     // stacks of the evaluation held most of the area.
     const char* areaFull;
-    // Cells and slots left before gcSilent; negative when used up. The
-    // allocations since the countdown was last set are not yet taken off.
-    long gcBudget;
-    // What an evaluation step looks at instead of the four comparisons of
-    // CollectDue: a lower bound of the budget and of every free counter
-    // above its level, less one per cell or slot handed out (each takes
-    // one from the budget and one from one counter). While it is not
-    // negative no collection is due; when it is, CollectDue compares
-    // exactly and sets it again. Whatever changes a level, a counter or
-    // the budget otherwise calls SetCountdown.
-    long gcCountdown;
-    long gcCountdownFrom;       // gcCountdown as last set
-    void SetCountdown();
-    // Cells handed out since start-up, counted at each gc(): the statistics
-    // line marks the point where a cursor walking the area from its start,
-    // one fresh cell per allocation, would have gone through it all.
-    long cellsTaken;
-    long freeCellsGiven;        // freeCells as the last gc() set it
-    // The same count for the two slot areas, and the collections of either
-    // kind since start-up: what TIME reports.
-    unsigned long floatsTaken, intsTaken;
-    long freeFloatsGiven, freeIntsGiven;    // as the last gc() set them
-    unsigned long collections;
-    // Cells and slots handed out since start-up, as of now (each count
-    // wraps around modulo ULONG_MAX + 1; differences stay right).
+    // Is a collection due at this evaluation step? CollectNow runs it.
+    bool CollectDue() { return policy.Due(); }
+    void CollectNow();
+    // The collection a primitive asks for before it allocates many cells
+    // at once (gc() at once).
+    void CollectForRoom();
+    // `cells` more cells fit above the cell area's level, after a
+    // collection if need be. May collect: the caller protects its cells.
+    bool RoomFor(long cells);
+    // Cells and slots handed out since start-up (what TIME reports).
     void Allocated(unsigned long* cells, unsigned long* floats,
                    unsigned long* ints) const {
-        *cells = (unsigned long)cellsTaken +
-                 (unsigned long)(freeCellsGiven - freeCells);
-        *floats = floatsTaken + (unsigned long)(freeFloatsGiven - freeFloats);
-        *ints = intsTaken + (unsigned long)(freeIntsGiven - freeInts);
-    }
-    bool CollectDue() {
-        return __builtin_expect(gcCountdown < 0, 0) && CountdownDue();
-    }
-    // The exact test, when the countdown has run out: takes the
-    // allocations it counted off gcBudget and sets it again.
-    bool CountdownDue();
-    // The collection CollectDue asked for.
-    // The collection a primitive asks for before it allocates many cells
-    // at once; quiet in the stress build, which collects at every step.
-    void CollectForRoom() {
-#if TK_GCSTRESS
-        gcQuiet = 1;
-        gc();
-        gcQuiet = 0;
-#else
-        gc();
-#endif
-    }
-    // The free cells that a text being read or a copy being made must
-    // leave: the reserve, or once the area is full, half of what was free
-    // when that was last reported (what the debug loop may still use
-    // without failing a step).
-    long CellFloor() const {
-        long reserve = reserveOf(kCellCapacity);
-        return gcDueCells < reserve ? gcDueCells : reserve;
-    }
-    void CollectNow() {
-        if (freeCells < gcDueCells || freeFloats < gcDueFloats ||
-            freeInts < gcDueInts)
-            gc();
-        else
-            gcSilent();
+        policy.Allocated(cells, floats, ints);
     }
     // --- memory/mark.cpp -----------------------------------------------------
     // Marks everything reachable from one root as in use; a large
@@ -1114,7 +1049,7 @@ inline long takeIndex(markword* marks, long& scan, long& high) {
 // which is never handed out. The counters are never below what is really
 // free (see gcSilent), so the search always finds a clear bit.
 inline _cell* cmemory::getCell() {
-    if (__builtin_expect(freeCells <= 1, 0))
+    if (__builtin_expect(policy.freeCells <= 1, 0))
         Exhausted("エラー: セル領域が一杯です。終了します。");
     _cell* c = cellArea + takeIndex(cellMarks, cellScan, cellHigh);
     TK_ASSERT(c < cellArea + (kCellCapacity - 1));
@@ -1126,8 +1061,7 @@ inline _cell* cmemory::getCell() {
     c->symFlags = 0;
     c->closureCount = 0;
     c->extra.p = nullptr;
-    freeCells--;
-    gcCountdown--;
+    policy.TookCell();
     return c;
 }
 

@@ -14,34 +14,27 @@ using namespace marking;
 
 namespace {
 
-// The state of an area after a collection left `free` of it, `held` of it
-// reached from the stacks of the evaluation; answers the level of free
-// slots below which the next collection is due. A full area is reported
-// when it fills. The debug loop then runs in the reserve; once half of
-// the reserve is used, the area is reported again whenever what is free
-// has fallen below half of what was free at its last report, so that a
-// program there that keeps what it makes fails a step before evaluation
-// uses the reserve up, which would end the session.
-long settle(cmemory* m, long free, long capacity, long held, int area,
-            const char* message) {
+// The level of an area after a collection left `free` of it: its reserve,
+// or, when less than twice the reserve is left, half of what is free, the
+// area being full (its bit in *full) until a collection leaves twice the
+// reserve again. The bit goes into *report when the area was not full: the
+// step that collected fails with the area's message, and the debug loop
+// runs in the reserve. Once half of the reserve is used, the bit goes in
+// again whenever what is free has fallen below half of what was free at
+// the last report (*reported), so that a program in the debug loop that
+// keeps what it makes fails a step before evaluation uses the reserve up,
+// which would end the session.
+long levelOf(long free, long capacity, int bit, int* full, int* report,
+             long* reported) {
     long reserve = reserveOf(capacity);
-    int bit = 1 << area;
     if (free >= 2 * reserve) {
-        m->areasFull &= ~bit;
+        *full &= ~bit;
         return reserve;
     }
-    if (!(m->areasFull & bit) ||
-        (free < reserve / 2 && free < m->freeWhenFull[area] / 2)) {
-        m->areasFull |= bit;
-        m->freeWhenFull[area] = free;
-        // A deep evaluation whose stacks hold more than half the area: a
-        // recursion too deep for what its calls keep, although the stacks
-        // could take more calls.
-        long entries = (m->cellStackTop - m->cellStack) +
-                       (m->locStackTop - m->locStack);
-        m->areaFull = held > capacity / 2 && entries > m->depthEntries / 16
-                          ? "エラー: 再帰が深すぎます。"
-                          : message;
+    if (!(*full & bit) || (free < reserve / 2 && free < *reported / 2)) {
+        *full |= bit;
+        *report |= bit;
+        *reported = free;
     }
     return free / 2;
 }
@@ -81,7 +74,7 @@ void cmemory::RebuildSymbolIndex() {
 }
 
 void cmemory::Collect() {
-    collections++;
+    policy.collections++;
 #if TK_DEBUG
     VerifyRoots();
 #endif
@@ -106,11 +99,13 @@ void cmemory::Collect() {
 
     // Mark, root by root.
     markedCells = markedFloats = markedInts = 0;
-    visitRoots(this, [this](_cell* c) { MarkFrom(c); }, [this] {
-        heldCells = markedCells;
-        heldFloats = markedFloats;
-        heldInts = markedInts;
-    });
+    visitRoots(
+        this, [this](_cell* c) { MarkFrom(c); },
+        [this] {
+            heldCells = markedCells;
+            heldFloats = markedFloats;
+            heldInts = markedInts;
+        });
 
     // Every interned symbol is kept, but the values list of one that no
     // root reached is freed now, so the symbol lets go of it.
@@ -163,9 +158,7 @@ void cmemory::Collect() {
     // Allocation searches from the start again, so the lowest free cells
     // are reused first and the areas stay as small as the data allows.
     cellScan = floatScan = intScan = 0;
-    long used = usedCells + usedFloats + usedInts;
-    gcBudget = used > kGcBudget ? used : kGcBudget;
-    gcCountdownFrom = gcCountdown;  // nothing left to take off the budget
+    policy.Collected(usedCells + usedFloats + usedInts);
 }
 
 // Between two calls of gc() the free counters only fall, by one per cell or
@@ -174,38 +167,165 @@ void cmemory::Collect() {
 // allocation that the counter allows always finds a free bit.
 void cmemory::gcSilent() {
     Collect();
-    SetCountdown();
+    policy.SetCountdown();
 }
 
 void cmemory::gc() {
     Collect();
-    cellsTaken += freeCellsGiven - freeCells;
-    freeCells = freeCellsGiven = kCellCapacity - usedCells;
-    floatsTaken += (unsigned long)(freeFloatsGiven - freeFloats);
-    intsTaken += (unsigned long)(freeIntsGiven - freeInts);
-    freeFloats = freeFloatsGiven = kFloatCapacity - usedFloats;
-    freeInts = freeIntsGiven = kIntCapacity - usedInts;
-    gcDueCells = settle(this, freeCells, kCellCapacity, heldCells, 0,
-                        "エラー: セル領域が一杯です。");
-    gcDueFloats = settle(this, freeFloats, kFloatCapacity, heldFloats, 1,
-                         "エラー: 数値領域が一杯です。");
-    gcDueInts = settle(this, freeInts, kIntCapacity, heldInts, 2,
-                       "エラー: 整数領域が一杯です。");
-    gcDueString = settle(this, kStringCapacity - (stringNext - stringArea),
-                         kStringCapacity, 0, 3,
-                         "エラー: ストリング領域が一杯です。");
-    long freeSymbols = kSymbolCapacity - (symbolTableEnd - symbolTable);
-    gcDueSymbols = freeSymbols < 2 * reserveOf(kSymbolCapacity)
-                       ? freeSymbols / 2
-                       : reserveOf(kSymbolCapacity);
-    SetCountdown();
-    // A cursor taking one fresh cell per allocation from the start of the
-    // area reaches its last cell (never handed out) after capacity - 1.
-    if (cellsTaken >= kCellCapacity - 1) cellWrapped = 1;
+    int fresh =
+        policy.Recount(usedCells, usedFloats, usedInts,
+                       kStringCapacity - (stringNext - stringArea),
+                       kSymbolCapacity - (symbolTableEnd - symbolTable));
+    // An area found full now: the step that collected fails with its
+    // message (the last such area's), or with the depth message when the
+    // stacks of a deep evaluation hold more than half the area, a recursion
+    // too deep for what its calls keep although the stacks could take more
+    // calls.
+    struct {
+        long held, capacity;
+        const char* message;
+    } const areas[] = {
+        {heldCells, kCellCapacity, "エラー: セル領域が一杯です。"},
+        {heldFloats, kFloatCapacity, "エラー: 数値領域が一杯です。"},
+        {heldInts, kIntCapacity, "エラー: 整数領域が一杯です。"},
+        {0, kStringCapacity, "エラー: ストリング領域が一杯です。"},
+    };
+    long entries = (cellStackTop - cellStack) + (locStackTop - locStack);
+    for (int k = 0; k < 4; k++)
+        if (fresh & (1 << k))
+            areaFull = areas[k].held > areas[k].capacity / 2 &&
+                               entries > depthEntries / 16
+                           ? "エラー: 再帰が深すぎます。"
+                           : areas[k].message;
     // The line goes where messages go: standard output at the console,
     // standard error in script mode, whose standard output is the
     // program's alone.
     if (!gcQuiet)
-        fprintf(messageOut, "gc: セル %ld個 浮動小数点数 %ld個 整数 %ld個 使用中 %c\n",
-               usedCells, usedFloats, usedInts, cellWrapped ? '*' : ' ');
+        fprintf(messageOut,
+                "gc: セル %ld個 浮動小数点数 %ld個 整数 %ld個 使用中 %c\n",
+                usedCells, usedFloats, usedInts,
+                policy.cellWrapped ? '*' : ' ');
+}
+
+// The collection a primitive asks for before it allocates many cells at
+// once; quiet in the stress build, which collects at every step.
+void cmemory::CollectForRoom() {
+#if TK_GCSTRESS
+    gcQuiet = 1;
+    gc();
+    gcQuiet = 0;
+#else
+    gc();
+#endif
+}
+
+// A path that allocates many cells in one step first makes sure of them:
+// it collects as an evaluation step would when the cells would bring the
+// free count below the collector's level, and answers false when they
+// still do not fit (the definition then runs, step by step).
+bool cmemory::RoomFor(long cells) {
+    if (policy.Fits(cells)) return true;
+    CollectForRoom();
+    return policy.Fits(cells);
+}
+
+// The collection CollectDue found due.
+void cmemory::CollectNow() {
+    if (policy.AreaDue())
+        gc();
+    else
+        gcSilent();
+}
+
+// --- GcPolicy ---------------------------------------------------------------
+
+void GcPolicy::Start(long cells, long floats, long ints, long strings,
+                     long symbols) {
+    cellCapacity = cells;
+    floatCapacity = floats;
+    intCapacity = ints;
+    stringCapacity = strings;
+    symbolCapacity = symbols;
+    freeCells = freeCellsGiven = cells;
+    freeFloats = freeFloatsGiven = floats;
+    freeInts = freeIntsGiven = ints;
+    dueCells = reserveOf(cells);
+    dueFloats = reserveOf(floats);
+    dueInts = reserveOf(ints);
+    dueString = reserveOf(strings);
+    dueSymbols = reserveOf(symbols);
+    wanted = false;
+    areasFull = 0;
+    for (long& f : freeWhenFull) f = 0;
+    budget = kGcBudget;
+    countdown = countdownFrom = 0;
+    cellsTaken = 0;
+    cellWrapped = 0;
+    floatsTaken = intsTaken = collections = 0;
+    SetCountdown();
+}
+
+void GcPolicy::SetCountdown() {
+    budget -= countdownFrom - countdown;
+    long left = budget;
+    if (freeCells - dueCells < left) left = freeCells - dueCells;
+    if (freeFloats - dueFloats < left) left = freeFloats - dueFloats;
+    if (freeInts - dueInts < left) left = freeInts - dueInts;
+    if (wanted && left > -1) left = -1;
+    countdown = countdownFrom = left;
+}
+
+long GcPolicy::CellFloor() const {
+    long reserve = reserveOf(cellCapacity);
+    return dueCells < reserve ? dueCells : reserve;
+}
+
+bool GcPolicy::CountdownDue() {
+    SetCountdown();
+    return countdown < 0;
+}
+
+void GcPolicy::Want() {
+    wanted = true;
+    SetCountdown();
+}
+
+void GcPolicy::SpendBudget() {
+    SetCountdown();
+    budget = -1;
+    countdown = countdownFrom = -1;
+}
+
+void GcPolicy::Collected(long used) {
+    budget = used > kGcBudget ? used : kGcBudget;
+    countdownFrom = countdown;  // nothing left to take off the budget
+}
+
+int GcPolicy::Recount(long usedCells, long usedFloats, long usedInts,
+                      long freeString, long freeSymbols) {
+    cellsTaken += freeCellsGiven - freeCells;
+    freeCells = freeCellsGiven = cellCapacity - usedCells;
+    floatsTaken += (unsigned long)(freeFloatsGiven - freeFloats);
+    intsTaken += (unsigned long)(freeIntsGiven - freeInts);
+    freeFloats = freeFloatsGiven = floatCapacity - usedFloats;
+    freeInts = freeIntsGiven = intCapacity - usedInts;
+    int fresh = 0;
+    dueCells = levelOf(freeCells, cellCapacity, 1, &areasFull, &fresh,
+                       &freeWhenFull[0]);
+    dueFloats = levelOf(freeFloats, floatCapacity, 2, &areasFull, &fresh,
+                        &freeWhenFull[1]);
+    dueInts = levelOf(freeInts, intCapacity, 4, &areasFull, &fresh,
+                      &freeWhenFull[2]);
+    dueString = levelOf(freeString, stringCapacity, 8, &areasFull, &fresh,
+                        &freeWhenFull[3]);
+    // The symbol table has no reserve of its own to run in: only its level.
+    dueSymbols = freeSymbols < 2 * reserveOf(symbolCapacity)
+                     ? freeSymbols / 2
+                     : reserveOf(symbolCapacity);
+    wanted = false;
+    SetCountdown();
+    // A cursor taking one fresh cell per allocation from the start of the
+    // area reaches its last cell (never handed out) after capacity - 1.
+    if (cellsTaken >= cellCapacity - 1) cellWrapped = 1;
+    return fresh;
 }

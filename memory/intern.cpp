@@ -14,10 +14,8 @@ char* cmemory::getString(const char* text) {
     stringNext += len + 1;
     // Running low: collect at the next step, which reclaims the names of
     // uninterned symbols nothing uses any more.
-    if (kStringCapacity - (stringNext - stringArea) < gcDueString) {
-        gcDueCells = kCellCapacity + 1;
-        SetCountdown();
-    }
+    if (kStringCapacity - (stringNext - stringArea) < policy.dueString)
+        policy.Want();
     return copy;
 }
 
@@ -50,8 +48,7 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
     if (symbolTableEnd - symbolTable >= kSymbolCapacity - 1) {
         // Uninterned symbols dropped since the last collection come back
         // at the next step.
-        gcDueCells = kCellCapacity + 1;
-        SetCountdown();
+        policy.Want();
         PutMessage("エラー: ストリングの数が多すぎます");
         return nullptr;
     }
@@ -59,8 +56,7 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
     if (!copy) {
         // A name longer than what is left, which a collection at the next
         // step may give back: refused like a symbol past the table's end.
-        gcDueCells = kCellCapacity + 1;
-        SetCountdown();
+        policy.Want();
         PutMessage("エラー: ストリング領域が一杯です。");
         return nullptr;
     }
@@ -77,10 +73,8 @@ _cell* cmemory::MakeSymbol(const char* name, char kind) {
         symbolIndexSize *= 2;
         RebuildSymbolIndex();
     }
-    if (kSymbolCapacity - (symbolTableEnd - symbolTable) < gcDueSymbols) {
-        gcDueCells = kCellCapacity + 1;     // collect at the next step
-        SetCountdown();
-    }
+    if (kSymbolCapacity - (symbolTableEnd - symbolTable) < policy.dueSymbols)
+        policy.Want();
     return c;
 }
 
@@ -164,9 +158,7 @@ void cmemory::EnterRecord(RecordIndex& ix, _symval* table, long position) {
 // collection that found an area full.
 void cmemory::TableFull(const char* message) {
     areaFull = message;
-    SetCountdown();
-    gcBudget = -1;
-    gcCountdown = gcCountdownFrom = -1;
+    policy.SpendBudget();
 }
 
 long cmemory::getSymVal(_cell* symbol) {

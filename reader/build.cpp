@@ -121,7 +121,7 @@ const char kCellsFull[] = "エラー: セル領域が一杯です。";
 const char kNamesFull[] = "エラー: ストリング領域が一杯です。";
 
 bool roomFor(cmemory* m, long cells) {
-    if (m->freeCells - cells > m->CellFloor()) return true;
+    if (m->policy.freeCells - cells > m->policy.CellFloor()) return true;
     PutMessage(kCellsFull);
     return false;
 }

@@ -26,9 +26,9 @@ int ctextproc::ReadText(char* text, _cell** out) {
     // The cells the text may take (two a byte at most): when they would
     // reach into the reserve, collect first, so that garbage does not make
     // the text fail.
-    if (freeCells - 2 * (long)std::strlen(text) <= 2 * CellFloor()) {
+    if (policy.freeCells - 2 * (long)std::strlen(text) <=
+        2 * policy.CellFloor())
         CollectForRoom();
-    }
     _cell* e = readFromString(text);
     if (!e) return -2;
     *out = e;

@@ -12,7 +12,7 @@ with their times and the closing line
 section failed.
 
 Usage: tests/all.py [section ...]     (default: every section, in order)
-Sections: transcripts shell examples guide resources valgrind
+Sections: transcripts tsan shell examples guide resources valgrind
 fuzz-replay fuzz-short
 """
 import os
@@ -27,6 +27,9 @@ SECTIONS = [
     # transcripts on every build, unit tests, linked libraries, exact
     # arithmetic against Python's fractions
     ("transcripts", [PY, "tests/run.py"]),
+    # the collector's cases under ThreadSanitizer: the marking's helper
+    # thread against the collector's
+    ("tsan", [PY, "tests/run.py", "--config", "tsan", "memory/"]),
     # programs run from the shell: script mode and the options
     ("shell", [PY, "tests/shell.py"]),
     ("interrupt", [PY, "tests/interrupt.py"]),

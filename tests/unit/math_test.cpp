@@ -346,10 +346,10 @@ TEST(Arithmetic, NotANumberBeforeAllocation) {
     EXPECT_EQ(r, nullptr);
     EXPECT_EQ(out, kNotNumber);
     _cell* one = Int(1);
-    long before = l.freeCells;
+    long before = l.policy.freeCells;
     out = CaptureStdout([&] { r = l.Wa(one, sym); });
     EXPECT_EQ(out, kNotNumber);
-    EXPECT_EQ(l.freeCells, before);
+    EXPECT_EQ(l.policy.freeCells, before);
 }
 
 // Each operation one step inside and one step outside the range: the
