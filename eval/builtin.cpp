@@ -45,8 +45,7 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
 // that nothing else holds as a plain value. Allocation never collects, so
 // neither cell needs protecting here.
 _cell* cfunction::TwoValues(_cell* first, _cell* second) {
-    setValues(first, ListOfTwo(this, first, second));
-    cellChanges++;
+    SetValuesOn(first, ListOfTwo(this, first, second));
     return first;
 }
 

@@ -95,48 +95,32 @@ enum {
     OP_COUNT
 };
 
-// An index of an array's elements: the conses that hold them, in row-major
-// order, and the dimensions. Building one marks the conses of the array's
-// structure in their kind: 'W' on the conses that hold elements, 'A' on the
-// (type . contents) cons and the conses that hold rows. RPLACD of either
-// and RPLACA of an 'A' cons change the structure, and count in
-// spineChanges; an index is good while that count and the collector's
-// epoch are what they were when it was built.
-struct ArrayIndex {
-    _cell* array = nullptr;
+// The stamp of a cache slot: the collector's epoch and a count of cell
+// changes when the slot was filled. A slot is good while both are what
+// they are now (cfunction::StillGood): no collection has run, so every cell
+// it names is still in use and the same cell, and no change that the count
+// counts has been made.
+struct CacheStamp {
     long gcEpoch = -1;
     unsigned long changes = 0;
+};
+
+// An index of an array's elements: the conses that hold them, in row-major
+// order, and the dimensions. Building one marks the conses of the array's
+// structure in their kind: kElementCons on the conses that hold elements,
+// kRowCons on the (type . contents) cons and the conses that hold rows.
+// RPLACD of either and RPLACA of a row cons change the structure, and count
+// in spineChanges; an index is good while its stamp, taken with that count,
+// is still good.
+struct ArrayIndex {
+    _cell* array = nullptr;
+    CacheStamp stamp;
     long rank = 0;
     long dims[8] = {0};
     long size = 0;
     _cell** cells = nullptr;    // size conses
     long capacity = 0;
 };
-extern unsigned long spineChanges;
-// Every change the program makes to a cell it already had: the car, cdr or
-// tag of a cons (RPLACA, RPLACD, SETF, SETARRAY) and the values list put on
-// an existing cell (TwoValues). A kept macro expansion is good while this
-// count is what it was when the expansion was made.
-extern unsigned long cellChanges;
-// Every change of a cons that a hash table's index depends on (marked 'H',
-// 'E' or 'X': see library/hashindex.cpp).
-extern unsigned long hashChanges;
-// The kinds of a cons that some index follows, and the changes of it that
-// count: 'W' an array's element cons (its cdr), 'A' a cons of an array's
-// rows (car and cdr), 'E' a hash table's entry (its car, the key), 'H' a
-// cons of a hash table's list or of a key its hash looked at (car and cdr),
-// 'X' a cons of both an array and a hash table (car and cdr, for both).
-inline void NoteSpineChange(const _cell* c, bool car) {
-    cellChanges++;
-    switch (c->kind) {
-    case 'A': spineChanges++; break;
-    case 'W': if (!car) spineChanges++; break;
-    case 'E': if (car) hashChanges++; break;
-    case 'H': hashChanges++; break;
-    case 'X': spineChanges++; hashChanges++; break;
-    default: break;
-    }
-}
 // The tests a hash table's index knows: EQ and EQL while they are the
 // built-ins, EQUAL while it is the prelude's.
 constexpr int kHashEq = 1;
@@ -152,14 +136,31 @@ struct HashIndexCache;
 // other cons is looked at again when called (LambdaListShape).
 constexpr char kPlainDef = 'P';
 
+// The kinds an index puts on the conses it follows (see the door, class
+// cfunction), and the changes of each that count:
+//   kElementCons     an array's element cons: its cdr, for the array
+//   kRowCons         a cons of an array's rows or its (type . contents)
+//                    cons: car and cdr, for the array
+//   kHashEntryCons   a hash table's entry (key . value): its car, the key,
+//                    for the table
+//   kHashCons        a cons of a hash table's list or of a key its hash
+//                    looked at: car and cdr, for the table
+//   kArrayHashCons   a cons of both an array and a hash table: car and cdr,
+//                    for both
+// (library/arraypath.cpp and library/hashindex.cpp).
+constexpr char kElementCons = 'W';
+constexpr char kRowCons = 'A';
+constexpr char kHashEntryCons = 'E';
+constexpr char kHashCons = 'H';
+constexpr char kArrayHashCons = 'X';
+
 // A macro call's expansion kept for the next evaluation of the same call
 // (see callMacro in macro.cpp): the argument list and the definition it
-// was made from, and the collector's epoch and cellChanges then.
+// was made from, and its stamp taken with cellChanges.
 struct KeptExpansion {
     _cell* args = nullptr;
     _cell* def = nullptr;
-    long gcEpoch = -1;
-    unsigned long changes = 0;
+    CacheStamp stamp;
     _cell* expansion = nullptr;
 };
 constexpr int kKeptExpansions = 256;
@@ -202,6 +203,64 @@ public:
     // an object started again never finds one of its earlier session at
     // the same address and collector epoch.
     void ForgetCaches();
+
+    // --- The one door for changing a cell -----------------------------------
+    // Invariant: a cell the program could reach before the write has its
+    // car, cdr or tag changed, or a values list put on it, only through
+    // these members. Each counts the change for the caches that hold only
+    // while cells stay as they were: the kept macro expansions count every
+    // change (cellChanges), the array indexes the changes of an array's
+    // structure (spineChanges) and the hash tables' indexes those of the
+    // conses they follow (hashChanges), told apart by the kind the index
+    // put on the cons. A cell the code writing it has just allocated, not
+    // yet handed to the program (a list being built, a copy, a cons whose
+    // parts are evaluated after it is made), is written directly. The
+    // kinds the indexes put on conses are their own marks, not changes of
+    // the program's data, and count for nothing. Inline and as cheap as a
+    // store and two counts: RPLACA, SETF and SETARRAY run them often.
+    void SetCar(_cell* c, _cell* v) {
+        NoteCellChange(c, kCarPart);
+        c->car.p = v;
+    }
+    void SetCdr(_cell* c, _cell* v) {
+        NoteCellChange(c, kCdrPart);
+        c->cdr.p = v;
+    }
+    // A cons that stops being one (SETARRAY): a change of car and cdr.
+    void SetTypeOf(_cell* c, char type) {
+        NoteCellChange(c, kCarPart | kCdrPart);
+        c->type = type;
+    }
+    // The values list put on a cell the program has (TwoValues).
+    void SetValuesOn(_cell* c, _cell* list) {
+        setValues(c, list);
+        cellChanges++;
+    }
+    // The counts, since the interpreter was made. Each only grows.
+    unsigned long cellChanges = 0;
+    unsigned long spineChanges = 0;
+    unsigned long hashChanges = 0;
+    // A cache slot filled now, for the count `changes`, and whether a
+    // slot so stamped still holds.
+    CacheStamp StampNow(unsigned long changes) const {
+        return CacheStamp{gcEpoch, changes};
+    }
+    bool StillGood(const CacheStamp& s, unsigned long changes) const {
+        return s.gcEpoch == gcEpoch && s.changes == changes;
+    }
+    static constexpr int kCarPart = 1;
+    static constexpr int kCdrPart = 2;
+    void NoteCellChange(const _cell* c, int parts) {
+        cellChanges++;
+        switch (c->kind) {
+        case kRowCons: spineChanges++; break;
+        case kElementCons: if (parts & kCdrPart) spineChanges++; break;
+        case kHashEntryCons: if (parts & kCarPart) hashChanges++; break;
+        case kHashCons: hashChanges++; break;
+        case kArrayHashCons: spineChanges++; hashChanges++; break;
+        default: break;
+        }
+    }
 
     // Pending exits (the flags are in cmemory). These four are roots of the
     // collector while set, since the cells travel while code still runs.

@@ -339,11 +339,10 @@ FastAnswer setfPath(cfunction* f, const FastCallArgs& c, _cell** out) {
 
     if (kind == kCar || kind == kCdr) {
         if (isCons(target)) {
-            NoteSpineChange(target, kind == kCar);
             if (kind == kCar)
-                target->car.p = value;
+                f->SetCar(target, value);
             else
-                target->cdr.p = value;
+                f->SetCdr(target, value);
             return answer(out, value, FastAnswer::kKeepValues);
         }
     } else if (storeElement(f, target, indexes, value)) {

@@ -14,8 +14,6 @@ const char kNoValue[] = "エラー: ,の後に値がありません。";
 
 }  // namespace
 
-unsigned long cellChanges = 0;
-
 // ---------------------------------------------------------------------------
 // List helpers
 // ---------------------------------------------------------------------------
@@ -267,8 +265,8 @@ KeptExpansion& keptSlot(cfunction* f, _cell* args) {
 }
 
 bool usable(cfunction* f, const KeptExpansion& k, _cell* args, _cell* def) {
-    return k.args == args && k.def == def && k.gcEpoch == f->gcEpoch &&
-           k.changes == cellChanges && k.expansion &&
+    return k.args == args && k.def == def &&
+           f->StillGood(k.stamp, f->cellChanges) && k.expansion &&
            !__builtin_expect(interruptRequested, 0) && !f->CollectDue() &&
            !f->TooDeep(kExpandBytes, kExpandEntries);
 }
@@ -327,7 +325,8 @@ _cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
         result = f->tprogn(defBody(def), mf, n + c);
         f->SetOrgLoc(env, c, mf, n, n + c);
         if (result && pure && pureBody(def, mf, n))
-            kept = KeptExpansion{args, def, f->gcEpoch, cellChanges, result};
+            kept = KeptExpansion{args, def, f->StampNow(f->cellChanges),
+                                 result};
     }
     if (result) {
         g.push(result);

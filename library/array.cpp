@@ -229,9 +229,7 @@ _cell* cfunction::SetArray(_cell* form, _symval* frame, long count) {
     // one more, as it always has.
     if (!isCons(value)) return Fail(kBad, frame, count);
     // The cons stops being one: a change of both its car and its cdr.
-    NoteSpineChange(value, false);
-    if (value->kind == 'E') hashChanges++;
-    value->type = 'a';
+    SetTypeOf(value, 'a');
     return value;
 }
 

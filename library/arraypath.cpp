@@ -12,8 +12,6 @@
 
 using namespace fastpath;
 
-unsigned long spineChanges = 0;
-
 namespace {
 
 // Marks a cons of an array's structure; 'A' is never lowered to 'W', so a
@@ -64,8 +62,7 @@ const ArrayIndex* cfunction::IndexOf(_cell* a) {
     ArrayIndex& e =
         indexCache[((unsigned long)(a - cellArea) * 2654435761UL >> 8) %
                    kIndexSlots];
-    if (e.array == a && e.gcEpoch == gcEpoch && e.changes == spineChanges)
-        return &e;
+    if (e.array == a && StillGood(e.stamp, spineChanges)) return &e;
     e.array = nullptr;
     _cell* rank = a->car.p;
     _cell* body = a->cdr.p;
@@ -97,8 +94,7 @@ const ArrayIndex* cfunction::IndexOf(_cell* a) {
     markSpine(body, 'A');
     if (size > 0 && !collectCells(e, body->cdr.p, 0)) return nullptr;
     e.array = a;
-    e.gcEpoch = gcEpoch;
-    e.changes = spineChanges;
+    e.stamp = StampNow(spineChanges);
     return &e;
 }
 
@@ -156,8 +152,7 @@ bool storeElement(cfunction* f, _cell* array, _cell* indexes, _cell* value) {
         return false;
     _cell* e = f->ElementCons(array, idx, n);
     if (!e) return false;
-    NoteSpineChange(e, true);   // counts for a hash table's key
-    e->car.p = value;
+    f->SetCar(e, value);   // counts for a hash table's key
     return true;
 }
 

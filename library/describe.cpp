@@ -117,7 +117,7 @@ void cfunction::NoteVariableDocumentation(_cell* sym, _cell* doc) {
     if (!record->value) record->value = NILCell;
     for (_cell* p = record->value; isCons(p); p = p->cdr.p)
         if (isCons(p->car.p) && p->car.p->car.p == sym) {
-            p->car.p->cdr.p = doc;
+            SetCdr(p->car.p, doc);
             return;
         }
     _cell* entry = getCell();

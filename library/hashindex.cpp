@@ -15,7 +15,7 @@
 //    loses (getCell clears both), and the cell is still in use after the
 //    last collection;
 //  - no cons it depends on has been changed behind its back. Building marks
-//    these conses in their kind (see NoteSpineChange, cfunction.h): 'H' on
+//    these conses in their kind (see the door, cfunction.h): 'H' on
 //    the table cell, the (test . entries) cons, the spine conses and, in an
 //    EQUAL table, the conses a key's hash looked at; 'E' on the entry
 //    conses, whose car is the key (a change of the value in their cdr
@@ -37,8 +37,6 @@
 
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
-
-unsigned long hashChanges = 0;
 
 namespace {
 
@@ -501,8 +499,7 @@ _cell* cfunction::hash_put(_cell* args, _symval* frame, long count) {
         _cell* entry = e->link[q]->car.p;
         // A value is no part of any index, unless the entry cons is also
         // some table's spine or key: then the change is counted.
-        NoteSpineChange(entry, false);
-        entry->cdr.p = v[2];
+        SetCdr(entry, v[2]);
         return TCell;
     }
     if (!reserve(*e, e->count + 1)) {
@@ -521,8 +518,7 @@ _cell* cfunction::hash_put(_cell* args, _symval* frame, long count) {
     HashOf(key, test, true, e->serial, &e->shared, &ok);
     _cell* pred = e->last >= 0 ? e->link[e->last] : table->cdr.p;
     unsigned long before = hashChanges;
-    NoteSpineChange(pred, false);
-    pred->cdr.p = spine;
+    SetCdr(pred, spine);
     append(*e, spine, h);
     if (ok)
         KeepInStep(e, before);
@@ -553,8 +549,7 @@ _cell* cfunction::hash_remove(_cell* args, _symval* frame, long count) {
     if (q == -1) return IntToCell(0);
     _cell* pred = e->prev[q] >= 0 ? e->link[e->prev[q]] : table->cdr.p;
     unsigned long before = hashChanges;
-    NoteSpineChange(pred, false);
-    pred->cdr.p = e->link[q]->cdr.p;
+    SetCdr(pred, e->link[q]->cdr.p);
     unlink(*e, q);
     KeepInStep(e, before);
     return TCell;
