@@ -165,8 +165,41 @@ struct KeptExpansion {
 };
 constexpr int kKeptExpansions = 256;
 
-// The label of a GO whose jump is not yet made, or null.
-extern _cell* GoSymbol;
+// The symbols the C++ paths of prelude functions compare with, interned
+// once per session by InitFastPaths (eval/fastpath.cpp).
+struct FastSymbols {
+    _cell* rest = nullptr;
+    _cell* hashTable = nullptr;
+    _cell* eq = nullptr;
+    _cell* eql = nullptr;
+    _cell* equal = nullptr;
+    _cell* aref = nullptr;
+    _cell* all = nullptr;
+    _cell* nothing = nullptr;
+    _cell* initialElement = nullptr;
+    _cell* initialContents = nullptr;
+    _cell* elementType = nullptr;
+};
+// The names InitFastPaths looks up (the table kNames of eval/fastpath.cpp).
+constexpr int kFastNameCount = 79;
+
+// The shape of the prelude's MAPCAR that its C++ path stands for, taken
+// once per session from the definition (eval/mapcarpath.cpp): its PROG**
+// frame (R TL L, then FUNC A B and the record behind the &REST
+// parameter) and the statements the path reads.
+struct MapcarShape {
+    enum { R, TL, L, FUNC, A, B, REST, kRecords };
+    _cell* def = nullptr;
+    _cell* name = nullptr;          // the BLOCK's name
+    _cell* body = nullptr;          // the PROG** statements
+    _cell* atIf = nullptr;          // the statements from (IF (ATOM A) ...)
+    _cell* atSetqTl = nullptr;      // ... from (SETQ TL (CDR TL))
+    _cell* atSetqA = nullptr;       // ... from (SETQ A (CDR A))
+    _cell* funcallForm = nullptr;   // (FUNCALL FUNC (CAR A))
+    _cell* symbols[kRecords] = {};
+
+    bool take(_cell* d);
+};
 
 // A link of the chain of evaluations running, innermost first, which the
 // backtrace reads (eval/backtrace.cpp). eval puts one on for each form
@@ -262,6 +295,9 @@ public:
         }
     }
 
+    // The label of a GO whose jump is not yet made, or null.
+    _cell* GoSymbol = nullptr;
+
     // Pending exits (the flags are in cmemory). These four are roots of the
     // collector while set, since the cells travel while code still runs.
     _cell* throwValue;
@@ -352,6 +388,13 @@ public:
     [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n, _symval* frame,
                          long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
+    // What InitFastPaths found, for this session: the paths' symbols, the
+    // symbols of the names the paths depend on (null: none), MAPCAR's shape
+    // and the definition it was taken from (null: the path is off).
+    FastSymbols fastSym;
+    _cell* fastNameSymbols[kFastNameCount] = {};
+    MapcarShape mapcarShape;
+    const _cell* mapcarDef = nullptr;
     bool RoomFor(long cells);   // may collect; the caller protects its cells
 
     // --- library/arraypath.cpp ----------------------------------------------

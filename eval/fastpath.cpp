@@ -24,10 +24,6 @@
 #include "eval/fastpath.h"
 #include "toplevel/symbols.h"
 
-namespace fastpath {
-FastSymbols sym;
-}  // namespace fastpath
-
 using namespace fastpath;
 
 namespace {
@@ -106,9 +102,8 @@ const FastName kNames[] = {
     {"MAPCAR", B_MAPCAR, OP_F_MAPCAR},
 };
 constexpr int kNameCount = sizeof kNames / sizeof kNames[0];
-
-// The names of the table, interned by InitFastPaths.
-_cell* nameSymbols[kNameCount];
+static_assert(kNameCount == kFastNameCount,
+              "one symbol of cfunction::fastNameSymbols per name");
 
 // The CAR or CDR chain of a C[AD]+R name, applied from its last letter.
 // Null when a step meets something other than a cons: CAR and CDR report
@@ -289,10 +284,10 @@ FastAnswer setfPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     } else if (!isCons(place)) {
         return FastAnswer::kDeclined;
     } else if ((place->car.p == CAR || place->car.p == CDR ||
-                place->car.p == sym.rest) &&
+                place->car.p == f->fastSym.rest) &&
                formCount(place->cdr.p, 1, 1) == 1) {
         kind = place->car.p == CAR ? kCar : kCdr;
-    } else if (place->car.p == sym.aref &&
+    } else if (place->car.p == f->fastSym.aref &&
                formCount(place->cdr.p, 1, kMaxArgs) > 0) {
         if ((f->fastIntact & kPreArefNeeds) != kPreArefNeeds)
             return FastAnswer::kDeclined;
@@ -373,9 +368,10 @@ FastAnswer gethashPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     _cell* key = c.v[0];
     _cell* table = c.v[1];
     enum { kNone, kEq, kEql, kEqual } test = kNone;
-    if (isCons(table) && sameSymbol(table->car.p, sym.hashTable) &&
+    if (isCons(table) && sameSymbol(table->car.p, f->fastSym.hashTable) &&
         isCons(table->cdr.p)) {
         _cell* t = table->cdr.p->car.p;
+        const FastSymbols& sym = f->fastSym;
         if (sameSymbol(t, sym.eql) && !f->getFuncval2(sym.eql))
             test = kEql;
         else if (sameSymbol(t, sym.eq) && !f->getFuncval2(sym.eq))
@@ -426,7 +422,7 @@ struct FastRow {
     FastPath path;
     // When not null, the one definition the path stands for (MAPCAR's, as
     // its shape was taken from it).
-    const _cell* const* definition;
+    const _cell* cfunction::*definition;
 };
 
 #define ROW(name, op, lo, hi, needs, kind, handler) \
@@ -464,7 +460,7 @@ constexpr FastRow kFastPaths[] = {
     ROW("SETF", OP_F_SETF, 2, 2, kSetfNeeds, 'm', setfPath),
     ROW("GETHASH", OP_F_GETHASH, 2, 2, bit(B_GETHASH), 'f', gethashPath),
     {{"MAPCAR", OP_F_MAPCAR, 2, 2, bit(B_MAPCAR), 'f', mapcarPath},
-     &mapcarDef},
+     &cfunction::mapcarDef},
 };
 #undef ROW
 constexpr int kPathCount = sizeof kFastPaths / sizeof kFastPaths[0];
@@ -483,37 +479,37 @@ void cfunction::InitFastPaths() {
     fastIntact = 0;
     for (int i = 0; i < kNameCount; i++) {
         _cell* s = CheckStringCell(kNames[i].name);
-        nameSymbols[i] = s;
+        fastNameSymbols[i] = s;
         if (!s || !getFuncval2(s)) continue;
         fastIntact |= bit(kNames[i].bitIndex);
         if (kNames[i].op) s->closureCount = kNames[i].op;
     }
-    sym.rest = CheckStringCell("REST");
-    sym.hashTable = getStringCell("HASH-TABLE");
-    sym.eq = getStringCell("EQ");
-    sym.eql = getStringCell("EQL");
-    sym.equal = getStringCell("EQUAL");
-    sym.aref = CheckStringCell("AREF");
-    sym.all = getStringCell("ALL");
-    sym.nothing = getStringCell("NOTHING?");
-    sym.initialElement = getStringCell(":INITIAL-ELEMENT");
-    sym.initialContents = getStringCell(":INITIAL-CONTENTS");
-    sym.elementType = getStringCell(":ELEMENT-TYPE");
+    fastSym.rest = CheckStringCell("REST");
+    fastSym.hashTable = getStringCell("HASH-TABLE");
+    fastSym.eq = getStringCell("EQ");
+    fastSym.eql = getStringCell("EQL");
+    fastSym.equal = getStringCell("EQUAL");
+    fastSym.aref = CheckStringCell("AREF");
+    fastSym.all = getStringCell("ALL");
+    fastSym.nothing = getStringCell("NOTHING?");
+    fastSym.initialElement = getStringCell(":INITIAL-ELEMENT");
+    fastSym.initialContents = getStringCell(":INITIAL-CONTENTS");
+    fastSym.elementType = getStringCell(":ELEMENT-TYPE");
     _cell* mapcar = CheckStringCell("MAPCAR");
     _symval* mapcarRecord = mapcar ? getFuncval2(mapcar) : nullptr;
     if (!mapcarRecord || mapcarRecord->kind != 'f' ||
-        !takeMapcarShape(mapcarRecord->value))
+        !takeMapcarShape(this, mapcarRecord->value))
         fastIntact &= ~bit(B_MAPCAR);
     // A name the prelude did not define leaves its bit off.
     for (int i = 0; i < kNameCount; i++)
-        if (!nameSymbols[i] || !getFuncval2(nameSymbols[i]))
+        if (!fastNameSymbols[i] || !getFuncval2(fastNameSymbols[i]))
             fastIntact &= ~bit(kNames[i].bitIndex);
 }
 
 void cfunction::NoteRedefinition(_cell* s) {
     if (!fastIntact) return;
     for (int i = 0; i < kNameCount; i++)
-        if (nameSymbols[i] == s) fastIntact &= ~bit(kNames[i].bitIndex);
+        if (fastNameSymbols[i] == s) fastIntact &= ~bit(kNames[i].bitIndex);
 }
 
 // A path that allocates many cells in one step first makes sure of them:
@@ -552,7 +548,7 @@ _cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
     constexpr FastPath p = row.path;
     *declined = true;
     _symval* record = intactRecord(f, p.needs, op, p.kind);
-    if (!record || (row.definition && record->value != *row.definition))
+    if (!record || (row.definition && record->value != f->*row.definition))
         return nullptr;
     int n = formCount(args, p.minArgs, p.maxArgs);
     if (n < 0) return nullptr;
@@ -623,7 +619,7 @@ const FastPath* fastpath::pathOf(int op) {
 int cfunction::IntactOrder(_cell* test) {
     if (!isSymbol(test)) return 0;
     for (int i = 0; i < kNameCount; i++) {
-        if (nameSymbols[i] != test) continue;
+        if (fastNameSymbols[i] != test) continue;
         int b = kNames[i].bitIndex;
         if ((b != B_LESS && b != B_GREATER) ||
             !intactRecord(this, bit(b), test, 'f'))

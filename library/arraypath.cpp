@@ -168,19 +168,19 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     for (int i = 1; i < n; i += 2) {
         _cell* key = v[i];
         _cell* val = v[i + 1];
-        if (sameSymbol(val, sym.initialElement) ||
-            sameSymbol(val, sym.initialContents) ||
-            sameSymbol(val, sym.elementType))
+        if (sameSymbol(val, f->fastSym.initialElement) ||
+            sameSymbol(val, f->fastSym.initialContents) ||
+            sameSymbol(val, f->fastSym.elementType))
             return FastAnswer::kDeclined;
-        else if (sameSymbol(key, sym.initialElement) && !element)
+        else if (sameSymbol(key, f->fastSym.initialElement) && !element)
             element = val;
-        else if (sameSymbol(key, sym.elementType) && !type)
+        else if (sameSymbol(key, f->fastSym.elementType) && !type)
             type = val;
         else
             return FastAnswer::kDeclined;
     }
     bool character = type && sameSymbol(type, CHARACTER);
-    if (element && character && !sameSymbol(element, sym.nothing) &&
+    if (element && character && !sameSymbol(element, f->fastSym.nothing) &&
         !isMoji(element))
         return FastAnswer::kDeclined;
     long dims[8];
@@ -216,7 +216,7 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         return FastAnswer::kValue;
     }
 
-    if (!element || sameSymbol(element, sym.nothing)) {
+    if (!element || sameSymbol(element, f->fastSym.nothing)) {
         if (character) {
             element = f->getCell();
             element->type = 'm';
@@ -244,7 +244,7 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         }
     } builder{f, dims, rank, element};
     _cell* body = f->getCell();
-    body->car.p = character ? CHARACTER : sym.all;
+    body->car.p = character ? CHARACTER : f->fastSym.all;
     body->cdr.p = builder.level(0);
     _cell* array = f->getCell();
     array->car.p = f->IntToCell(rank);
