@@ -173,12 +173,12 @@ _cell* cfunction::numberEqualAll(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::teq(_cell* a, _cell* b) {
     switch (a->type) {
-    case 's':
+    case kSymbolTag:
         return truth(sameSymbol(a, b));
-    case 'i':
+    case kIntegerTag:
         return truth(isInteger(b) && a->car.i->value == b->car.i->value);
-    case 'l':
-    case 'a':
+    case kConsTag:
+    case kArrayTag:
         return truth(a == b);
     default:
         return NILCell;
@@ -189,14 +189,14 @@ _cell* cfunction::teql(_cell* a, _cell* b) {
     if (a == b || (isSymbol(a) && sameSymbol(a, b))) return TCell;
     if (a->type != b->type) return NILCell;
     switch (a->type) {
-    case 'i':
+    case kIntegerTag:
         return truth(a->car.i->value == b->car.i->value);
-    case 'n':
+    case kFloatingTag:
         return truth(a->car.n->value == b->car.n->value);
-    case 'b':
+    case kFractionTag:
         return truth(CellToBunshi(a) == CellToBunshi(b) &&
                      CellToBunbo(a) == CellToBunbo(b));
-    case 'm':
+    case kCharacterTag:
         return truth(sameMoji(a, b));
     default:
         return NILCell;

@@ -153,6 +153,11 @@ constexpr char kRowCons = 'A';
 constexpr char kHashEntryCons = 'E';
 constexpr char kHashCons = 'H';
 constexpr char kArrayHashCons = 'X';
+// A cons some hash table's index follows.
+inline bool isHashMarked(const _cell* c) {
+    return c->kind == kHashCons || c->kind == kHashEntryCons ||
+           c->kind == kArrayHashCons;
+}
 
 // A macro call's expansion kept for the next evaluation of the same call
 // (see callMacro in macro.cpp): the argument list and the definition it
@@ -883,7 +888,7 @@ inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,
 inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {
 #if !TK_GCSTRESS && !TK_FUZZ
     TK_ASSERT(InUse(form) && hasValidTag(form));
-    if (form->type == 's' && !isKeyword(form) &&
+    if (form->type == kSymbolTag && !isKeyword(form) &&
         !__builtin_expect(interruptRequested, 0) && !CollectDue())
         if (_symval* r = FindVariable(form, frame, count)) return r->value;
 #endif

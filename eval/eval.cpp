@@ -118,13 +118,13 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
             if (const char* why = BeginStep())
                 if (!Refuse(why, frame, count)) return nullptr;
         switch (form->type) {
-        case 'n':
-        case 'i':
-        case 'b':
-        case 'a':
-        case 'm':
+        case kFloatingTag:
+        case kIntegerTag:
+        case kFractionTag:
+        case kArrayTag:
+        case kCharacterTag:
             return form;
-        case 's': {
+        case kSymbolTag: {
             if (isKeyword(form)) {
                 clearValues(form);
                 return form;

@@ -175,9 +175,10 @@ constexpr long kExpandEntries = 4096;
 bool pureForm(_cell* e, _symval* mf, long n, int depth, long* budget) {
     if (!isCons(e)) {
         switch (e->type) {
-        case 'i': case 'n': case 'b': case 'a': case 'm':
+        case kIntegerTag: case kFloatingTag: case kFractionTag:
+        case kArrayTag: case kCharacterTag:
             return true;    // answers itself
-        case 's':           // a parameter, never a global variable
+        case kSymbolTag:           // a parameter, never a global variable
             if (isKeyword(e)) return false;
             for (long i = 0; i < n; i++)
                 if (mf[i].symbol == e) return true;

@@ -147,7 +147,7 @@ _cell* coerceMore(cfunction* f, _cell* value, _cell* type) {
         body->car.p = f->getStringCell("ALL");
         body->cdr.p = items;
         _cell* array = f->getCell();
-        array->type = 'a';
+        array->type = kArrayTag;
         array->car.p = f->IntToCell(1);
         array->cdr.p = body;
         return array;

@@ -14,11 +14,13 @@ using namespace fastpath;
 
 namespace {
 
-// Marks a cons of an array's structure; 'A' is never lowered to 'W', so a
-// cons that holds rows anywhere keeps counting its RPLACA.
+// Marks a cons of an array's structure; kRowCons is never lowered to
+// kElementCons, so a cons that holds rows anywhere keeps counting its RPLACA.
 inline void markSpine(_cell* c, char k) {
-    if (c->kind == 'H' || c->kind == 'E') c->kind = 'X';   // a hash table's too
-    else if (c->kind != 'A' && c->kind != 'X') c->kind = k;
+    if (isHashMarked(c))
+        c->kind = kArrayHashCons;   // a hash table's too
+    else if (c->kind != kRowCons && c->kind != kArrayHashCons)
+        c->kind = k;
 }
 
 // Length of a proper list, -1 for anything else (a dotted or circular
@@ -33,10 +35,10 @@ bool collectCells(ArrayIndex& e, _cell* list, long k) {
     if (properLength(list) != e.dims[k]) return false;
     for (_cell* p = list; isCons(p); p = p->cdr.p) {
         if (k == e.rank - 1) {
-            markSpine(p, 'W');
+            markSpine(p, kElementCons);
             e.cells[e.size++] = p;
         } else {
-            markSpine(p, 'A');
+            markSpine(p, kRowCons);
             if (!collectCells(e, p->car.p, k + 1)) return false;
         }
     }
@@ -91,7 +93,7 @@ const ArrayIndex* cfunction::IndexOf(_cell* a) {
     }
     e.rank = r;
     e.size = 0;
-    markSpine(body, 'A');
+    markSpine(body, kRowCons);
     if (size > 0 && !collectCells(e, body->cdr.p, 0)) return nullptr;
     e.array = a;
     e.stamp = StampNow(spineChanges);
@@ -219,7 +221,7 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     if (!element || sameSymbol(element, f->fastSym.nothing)) {
         if (character) {
             element = f->getCell();
-            element->type = 'm';
+            element->type = kCharacterTag;
             element->car.c = 32;
             element->cdr.c = 0;
         } else {
@@ -249,7 +251,7 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     _cell* array = f->getCell();
     array->car.p = f->IntToCell(rank);
     array->cdr.p = body;
-    array->type = 'a';
+    array->type = kArrayTag;
     *out = array;
     return FastAnswer::kKeepValues;
 }

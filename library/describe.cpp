@@ -208,7 +208,7 @@ _cell* cfunction::apropos_lisp(_cell* args, _symval* frame, long count) {
     if (!found) return Fail("エラー: APROPOSの作業領域が取れません", frame, count);
     long m = 0;
     for (_cell** p = symbolTable; p < symbolTableEnd; p++)
-        if ((*p)->kind != 'g' && !std::strchr((*p)->car.s, '$') &&
+        if ((*p)->kind != kUninternedKind && !std::strchr((*p)->car.s, '$') &&
             containsFolded((*p)->car.s, pattern))
             found[m++] = *p;
     std::qsort(found, m, sizeof(_cell*), byName);

@@ -10,16 +10,17 @@
 // built again from the list (or, for a list of another shape, the walk
 // runs). It is good while
 //  - the table cell is the one it was built for: building marks the table
-//    cell with kind 'H' and a serial number of the table in its
+//    cell with kind kHashCons and a serial number of the table in its
 //    closureCount, which a cell freed by the collector and handed out again
 //    loses (getCell clears both), and the cell is still in use after the
 //    last collection;
 //  - no cons it depends on has been changed behind its back. Building marks
-//    these conses in their kind (see the door, cfunction.h): 'H' on
+//    these conses in their kind (see the door, cfunction.h): kHashCons on
 //    the table cell, the (test . entries) cons, the spine conses and, in an
-//    EQUAL table, the conses a key's hash looked at; 'E' on the entry
-//    conses, whose car is the key (a change of the value in their cdr
-//    changes no hash). A cons that an array index marked too becomes 'X'.
+//    EQUAL table, the conses a key's hash looked at; kHashEntryCons on the
+//    entry conses, whose car is the key (a change of the value in their cdr
+//    changes no hash). A cons that an array index marked too becomes
+//    kArrayHashCons.
 //    Every change of a marked cons counts in hashChanges, and an index is
 //    good while that count is what it was when the index was last in step.
 // SETF-HASH and REMHASH change the list themselves (through HASH$PUT and
@@ -98,35 +99,37 @@ unsigned long hashFloat(const _cell* c) {
 // Hashes that agree whenever EQ, EQL say two keys are the same.
 unsigned long hashEq(const _cell* c) {
     switch (c->type) {
-    case 's': return (unsigned long)c->car.s;
-    case 'i': return (unsigned long)c->car.i->value;
+    case kSymbolTag: return (unsigned long)c->car.s;
+    case kIntegerTag: return (unsigned long)c->car.i->value;
     default: return (unsigned long)c;
     }
 }
 
 unsigned long hashEql(const _cell* c) {
     switch (c->type) {
-    case 's': return (unsigned long)c->car.s;
-    case 'i': return (unsigned long)c->car.i->value;
-    case 'n': return hashFloat(c);
-    case 'b':
+    case kSymbolTag: return (unsigned long)c->car.s;
+    case kIntegerTag: return (unsigned long)c->car.i->value;
+    case kFloatingTag: return hashFloat(c);
+    case kFractionTag:
         return mix((unsigned long)CellToBunshi((_cell*)c)) ^
                (unsigned long)CellToBunbo((_cell*)c);
-    case 'm': return 0x9e37UL + (unsigned long)mojiByte(c) * 31UL +
+    case kCharacterTag: return 0x9e37UL + (unsigned long)mojiByte(c) * 31UL +
                      (unsigned long)c->cdr.c;
     default: return (unsigned long)c;
     }
 }
 
-// Marks c for the index: 'H' (every change counts) or 'E' (a change of the
-// car counts). False for a cons of another use (a definition), which no
-// change count follows.
+// Marks c for the index: kHashCons (every change counts) or kHashEntryCons
+// (a change of the car counts). False for a cons of another use (a
+// definition), which no change count follows.
 bool markFor(_cell* c, char want) {
     switch (c->kind) {
-    case 'u': c->kind = want; return true;
-    case 'E': if (want == 'H') c->kind = 'H'; return true;
-    case 'H': case 'X': return true;
-    case 'W': case 'A': c->kind = 'X'; return true;
+    case kInternedKind: c->kind = want; return true;
+    case kHashEntryCons:
+        if (want == kHashCons) c->kind = kHashCons;
+        return true;
+    case kHashCons: case kArrayHashCons: return true;
+    case kElementCons: case kRowCons: c->kind = kArrayHashCons; return true;
     default: return false;
     }
 }
@@ -134,7 +137,7 @@ bool markFor(_cell* c, char want) {
 // Whether a cons carries the serial of a table's spine other than `serial`
 // (or, being marked already, none).
 bool markedForAnother(const _cell* c, int serial) {
-    if (c->kind != 'H' && c->kind != 'X' && c->kind != 'E') return false;
+    if (!isHashMarked(c)) return false;
     return c->closureCount != serial;
 }
 
@@ -147,7 +150,7 @@ struct Hasher {
     void note(_cell* c) {
         if (!mark) return;
         if (c->closureCount != 0) *shared = true;
-        if ((c->extraKind & kHasEnv) || !markFor(c, 'H')) ok = false;
+        if ((c->extraKind & kHasEnv) || !markFor(c, kHashCons)) ok = false;
     }
 
     // Agrees whenever the prelude's EQUAL says two keys are the same: an
@@ -362,7 +365,7 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
     for (int k = 0; k < kProbe; k++) {
         HashIndex& e = c.slots[(home + k) % kSlots];
         if (e.table == table && e.test == test && e.changes == hashChanges &&
-            table->kind == 'H' && table->closureCount == e.serial) {
+            table->kind == kHashCons && table->closureCount == e.serial) {
             if (e.gcEpoch != gcEpoch) {
                 if (!InUse(table)) { e.table = nullptr; continue; }
                 e.gcEpoch = gcEpoch;
@@ -383,16 +386,16 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
     _cell* head = table->cdr.p;
     if (head->extraKind & kHasEnv) return nullptr;
     // The serial: the table's own when it had an index before.
-    if (!(table->kind == 'H' && table->closureCount > 0)) {
+    if (!(table->kind == kHashCons && table->closureCount > 0)) {
         // Marked already, the cell is an entry or a key of another table.
-        if (table->kind != 'u') e.shared = true;
-        if (!markFor(table, 'H')) return nullptr;
+        if (table->kind != kInternedKind) e.shared = true;
+        if (!markFor(table, kHashCons)) return nullptr;
         if (c.nextSerial >= INT_MAX) c.nextSerial = 1;
         table->closureCount = c.nextSerial++;
     }
     int serial = table->closureCount;
     if (markedForAnother(head, serial)) e.shared = true;
-    if (!markFor(head, 'H')) return nullptr;
+    if (!markFor(head, kHashCons)) return nullptr;
     head->closureCount = serial;
     long n = 0;
     for (_cell* p = head->cdr.p; isCons(p); p = p->cdr.p)
@@ -412,10 +415,10 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
             (entry->extraKind & kHasEnv))
             return nullptr;
         if (markedForAnother(p, serial)) e.shared = true;
-        if (!markFor(p, 'H')) return nullptr;
+        if (!markFor(p, kHashCons)) return nullptr;
         p->closureCount = serial;
         if (entry->closureCount != 0) e.shared = true;
-        if (!markFor(entry, 'E')) return nullptr;
+        if (!markFor(entry, kHashEntryCons)) return nullptr;
         bool ok = true;
         unsigned h = HashOf(entry->car.p, test, true, serial, &e.shared, &ok);
         if (!ok) return nullptr;
@@ -511,9 +514,9 @@ _cell* cfunction::hash_put(_cell* args, _symval* frame, long count) {
     entry->cdr.p = v[2];
     _cell* spine = getCell();
     spine->car.p = entry;
-    spine->kind = 'H';
+    spine->kind = kHashCons;
     spine->closureCount = e->serial;
-    entry->kind = 'E';
+    entry->kind = kHashEntryCons;
     ok = true;
     HashOf(key, test, true, e->serial, &e->shared, &ok);
     _cell* pred = e->last >= 0 ? e->link[e->last] : table->cdr.p;
