@@ -58,7 +58,7 @@ long fileColumn(FILE* f);
 #define MSG_DEEP "エラー: 再帰が深すぎます。"
 
 // Built-in operators, in dispatch order. clisp::SetKeyword stores each
-// operator's number in its symbol's closureCount; 0 means "not a built-in".
+// operator's number in its symbol (operatorOf); 0 means "not a built-in".
 enum {
     OP_NONE = 0,
     OP_QUOTE, OP_CAR, OP_CDR, OP_CONS, OP_BACKQUOTE, OP_PRINT, OP_PRIN1,
@@ -94,6 +94,11 @@ enum {
     OP_F_GETHASH, OP_F_MAPCAR,
     OP_COUNT
 };
+
+// A symbol's built-in operator number (OP_NONE: not a built-in), which
+// its closureCount holds (a cons's holds the records of a captured frame).
+inline int operatorOf(const _cell* sym) { return sym->closureCount; }
+inline void setOperatorOf(_cell* sym, int op) { sym->closureCount = op; }
 
 // The stamp of a cache slot: the collector's epoch and a count of cell
 // changes when the slot was filled. A slot is good while both are what
@@ -384,7 +389,7 @@ public:
     void NoteRedefinition(_cell* sym);
     // 1: test is the prelude's <, -1: its >, 0: neither (eval/fastpath.cpp).
     int IntactOrder(_cell* test);
-    // The C++ path of a prelude function (op's closureCount is its OP_F_
+    // The C++ path of a prelude function (operatorOf(op) is its OP_F_
     // number). *declined: nothing was evaluated and the caller goes on with
     // the ordinary call.
     [[nodiscard]] _cell* FastCall(_cell* op, _cell* args, _symval* frame, long count,

@@ -141,7 +141,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     _cell* op = form->car.p;
     // VALUES, READ-LINE and EVAL1 are no built-in operators (their number
     // is 0), so the operators skip these tests.
-    if (op->closureCount == OP_NONE) {
+    if (operatorOf(op) == OP_NONE) {
         if (op == VALUES) return values(form->cdr.p, frame, count);
         if (op == READLINE) return treadline(form->cdr.p, frame, count);
         if (op == EVAL1) {
@@ -214,7 +214,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return SyntaxError(frame, count);
     }
 
-    switch (op->closureCount) {
+    switch (operatorOf(op)) {
     case OP_NONE:
         break;
     case OP_QUOTE:
@@ -281,7 +281,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         *keepValues = kChecked;
         _cell* v = EvalOne(args, frame, count);
         if (!v) return nullptr;
-        switch (op->closureCount) {
+        switch (operatorOf(op)) {
         case OP_ATOM: return truth(!isCons(v));
         case OP_CONSP: return truth(isCons(v));
         case OP_NUMBERP:
@@ -323,7 +323,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         if (EvalTwo(g, args, frame, count, &a, &b) <= 0) return nullptr;
         g.push(b);
         *keepValues = kChecked;
-        switch (op->closureCount) {
+        switch (operatorOf(op)) {
         case OP_EQ: return teq(a, b);
         case OP_EQL: return teql(a, b);
         case OP_STRINGEQUAL: return StringEqual(a, b);
@@ -445,7 +445,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     case OP_MAKETIME: {
         if (!isCons(args)) return SyntaxError(frame, count);
         _cell* a = args->car.p;
-        switch (op->closureCount) {
+        switch (operatorOf(op)) {
         case OP_RANDOM: return Random(a, frame, count);
         case OP_SQRT: return jSqrt(a, frame, count);
         case OP_EXP: return jExp(a, frame, count);
@@ -463,7 +463,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     }
     case OP_FLOOR:
     case OP_QUOTIENT: {
-        _cell* r = op->closureCount == OP_FLOOR ? tfloor(args, frame, count)
+        _cell* r = operatorOf(op) == OP_FLOOR ? tfloor(args, frame, count)
                                                 : quotient(args, frame, count);
         if (r) *keepValues = 1;
         return r;
@@ -501,7 +501,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return symbolname(args, frame, count);
     case OP_INTERN:
     case OP_INTERNWIDE: {
-        _cell* r = op->closureCount == OP_INTERN
+        _cell* r = operatorOf(op) == OP_INTERN
                        ? t_intern(args, frame, count)
                        : t_intern_wide(args, frame, count);
         if (r) *keepValues = 1;
@@ -554,7 +554,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return destructuringBind(args, frame, count);
     default:
         // A local function of the name is called as the user's are, below.
-        if (op->closureCount >= OP_F_NOT &&
+        if (operatorOf(op) >= OP_F_NOT &&
             !(__builtin_expect(localFunctions, 0) &&
               LocalFunction(op, frame, count))) {
             bool declined;

@@ -208,7 +208,7 @@ FastAnswer comparePath(cfunction*, const FastCallArgs& c, _cell** out) {
     _cell* y = c.v[1];
     if (!isInteger(x) || !isInteger(y)) return FastAnswer::kDeclined;
     long a = x->car.i->value, b = y->car.i->value;
-    switch (c.op->closureCount) {
+    switch (operatorOf(c.op)) {
     case OP_F_LESS: return truth(out, a < b);
     case OP_F_GREATER: return truth(out, a > b);
     case OP_F_LESSEQ: return truth(out, a <= b);
@@ -226,7 +226,7 @@ FastAnswer nthPath(cfunction*, const FastCallArgs& c, _cell** out) {
 // FIRST and REST; SECOND .. TENTH, which call NTH.
 FastAnswer nthNamePath(cfunction*, const FastCallArgs& c, _cell** out) {
     _cell* x = c.v[0];
-    long k = c.op->closureCount;
+    long k = operatorOf(c.op);
     if (k == OP_F_FIRST || k == OP_F_REST) {
         if (!isCons(x)) return FastAnswer::kDeclined;
         return answer(out, k == OP_F_FIRST ? x->car.p : x->cdr.p,
@@ -482,7 +482,7 @@ void cfunction::InitFastPaths() {
         fastNameSymbols[i] = s;
         if (!s || !getFuncval2(s)) continue;
         fastIntact |= bit(kNames[i].bitIndex);
-        if (kNames[i].op) s->closureCount = kNames[i].op;
+        if (kNames[i].op) setOperatorOf(s, kNames[i].op);
     }
     fastSym.rest = CheckStringCell("REST");
     fastSym.hashTable = getStringCell("HASH-TABLE");
@@ -604,7 +604,7 @@ using AllRunners = MakeRunners<kPathCount>::type;
 
 _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
                            long count, int* keepValues, bool* declined) {
-    return AllRunners::table[op->closureCount - OP_F_NOT](
+    return AllRunners::table[operatorOf(op) - OP_F_NOT](
         this, op, args, frame, count, keepValues, declined);
 }
 

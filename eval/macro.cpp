@@ -198,7 +198,7 @@ bool pureForm(_cell* e, _symval* mf, long n, int depth, long* budget) {
         forms++;
     }
     if (!isNil(p)) return false;
-    switch (op->closureCount) {
+    switch (operatorOf(op)) {
     case OP_CAR:
     case OP_CDR:
         return forms == 1;
@@ -237,7 +237,7 @@ bool pureTemplate(_cell* t, _symval* mf, long n, int depth, long* budget) {
 }
 
 bool isOperator(_cell* c, long op) {
-    return isSymbol(c) && c->closureCount == op;
+    return isSymbol(c) && operatorOf(c) == op;
 }
 
 // The definition is (params (BLOCK name (BACKQUOTE template))), as DEFMACRO

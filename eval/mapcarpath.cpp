@@ -126,7 +126,7 @@ namespace {
 // The definition of the DEFUN function `fn` names when it has exactly one
 // parameter; else null.
 _cell* oneParameterDef(cfunction* f, _cell* fn) {
-    if (!isSymbol(fn) || fn->closureCount != OP_NONE) return nullptr;
+    if (!isSymbol(fn) || operatorOf(fn) != OP_NONE) return nullptr;
     _symval* record = f->getFuncval2(fn);
     if (!record || record->kind != 'f' || closureEnvOf(record->value))
         return nullptr;

@@ -131,7 +131,7 @@ namespace fastpath {
 // cons found through the index; the element for AREF, the cons itself for
 // PRE-AREF.
 FastAnswer arefPath(cfunction* f, const FastCallArgs& c, _cell** out) {
-    bool pre = c.op->closureCount == OP_F_PREAREF;
+    bool pre = operatorOf(c.op) == OP_F_PREAREF;
     int first = pre ? 2 : 1;
     _cell* a = c.v[first - 1];
     if (!arrayAndIndexes(a, c.v + first, c.n - first))

@@ -80,7 +80,7 @@ _cell* cfunction::kind_lisp(_cell* args, _symval* frame, long count) {
     // and stay functions.
     else if (isKeyword(x))
         kind = ":KEYWORD";
-    else if ((x->closureCount != OP_NONE && x->closureCount < OP_F_NOT) ||
+    else if ((operatorOf(x) != OP_NONE && operatorOf(x) < OP_F_NOT) ||
              x == VALUES || x == READLINE || x == EVAL1)
         kind = ":OPERATOR";
     else if (_symval* r = getFuncval2(x))

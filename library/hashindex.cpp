@@ -119,6 +119,11 @@ unsigned long hashEql(const _cell* c) {
     }
 }
 
+// The serial of the table whose index marked a cons or table cell (0:
+// none), which its closureCount holds.
+inline int hashSerialOf(const _cell* c) { return c->closureCount; }
+inline void setHashSerial(_cell* c, int serial) { c->closureCount = serial; }
+
 // Marks c for the index: kHashCons (every change counts) or kHashEntryCons
 // (a change of the car counts). False for a cons of another use (a
 // definition), which no change count follows.
@@ -138,7 +143,7 @@ bool markFor(_cell* c, char want) {
 // (or, being marked already, none).
 bool markedForAnother(const _cell* c, int serial) {
     if (!isHashMarked(c)) return false;
-    return c->closureCount != serial;
+    return hashSerialOf(c) != serial;
 }
 
 struct Hasher {
@@ -149,7 +154,7 @@ struct Hasher {
 
     void note(_cell* c) {
         if (!mark) return;
-        if (c->closureCount != 0) *shared = true;
+        if (hashSerialOf(c) != 0) *shared = true;
         if ((c->extraKind & kHasEnv) || !markFor(c, kHashCons)) ok = false;
     }
 
@@ -365,7 +370,7 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
     for (int k = 0; k < kProbe; k++) {
         HashIndex& e = c.slots[(home + k) % kSlots];
         if (e.table == table && e.test == test && e.changes == hashChanges &&
-            table->kind == kHashCons && table->closureCount == e.serial) {
+            table->kind == kHashCons && hashSerialOf(table) == e.serial) {
             if (e.gcEpoch != gcEpoch) {
                 if (!InUse(table)) { e.table = nullptr; continue; }
                 e.gcEpoch = gcEpoch;
@@ -386,17 +391,17 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
     _cell* head = table->cdr.p;
     if (head->extraKind & kHasEnv) return nullptr;
     // The serial: the table's own when it had an index before.
-    if (!(table->kind == kHashCons && table->closureCount > 0)) {
+    if (!(table->kind == kHashCons && hashSerialOf(table) > 0)) {
         // Marked already, the cell is an entry or a key of another table.
         if (table->kind != kInternedKind) e.shared = true;
         if (!markFor(table, kHashCons)) return nullptr;
         if (c.nextSerial >= INT_MAX) c.nextSerial = 1;
-        table->closureCount = c.nextSerial++;
+        setHashSerial(table, c.nextSerial++);
     }
-    int serial = table->closureCount;
+    int serial = hashSerialOf(table);
     if (markedForAnother(head, serial)) e.shared = true;
     if (!markFor(head, kHashCons)) return nullptr;
-    head->closureCount = serial;
+    setHashSerial(head, serial);
     long n = 0;
     for (_cell* p = head->cdr.p; isCons(p); p = p->cdr.p)
         if (++n > kMaxEntries) return nullptr;
@@ -416,8 +421,8 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
             return nullptr;
         if (markedForAnother(p, serial)) e.shared = true;
         if (!markFor(p, kHashCons)) return nullptr;
-        p->closureCount = serial;
-        if (entry->closureCount != 0) e.shared = true;
+        setHashSerial(p, serial);
+        if (hashSerialOf(entry) != 0) e.shared = true;
         if (!markFor(entry, kHashEntryCons)) return nullptr;
         bool ok = true;
         unsigned h = HashOf(entry->car.p, test, true, serial, &e.shared, &ok);
@@ -515,7 +520,7 @@ _cell* cfunction::hash_put(_cell* args, _symval* frame, long count) {
     _cell* spine = getCell();
     spine->car.p = entry;
     spine->kind = kHashCons;
-    spine->closureCount = e->serial;
+    setHashSerial(spine, e->serial);
     entry->kind = kHashEntryCons;
     ok = true;
     HashOf(key, test, true, e->serial, &e->shared, &ok);
