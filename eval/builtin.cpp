@@ -210,7 +210,7 @@ int cfunction::CheckFunc(_cell* args, char kind) {
     if (!isCons(rest)) return 0;
     _cell* params = rest->car.p;
     if (!isNil(params) && !isCons(params)) return 0;
-    return LambdaListShape(params, kind == 'm') != kBadList;
+    return LambdaListShape(params, kind == kMacroRecord) != kBadList;
 }
 
 // DEFUN and DEFMACRO: the definition is (params (BLOCK name . body)), the
@@ -235,7 +235,7 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     _cell* def = getCell();
     def->car.p = args->cdr.p->car.p;
     def->cdr.p = body;
-    if (LambdaListShape(def->car.p, kind == 'm') == kPlainList)
+    if (LambdaListShape(def->car.p, kind == kMacroRecord) == kPlainList)
         def->kind = kPlainDef;
     def->symFlags = args->symFlags & kLibraryForm;
     if (!def->symFlags && DeclaresDynamic(args->cdr.p->cdr.p))
@@ -316,7 +316,7 @@ _cell* cfunction::macroexpand(_cell* args, _symval* frame, long count) {
         CellGroup g(this);
         g.push(v);
         _symval* record = FunctionOf(v->car.p);
-        if (record && record->kind == 'm') {
+        if (record && record->kind == kMacroRecord) {
             return MacroExec2(v->cdr.p, record, frame, count);
         }
     }

@@ -348,9 +348,9 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         *keepValues = kKeepValues | kChecked;
         return IfClause(args, frame, count);
     case OP_DEFUN:
-        return DefineFunc(args, 'f', frame, count);
+        return DefineFunc(args, kFunctionRecord, frame, count);
     case OP_DEFMACRO:
-        return DefineFunc(args, 'm', frame, count);
+        return DefineFunc(args, kMacroRecord, frame, count);
     case OP_LET:
         *keepValues = 1;
         return Let(args, frame, count);
@@ -570,9 +570,9 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         if (_cell* fn = LocalFunction(op, frame, count))
             return CallLambda(fn, args, frame, count);
     _symval* record = FunctionOf(op);
-    if (record && record->kind == 'm')
+    if (record && record->kind == kMacroRecord)
         return MacroExec(args, record, frame, count);
-    if (record && record->kind == 'f') {
+    if (record && record->kind == kFunctionRecord) {
         *keepValues = kKeepValues | kChecked;
         return CallUser(record, args, frame, count);
     }

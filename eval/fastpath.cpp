@@ -497,7 +497,7 @@ void cfunction::InitFastPaths() {
     fastSym.elementType = getStringCell(":ELEMENT-TYPE");
     _cell* mapcar = CheckStringCell("MAPCAR");
     _symval* mapcarRecord = mapcar ? getFuncval2(mapcar) : nullptr;
-    if (!mapcarRecord || mapcarRecord->kind != 'f' ||
+    if (!mapcarRecord || mapcarRecord->kind != kFunctionRecord ||
         !takeMapcarShape(this, mapcarRecord->value))
         fastIntact &= ~bit(B_MAPCAR);
     // A name the prelude did not define leaves its bit off.
@@ -559,7 +559,7 @@ _cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
     _cell* v[p.maxArgs];
     FastCallArgs call{op, args, nullptr, n, record, frame, count};
     _cell* r = nullptr;
-    if (p.kind == 'f') {
+    if (p.kind == kFunctionRecord) {
         *declined = false;
         if (!evalArguments(f, g, args, n, v, frame, count)) return nullptr;
         call.v = v;
@@ -576,7 +576,8 @@ _cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
     case FastAnswer::kDeclined:
         break;
     }
-    if (p.kind != 'f') return nullptr;   // nothing evaluated: the macro runs
+    // Nothing evaluated: the macro runs.
+    if (p.kind != kFunctionRecord) return nullptr;
     // As a call of the definition hands its values on.
     *keepValues = cfunction::kKeepValues;
     return f->CallDefValues(def, v, n, frame, count);

@@ -128,7 +128,8 @@ namespace {
 _cell* oneParameterDef(cfunction* f, _cell* fn) {
     if (!isSymbol(fn) || operatorOf(fn) != OP_NONE) return nullptr;
     _symval* record = f->getFuncval2(fn);
-    if (!record || record->kind != 'f' || closureEnvOf(record->value))
+    if (!record || record->kind != kFunctionRecord ||
+        closureEnvOf(record->value))
         return nullptr;
     if (record->value->kind != kPlainDef) return nullptr;
     _cell* params = record->value->car.p;

@@ -84,9 +84,9 @@ _cell* cfunction::kind_lisp(_cell* args, _symval* frame, long count) {
              x == VALUES || x == READLINE || x == EVAL1)
         kind = ":OPERATOR";
     else if (_symval* r = getFuncval2(x))
-        kind = r->value == nullptr ? nullptr
-               : r->kind == 'm'    ? ":MACRO"
-                                   : ":FUNCTION";
+        kind = r->value == nullptr          ? nullptr
+               : r->kind == kMacroRecord    ? ":MACRO"
+                                            : ":FUNCTION";
     else if (const char* text = LispTextOf(x->car.s))
         kind = textDefinesMacro(text, x->car.s) ? ":MACRO" : ":FUNCTION";
     if (!kind) return NILCell;

@@ -328,7 +328,8 @@ int cfunction::HashTestOf(_cell* table) {
     if (sameSymbol(t, EQ) && !getFuncval2(EQ)) return kHashEq;
     if (sameSymbol(t, symEqualName) && preludeEqual) {
         _symval* r = getFuncval2(symEqualName);
-        if (r && r->kind == 'f' && r->value == preludeEqual) return kHashEqual;
+        if (r && r->kind == kFunctionRecord && r->value == preludeEqual)
+            return kHashEqual;
     }
     return 0;
 }
@@ -340,10 +341,10 @@ void cfunction::InitHashIndex() {
     symSetfHashName = getStringCell("SETF-HASH");
     _cell* assoc = getStringCell("ASSOC");
     _symval* r = symEqualName ? getFuncval2(symEqualName) : nullptr;
-    preludeEqual = r && r->kind == 'f' ? r->value : nullptr;
+    preludeEqual = r && r->kind == kFunctionRecord ? r->value : nullptr;
     symAssocName = assoc;
     r = assoc ? getFuncval2(assoc) : nullptr;
-    preludeAssoc = r && r->kind == 'f' ? r->value : nullptr;
+    preludeAssoc = r && r->kind == kFunctionRecord ? r->value : nullptr;
 }
 
 void cfunction::ForgetHashIndexes() {
@@ -495,7 +496,8 @@ _cell* cfunction::hash_put(_cell* args, _symval* frame, long count) {
     int test = HashTestOf(table);
     if (!test || !preludeAssoc) return NILCell;
     _symval* r = getFuncval2(symAssocName);
-    if (!r || r->kind != 'f' || r->value != preludeAssoc) return NILCell;
+    if (!r || r->kind != kFunctionRecord || r->value != preludeAssoc)
+        return NILCell;
     HashIndex* e = IndexOfTable(table, test);
     if (!e) return NILCell;
     bool ok = true;

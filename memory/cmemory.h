@@ -433,9 +433,15 @@ struct RecordIndex {
     long count = 0;
 };
 
+// The kind of a record of the function table: a function (DEFUN) or a
+// macro (DEFMACRO).
+constexpr char kFunctionRecord = 'f';
+constexpr char kMacroRecord = 'm';
+
 // Binding record of the global table, the function table and of frames.
 struct _symval {
-    char kind;              // 'f' function / 'm' macro in the function table
+    char kind;              // kFunctionRecord / kMacroRecord in the
+                            // function table
     _cell* symbol;          // null: an unused record, ignored by lookup
     _cell* value;
 };
