@@ -368,10 +368,10 @@ FastAnswer gethashPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     _cell* key = c.v[0];
     _cell* table = c.v[1];
     enum { kNone, kEq, kEql, kEqual } test = kNone;
-    if (isCons(table) && sameSymbol(table->car.p, f->fastSym.hashTable) &&
+    const FastSymbols& sym = f->fastSym;
+    if (isCons(table) && sameSymbol(table->car.p, sym.hashTable) &&
         isCons(table->cdr.p)) {
         _cell* t = table->cdr.p->car.p;
-        const FastSymbols& sym = f->fastSym;
         if (sameSymbol(t, sym.eql) && !f->getFuncval2(sym.eql))
             test = kEql;
         else if (sameSymbol(t, sym.eq) && !f->getFuncval2(sym.eq))
