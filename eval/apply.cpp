@@ -278,14 +278,12 @@ _cell* cfunction::function(_cell* arg, _symval* frame, long count) {
 
 _cell* cfunction::rplaca(_cell* a, _cell* b, _symval* frame, long count) {
     if (!isCons(a)) return Fail("エラー: コンスではありません", frame, count);
-    NoteSpineChange(a, true);
-    a->car.p = b;
+    SetCar(a, b);
     return a;
 }
 
 _cell* cfunction::rplacd(_cell* a, _cell* b, _symval* frame, long count) {
     if (!isCons(a)) return Fail("エラー: コンスではありません", frame, count);
-    NoteSpineChange(a, false);
-    a->cdr.p = b;
+    SetCdr(a, b);
     return a;
 }

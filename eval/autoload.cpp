@@ -31,7 +31,7 @@ const LispText* findText(const char* name, int* index) {
 
 _symval* cfunction::FunctionOf(_cell* symbol) {
     if (_symval* r = getFuncval2(symbol)) return r;
-    if (!isSymbol(symbol) || symbol->closureCount != OP_NONE) return nullptr;
+    if (!isSymbol(symbol) || operatorOf(symbol) != OP_NONE) return nullptr;
     int i;
     const LispText* e = findText(symbol->car.s, &i);
     // Each text is evaluated once per session: a text that did not define

@@ -45,8 +45,7 @@ _cell* cfunction::MakeValues(_cell* first, _cell* list) {
 // that nothing else holds as a plain value. Allocation never collects, so
 // neither cell needs protecting here.
 _cell* cfunction::TwoValues(_cell* first, _cell* second) {
-    setValues(first, ListOfTwo(this, first, second));
-    cellChanges++;
+    SetValuesOn(first, ListOfTwo(this, first, second));
     return first;
 }
 
@@ -174,12 +173,12 @@ _cell* cfunction::numberEqualAll(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::teq(_cell* a, _cell* b) {
     switch (a->type) {
-    case 's':
+    case kSymbolTag:
         return truth(sameSymbol(a, b));
-    case 'i':
+    case kIntegerTag:
         return truth(isInteger(b) && a->car.i->value == b->car.i->value);
-    case 'l':
-    case 'a':
+    case kConsTag:
+    case kArrayTag:
         return truth(a == b);
     default:
         return NILCell;
@@ -190,14 +189,14 @@ _cell* cfunction::teql(_cell* a, _cell* b) {
     if (a == b || (isSymbol(a) && sameSymbol(a, b))) return TCell;
     if (a->type != b->type) return NILCell;
     switch (a->type) {
-    case 'i':
+    case kIntegerTag:
         return truth(a->car.i->value == b->car.i->value);
-    case 'n':
+    case kFloatingTag:
         return truth(a->car.n->value == b->car.n->value);
-    case 'b':
+    case kFractionTag:
         return truth(CellToBunshi(a) == CellToBunshi(b) &&
                      CellToBunbo(a) == CellToBunbo(b));
-    case 'm':
+    case kCharacterTag:
         return truth(sameMoji(a, b));
     default:
         return NILCell;
@@ -211,7 +210,7 @@ int cfunction::CheckFunc(_cell* args, char kind) {
     if (!isCons(rest)) return 0;
     _cell* params = rest->car.p;
     if (!isNil(params) && !isCons(params)) return 0;
-    return LambdaListShape(params, kind == 'm') != kBadList;
+    return LambdaListShape(params, kind == kMacroRecord) != kBadList;
 }
 
 // DEFUN and DEFMACRO: the definition is (params (BLOCK name . body)), the
@@ -236,7 +235,7 @@ _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
     _cell* def = getCell();
     def->car.p = args->cdr.p->car.p;
     def->cdr.p = body;
-    if (LambdaListShape(def->car.p, kind == 'm') == kPlainList)
+    if (LambdaListShape(def->car.p, kind == kMacroRecord) == kPlainList)
         def->kind = kPlainDef;
     def->symFlags = args->symFlags & kLibraryForm;
     if (!def->symFlags && DeclaresDynamic(args->cdr.p->cdr.p))
@@ -317,7 +316,7 @@ _cell* cfunction::macroexpand(_cell* args, _symval* frame, long count) {
         CellGroup g(this);
         g.push(v);
         _symval* record = FunctionOf(v->car.p);
-        if (record && record->kind == 'm') {
+        if (record && record->kind == kMacroRecord) {
             return MacroExec2(v->cdr.p, record, frame, count);
         }
     }

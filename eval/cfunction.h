@@ -58,7 +58,7 @@ long fileColumn(FILE* f);
 #define MSG_DEEP "エラー: 再帰が深すぎます。"
 
 // Built-in operators, in dispatch order. clisp::SetKeyword stores each
-// operator's number in its symbol's closureCount; 0 means "not a built-in".
+// operator's number in its symbol (operatorOf); 0 means "not a built-in".
 enum {
     OP_NONE = 0,
     OP_QUOTE, OP_CAR, OP_CDR, OP_CONS, OP_BACKQUOTE, OP_PRINT, OP_PRIN1,
@@ -95,48 +95,37 @@ enum {
     OP_COUNT
 };
 
-// An index of an array's elements: the conses that hold them, in row-major
-// order, and the dimensions. Building one marks the conses of the array's
-// structure in their kind: 'W' on the conses that hold elements, 'A' on the
-// (type . contents) cons and the conses that hold rows. RPLACD of either
-// and RPLACA of an 'A' cons change the structure, and count in
-// spineChanges; an index is good while that count and the collector's
-// epoch are what they were when it was built.
-struct ArrayIndex {
-    _cell* array = nullptr;
+// A symbol's built-in operator number (OP_NONE: not a built-in), which
+// its closureCount holds (a cons's holds the records of a captured frame).
+inline int operatorOf(const _cell* sym) { return sym->closureCount; }
+inline void setOperatorOf(_cell* sym, int op) { sym->closureCount = op; }
+
+// The stamp of a cache slot: the collector's epoch and a count of cell
+// changes when the slot was filled. A slot is good while both are what
+// they are now (cfunction::StillGood): no collection has run, so every cell
+// it names is still in use and the same cell, and no change that the count
+// counts has been made.
+struct CacheStamp {
     long gcEpoch = -1;
     unsigned long changes = 0;
+};
+
+// An index of an array's elements: the conses that hold them, in row-major
+// order, and the dimensions. Building one marks the conses of the array's
+// structure in their kind: kElementCons on the conses that hold elements,
+// kRowCons on the (type . contents) cons and the conses that hold rows.
+// RPLACD of either and RPLACA of a row cons change the structure, and count
+// in spineChanges; an index is good while its stamp, taken with that count,
+// is still good.
+struct ArrayIndex {
+    _cell* array = nullptr;
+    CacheStamp stamp;
     long rank = 0;
     long dims[8] = {0};
     long size = 0;
     _cell** cells = nullptr;    // size conses
     long capacity = 0;
 };
-extern unsigned long spineChanges;
-// Every change the program makes to a cell it already had: the car, cdr or
-// tag of a cons (RPLACA, RPLACD, SETF, SETARRAY) and the values list put on
-// an existing cell (TwoValues). A kept macro expansion is good while this
-// count is what it was when the expansion was made.
-extern unsigned long cellChanges;
-// Every change of a cons that a hash table's index depends on (marked 'H',
-// 'E' or 'X': see library/hashindex.cpp).
-extern unsigned long hashChanges;
-// The kinds of a cons that some index follows, and the changes of it that
-// count: 'W' an array's element cons (its cdr), 'A' a cons of an array's
-// rows (car and cdr), 'E' a hash table's entry (its car, the key), 'H' a
-// cons of a hash table's list or of a key its hash looked at (car and cdr),
-// 'X' a cons of both an array and a hash table (car and cdr, for both).
-inline void NoteSpineChange(const _cell* c, bool car) {
-    cellChanges++;
-    switch (c->kind) {
-    case 'A': spineChanges++; break;
-    case 'W': if (!car) spineChanges++; break;
-    case 'E': if (car) hashChanges++; break;
-    case 'H': hashChanges++; break;
-    case 'X': spineChanges++; hashChanges++; break;
-    default: break;
-    }
-}
 // The tests a hash table's index knows: EQ and EQL while they are the
 // built-ins, EQUAL while it is the prelude's.
 constexpr int kHashEq = 1;
@@ -152,20 +141,75 @@ struct HashIndexCache;
 // other cons is looked at again when called (LambdaListShape).
 constexpr char kPlainDef = 'P';
 
+// The kinds an index puts on the conses it follows (see the door, class
+// cfunction), and the changes of each that count:
+//   kElementCons     an array's element cons: its cdr, for the array
+//   kRowCons         a cons of an array's rows or its (type . contents)
+//                    cons: car and cdr, for the array
+//   kHashEntryCons   a hash table's entry (key . value): its car, the key,
+//                    for the table
+//   kHashCons        a cons of a hash table's list or of a key its hash
+//                    looked at: car and cdr, for the table
+//   kArrayHashCons   a cons of both an array and a hash table: car and cdr,
+//                    for both
+// (library/arraypath.cpp and library/hashindex.cpp).
+constexpr char kElementCons = 'W';
+constexpr char kRowCons = 'A';
+constexpr char kHashEntryCons = 'E';
+constexpr char kHashCons = 'H';
+constexpr char kArrayHashCons = 'X';
+// A cons some hash table's index follows.
+inline bool isHashMarked(const _cell* c) {
+    return c->kind == kHashCons || c->kind == kHashEntryCons ||
+           c->kind == kArrayHashCons;
+}
+
 // A macro call's expansion kept for the next evaluation of the same call
 // (see callMacro in macro.cpp): the argument list and the definition it
-// was made from, and the collector's epoch and cellChanges then.
+// was made from, and its stamp taken with cellChanges.
 struct KeptExpansion {
     _cell* args = nullptr;
     _cell* def = nullptr;
-    long gcEpoch = -1;
-    unsigned long changes = 0;
+    CacheStamp stamp;
     _cell* expansion = nullptr;
 };
 constexpr int kKeptExpansions = 256;
 
-// The label of a GO whose jump is not yet made, or null.
-extern _cell* GoSymbol;
+// The symbols the C++ paths of prelude functions compare with, interned
+// once per session by InitFastPaths (eval/fastpath.cpp).
+struct FastSymbols {
+    _cell* rest = nullptr;
+    _cell* hashTable = nullptr;
+    _cell* eq = nullptr;
+    _cell* eql = nullptr;
+    _cell* equal = nullptr;
+    _cell* aref = nullptr;
+    _cell* all = nullptr;
+    _cell* nothing = nullptr;
+    _cell* initialElement = nullptr;
+    _cell* initialContents = nullptr;
+    _cell* elementType = nullptr;
+};
+// The names InitFastPaths looks up (the table kNames of eval/fastpath.cpp).
+constexpr int kFastNameCount = 80;
+
+// The shape of the prelude's MAPCAR that its C++ path stands for, taken
+// once per session from the definition (eval/mapcarpath.cpp): its PROG**
+// frame (R TL L, then FUNC A B and the record behind the &REST
+// parameter) and the statements the path reads.
+struct MapcarShape {
+    enum { R, TL, L, FUNC, A, B, REST, kRecords };
+    _cell* def = nullptr;
+    _cell* name = nullptr;          // the BLOCK's name
+    _cell* body = nullptr;          // the PROG** statements
+    _cell* atIf = nullptr;          // the statements from (IF (ATOM A) ...)
+    _cell* atSetqTl = nullptr;      // ... from (SETQ TL (CDR TL))
+    _cell* atSetqA = nullptr;       // ... from (SETQ A (CDR A))
+    _cell* funcallForm = nullptr;   // (FUNCALL FUNC (CAR A))
+    _cell* symbols[kRecords] = {};
+
+    bool take(_cell* d);
+};
 
 // A link of the chain of evaluations running, innermost first, which the
 // backtrace reads (eval/backtrace.cpp). eval puts one on for each form
@@ -202,6 +246,67 @@ public:
     // an object started again never finds one of its earlier session at
     // the same address and collector epoch.
     void ForgetCaches();
+
+    // --- The one door for changing a cell -----------------------------------
+    // Invariant: a cell the program could reach before the write has its
+    // car, cdr or tag changed, or a values list put on it, only through
+    // these members. Each counts the change for the caches that hold only
+    // while cells stay as they were: the kept macro expansions count every
+    // change (cellChanges), the array indexes the changes of an array's
+    // structure (spineChanges) and the hash tables' indexes those of the
+    // conses they follow (hashChanges), told apart by the kind the index
+    // put on the cons. A cell the code writing it has just allocated, not
+    // yet handed to the program (a list being built, a copy, a cons whose
+    // parts are evaluated after it is made), is written directly. The
+    // kinds the indexes put on conses are their own marks, not changes of
+    // the program's data, and count for nothing. Inline and as cheap as a
+    // store and two counts: RPLACA, SETF and SETARRAY run them often.
+    void SetCar(_cell* c, _cell* v) {
+        NoteCellChange(c, kCarPart);
+        c->car.p = v;
+    }
+    void SetCdr(_cell* c, _cell* v) {
+        NoteCellChange(c, kCdrPart);
+        c->cdr.p = v;
+    }
+    // A cons that stops being one (SETARRAY): a change of car and cdr.
+    void SetTypeOf(_cell* c, char type) {
+        NoteCellChange(c, kCarPart | kCdrPart);
+        c->type = type;
+    }
+    // The values list put on a cell the program has (TwoValues).
+    void SetValuesOn(_cell* c, _cell* list) {
+        setValues(c, list);
+        cellChanges++;
+    }
+    // The counts, since the interpreter was made. Each only grows.
+    unsigned long cellChanges = 0;
+    unsigned long spineChanges = 0;
+    unsigned long hashChanges = 0;
+    // A cache slot filled now, for the count `changes`, and whether a
+    // slot so stamped still holds.
+    CacheStamp StampNow(unsigned long changes) const {
+        return CacheStamp{gcEpoch, changes};
+    }
+    bool StillGood(const CacheStamp& s, unsigned long changes) const {
+        return s.gcEpoch == gcEpoch && s.changes == changes;
+    }
+    static constexpr int kCarPart = 1;
+    static constexpr int kCdrPart = 2;
+    void NoteCellChange(const _cell* c, int parts) {
+        cellChanges++;
+        switch (c->kind) {
+        case kRowCons: spineChanges++; break;
+        case kElementCons: if (parts & kCdrPart) spineChanges++; break;
+        case kHashEntryCons: if (parts & kCarPart) hashChanges++; break;
+        case kHashCons: hashChanges++; break;
+        case kArrayHashCons: spineChanges++; hashChanges++; break;
+        default: break;
+        }
+    }
+
+    // The label of a GO whose jump is not yet made, or null.
+    _cell* GoSymbol = nullptr;
 
     // Pending exits (the flags are in cmemory). These four are roots of the
     // collector while set, since the cells travel while code still runs.
@@ -295,7 +400,7 @@ public:
     void NoteRedefinition(_cell* sym);
     // 1: test is the prelude's <, -1: its >, 0: neither (eval/fastpath.cpp).
     int IntactOrder(_cell* test);
-    // The C++ path of a prelude function (op's closureCount is its OP_F_
+    // The C++ path of a prelude function (operatorOf(op) is its OP_F_
     // number). *declined: nothing was evaluated and the caller goes on with
     // the ordinary call.
     [[nodiscard]] _cell* FastCall(_cell* op, _cell* args, _symval* frame, long count,
@@ -304,6 +409,13 @@ public:
     [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n, _symval* frame,
                          long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
+    // What InitFastPaths found, for this session: the paths' symbols, the
+    // symbols of the names the paths depend on (null: none), MAPCAR's shape
+    // and the definition it was taken from (null: the path is off).
+    FastSymbols fastSym;
+    _cell* fastNameSymbols[kFastNameCount] = {};
+    MapcarShape mapcarShape;
+    const _cell* mapcarDef = nullptr;
     // A result of `cells` cells made in one go: room above the cell area's
     // level (RoomFor), or the area's message and false. May collect.
     [[nodiscard]] bool RoomForResult(long cells, _symval* frame, long count);
@@ -794,7 +906,7 @@ inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,
 inline _cell* cfunction::evalArg(_cell* form, _symval* frame, long count) {
 #if !TK_GCSTRESS && !TK_FUZZ
     TK_ASSERT(InUse(form) && hasValidTag(form));
-    if (form->type == 's' && !isKeyword(form) &&
+    if (form->type == kSymbolTag && !isKeyword(form) &&
         !__builtin_expect(interruptRequested, 0) && !CollectDue())
         if (_symval* r = FindVariable(form, frame, count)) return r->value;
 #endif

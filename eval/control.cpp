@@ -6,9 +6,8 @@
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
 
-// A GO only records its label here; the PROG** body whose statement it was
-// makes the jump when that statement returns.
-_cell* GoSymbol;
+// A GO only records its label (GoSymbol); the PROG** body whose statement
+// it was makes the jump when that statement returns.
 
 namespace {
 

@@ -128,13 +128,13 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
             if (const char* why = BeginStep())
                 if (!Refuse(why, frame, count)) return nullptr;
         switch (form->type) {
-        case 'n':
-        case 'i':
-        case 'b':
-        case 'a':
-        case 'm':
+        case kFloatingTag:
+        case kIntegerTag:
+        case kFractionTag:
+        case kArrayTag:
+        case kCharacterTag:
             return form;
-        case 's': {
+        case kSymbolTag: {
             if (isKeyword(form)) {
                 clearValues(form);
                 return form;
@@ -151,7 +151,7 @@ _cell* cfunction::eval(_cell* form, _symval* frame, long count) {
     _cell* op = form->car.p;
     // VALUES, READ-LINE and EVAL1 are no built-in operators (their number
     // is 0), so the operators skip these tests.
-    if (op->closureCount == OP_NONE) {
+    if (operatorOf(op) == OP_NONE) {
         if (op == VALUES) return values(form->cdr.p, frame, count);
         if (op == READLINE) return treadline(form->cdr.p, frame, count);
         if (op == EVAL1) {
@@ -224,7 +224,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return SyntaxError(frame, count);
     }
 
-    switch (op->closureCount) {
+    switch (operatorOf(op)) {
     case OP_NONE:
         break;
     case OP_QUOTE:
@@ -291,7 +291,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         *keepValues = kChecked;
         _cell* v = EvalOne(args, frame, count);
         if (!v) return nullptr;
-        switch (op->closureCount) {
+        switch (operatorOf(op)) {
         case OP_ATOM: return truth(!isCons(v));
         case OP_CONSP: return truth(isCons(v));
         case OP_NUMBERP:
@@ -333,7 +333,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         if (EvalTwo(g, args, frame, count, &a, &b) <= 0) return nullptr;
         g.push(b);
         *keepValues = kChecked;
-        switch (op->closureCount) {
+        switch (operatorOf(op)) {
         case OP_EQ: return teq(a, b);
         case OP_EQL: return teql(a, b);
         case OP_STRINGEQUAL: return StringEqual(a, b);
@@ -358,9 +358,9 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         *keepValues = kKeepValues | kChecked;
         return IfClause(args, frame, count);
     case OP_DEFUN:
-        return DefineFunc(args, 'f', frame, count);
+        return DefineFunc(args, kFunctionRecord, frame, count);
     case OP_DEFMACRO:
-        return DefineFunc(args, 'm', frame, count);
+        return DefineFunc(args, kMacroRecord, frame, count);
     case OP_LET:
         *keepValues = 1;
         return Let(args, frame, count);
@@ -455,7 +455,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     case OP_MAKETIME: {
         if (!isCons(args)) return SyntaxError(frame, count);
         _cell* a = args->car.p;
-        switch (op->closureCount) {
+        switch (operatorOf(op)) {
         case OP_RANDOM: return Random(a, frame, count);
         case OP_SQRT: return jSqrt(a, frame, count);
         case OP_EXP: return jExp(a, frame, count);
@@ -473,7 +473,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
     }
     case OP_FLOOR:
     case OP_QUOTIENT: {
-        _cell* r = op->closureCount == OP_FLOOR ? tfloor(args, frame, count)
+        _cell* r = operatorOf(op) == OP_FLOOR ? tfloor(args, frame, count)
                                                 : quotient(args, frame, count);
         if (r) *keepValues = 1;
         return r;
@@ -511,7 +511,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return symbolname(args, frame, count);
     case OP_INTERN:
     case OP_INTERNWIDE: {
-        _cell* r = op->closureCount == OP_INTERN
+        _cell* r = operatorOf(op) == OP_INTERN
                        ? t_intern(args, frame, count)
                        : t_intern_wide(args, frame, count);
         if (r) *keepValues = 1;
@@ -564,7 +564,7 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         return destructuringBind(args, frame, count);
     default:
         // A local function of the name is called as the user's are, below.
-        if (op->closureCount >= OP_F_NOT &&
+        if (operatorOf(op) >= OP_F_NOT &&
             !(__builtin_expect(localFunctions, 0) &&
               LocalFunction(op, frame, count))) {
             bool declined;
@@ -580,9 +580,9 @@ _cell* cfunction::EvalOne(_cell* args, _symval* frame, long count) {
         if (_cell* fn = LocalFunction(op, frame, count))
             return CallLambda(fn, args, frame, count);
     _symval* record = FunctionOf(op);
-    if (record && record->kind == 'm')
+    if (record && record->kind == kMacroRecord)
         return MacroExec(args, record, frame, count);
-    if (record && record->kind == 'f') {
+    if (record && record->kind == kFunctionRecord) {
         *keepValues = kKeepValues | kChecked;
         return CallUser(record, args, frame, count);
     }

@@ -24,10 +24,6 @@
 #include "eval/fastpath.h"
 #include "toplevel/symbols.h"
 
-namespace fastpath {
-FastSymbols sym;
-}  // namespace fastpath
-
 using namespace fastpath;
 
 namespace {
@@ -107,9 +103,8 @@ const FastName kNames[] = {
     {"SUBSEQ", B_SUBSEQ, OP_F_SUBSEQ},
 };
 constexpr int kNameCount = sizeof kNames / sizeof kNames[0];
-
-// The names of the table, interned by InitFastPaths.
-_cell* nameSymbols[kNameCount];
+static_assert(kNameCount == kFastNameCount,
+              "one symbol of cfunction::fastNameSymbols per name");
 
 // The CAR or CDR chain of a C[AD]+R name, applied from its last letter.
 // Null when a step meets something other than a cons: CAR and CDR report
@@ -214,7 +209,7 @@ FastAnswer comparePath(cfunction*, const FastCallArgs& c, _cell** out) {
     _cell* y = c.v[1];
     if (!isInteger(x) || !isInteger(y)) return FastAnswer::kDeclined;
     long a = x->car.i->value, b = y->car.i->value;
-    switch (c.op->closureCount) {
+    switch (operatorOf(c.op)) {
     case OP_F_LESS: return truth(out, a < b);
     case OP_F_GREATER: return truth(out, a > b);
     case OP_F_LESSEQ: return truth(out, a <= b);
@@ -232,7 +227,7 @@ FastAnswer nthPath(cfunction*, const FastCallArgs& c, _cell** out) {
 // FIRST and REST; SECOND .. TENTH, which call NTH.
 FastAnswer nthNamePath(cfunction*, const FastCallArgs& c, _cell** out) {
     _cell* x = c.v[0];
-    long k = c.op->closureCount;
+    long k = operatorOf(c.op);
     if (k == OP_F_FIRST || k == OP_F_REST) {
         if (!isCons(x)) return FastAnswer::kDeclined;
         return answer(out, k == OP_F_FIRST ? x->car.p : x->cdr.p,
@@ -323,10 +318,10 @@ FastAnswer setfPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     } else if (!isCons(place)) {
         return FastAnswer::kDeclined;
     } else if ((place->car.p == CAR || place->car.p == CDR ||
-                place->car.p == sym.rest) &&
+                place->car.p == f->fastSym.rest) &&
                formCount(place->cdr.p, 1, 1) == 1) {
         kind = place->car.p == CAR ? kCar : kCdr;
-    } else if (place->car.p == sym.aref &&
+    } else if (place->car.p == f->fastSym.aref &&
                formCount(place->cdr.p, 1, kMaxArgs) > 0) {
         if ((f->fastIntact & kPreArefNeeds) != kPreArefNeeds)
             return FastAnswer::kDeclined;
@@ -373,11 +368,10 @@ FastAnswer setfPath(cfunction* f, const FastCallArgs& c, _cell** out) {
 
     if (kind == kCar || kind == kCdr) {
         if (isCons(target)) {
-            NoteSpineChange(target, kind == kCar);
             if (kind == kCar)
-                target->car.p = value;
+                f->SetCar(target, value);
             else
-                target->cdr.p = value;
+                f->SetCdr(target, value);
             return answer(out, value, FastAnswer::kKeepValues);
         }
     } else if (storeElement(f, target, indexes, value)) {
@@ -408,6 +402,7 @@ FastAnswer gethashPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     _cell* key = c.v[0];
     _cell* table = c.v[1];
     enum { kNone, kEq, kEql, kEqual } test = kNone;
+    const FastSymbols& sym = f->fastSym;
     if (isCons(table) && sameSymbol(table->car.p, sym.hashTable) &&
         isCons(table->cdr.p)) {
         _cell* t = table->cdr.p->car.p;
@@ -461,7 +456,7 @@ struct FastRow {
     FastPath path;
     // When not null, the one definition the path stands for (MAPCAR's, as
     // its shape was taken from it).
-    const _cell* const* definition;
+    const _cell* cfunction::*definition;
 };
 
 #define ROW(name, op, lo, hi, needs, kind, handler) \
@@ -499,7 +494,7 @@ constexpr FastRow kFastPaths[] = {
     ROW("SETF", OP_F_SETF, 2, 2, kSetfNeeds, 'm', setfPath),
     ROW("GETHASH", OP_F_GETHASH, 2, 2, bit(B_GETHASH), 'f', gethashPath),
     {{"MAPCAR", OP_F_MAPCAR, 2, 2, bit(B_MAPCAR), 'f', mapcarPath},
-     &mapcarDef},
+     &cfunction::mapcarDef},
     ROW("SUBSEQ", OP_F_SUBSEQ, 2, 3, bit(B_SUBSEQ) | bit(B_LESS) | bit(B_NTH),
         'f', subseqPath),
 };
@@ -520,37 +515,37 @@ void cfunction::InitFastPaths() {
     fastIntact = 0;
     for (int i = 0; i < kNameCount; i++) {
         _cell* s = CheckStringCell(kNames[i].name);
-        nameSymbols[i] = s;
+        fastNameSymbols[i] = s;
         if (!s || !getFuncval2(s)) continue;
         fastIntact |= bit(kNames[i].bitIndex);
-        if (kNames[i].op) s->closureCount = kNames[i].op;
+        if (kNames[i].op) setOperatorOf(s, kNames[i].op);
     }
-    sym.rest = CheckStringCell("REST");
-    sym.hashTable = getStringCell("HASH-TABLE");
-    sym.eq = getStringCell("EQ");
-    sym.eql = getStringCell("EQL");
-    sym.equal = getStringCell("EQUAL");
-    sym.aref = CheckStringCell("AREF");
-    sym.all = getStringCell("ALL");
-    sym.nothing = getStringCell("NOTHING?");
-    sym.initialElement = getStringCell(":INITIAL-ELEMENT");
-    sym.initialContents = getStringCell(":INITIAL-CONTENTS");
-    sym.elementType = getStringCell(":ELEMENT-TYPE");
+    fastSym.rest = CheckStringCell("REST");
+    fastSym.hashTable = getStringCell("HASH-TABLE");
+    fastSym.eq = getStringCell("EQ");
+    fastSym.eql = getStringCell("EQL");
+    fastSym.equal = getStringCell("EQUAL");
+    fastSym.aref = CheckStringCell("AREF");
+    fastSym.all = getStringCell("ALL");
+    fastSym.nothing = getStringCell("NOTHING?");
+    fastSym.initialElement = getStringCell(":INITIAL-ELEMENT");
+    fastSym.initialContents = getStringCell(":INITIAL-CONTENTS");
+    fastSym.elementType = getStringCell(":ELEMENT-TYPE");
     _cell* mapcar = CheckStringCell("MAPCAR");
     _symval* mapcarRecord = mapcar ? getFuncval2(mapcar) : nullptr;
-    if (!mapcarRecord || mapcarRecord->kind != 'f' ||
-        !takeMapcarShape(mapcarRecord->value))
+    if (!mapcarRecord || mapcarRecord->kind != kFunctionRecord ||
+        !takeMapcarShape(this, mapcarRecord->value))
         fastIntact &= ~bit(B_MAPCAR);
     // A name the prelude did not define leaves its bit off.
     for (int i = 0; i < kNameCount; i++)
-        if (!nameSymbols[i] || !getFuncval2(nameSymbols[i]))
+        if (!fastNameSymbols[i] || !getFuncval2(fastNameSymbols[i]))
             fastIntact &= ~bit(kNames[i].bitIndex);
 }
 
 void cfunction::NoteRedefinition(_cell* s) {
     if (!fastIntact) return;
     for (int i = 0; i < kNameCount; i++)
-        if (nameSymbols[i] == s) fastIntact &= ~bit(kNames[i].bitIndex);
+        if (fastNameSymbols[i] == s) fastIntact &= ~bit(kNames[i].bitIndex);
 }
 
 // Out of line: it is the rare end of a path, and would widen the C++ frame
@@ -579,7 +574,7 @@ _cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
     constexpr FastPath p = row.path;
     *declined = true;
     _symval* record = intactRecord(f, p.needs, op, p.kind);
-    if (!record || (row.definition && record->value != *row.definition))
+    if (!record || (row.definition && record->value != f->*row.definition))
         return nullptr;
     int n = formCount(args, p.minArgs, p.maxArgs);
     if (n < 0) return nullptr;
@@ -590,7 +585,7 @@ _cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
     _cell* v[p.maxArgs];
     FastCallArgs call{op, args, nullptr, n, record, frame, count};
     _cell* r = nullptr;
-    if (p.kind == 'f') {
+    if (p.kind == kFunctionRecord) {
         *declined = false;
         if (!evalArguments(f, g, args, n, v, frame, count)) return nullptr;
         call.v = v;
@@ -607,7 +602,8 @@ _cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
     case FastAnswer::kDeclined:
         break;
     }
-    if (p.kind != 'f') return nullptr;   // nothing evaluated: the macro runs
+    // Nothing evaluated: the macro runs.
+    if (p.kind != kFunctionRecord) return nullptr;
     // As a call of the definition hands its values on.
     *keepValues = cfunction::kKeepValues;
     return f->CallDefValues(def, v, n, frame, count);
@@ -635,7 +631,7 @@ using AllRunners = MakeRunners<kPathCount>::type;
 
 _cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
                            long count, int* keepValues, bool* declined) {
-    return AllRunners::table[op->closureCount - OP_F_NOT](
+    return AllRunners::table[operatorOf(op) - OP_F_NOT](
         this, op, args, frame, count, keepValues, declined);
 }
 
@@ -650,7 +646,7 @@ const FastPath* fastpath::pathOf(int op) {
 int cfunction::IntactOrder(_cell* test) {
     if (!isSymbol(test)) return 0;
     for (int i = 0; i < kNameCount; i++) {
-        if (nameSymbols[i] != test) continue;
+        if (fastNameSymbols[i] != test) continue;
         int b = kNames[i].bitIndex;
         if ((b != B_LESS && b != B_GREATER) ||
             !intactRecord(this, bit(b), test, 'f'))

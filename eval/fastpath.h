@@ -92,22 +92,6 @@ struct FastPath {
     FastHandler handler;
 };
 
-// The symbols the paths compare with, interned once per session by
-// InitFastPaths.
-struct FastSymbols {
-    _cell* rest;
-    _cell* hashTable;
-    _cell* eq;
-    _cell* eql;
-    _cell* equal;
-    _cell* aref;
-    _cell* all;
-    _cell* nothing;
-    _cell* initialElement;
-    _cell* initialContents;
-    _cell* elementType;
-};
-extern FastSymbols sym;
 
 // The record of a path's function when the path may run: every bit of
 // needs intact and op still of the kind ('f' or 'm'); else null.
@@ -140,10 +124,7 @@ FastAnswer mapcarPath(cfunction* f, const FastCallArgs& call, _cell** out);
 bool storeElement(cfunction* f, _cell* array, _cell* indexes, _cell* value);
 // After the prelude: takes MAPCAR's shape from the definition `def`;
 // false when it is not one the MAPCAR path can stand for.
-bool takeMapcarShape(_cell* def);
-// The definition takeMapcarShape took, or null: the one definition of
-// MAPCAR the path stands for.
-extern const _cell* mapcarDef;
+bool takeMapcarShape(cfunction* f, _cell* def);
 
 }  // namespace fastpath
 

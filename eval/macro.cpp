@@ -14,8 +14,6 @@ const char kNoValue[] = "エラー: ,の後に値がありません。";
 
 }  // namespace
 
-unsigned long cellChanges = 0;
-
 // ---------------------------------------------------------------------------
 // List helpers
 // ---------------------------------------------------------------------------
@@ -177,9 +175,10 @@ constexpr long kExpandEntries = 4096;
 bool pureForm(_cell* e, _symval* mf, long n, int depth, long* budget) {
     if (!isCons(e)) {
         switch (e->type) {
-        case 'i': case 'n': case 'b': case 'a': case 'm':
+        case kIntegerTag: case kFloatingTag: case kFractionTag:
+        case kArrayTag: case kCharacterTag:
             return true;    // answers itself
-        case 's':           // a parameter, never a global variable
+        case kSymbolTag:           // a parameter, never a global variable
             if (isKeyword(e)) return false;
             for (long i = 0; i < n; i++)
                 if (mf[i].symbol == e) return true;
@@ -199,7 +198,7 @@ bool pureForm(_cell* e, _symval* mf, long n, int depth, long* budget) {
         forms++;
     }
     if (!isNil(p)) return false;
-    switch (op->closureCount) {
+    switch (operatorOf(op)) {
     case OP_CAR:
     case OP_CDR:
         return forms == 1;
@@ -238,7 +237,7 @@ bool pureTemplate(_cell* t, _symval* mf, long n, int depth, long* budget) {
 }
 
 bool isOperator(_cell* c, long op) {
-    return isSymbol(c) && c->closureCount == op;
+    return isSymbol(c) && operatorOf(c) == op;
 }
 
 // The definition is (params (BLOCK name (BACKQUOTE template))), as DEFMACRO
@@ -267,8 +266,8 @@ KeptExpansion& keptSlot(cfunction* f, _cell* args) {
 }
 
 bool usable(cfunction* f, const KeptExpansion& k, _cell* args, _cell* def) {
-    return k.args == args && k.def == def && k.gcEpoch == f->gcEpoch &&
-           k.changes == cellChanges && k.expansion &&
+    return k.args == args && k.def == def &&
+           f->StillGood(k.stamp, f->cellChanges) && k.expansion &&
            !__builtin_expect(interruptRequested, 0) && !f->CollectDue() &&
            !f->TooDeep(kExpandBytes, kExpandEntries);
 }
@@ -327,7 +326,8 @@ _cell* callMacro(cfunction* f, _cell* args, _symval* record, _symval* frame,
         result = f->tprogn(defBody(def), mf, n + c);
         f->SetOrgLoc(env, c, mf, n, n + c);
         if (result && pure && pureBody(def, mf, n))
-            kept = KeptExpansion{args, def, f->gcEpoch, cellChanges, result};
+            kept = KeptExpansion{args, def, f->StampNow(f->cellChanges),
+                                 result};
     }
     if (result) {
         g.push(result);

@@ -56,20 +56,6 @@ _cell* elementAt(_cell* list, int n) {
     return isCons(list) ? list->car.p : nullptr;
 }
 
-struct MapcarShape {
-    enum { R, TL, L, FUNC, A, B, REST, kRecords };
-    _cell* def = nullptr;
-    _cell* name = nullptr;          // the BLOCK's name
-    _cell* body;                    // the PROG** statements
-    _cell* atIf;                    // the statements from (IF (ATOM A) ...)
-    _cell* atSetqTl;                // ... from (SETQ TL (CDR TL))
-    _cell* atSetqA;                 // ... from (SETQ A (CDR A))
-    _cell* funcallForm;             // (FUNCALL FUNC (CAR A))
-    _cell* symbols[kRecords];
-
-    bool take(_cell* d);
-} shape;
-
 // With B NIL, the definition runs its first three statements, jumps to the
 // label ONE and loops over the five after it: these are the statements the
 // path does, in that order.
@@ -85,6 +71,8 @@ const char* const kLoop[] = {
     "(SETQ A (CDR A))",
     "(GO ONE)",
 };
+
+}  // namespace
 
 bool MapcarShape::take(_cell* d) {
     if (!isCons(d) || !isForm(d->car.p, "(FUNC A &REST B)")) return false;
@@ -133,12 +121,15 @@ bool MapcarShape::take(_cell* d) {
     return true;
 }
 
+namespace {
+
 // The definition of the DEFUN function `fn` names when it has exactly one
 // parameter; else null.
 _cell* oneParameterDef(cfunction* f, _cell* fn) {
-    if (!isSymbol(fn) || fn->closureCount != OP_NONE) return nullptr;
+    if (!isSymbol(fn) || operatorOf(fn) != OP_NONE) return nullptr;
     _symval* record = f->getFuncval2(fn);
-    if (!record || record->kind != 'f' || closureEnvOf(record->value))
+    if (!record || record->kind != kFunctionRecord ||
+        closureEnvOf(record->value))
         return nullptr;
     if (record->value->kind != kPlainDef) return nullptr;
     _cell* params = record->value->car.p;
@@ -165,12 +156,10 @@ _cell* callOne(cfunction* f, _cell* def, _cell* x, bool* called) {
 
 namespace fastpath {
 
-const _cell* mapcarDef = nullptr;
-
-bool takeMapcarShape(_cell* def) {
-    shape = MapcarShape();
-    bool ok = shape.take(def);
-    mapcarDef = ok ? def : nullptr;
+bool takeMapcarShape(cfunction* f, _cell* def) {
+    f->mapcarShape = MapcarShape();
+    bool ok = f->mapcarShape.take(def);
+    f->mapcarDef = ok ? def : nullptr;
     return ok;
 }
 
@@ -179,7 +168,7 @@ bool takeMapcarShape(_cell* def) {
 // (CAR A)) makes would bind it; any other function value goes through that
 // form itself, in the frame.
 FastAnswer mapcarPath(cfunction* f, const FastCallArgs& c, _cell** out) {
-    const MapcarShape& s = shape;
+    const MapcarShape& s = f->mapcarShape;
     constexpr long n = MapcarShape::kRecords;
     FrameGuard fg(f, n);
     _symval* F = fg.get();
@@ -191,7 +180,7 @@ FastAnswer mapcarPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     F[MapcarShape::FUNC].value = c.v[0];
     F[MapcarShape::A].value = c.v[1];
     // (SETQ R (LIST NIL)) (SETQ TL R), and (GO ONE) as B is NIL.
-    GoSymbol = nullptr;
+    f->GoSymbol = nullptr;
     _cell* head = f->getCell();
     F[MapcarShape::R].value = head;
     F[MapcarShape::TL].value = head;
@@ -222,7 +211,7 @@ FastAnswer mapcarPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         _cell* cell = f->getCell();
         cell->car.p = x;
         if (!f->rplacd(tl, cell, F, n)) break;
-        if (GoSymbol) {
+        if (f->GoSymbol) {
             r = f->progBodyFrom(s.body, nullptr, F, n);
             break;
         }

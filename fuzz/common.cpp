@@ -175,8 +175,6 @@ int runSession(const uint8_t* data, size_t size) {
     // A write past the file-size limit fails (libFuzzer may have set its
     // own handler since the initialisation).
     signal(SIGXFSZ, SIG_IGN);
-    // Left set by a GO of the previous session; a fresh process has null.
-    GoSymbol = nullptr;
     clisp* lisp = new clisp();
     lisp->fuzzSteps = fuzzStepBudget;
     fuzzCurrent = lisp;

@@ -147,7 +147,7 @@ _cell* coerceMore(cfunction* f, _cell* value, _cell* type) {
         body->car.p = f->getStringCell("ALL");
         body->cdr.p = items;
         _cell* array = f->getCell();
-        array->type = 'a';
+        array->type = kArrayTag;
         array->car.p = f->IntToCell(1);
         array->cdr.p = body;
         return array;
@@ -235,9 +235,7 @@ _cell* cfunction::SetArray(_cell* form, _symval* frame, long count) {
     // one more, as it always has.
     if (!isCons(value)) return Fail(kBad, frame, count);
     // The cons stops being one: a change of both its car and its cdr.
-    NoteSpineChange(value, false);
-    if (value->kind == 'E') hashChanges++;
-    value->type = 'a';
+    SetTypeOf(value, 'a');
     return value;
 }
 

@@ -12,15 +12,15 @@
 
 using namespace fastpath;
 
-unsigned long spineChanges = 0;
-
 namespace {
 
-// Marks a cons of an array's structure; 'A' is never lowered to 'W', so a
-// cons that holds rows anywhere keeps counting its RPLACA.
+// Marks a cons of an array's structure; kRowCons is never lowered to
+// kElementCons, so a cons that holds rows anywhere keeps counting its RPLACA.
 inline void markSpine(_cell* c, char k) {
-    if (c->kind == 'H' || c->kind == 'E') c->kind = 'X';   // a hash table's too
-    else if (c->kind != 'A' && c->kind != 'X') c->kind = k;
+    if (isHashMarked(c))
+        c->kind = kArrayHashCons;   // a hash table's too
+    else if (c->kind != kRowCons && c->kind != kArrayHashCons)
+        c->kind = k;
 }
 
 // Length of a proper list, -1 for anything else (a dotted or circular
@@ -35,10 +35,10 @@ bool collectCells(ArrayIndex& e, _cell* list, long k) {
     if (properLength(list) != e.dims[k]) return false;
     for (_cell* p = list; isCons(p); p = p->cdr.p) {
         if (k == e.rank - 1) {
-            markSpine(p, 'W');
+            markSpine(p, kElementCons);
             e.cells[e.size++] = p;
         } else {
-            markSpine(p, 'A');
+            markSpine(p, kRowCons);
             if (!collectCells(e, p->car.p, k + 1)) return false;
         }
     }
@@ -64,8 +64,7 @@ const ArrayIndex* cfunction::IndexOf(_cell* a) {
     ArrayIndex& e =
         indexCache[((unsigned long)(a - cellArea) * 2654435761UL >> 8) %
                    kIndexSlots];
-    if (e.array == a && e.gcEpoch == gcEpoch && e.changes == spineChanges)
-        return &e;
+    if (e.array == a && StillGood(e.stamp, spineChanges)) return &e;
     e.array = nullptr;
     _cell* rank = a->car.p;
     _cell* body = a->cdr.p;
@@ -94,11 +93,10 @@ const ArrayIndex* cfunction::IndexOf(_cell* a) {
     }
     e.rank = r;
     e.size = 0;
-    markSpine(body, 'A');
+    markSpine(body, kRowCons);
     if (size > 0 && !collectCells(e, body->cdr.p, 0)) return nullptr;
     e.array = a;
-    e.gcEpoch = gcEpoch;
-    e.changes = spineChanges;
+    e.stamp = StampNow(spineChanges);
     return &e;
 }
 
@@ -133,7 +131,7 @@ namespace fastpath {
 // cons found through the index; the element for AREF, the cons itself for
 // PRE-AREF.
 FastAnswer arefPath(cfunction* f, const FastCallArgs& c, _cell** out) {
-    bool pre = c.op->closureCount == OP_F_PREAREF;
+    bool pre = operatorOf(c.op) == OP_F_PREAREF;
     int first = pre ? 2 : 1;
     _cell* a = c.v[first - 1];
     if (!arrayAndIndexes(a, c.v + first, c.n - first))
@@ -156,8 +154,7 @@ bool storeElement(cfunction* f, _cell* array, _cell* indexes, _cell* value) {
         return false;
     _cell* e = f->ElementCons(array, idx, n);
     if (!e) return false;
-    NoteSpineChange(e, true);   // counts for a hash table's key
-    e->car.p = value;
+    f->SetCar(e, value);   // counts for a hash table's key
     return true;
 }
 
@@ -173,19 +170,19 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     for (int i = 1; i < n; i += 2) {
         _cell* key = v[i];
         _cell* val = v[i + 1];
-        if (sameSymbol(val, sym.initialElement) ||
-            sameSymbol(val, sym.initialContents) ||
-            sameSymbol(val, sym.elementType))
+        if (sameSymbol(val, f->fastSym.initialElement) ||
+            sameSymbol(val, f->fastSym.initialContents) ||
+            sameSymbol(val, f->fastSym.elementType))
             return FastAnswer::kDeclined;
-        else if (sameSymbol(key, sym.initialElement) && !element)
+        else if (sameSymbol(key, f->fastSym.initialElement) && !element)
             element = val;
-        else if (sameSymbol(key, sym.elementType) && !type)
+        else if (sameSymbol(key, f->fastSym.elementType) && !type)
             type = val;
         else
             return FastAnswer::kDeclined;
     }
     bool character = type && sameSymbol(type, CHARACTER);
-    if (element && character && !sameSymbol(element, sym.nothing) &&
+    if (element && character && !sameSymbol(element, f->fastSym.nothing) &&
         !isMoji(element))
         return FastAnswer::kDeclined;
     long dims[8];
@@ -221,10 +218,10 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         return FastAnswer::kValue;
     }
 
-    if (!element || sameSymbol(element, sym.nothing)) {
+    if (!element || sameSymbol(element, f->fastSym.nothing)) {
         if (character) {
             element = f->getCell();
-            element->type = 'm';
+            element->type = kCharacterTag;
             element->car.c = 32;
             element->cdr.c = 0;
         } else {
@@ -249,12 +246,12 @@ FastAnswer makeArrayPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         }
     } builder{f, dims, rank, element};
     _cell* body = f->getCell();
-    body->car.p = character ? CHARACTER : sym.all;
+    body->car.p = character ? CHARACTER : f->fastSym.all;
     body->cdr.p = builder.level(0);
     _cell* array = f->getCell();
     array->car.p = f->IntToCell(rank);
     array->cdr.p = body;
-    array->type = 'a';
+    array->type = kArrayTag;
     *out = array;
     return FastAnswer::kKeepValues;
 }

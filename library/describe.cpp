@@ -80,13 +80,13 @@ _cell* cfunction::kind_lisp(_cell* args, _symval* frame, long count) {
     // and stay functions.
     else if (isKeyword(x))
         kind = ":KEYWORD";
-    else if ((x->closureCount != OP_NONE && x->closureCount < OP_F_NOT) ||
+    else if ((operatorOf(x) != OP_NONE && operatorOf(x) < OP_F_NOT) ||
              x == VALUES || x == READLINE || x == EVAL1)
         kind = ":OPERATOR";
     else if (_symval* r = getFuncval2(x))
-        kind = r->value == nullptr ? nullptr
-               : r->kind == 'm'    ? ":MACRO"
-                                   : ":FUNCTION";
+        kind = r->value == nullptr          ? nullptr
+               : r->kind == kMacroRecord    ? ":MACRO"
+                                            : ":FUNCTION";
     else if (const char* text = LispTextOf(x->car.s))
         kind = textDefinesMacro(text, x->car.s) ? ":MACRO" : ":FUNCTION";
     if (!kind) return NILCell;
@@ -117,7 +117,7 @@ void cfunction::NoteVariableDocumentation(_cell* sym, _cell* doc) {
     if (!record->value) record->value = NILCell;
     for (_cell* p = record->value; isCons(p); p = p->cdr.p)
         if (isCons(p->car.p) && p->car.p->car.p == sym) {
-            p->car.p->cdr.p = doc;
+            SetCdr(p->car.p, doc);
             return;
         }
     _cell* entry = getCell();
@@ -208,7 +208,7 @@ _cell* cfunction::apropos_lisp(_cell* args, _symval* frame, long count) {
     if (!found) return Fail("エラー: APROPOSの作業領域が取れません", frame, count);
     long m = 0;
     for (_cell** p = symbolTable; p < symbolTableEnd; p++)
-        if ((*p)->kind != 'g' && !std::strchr((*p)->car.s, '$') &&
+        if ((*p)->kind != kUninternedKind && !std::strchr((*p)->car.s, '$') &&
             containsFolded((*p)->car.s, pattern))
             found[m++] = *p;
     std::qsort(found, m, sizeof(_cell*), byName);

@@ -10,16 +10,17 @@
 // built again from the list (or, for a list of another shape, the walk
 // runs). It is good while
 //  - the table cell is the one it was built for: building marks the table
-//    cell with kind 'H' and a serial number of the table in its
+//    cell with kind kHashCons and a serial number of the table in its
 //    closureCount, which a cell freed by the collector and handed out again
 //    loses (getCell clears both), and the cell is still in use after the
 //    last collection;
 //  - no cons it depends on has been changed behind its back. Building marks
-//    these conses in their kind (see NoteSpineChange, cfunction.h): 'H' on
+//    these conses in their kind (see the door, cfunction.h): kHashCons on
 //    the table cell, the (test . entries) cons, the spine conses and, in an
-//    EQUAL table, the conses a key's hash looked at; 'E' on the entry
-//    conses, whose car is the key (a change of the value in their cdr
-//    changes no hash). A cons that an array index marked too becomes 'X'.
+//    EQUAL table, the conses a key's hash looked at; kHashEntryCons on the
+//    entry conses, whose car is the key (a change of the value in their cdr
+//    changes no hash). A cons that an array index marked too becomes
+//    kArrayHashCons.
 //    Every change of a marked cons counts in hashChanges, and an index is
 //    good while that count is what it was when the index was last in step.
 // SETF-HASH and REMHASH change the list themselves (through HASH$PUT and
@@ -37,8 +38,6 @@
 
 #include "eval/cfunction.h"
 #include "toplevel/symbols.h"
-
-unsigned long hashChanges = 0;
 
 namespace {
 
@@ -100,35 +99,42 @@ unsigned long hashFloat(const _cell* c) {
 // Hashes that agree whenever EQ, EQL say two keys are the same.
 unsigned long hashEq(const _cell* c) {
     switch (c->type) {
-    case 's': return (unsigned long)c->car.s;
-    case 'i': return (unsigned long)c->car.i->value;
+    case kSymbolTag: return (unsigned long)c->car.s;
+    case kIntegerTag: return (unsigned long)c->car.i->value;
     default: return (unsigned long)c;
     }
 }
 
 unsigned long hashEql(const _cell* c) {
     switch (c->type) {
-    case 's': return (unsigned long)c->car.s;
-    case 'i': return (unsigned long)c->car.i->value;
-    case 'n': return hashFloat(c);
-    case 'b':
+    case kSymbolTag: return (unsigned long)c->car.s;
+    case kIntegerTag: return (unsigned long)c->car.i->value;
+    case kFloatingTag: return hashFloat(c);
+    case kFractionTag:
         return mix((unsigned long)CellToBunshi((_cell*)c)) ^
                (unsigned long)CellToBunbo((_cell*)c);
-    case 'm': return 0x9e37UL + (unsigned long)mojiByte(c) * 31UL +
+    case kCharacterTag: return 0x9e37UL + (unsigned long)mojiByte(c) * 31UL +
                      (unsigned long)c->cdr.c;
     default: return (unsigned long)c;
     }
 }
 
-// Marks c for the index: 'H' (every change counts) or 'E' (a change of the
-// car counts). False for a cons of another use (a definition), which no
-// change count follows.
+// The serial of the table whose index marked a cons or table cell (0:
+// none), which its closureCount holds.
+inline int hashSerialOf(const _cell* c) { return c->closureCount; }
+inline void setHashSerial(_cell* c, int serial) { c->closureCount = serial; }
+
+// Marks c for the index: kHashCons (every change counts) or kHashEntryCons
+// (a change of the car counts). False for a cons of another use (a
+// definition), which no change count follows.
 bool markFor(_cell* c, char want) {
     switch (c->kind) {
-    case 'u': c->kind = want; return true;
-    case 'E': if (want == 'H') c->kind = 'H'; return true;
-    case 'H': case 'X': return true;
-    case 'W': case 'A': c->kind = 'X'; return true;
+    case kInternedKind: c->kind = want; return true;
+    case kHashEntryCons:
+        if (want == kHashCons) c->kind = kHashCons;
+        return true;
+    case kHashCons: case kArrayHashCons: return true;
+    case kElementCons: case kRowCons: c->kind = kArrayHashCons; return true;
     default: return false;
     }
 }
@@ -136,8 +142,8 @@ bool markFor(_cell* c, char want) {
 // Whether a cons carries the serial of a table's spine other than `serial`
 // (or, being marked already, none).
 bool markedForAnother(const _cell* c, int serial) {
-    if (c->kind != 'H' && c->kind != 'X' && c->kind != 'E') return false;
-    return c->closureCount != serial;
+    if (!isHashMarked(c)) return false;
+    return hashSerialOf(c) != serial;
 }
 
 struct Hasher {
@@ -148,8 +154,8 @@ struct Hasher {
 
     void note(_cell* c) {
         if (!mark) return;
-        if (c->closureCount != 0) *shared = true;
-        if ((c->extraKind & kHasEnv) || !markFor(c, 'H')) ok = false;
+        if (hashSerialOf(c) != 0) *shared = true;
+        if ((c->extraKind & kHasEnv) || !markFor(c, kHashCons)) ok = false;
     }
 
     // Agrees whenever the prelude's EQUAL says two keys are the same: an
@@ -322,7 +328,8 @@ int cfunction::HashTestOf(_cell* table) {
     if (sameSymbol(t, EQ) && !getFuncval2(EQ)) return kHashEq;
     if (sameSymbol(t, symEqualName) && preludeEqual) {
         _symval* r = getFuncval2(symEqualName);
-        if (r && r->kind == 'f' && r->value == preludeEqual) return kHashEqual;
+        if (r && r->kind == kFunctionRecord && r->value == preludeEqual)
+            return kHashEqual;
     }
     return 0;
 }
@@ -334,10 +341,10 @@ void cfunction::InitHashIndex() {
     symSetfHashName = getStringCell("SETF-HASH");
     _cell* assoc = getStringCell("ASSOC");
     _symval* r = symEqualName ? getFuncval2(symEqualName) : nullptr;
-    preludeEqual = r && r->kind == 'f' ? r->value : nullptr;
+    preludeEqual = r && r->kind == kFunctionRecord ? r->value : nullptr;
     symAssocName = assoc;
     r = assoc ? getFuncval2(assoc) : nullptr;
-    preludeAssoc = r && r->kind == 'f' ? r->value : nullptr;
+    preludeAssoc = r && r->kind == kFunctionRecord ? r->value : nullptr;
 }
 
 void cfunction::ForgetHashIndexes() {
@@ -364,7 +371,7 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
     for (int k = 0; k < kProbe; k++) {
         HashIndex& e = c.slots[(home + k) % kSlots];
         if (e.table == table && e.test == test && e.changes == hashChanges &&
-            table->kind == 'H' && table->closureCount == e.serial) {
+            table->kind == kHashCons && hashSerialOf(table) == e.serial) {
             if (e.gcEpoch != gcEpoch) {
                 if (!InUse(table)) { e.table = nullptr; continue; }
                 e.gcEpoch = gcEpoch;
@@ -385,17 +392,17 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
     _cell* head = table->cdr.p;
     if (head->extraKind & kHasEnv) return nullptr;
     // The serial: the table's own when it had an index before.
-    if (!(table->kind == 'H' && table->closureCount > 0)) {
+    if (!(table->kind == kHashCons && hashSerialOf(table) > 0)) {
         // Marked already, the cell is an entry or a key of another table.
-        if (table->kind != 'u') e.shared = true;
-        if (!markFor(table, 'H')) return nullptr;
+        if (table->kind != kInternedKind) e.shared = true;
+        if (!markFor(table, kHashCons)) return nullptr;
         if (c.nextSerial >= INT_MAX) c.nextSerial = 1;
-        table->closureCount = c.nextSerial++;
+        setHashSerial(table, c.nextSerial++);
     }
-    int serial = table->closureCount;
+    int serial = hashSerialOf(table);
     if (markedForAnother(head, serial)) e.shared = true;
-    if (!markFor(head, 'H')) return nullptr;
-    head->closureCount = serial;
+    if (!markFor(head, kHashCons)) return nullptr;
+    setHashSerial(head, serial);
     long n = 0;
     for (_cell* p = head->cdr.p; isCons(p); p = p->cdr.p)
         if (++n > kMaxEntries) return nullptr;
@@ -414,10 +421,10 @@ HashIndex* cfunction::IndexOfTable(_cell* table, int test) {
             (entry->extraKind & kHasEnv))
             return nullptr;
         if (markedForAnother(p, serial)) e.shared = true;
-        if (!markFor(p, 'H')) return nullptr;
-        p->closureCount = serial;
-        if (entry->closureCount != 0) e.shared = true;
-        if (!markFor(entry, 'E')) return nullptr;
+        if (!markFor(p, kHashCons)) return nullptr;
+        setHashSerial(p, serial);
+        if (hashSerialOf(entry) != 0) e.shared = true;
+        if (!markFor(entry, kHashEntryCons)) return nullptr;
         bool ok = true;
         unsigned h = HashOf(entry->car.p, test, true, serial, &e.shared, &ok);
         if (!ok) return nullptr;
@@ -489,7 +496,8 @@ _cell* cfunction::hash_put(_cell* args, _symval* frame, long count) {
     int test = HashTestOf(table);
     if (!test || !preludeAssoc) return NILCell;
     _symval* r = getFuncval2(symAssocName);
-    if (!r || r->kind != 'f' || r->value != preludeAssoc) return NILCell;
+    if (!r || r->kind != kFunctionRecord || r->value != preludeAssoc)
+        return NILCell;
     HashIndex* e = IndexOfTable(table, test);
     if (!e) return NILCell;
     bool ok = true;
@@ -501,8 +509,7 @@ _cell* cfunction::hash_put(_cell* args, _symval* frame, long count) {
         _cell* entry = e->link[q]->car.p;
         // A value is no part of any index, unless the entry cons is also
         // some table's spine or key: then the change is counted.
-        NoteSpineChange(entry, false);
-        entry->cdr.p = v[2];
+        SetCdr(entry, v[2]);
         return TCell;
     }
     if (!reserve(*e, e->count + 1)) {
@@ -514,15 +521,14 @@ _cell* cfunction::hash_put(_cell* args, _symval* frame, long count) {
     entry->cdr.p = v[2];
     _cell* spine = getCell();
     spine->car.p = entry;
-    spine->kind = 'H';
-    spine->closureCount = e->serial;
-    entry->kind = 'E';
+    spine->kind = kHashCons;
+    setHashSerial(spine, e->serial);
+    entry->kind = kHashEntryCons;
     ok = true;
     HashOf(key, test, true, e->serial, &e->shared, &ok);
     _cell* pred = e->last >= 0 ? e->link[e->last] : table->cdr.p;
     unsigned long before = hashChanges;
-    NoteSpineChange(pred, false);
-    pred->cdr.p = spine;
+    SetCdr(pred, spine);
     append(*e, spine, h);
     if (ok)
         KeepInStep(e, before);
@@ -553,8 +559,7 @@ _cell* cfunction::hash_remove(_cell* args, _symval* frame, long count) {
     if (q == -1) return IntToCell(0);
     _cell* pred = e->prev[q] >= 0 ? e->link[e->prev[q]] : table->cdr.p;
     unsigned long before = hashChanges;
-    NoteSpineChange(pred, false);
-    pred->cdr.p = e->link[q]->cdr.p;
+    SetCdr(pred, e->link[q]->cdr.p);
     unlink(*e, q);
     KeepInStep(e, before);
     return TCell;

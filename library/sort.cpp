@@ -79,8 +79,7 @@ _cell* cfunction::sort_lisp(_cell* args, _symval* frame, long count) {
                          });
     size_t i = 0;
     for (_cell* p = pairs; isCons(p); p = p->cdr.p, i++) {
-        NoteSpineChange(p, true);
-        p->car.p = cells[i];
+        SetCar(p, cells[i]);
     }
     return pairs;
 }

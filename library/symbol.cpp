@@ -39,7 +39,7 @@ _cell* cfunction::symbol_function(_cell* args, _symval* frame, long count) {
         return Fail("エラー: システム関数、または未定義の関数またはマクロです\n",
                     frame, count);
     _cell* c = getCell();
-    c->car.p = rec->kind == 'f' ? FUNCTION : MACRO;
+    c->car.p = rec->kind == kFunctionRecord ? FUNCTION : MACRO;
     c->cdr.p = rec->value;
     return c;
 }

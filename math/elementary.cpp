@@ -114,12 +114,12 @@ _cell* cfunction::jSqrt(_cell* form, _symval* frame, long count) {
     if (!v) return nullptr;
     const char* negative = "エラー: 負数は平方根はとれません";
     switch (v->type) {
-    case 'n': {
+    case kFloatingTag: {
         long double x = CellToNumber(v);
         if (x < 0.0L) return Fail(negative, frame, count);  // -0.0, NaN pass
         return NumberToCell(asDouble(std::sqrt(static_cast<double>(x))));
     }
-    case 'i': {
+    case kIntegerTag: {
         long i = CellToInt(v);
         if (i < 0) return Fail(negative, frame, count);
         double r = asDouble(std::sqrt(static_cast<double>(i)));
@@ -127,7 +127,7 @@ _cell* cfunction::jSqrt(_cell* form, _symval* frame, long count) {
         if (perfectSquare(i, r, &g)) return IntToCell(g);
         return NumberToCell(r);
     }
-    case 'b': {
+    case kFractionTag: {
         long a = CellToBunshi(v), b = CellToBunbo(v);
         if (a < 0) return Fail(negative, frame, count);
         long g, h;

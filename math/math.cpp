@@ -300,15 +300,15 @@ _cell* addOne(cfunction* lisp, long delta, _cell* form, _symval* frame,
     _cell* v = lisp->eval(form, frame, count);
     if (!v) return nullptr;
     switch (v->type) {
-    case 'i': {
+    case kIntegerTag: {
         long r;
         if (__builtin_add_overflow(CellToInt(v), delta, &r))
             return lisp->Fail(MSG_OVERFLOW, frame, count);
         return lisp->IntToCell(r);
     }
-    case 'n':
+    case kFloatingTag:
         return lisp->NumberToCell(CellToNumber(v) + (long double)delta);
-    case 'b': {
+    case kFractionTag: {
         // The denominator is the operand's own; only the numerator can
         // pass the range.
         _cell* r = exact(lisp, &cmathproc::WaWithTsubun, delta, 1,
@@ -335,11 +335,11 @@ _cell* cfunction::OneMinus(_cell* form, _symval* frame, long count) {
 // loop.
 _cell* cfunction::minusp(_cell* value) {
     switch (value->type) {
-    case 'i':
+    case kIntegerTag:
         return CellToInt(value) < 0 ? T : NIL;
-    case 'b':
+    case kFractionTag:
         return CellToBunshi(value) < 0 ? T : NIL;
-    case 'n':
+    case kFloatingTag:
         return CellToNumber(value) < 0.0L ? T : NIL;
     default:
         PutMessage(MSG_NOTNUMBER);

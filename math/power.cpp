@@ -110,11 +110,11 @@ _cell* fractionPower(cmemory* m, long a, long b, unsigned long p) {
 
 bool cmemory::isPlus(const _cell* c) {
     switch (c->type) {
-    case 'i':
+    case kIntegerTag:
         return c->car.i->value >= 0;
-    case 'b':
+    case kFractionTag:
         return c->car.i->value >= 0;
-    case 'n':
+    case kFloatingTag:
         return c->car.n->value >= 0.0L;   // NaN compares false
     default:
         return 0;
@@ -123,11 +123,11 @@ bool cmemory::isPlus(const _cell* c) {
 
 bool cmemory::isPlusExceptZero(const _cell* c) {
     switch (c->type) {
-    case 'i':
+    case kIntegerTag:
         return c->car.i->value > 0;
-    case 'b':
+    case kFractionTag:
         return c->car.i->value > 0;
-    case 'n':
+    case kFloatingTag:
         return c->car.n->value > 0.0L;
     default:
         return 0;
@@ -138,9 +138,9 @@ bool cmemory::isPlusExceptZero(const _cell* c) {
 // denominator; an integer converts exactly (64 bits of mantissa).
 long double cmemory::ExtendedValue(const _cell* c) {
     switch (c->type) {
-    case 'i':
+    case kIntegerTag:
         return (long double)c->car.i->value;
-    case 'b':
+    case kFractionTag:
         return (long double)c->car.i->value / (long double)c->cdr.i->value;
     default:
         return c->car.n->value;
@@ -157,11 +157,11 @@ bool cmemory::isInRange(const _cell* c) {
 // magnitude. The smallest long wraps onto itself.
 _cell* cmemory::jAbs(_cell* c) {
     switch (c->type) {
-    case 'i':
+    case kIntegerTag:
         return IntToCell(wrapNeg(c->car.i->value));
-    case 'b':
+    case kFractionTag:
         return BunsuToCell(wrapNeg(c->car.i->value), c->cdr.i->value);
-    case 'n':
+    case kFloatingTag:
         return NumberToCell(-c->car.n->value);
     default:
         PutMessage(kExponentNotNumber);
@@ -176,13 +176,13 @@ _cell* cmemory::jAbs(_cell* c) {
 _cell* cmemory::ijExpt(long k, _cell* e) {
     long r;
     switch (e->type) {
-    case 'i':
+    case kIntegerTag:
         if (!boundedPower(k, repeatCount(e->car.i->value), kIntOverflow, &r))
             return nullptr;
         return IntToCell(r);
-    case 'n':
+    case kFloatingTag:
         return NumberToCell(extendedPow((long double)k, e->car.n->value));
-    case 'b': {
+    case kFractionTag: {
         long g;
         long num = e->car.i->value;
         long den = e->cdr.i->value;
@@ -212,12 +212,12 @@ _cell* cmemory::njExpt(long double x, _cell* e) {
 // reciprocal of the integer 0, whose powers have no denominator).
 _cell* cmemory::bjExpt(long a, long b, _cell* e) {
     switch (e->type) {
-    case 'i':
+    case kIntegerTag:
         return fractionPower(this, a, b, repeatCount(e->car.i->value));
-    case 'n':
+    case kFloatingTag:
         return NumberToCell(
             extendedPow((long double)a / (long double)b, e->car.n->value));
-    case 'b': {
+    case kFractionTag: {
         long r = e->car.i->value;
         long s = e->cdr.i->value;
         long g, h;

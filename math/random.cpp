@@ -39,7 +39,7 @@ _cell* cfunction::Random(_cell* form, _symval* frame, long count) {
     if (!v) return nullptr;
     const char* negative = "エラー: 負数は指定できません";
     switch (v->type) {
-    case 'i': {
+    case kIntegerTag: {
         long n = v->car.i->value;
         if (n < 0) return Fail(negative, frame, count);
         unsigned long q = XorShift() / 10;
@@ -50,7 +50,7 @@ _cell* cfunction::Random(_cell* form, _symval* frame, long count) {
         if (r > (long double)n) r = (long double)n;
         return IntToCell((long)r);
     }
-    case 'n': {
+    case kFloatingTag: {
         long double f = v->car.n->value;
         if (f < 0.0L) return Fail(negative, frame, count);  // NaN passes
         unsigned long q = XorShift() / 10;

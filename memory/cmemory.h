@@ -239,12 +239,25 @@ union _extra {
     _symval* env;
 };
 
-// type: 'l' cons, 's' symbol, 'i' integer, 'n' floating number,
-//       'b' fraction, 'm' character, 'a' array; 0 never handed out.
-// kind: symbols 'u' interned, 'c' keyword, 'g' uninterned; 's' on the
-//       integer cell of a stream; 'W' and 'A' on the conses of an array's
-//       structure once an index of it was built (ArrayIndex, cfunction.h);
-//       'u' elsewhere.
+// The tag of a cell, in its `type`: what its car and cdr hold. The
+// characters are what they have always been (0: never handed out).
+enum CellTag : char {
+    kConsTag = 'l',
+    kSymbolTag = 's',
+    kIntegerTag = 'i',
+    kFloatingTag = 'n',
+    kFractionTag = 'b',
+    kCharacterTag = 'm',
+    kArrayTag = 'a',
+};
+// The kinds of a cell, in its `kind`: a symbol's kInternedKind,
+// kKeywordKind or kUninternedKind; kStreamKind on the integer cell of a
+// stream; on a cons, kPlainDef and the marks of the indexes (cfunction.h);
+// kInternedKind elsewhere, as every cell starts.
+constexpr char kInternedKind = 'u';
+constexpr char kKeywordKind = 'c';
+constexpr char kUninternedKind = 'g';
+constexpr char kStreamKind = 's';
 struct _cell {
     char type;
     char kind;
@@ -311,17 +324,32 @@ extern _cell* NILCell;      // the built-in symbols (toplevel/symbols.h)
 extern _cell* TCell;
 extern _cell* CHARACTER;
 
-inline bool isCons(const _cell* c) { return c != nullptr && c->type == 'l'; }
-inline bool isSymbol(const _cell* c) { return c != nullptr && c->type == 's'; }
-inline bool isInteger(const _cell* c) { return c != nullptr && c->type == 'i'; }
-inline bool isBunsu(const _cell* c) { return c != nullptr && c->type == 'b'; }
-inline bool isFloating(const _cell* c) { return c != nullptr && c->type == 'n'; }
-inline bool isMoji(const _cell* c) { return c != nullptr && c->type == 'm'; }
-inline bool isArray(const _cell* c) { return c != nullptr && c->type == 'a'; }
+inline bool isCons(const _cell* c) {
+    return c != nullptr && c->type == kConsTag;
+}
+inline bool isSymbol(const _cell* c) {
+    return c != nullptr && c->type == kSymbolTag;
+}
+inline bool isInteger(const _cell* c) {
+    return c != nullptr && c->type == kIntegerTag;
+}
+inline bool isBunsu(const _cell* c) {
+    return c != nullptr && c->type == kFractionTag;
+}
+inline bool isFloating(const _cell* c) {
+    return c != nullptr && c->type == kFloatingTag;
+}
+inline bool isMoji(const _cell* c) {
+    return c != nullptr && c->type == kCharacterTag;
+}
+inline bool isArray(const _cell* c) {
+    return c != nullptr && c->type == kArrayTag;
+}
 // One of the seven tags above: anything else is a free or poisoned cell.
 inline bool hasValidTag(const _cell* c) {
     switch (c->type) {
-    case 'l': case 's': case 'i': case 'b': case 'n': case 'm': case 'a':
+    case kConsTag: case kSymbolTag: case kIntegerTag: case kFractionTag:
+    case kFloatingTag: case kCharacterTag: case kArrayTag:
         return true;
     default:
         return false;
@@ -333,9 +361,13 @@ inline bool isNumber(const _cell* c) {
 // Car and cdr hold cells: a cons, or an array (its dimensions and
 // (element-type . contents)).
 inline bool isConsOrArray(const _cell* c) { return isCons(c) || isArray(c); }
-inline bool isKeyword(const _cell* c) { return isSymbol(c) && c->kind == 'c'; }
+inline bool isKeyword(const _cell* c) {
+    return isSymbol(c) && c->kind == kKeywordKind;
+}
 // The integer cell that designates an open-file slot.
-inline bool isStream(const _cell* c) { return isInteger(c) && c->kind == 's'; }
+inline bool isStream(const _cell* c) {
+    return isInteger(c) && c->kind == kStreamKind;
+}
 
 inline _cell* car(const _cell* c) { return c->car.p; }
 inline _cell* cdr(const _cell* c) { return c->cdr.p; }
@@ -405,9 +437,15 @@ struct RecordIndex {
     long count = 0;
 };
 
+// The kind of a record of the function table: a function (DEFUN) or a
+// macro (DEFMACRO).
+constexpr char kFunctionRecord = 'f';
+constexpr char kMacroRecord = 'm';
+
 // Binding record of the global table, the function table and of frames.
 struct _symval {
-    char kind;              // 'f' function / 'm' macro in the function table
+    char kind;              // kFunctionRecord / kMacroRecord in the
+                            // function table
     _cell* symbol;          // null: an unused record, ignored by lookup
     _cell* value;
 };
@@ -1053,8 +1091,8 @@ inline _cell* cmemory::getCell() {
         Exhausted("エラー: セル領域が一杯です。終了します。");
     _cell* c = cellArea + takeIndex(cellMarks, cellScan, cellHigh);
     TK_ASSERT(c < cellArea + (kCellCapacity - 1));
-    c->type = 'l';
-    c->kind = 'u';
+    c->type = kConsTag;
+    c->kind = kInternedKind;
     c->car.p = NILCell;
     c->cdr.p = NILCell;
     c->extraKind = 0;

@@ -130,12 +130,12 @@ private:
     void objectStep(_cell* c) {
         if (c == nullptr) return;
         switch (c->type) {
-        case 'l':
+        case kConsTag:
             if (!enter(c, ')')) return;
             std::fputc('(', out);
             push(kChain, c, distinctConses(c));
             return;
-        case 'a':
+        case kArrayTag:
             if (isString(c)) {
                 string(c);
             } else if (isStructure(c)) {
@@ -144,7 +144,7 @@ private:
                 arrayStep(c, true);
             }
             return;
-        case 'm':
+        case kCharacterTag:
             if (style != Style::kPlain) std::fputs("#\\", out);
             std::fputc(mojiByte(c), out);
             return;
@@ -185,8 +185,8 @@ private:
             _cell* rest = c->cdr.p;
             long last = isNil(rest) ? 1 : 0;
             _cell* x = c->car.p;
-            if (x != nullptr && x->type != 'l' &&
-                (x->type != 'a' || isString(x))) {
+            if (x != nullptr && x->type != kConsTag &&
+                (x->type != kArrayTag || isString(x))) {
                 // An atom or a string is written here, with no task.
                 objectStep(x);
                 if (!last) std::fputc(' ', out);
@@ -235,15 +235,16 @@ private:
     void tailStep(_cell* c) {
         if (c == nullptr || isNil(c)) return;
         switch (c->type) {
-        case 's': case 'i': case 'b': case 'n':
+        case kSymbolTag: case kIntegerTag:
+        case kFractionTag: case kFloatingTag:
             std::fputs(". ", out);
             atomText(c);
             return;
-        case 'm':
+        case kCharacterTag:
             std::fputs(style == Style::kPlain ? ". " : ". #\\", out);
             std::fputc(mojiByte(c), out);
             return;
-        case 'a':
+        case kArrayTag:
             if (isString(c)) {
                 std::fputs(". ", out);
                 string(c);
@@ -269,17 +270,17 @@ private:
     // Symbols and the three kinds of number; other tags write nothing.
     void atomText(_cell* c) {
         switch (c->type) {
-        case 's':
+        case kSymbolTag:
             if (c->car.s != nullptr) std::fputs(c->car.s, out);
             return;
-        case 'i':
+        case kIntegerTag:
             std::fprintf(out, "%ld", slotValue(c->car.i));
             return;
-        case 'b':
+        case kFractionTag:
             std::fprintf(out, "%ld/%ld", slotValue(c->car.i),
                          slotValue(c->cdr.i));
             return;
-        case 'n': {
+        case kFloatingTag: {
             char buf[kFloatTextSize];
             lisp->myftoa(buf, c->car.n != nullptr ? c->car.n->value : 0.0L);
             std::fputs(buf, out);

@@ -82,7 +82,7 @@ void clisp::SetKeyword() {
     // NIL everywhere else.
     for (_cell** p = symbolTable; p < symbolTableEnd; p++)
         if (!(*p)->cdr.p) (*p)->cdr.p = NILCell;
-    for (const OperatorEntry& e : kOperators) (*e.symbol)->closureCount = e.op;
+    for (const OperatorEntry& e : kOperators) setOperatorOf(*e.symbol, e.op);
     SetScriptMode(0);
     // The file LOAD or the script reader is reading; none at first.
     globalTable[getSymVal2(getStringCell("*LOAD-PATHNAME*"))].value = NILCell;

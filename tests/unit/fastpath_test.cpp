@@ -39,7 +39,7 @@ TEST(FastPaths, AllLiveAfterPrelude) {
     // from, which is the one in place.
     _symval* mapcar = l.getFuncval2(l.CheckStringCell("MAPCAR"));
     ASSERT_NE(mapcar, nullptr);
-    EXPECT_EQ(fastpath::mapcarDef, mapcar->value);
+    EXPECT_EQ(l.mapcarDef, mapcar->value);
 }
 
 // A redefinition of NTH turns off every path whose answer relies on it
