@@ -465,15 +465,6 @@ struct Tagger {
             line <= kMaxLine)
             c->closureCount = (int)((long)source << kLineBits | line);
     }
-    // The end of an atom's text.
-    static const char* atomEnd(const char* p) {
-        while (*p && !blank(*p) && *p != '(' && *p != ')') {
-            char* q = cmemory::SkipUnit(const_cast<char*>(p));
-            if (!q) return p + std::strlen(p);
-            p = q == p ? p + 1 : q;
-        }
-        return p;
-    }
     // c: the cell built from the element (null: do not look).
     const char* element(const char* p, _cell* c) {
         p = skipBlanks(p);
@@ -497,10 +488,10 @@ struct Tagger {
             return element(p + marks, fits ? c->cdr.p->car.p : nullptr);
         }
         if (p[0] == '#' && p[1] == '(') {
-            char* end = cmemory::ExprEnd(const_cast<char*>(p));
+            char* end = ExprEnd(const_cast<char*>(p));
             return end ? end : p + std::strlen(p);
         }
-        if (*p != '(') return atomEnd(p);
+        if (*p != '(') return ExprEnd(const_cast<char*>(p));  // an atom
         if (c && !isCons(c)) c = nullptr;
         tag(c);
         p++;

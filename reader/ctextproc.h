@@ -10,6 +10,7 @@
 #define TAMARISK_READER_CTEXTPROC_H
 
 #include "memory/cmemory.h"
+#include "reader/scan.h"
 
 class ctextproc : public cmemory {
 public:
@@ -30,14 +31,15 @@ public:
     // --- reader/gather.cpp --------------------------------------------------
     int GetOneS(int echoKept);  // 1 gathered; 0 failed (message out); -1 EOF
                                 // -3 interrupted by Ctrl-C, text dropped
-    int GetOneSStream(FILE* f); // 1 gathered, 0 failed (message out), 2 EOF
+    // 1 gathered (at the end of the file: any text not all blank), 0 failed
+    // (message out), 2 the file held nothing more but blanks and comments.
+    int GetOneSStream(FILE* f);
     int CheckBrace(char* text);     // 1 complete, 0 incomplete, -1 extra ')'
     int CheckBrace2(char* text);    // the same, for text from a file
     int CrTabOnly(char* text);
-    void SkipComment(FILE* f);
-    // Newlines that GetOneSStream took from countedStream (SkipComment
-    // leaves the newline that ends a comment in the stream): script mode
-    // numbers the lines of its program with them.
+    // Newlines that GetOneSStream took from countedStream (the newline
+    // that ends a comment included): script mode numbers the lines of its
+    // program with them.
     FILE* countedStream = nullptr;
     long countedLines = 0;
     int AllBlank(char* text);
