@@ -560,28 +560,10 @@ void cfunction::NoteStreamSource(FILE* f, const char* path) {
 
 long cfunction::SourceOffset(FILE* f) { return streamSource(f) ? ftell(f) : -1; }
 
-const char* cfunction::KeepGatheredText(const char* text) {
-    static char* kept = nullptr;
-    static size_t room = 0;
-    size_t n = std::strlen(text) + 1;
-    if (n > room) {
-        void* grown = std::realloc(kept, n);
-        if (!grown) return nullptr;
-        kept = (char*)grown;
-        room = n;
-    }
-    std::memcpy(kept, text, n);
-    return kept;
-}
-
-_cell* cfunction::ReadSourceText(FILE* f, long start) {
-    // The text as gathered, before the reader rewrites it in place; it is
-    // as long as the gathered text, which has no fixed bound.
+void cfunction::TagStreamLines(FILE* f, long start, const char* text,
+                               _cell* e) {
     StreamSource* s = start >= 0 ? streamSource(f) : nullptr;
-    const char* original = s ? KeepGatheredText(lineStr) : nullptr;
-    _cell* e = nullptr;
-    if (ReadText(lineStr, &e) != 1) return nullptr;
-    if (!s || !original) return e;
+    if (!s || !text) return;
     // The lines before start, counted from where the last read left off
     // (the file is read again through its descriptor, which leaves the
     // stream's own position alone).
@@ -594,11 +576,10 @@ _cell* cfunction::ReadSourceText(FILE* f, long start) {
         long want = start - s->offset;
         if (want > (long)sizeof buf) want = sizeof buf;
         ssize_t got = pread(fileno(f), buf, (size_t)want, s->offset);
-        if (got <= 0) return e;
+        if (got <= 0) return;
         for (ssize_t i = 0; i < got; i++)
             if (buf[i] == '\n') s->line++;
         s->offset += got;
     }
-    TagSourceLines(original, e, s->source, s->line);
-    return e;
+    TagSourceLines(text, e, s->source, s->line);
 }

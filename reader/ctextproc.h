@@ -27,6 +27,18 @@ public:
     // terminal in a debug loop (the caller leaves the loop). Any other end
     // of standard input ends the session with status 0.
     [[nodiscard]] int ReadExpression(_cell** out);
+    // The one reading of an expression from a file, for READ (and so
+    // LOAD) and script mode: gathers the next expression of f into lineStr
+    // (GetOneSStream, whose end-of-file rule it keeps) and reads it.
+    // wholeOnly is READ's rule: a text whose parentheses do not balance as
+    // the console counts them (CheckBrace) is refused unread; script mode
+    // reads such a text all the same, so that the builder tells what is
+    // wrong with it. *gathered, when asked for, is the text as gathered:
+    // once read, a copy kept until the next call (lineStr is rewritten in
+    // place), null when there was no memory for it; lineStr otherwise.
+    // Answers a FileRead.
+    [[nodiscard]] int ReadFileExpression(FILE* f, bool wholeOnly, _cell** out,
+                                         const char** gathered);
 
     // --- reader/gather.cpp --------------------------------------------------
     int GetOneS(int echoKept);  // 1 gathered; 0 failed (message out); -1 EOF
@@ -63,5 +75,14 @@ public:
 };
 
 constexpr int kFloatTextSize = 64;
+
+// What ReadFileExpression did.
+enum FileRead {
+    kFileFailed = 0,      // gathering failed (message out)
+    kFileRead = 1,        // read (*out set)
+    kFileEnded = 2,       // nothing more but blanks and comments
+    kFileUnbalanced = 3,  // refused by wholeOnly (no message)
+    kFileUnread = 4       // gathered, but not read (as ReadText fails)
+};
 
 #endif  // TAMARISK_READER_CTEXTPROC_H

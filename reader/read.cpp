@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "reader/ctextproc.h"
@@ -33,6 +34,37 @@ int ctextproc::ReadText(char* text, _cell** out) {
     if (!e) return -2;
     *out = e;
     return 1;
+}
+
+namespace {
+
+// A copy of text, kept until the next call; null when memory for it
+// cannot be had.
+const char* keepText(const char* text) {
+    static char* kept = nullptr;
+    static size_t room = 0;
+    size_t n = std::strlen(text) + 1;
+    if (n > room) {
+        void* grown = std::realloc(kept, n);
+        if (!grown) return nullptr;
+        kept = static_cast<char*>(grown);
+        room = n;
+    }
+    std::memcpy(kept, text, n);
+    return kept;
+}
+
+}  // namespace
+
+int ctextproc::ReadFileExpression(FILE* f, bool wholeOnly, _cell** out,
+                                  const char** gathered) {
+    lineStr[0] = 0;
+    int got = GetOneSStream(f);
+    if (gathered) *gathered = lineStr;
+    if (got != 1) return got == 2 ? kFileEnded : kFileFailed;
+    if (wholeOnly && CheckBrace(lineStr) != 1) return kFileUnbalanced;
+    if (gathered) *gathered = keepText(lineStr);
+    return ReadText(lineStr, out) == 1 ? kFileRead : kFileUnread;
 }
 
 int ctextproc::ReadExpression(_cell** out) {
