@@ -347,7 +347,8 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
         if (r == kFileUnbalanced)
             return Fail("エラー: 括弧の数が合いません。", frame, count);
         if (eofError)
-            return Fail("エラー: 読み込み中にエラーを生じました。", frame, count);
+            return Fail("エラー: 読み込み中にエラーを生じました。", frame,
+                        count);
         if (r == kFileEnded) return eofValue;
         errorlisp(frame, count);
         return nullptr;

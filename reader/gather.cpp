@@ -42,8 +42,8 @@ namespace {
 // The first byte at or after p that is neither a blank nor one of the
 // reader marks that may stand before an expression without making it begin.
 char* skipLead(char* p) {
-    while (*p == '\n' || *p == '\r' || *p == '\t' || *p == ' ' ||
-           *p == '\'' || *p == '`' || *p == ',' || *p == '@')
+    while (*p == '\n' || *p == '\r' || *p == '\t' || *p == ' ' || *p == '\'' ||
+           *p == '`' || *p == ',' || *p == '@')
         p++;
     return p;
 }
@@ -57,9 +57,7 @@ char* firstStart(char* text) {
     return p;
 }
 
-bool isWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 const char kTooLong[] = "エラー: S式が長過ぎます。";
 const char kTooManyClosers[] = "エラー: )が多すぎます。";
@@ -94,7 +92,7 @@ namespace {
 // that closes it, an atom to the blank or parenthesis after it. Fed the
 // bytes of raw text with their roles (reader/scan.h), comments left out.
 struct ExprTracker {
-    int state = 0;      // 0 before it, 1 list, 2 atom, 3 after '#', 4 ended
+    int state = 0;  // 0 before it, 1 list, 2 atom, 3 after '#', 4 ended
     int depth = 0;
 
     void feed(char c, UnitScan::Role k) {
@@ -102,39 +100,38 @@ struct ExprTracker {
         bool blank = code && isWhite(c);
         if (state == 3) {
             if (code && c == '\'') {
-                state = 0;      // #' stands before the expression
+                state = 0;  // #' stands before the expression
                 return;
             }
             if (code && c == '(') {
-                state = 1;      // #( opens a vector, read as a list
+                state = 1;  // #( opens a vector, read as a list
                 depth = 1;
                 return;
             }
             state = 2;
         }
         switch (state) {
-        case 0:
-            if (blank || (code && (c == '\'' || c == '`' || c == ',' ||
-                                   c == '@')))
+            case 0:
+                if (blank ||
+                    (code && (c == '\'' || c == '`' || c == ',' || c == '@')))
+                    return;
+                if (code && c == '(') {
+                    state = 1;
+                    depth = 1;
+                } else if (code && c == ')') {
+                    state = 4;
+                } else {
+                    state = code && c == '#' ? 3 : 2;
+                }
                 return;
-            if (code && c == '(') {
-                state = 1;
-                depth = 1;
-            } else if (code && c == ')') {
-                state = 4;
-            } else {
-                state = code && c == '#' ? 3 : 2;
-            }
-            return;
-        case 1:
-            if (code && c == '(') depth++;
-            if (code && c == ')' && --depth == 0) state = 4;
-            return;
-        case 2:
-            if (blank || (code && (c == '(' || c == ')'))) state = 4;
-            return;
-        default:
-            return;
+            case 1:
+                if (code && c == '(') depth++;
+                if (code && c == ')' && --depth == 0) state = 4;
+                return;
+            case 2:
+                if (blank || (code && (c == '(' || c == ')'))) state = 4;
+                return;
+            default: return;
         }
     }
 };
@@ -237,13 +234,14 @@ int ctextproc::GetOneS(int echoKept) {
             if (k != UnitScan::kDropped) {
                 // Room for the byte, an escape before it, and the NUL.
                 if (!GrowLine(total + 3)) {
-                    if (first && fromKept) echo(lineStr + start, lineStr + total);
+                    if (first && fromKept)
+                        echo(lineStr + start, lineStr + total);
                     std::puts(kTooLong);
                     dropOverlong(scan, c);
                     return 0;
                 }
                 if (c == '0' && escapedByte) {
-                    lineStr[total - 1] = '0';   // \0 typed: the digit
+                    lineStr[total - 1] = '0';  // \0 typed: the digit
                 } else if (c == 0) {
                     if (!escapedByte) lineStr[total++] = '\\';
                     lineStr[total++] = '0';
@@ -362,7 +360,8 @@ int ctextproc::GetOneSStream(FILE* f) {
             total++;
         }
         *end = 0;
-        if (role == UnitScan::kCode) depth += ch == '(' ? 1 : ch == ')' ? -1 : 0;
+        if (role == UnitScan::kCode)
+            depth += ch == '(' ? 1 : ch == ')' ? -1 : 0;
         // Only a ')' (a list closing, or a text starting with ')') or a
         // blank (an atom ending) can change the balance verdict, so the
         // whole text is checked again only then, and not while a list

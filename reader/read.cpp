@@ -27,7 +27,8 @@ int ctextproc::ReadText(char* text, _cell** out) {
     // The cells the text may take (two a byte at most): when they would
     // reach into the reserve, collect first, so that garbage does not make
     // the text fail.
-    if (freeCells - 2 * (long)std::strlen(text) <= 2 * reserveOf(kCellCapacity)) {
+    if (freeCells - 2 * (long)std::strlen(text) <=
+        2 * reserveOf(kCellCapacity)) {
         CollectForRoom();
     }
     _cell* e = readFromString(text);
@@ -75,7 +76,7 @@ int ctextproc::ReadExpression(_cell** out) {
     EndIfTerminated();
     interruptRequested = 0;
     int got = GetOneS(1);
-    if (got == -3) return -3;   // Ctrl-C: a fresh prompt
+    if (got == -3) return -3;  // Ctrl-C: a fresh prompt
     if (got < 0) {
         // Ctrl-D typed on a terminal inside a debug loop leaves that loop
         // only: the end of a pipe or a file, and Ctrl-D at the top level,

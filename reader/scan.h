@@ -52,30 +52,25 @@ public:
 
     Role take(char c) {
         switch (state) {
-        case kComment:
-            if (c != '\n') return kDropped;
-            state = kText;
-            return kCode;
-        case kString:
-            if (c == '\\')
-                state = kEscape;
-            else if (c == '"')
+            case kComment:
+                if (c != '\n') return kDropped;
                 state = kText;
-            return kQuoted;
-        case kEscape:
-            state = kString;
-            return kQuoted;
-        case kLiteral:
-            state = kText;
-            return kQuoted;
-        case kHash:
-            if (c == '\\') {
-                state = kLiteral;
                 return kCode;
-            }
-            break;
-        case kText:
-            break;
+            case kString:
+                if (c == '\\')
+                    state = kEscape;
+                else if (c == '"')
+                    state = kText;
+                return kQuoted;
+            case kEscape: state = kString; return kQuoted;
+            case kLiteral: state = kText; return kQuoted;
+            case kHash:
+                if (c == '\\') {
+                    state = kLiteral;
+                    return kCode;
+                }
+                break;
+            case kText: break;
         }
         if (c == '"') {
             state = kString;

@@ -18,17 +18,12 @@ constexpr size_t kShownText = 60;
 // Steps over blanks and comments up to the next expression, counting the
 // newlines taken; the first other byte is left unread.
 void skipToExpression(FILE* f, long* lines) {
-    for (;;) {
-        int c = std::getc(f);
-        if (c == '\n') {
-            ++*lines;
-        } else if (c == ';') {
-            while ((c = std::getc(f)) != EOF && c != '\n') {
-            }
-            if (c == EOF) return;
-            ++*lines;
-        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\f') {
-            if (c != EOF) std::ungetc(c, f);
+    UnitScan scan;
+    for (int c; (c = std::getc(f)) != EOF;) {
+        if (c == '\n') ++*lines;
+        if (scan.take((char)c) == UnitScan::kDropped) continue;  // a comment
+        if (c != '\n' && c != ' ' && c != '\t' && c != '\r' && c != '\f') {
+            std::ungetc(c, f);
             return;
         }
     }
