@@ -5,7 +5,8 @@
 // character. lineStr grows up to kTextCeiling bytes (gather.cpp), and
 // no pass reads or writes past the terminating NUL or the buffer's end.
 // Strings ("...", a backslash escaping the byte after it) and character
-// literals (#\ and one byte) are units that every pass steps over unchanged.
+// literals (#\ and one byte) are units that every pass steps over unchanged;
+// reader/scan.h describes them, and comments, once for every pass.
 #ifndef TAMARISK_READER_CTEXTPROC_H
 #define TAMARISK_READER_CTEXTPROC_H
 
