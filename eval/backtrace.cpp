@@ -465,15 +465,6 @@ struct Tagger {
             line <= kMaxLine)
             c->closureCount = (int)((long)source << kLineBits | line);
     }
-    // The end of an atom's text.
-    static const char* atomEnd(const char* p) {
-        while (*p && !blank(*p) && *p != '(' && *p != ')') {
-            char* q = cmemory::SkipUnit(const_cast<char*>(p));
-            if (!q) return p + std::strlen(p);
-            p = q == p ? p + 1 : q;
-        }
-        return p;
-    }
     // c: the cell built from the element (null: do not look).
     const char* element(const char* p, _cell* c) {
         p = skipBlanks(p);
@@ -497,10 +488,10 @@ struct Tagger {
             return element(p + marks, fits ? c->cdr.p->car.p : nullptr);
         }
         if (p[0] == '#' && p[1] == '(') {
-            char* end = cmemory::ExprEnd(const_cast<char*>(p));
+            char* end = ExprEnd(const_cast<char*>(p));
             return end ? end : p + std::strlen(p);
         }
-        if (*p != '(') return atomEnd(p);
+        if (*p != '(') return ExprEnd(const_cast<char*>(p));  // an atom
         if (c && !isCons(c)) c = nullptr;
         tag(c);
         p++;
@@ -569,28 +560,10 @@ void cfunction::NoteStreamSource(FILE* f, const char* path) {
 
 long cfunction::SourceOffset(FILE* f) { return streamSource(f) ? ftell(f) : -1; }
 
-const char* cfunction::KeepGatheredText(const char* text) {
-    static char* kept = nullptr;
-    static size_t room = 0;
-    size_t n = std::strlen(text) + 1;
-    if (n > room) {
-        void* grown = std::realloc(kept, n);
-        if (!grown) return nullptr;
-        kept = (char*)grown;
-        room = n;
-    }
-    std::memcpy(kept, text, n);
-    return kept;
-}
-
-_cell* cfunction::ReadSourceText(FILE* f, long start) {
-    // The text as gathered, before the reader rewrites it in place; it is
-    // as long as the gathered text, which has no fixed bound.
+void cfunction::TagStreamLines(FILE* f, long start, const char* text,
+                               _cell* e) {
     StreamSource* s = start >= 0 ? streamSource(f) : nullptr;
-    const char* original = s ? KeepGatheredText(lineStr) : nullptr;
-    _cell* e = nullptr;
-    if (ReadText(lineStr, &e) != 1) return nullptr;
-    if (!s || !original) return e;
+    if (!s || !text) return;
     // The lines before start, counted from where the last read left off
     // (the file is read again through its descriptor, which leaves the
     // stream's own position alone).
@@ -603,11 +576,10 @@ _cell* cfunction::ReadSourceText(FILE* f, long start) {
         long want = start - s->offset;
         if (want > (long)sizeof buf) want = sizeof buf;
         ssize_t got = pread(fileno(f), buf, (size_t)want, s->offset);
-        if (got <= 0) return e;
+        if (got <= 0) return;
         for (ssize_t i = 0; i < got; i++)
             if (buf[i] == '\n') s->line++;
         s->offset += got;
     }
-    TagSourceLines(original, e, s->source, s->line);
-    return e;
+    TagSourceLines(text, e, s->source, s->line);
 }

@@ -686,19 +686,14 @@ public:
     // TagSourceLines walks the text as gathered (comments gone, newlines
     // kept) beside the form built from it, the first byte on firstLine.
     int SourceNumber(const char* name);
-    // A copy of a gathered text, kept until the next call, for
-    // TagSourceLines after the reader has rewritten the text in place;
-    // null when memory for it cannot be had (the lines are then not
-    // tagged).
-    static const char* KeepGatheredText(const char* text);
     void TagSourceLines(const char* text, _cell* form, int source,
                         long firstLine);
     // A file opened for reading by OPEN: READ tags what it reads from it.
     void NoteStreamSource(FILE* f, const char* path);
     long SourceOffset(FILE* f);
-    // ReadText of lineStr, gathered from f starting at offset start, with
-    // its lines tagged when f is a file OPEN noted. Null: failed.
-    _cell* ReadSourceText(FILE* f, long start);
+    // Tags the lines of e, read from text gathered from f starting at
+    // offset start, when f is a file OPEN noted (start from SourceOffset).
+    void TagStreamLines(FILE* f, long start, const char* text, _cell* e);
     // "name:line" of a tagged cons into buf; false when it has no tag.
     bool SourcePlace(const _cell* c, char* buf, size_t size);
     // --- eval/handler.cpp ---------------------------------------------------

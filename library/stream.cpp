@@ -339,25 +339,26 @@ _cell* cfunction::tread(_cell* args, _symval* frame, long count) {
         if (f == nullptr)
             return Fail("エラー: そのストリームは無効です", frame, count);
         long start = SourceOffset(f);
-        lineStr[0] = '\0';
-        int r = GetOneSStream(f);
+        const char* text = nullptr;
+        _cell* e = nullptr;
         // Text left at the end of the file is an expression that never
         // closed (a complete one ends at its closer or its blank): the
         // file is wrong, and its last expression must not vanish as if
         // the file had simply ended.
-        if (r == 2 && !AllBlank(lineStr)) r = 1;
-        if (r == 1) {
-            if (CheckBrace(lineStr) != 1)
-                return Fail("エラー: 括弧の数が合いません。", frame, count);
-        } else {
-            if (eofError)
-                return Fail("エラー: 読み込み中にエラーを生じました。", frame,
-                            count);
-            if (r == 2) return eofValue;
-            errorlisp(frame, count);
-            return nullptr;
+        int r = ReadFileExpression(f, true, &e, start >= 0 ? &text : nullptr);
+        if (r == kFileRead) {
+            TagStreamLines(f, start, text, e);
+            return e;
         }
-        return ReadSourceText(f, start);
+        if (r == kFileUnread) return nullptr;
+        if (r == kFileUnbalanced)
+            return Fail("エラー: 括弧の数が合いません。", frame, count);
+        if (eofError)
+            return Fail("エラー: 読み込み中にエラーを生じました。", frame,
+                        count);
+        if (r == kFileEnded) return eofValue;
+        errorlisp(frame, count);
+        return nullptr;
     }
     _cell* e = nullptr;
     return ReadText(lineStr, &e) == 1 ? e : nullptr;

@@ -737,22 +737,6 @@ public:
     char* getRestchar(char* p);
     _cell* MakeMojiretsu(_cell* chars);     // string cell around a char list
 
-    // --- reader/scan.cpp (stateless scanners) -------------------------------
-    // Shared by every text pass and the cell builder. A unit is a string
-    // ("...", a backslash escaping the byte after it) or a character literal
-    // (#\ and the byte after it, if any).
-    // At a unit: the position after it, null when its string never closes;
-    // anywhere else: p itself.
-    static inline char* SkipUnit(char* p);
-    // From p with a depth counter starting at 0, stepping over units:
-    // 1 at the ')' that brings the depth from 1 to 0 (*end just after it),
-    // -1 at a ')' met at depth 0, 0 when a string never closes, 2 at the end.
-    static int ScanDepth(char* p, char** end);
-    // End of the expression at p: just after the ')' closing a list (null
-    // when it never closes); for an atom, the first blank, '(' or ')'
-    // outside units, or the end of the text.
-    static char* ExprEnd(char* p);
-
     // --- reader/linereader.cpp ----------------------------------------------
     // The console's next line. At the end of standard input the session
     // ends, unless atEnd is given: then *atEnd is set and NIL answered.
@@ -1050,21 +1034,6 @@ bool LineEditorActive();
 void LineEditorPrompt(const char* text);    // shown by the next line read
 int LineEditorGetc();                       // next byte, or EOF
 void LineEditorForget();                    // drop the rest of the line
-
-// --- reader/scan.cpp ---
-// Given the position just after an opening double quote, the position just
-// after the closing one, or null when the text ends first. A backslash
-// escapes the byte after it.
-char* SkipDoubleQuote(char* p);
-
-// Inline, since every text pass calls it at each byte and most bytes start
-// no unit. A lone #\ at the end of the text is a unit of two bytes.
-inline char* cmemory::SkipUnit(char* p) {
-    if (p[0] == '"') return SkipDoubleQuote(p + 1);
-    if (p[0] != '#' || p[1] != '\\') return p;
-    p += 2;
-    return *p ? p + 1 : p;
-}
 
 // Allocation is inline: most callers set the new cell's fields at once,
 // and inlined, the compiler drops the stores they overwrite.

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "memory/cmemory.h"
+#include "reader/scan.h"
 #include "toplevel/symbols.h"
 
 namespace {
@@ -25,7 +26,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // End of the first element of s; null, with the message out, when it is a
 // list that never closes.
 char* elementEnd(char* s) {
-    char* end = cmemory::ExprEnd(s);
+    char* end = ExprEnd(s);
     if (!end) PutMessage(kNoCloser);
     return end;
 }

@@ -5,11 +5,13 @@
 // character. lineStr grows up to kTextCeiling bytes (gather.cpp), and
 // no pass reads or writes past the terminating NUL or the buffer's end.
 // Strings ("...", a backslash escaping the byte after it) and character
-// literals (#\ and one byte) are units that every pass steps over unchanged.
+// literals (#\ and one byte) are units that every pass steps over unchanged;
+// reader/scan.h describes them, and comments, once for every pass.
 #ifndef TAMARISK_READER_CTEXTPROC_H
 #define TAMARISK_READER_CTEXTPROC_H
 
 #include "memory/cmemory.h"
+#include "reader/scan.h"
 
 class ctextproc : public cmemory {
 public:
@@ -26,18 +28,31 @@ public:
     // terminal in a debug loop (the caller leaves the loop). Any other end
     // of standard input ends the session with status 0.
     [[nodiscard]] int ReadExpression(_cell** out);
+    // The one reading of an expression from a file, for READ (and so
+    // LOAD) and script mode: gathers the next expression of f into lineStr
+    // (GetOneSStream, whose end-of-file rule it keeps) and reads it.
+    // wholeOnly is READ's rule: a text whose parentheses do not balance as
+    // the console counts them (CheckBrace) is refused unread; script mode
+    // reads such a text all the same, so that the builder tells what is
+    // wrong with it. *gathered, when asked for, is the text as gathered:
+    // once read, a copy kept until the next call (lineStr is rewritten in
+    // place), null when there was no memory for it; lineStr otherwise.
+    // Answers a FileRead.
+    [[nodiscard]] int ReadFileExpression(FILE* f, bool wholeOnly, _cell** out,
+                                         const char** gathered);
 
     // --- reader/gather.cpp --------------------------------------------------
     int GetOneS(int echoKept);  // 1 gathered; 0 failed (message out); -1 EOF
                                 // -3 interrupted by Ctrl-C, text dropped
-    int GetOneSStream(FILE* f); // 1 gathered, 0 failed (message out), 2 EOF
+    // 1 gathered (at the end of the file: any text not all blank), 0 failed
+    // (message out), 2 the file held nothing more but blanks and comments.
+    int GetOneSStream(FILE* f);
     int CheckBrace(char* text);     // 1 complete, 0 incomplete, -1 extra ')'
     int CheckBrace2(char* text);    // the same, for text from a file
     int CrTabOnly(char* text);
-    void SkipComment(FILE* f);
-    // Newlines that GetOneSStream took from countedStream (SkipComment
-    // leaves the newline that ends a comment in the stream): script mode
-    // numbers the lines of its program with them.
+    // Newlines that GetOneSStream took from countedStream (the newline
+    // that ends a comment included): script mode numbers the lines of its
+    // program with them.
     FILE* countedStream = nullptr;
     long countedLines = 0;
     int AllBlank(char* text);
@@ -61,5 +76,14 @@ public:
 };
 
 constexpr int kFloatTextSize = 64;
+
+// What ReadFileExpression did.
+enum FileRead {
+    kFileFailed = 0,      // gathering failed (message out)
+    kFileRead = 1,        // read (*out set)
+    kFileEnded = 2,       // nothing more but blanks and comments
+    kFileUnbalanced = 3,  // refused by wholeOnly (no message)
+    kFileUnread = 4       // gathered, but not read (as ReadText fails)
+};
 
 #endif  // TAMARISK_READER_CTEXTPROC_H

@@ -42,15 +42,22 @@ namespace {
 // The first byte at or after p that is neither a blank nor one of the
 // reader marks that may stand before an expression without making it begin.
 char* skipLead(char* p) {
-    while (*p == '\n' || *p == '\r' || *p == '\t' || *p == ' ' ||
-           *p == '\'' || *p == '`' || *p == ',' || *p == '@')
+    while (*p == '\n' || *p == '\r' || *p == '\t' || *p == ' ' || *p == '\'' ||
+           *p == '`' || *p == ',' || *p == '@')
         p++;
     return p;
 }
 
-bool isWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+// Where the first expression of text starts: past the blanks and marks
+// before it and a #' in front of them, at the '(' of a vector's #(.
+char* firstStart(char* text) {
+    char* p = skipLead(text);
+    if (p[0] == '#' && p[1] == '\'') p = skipLead(p + 2);
+    if (p[0] == '#' && p[1] == '(') p++;
+    return p;
 }
+
+bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 const char kTooLong[] = "エラー: S式が長過ぎます。";
 const char kTooManyClosers[] = "エラー: )が多すぎます。";
@@ -81,98 +88,50 @@ int verdict(int balance) {
 
 namespace {
 
-// Where console text stands, byte by byte: in a string, at a character
-// literal's byte, or in a comment. A `;` outside strings and character
-// literals starts a comment; its bytes are dropped up to the end of the
-// line, and that line end is kept, so it still ends the token before it.
-struct ConsoleScan {
-    enum Kind { kDropped, kQuoted, kCode };
-    int inString = 0;
-    int escaped = 0;
-    int inComment = 0;
-    int literal = 0;    // 1 after '#', 2 after "#\": the next byte is quoted
-
-    Kind take(char c) {
-        if (inComment) {
-            if (c != '\n') return kDropped;
-            inComment = 0;
-            return kCode;
-        }
-        if (inString) {
-            if (escaped)
-                escaped = 0;
-            else if (c == '\\')
-                escaped = 1;
-            else if (c == '"')
-                inString = 0;
-            return kQuoted;
-        }
-        if (literal == 2) {
-            literal = 0;
-            return kQuoted;
-        }
-        if (literal == 1 && c == '\\') {
-            literal = 2;
-            return kCode;
-        }
-        literal = c == '#';
-        if (c == '"') {
-            inString = 1;
-            return kQuoted;
-        }
-        if (c == ';') {
-            inComment = 1;
-            return kDropped;
-        }
-        return kCode;
-    }
-};
-
 // Follows one expression through its bytes to its end: a list to the ')'
 // that closes it, an atom to the blank or parenthesis after it. Fed the
-// kept bytes of a ConsoleScan.
+// bytes of raw text with their roles (reader/scan.h), comments left out.
 struct ExprTracker {
-    int state = 0;      // 0 before it, 1 list, 2 atom, 3 after '#', 4 ended
+    int state = 0;  // 0 before it, 1 list, 2 atom, 3 after '#', 4 ended
     int depth = 0;
 
-    void feed(char c, ConsoleScan::Kind k) {
-        bool code = k == ConsoleScan::kCode;
+    void feed(char c, UnitScan::Role k) {
+        bool code = k == UnitScan::kCode;
         bool blank = code && isWhite(c);
         if (state == 3) {
             if (code && c == '\'') {
-                state = 0;      // #' stands before the expression
+                state = 0;  // #' stands before the expression
                 return;
             }
             if (code && c == '(') {
-                state = 1;      // #( opens a vector, read as a list
+                state = 1;  // #( opens a vector, read as a list
                 depth = 1;
                 return;
             }
             state = 2;
         }
         switch (state) {
-        case 0:
-            if (blank || (code && (c == '\'' || c == '`' || c == ',' ||
-                                   c == '@')))
+            case 0:
+                if (blank ||
+                    (code && (c == '\'' || c == '`' || c == ',' || c == '@')))
+                    return;
+                if (code && c == '(') {
+                    state = 1;
+                    depth = 1;
+                } else if (code && c == ')') {
+                    state = 4;
+                } else {
+                    state = code && c == '#' ? 3 : 2;
+                }
                 return;
-            if (code && c == '(') {
-                state = 1;
-                depth = 1;
-            } else if (code && c == ')') {
-                state = 4;
-            } else {
-                state = code && c == '#' ? 3 : 2;
-            }
-            return;
-        case 1:
-            if (code && c == '(') depth++;
-            if (code && c == ')' && --depth == 0) state = 4;
-            return;
-        case 2:
-            if (blank || (code && (c == '(' || c == ')'))) state = 4;
-            return;
-        default:
-            return;
+            case 1:
+                if (code && c == '(') depth++;
+                if (code && c == ')' && --depth == 0) state = 4;
+                return;
+            case 2:
+                if (blank || (code && (c == '(' || c == ')'))) state = 4;
+                return;
+            default: return;
         }
     }
 };
@@ -180,7 +139,7 @@ struct ExprTracker {
 // The end of the first expression of a complete text, raw as typed: after
 // the ')' that closes a list, at the byte that ends an atom.
 char* firstEnd(char* text) {
-    ConsoleScan scan;
+    UnitScan scan;
     ExprTracker t;
     char* p = text;
     for (; *p; p++) {
@@ -205,14 +164,14 @@ void echo(const char* from, const char* end) {
 // After the message for an over-long text: reads on, keeping nothing,
 // to the end of that expression and then to the end of its line. scan
 // stands where the kept text ends; c is the byte that did not fit.
-void dropOverlong(ConsoleScan& scan, int c) {
-    ConsoleScan fresh;
+void dropOverlong(UnitScan& scan, int c) {
+    UnitScan fresh;
     ExprTracker t;
     for (char* p = lineStr; *p && t.state != 4; p++) t.feed(*p, fresh.take(*p));
     for (; t.state != 4 && c != EOF; c = ConsoleGetc()) {
         if (c == 0) continue;
-        ConsoleScan::Kind k = scan.take((char)c);
-        if (k != ConsoleScan::kDropped) t.feed((char)c, k);
+        UnitScan::Role k = scan.take((char)c);
+        if (k != UnitScan::kDropped) t.feed((char)c, k);
         if (t.state == 4) break;
     }
     while (c != '\n' && c != EOF) c = ConsoleGetc();
@@ -225,10 +184,10 @@ void keepRaw(const char* rest) {
     size_t n = std::strlen(rest);
     char* raw = static_cast<char*>(std::malloc(n + 1));
     if (raw == nullptr) return;
-    ConsoleScan scan;
+    UnitScan scan;
     size_t m = 0;
     for (size_t i = 0; i < n; i++) {
-        bool escaping = scan.inString && !scan.escaped && rest[i] == '\\';
+        bool escaping = scan.inString() && !scan.escaped() && rest[i] == '\\';
         if (escaping && rest[i + 1] == '0') {
             raw[m++] = 0;
             i++;
@@ -251,7 +210,7 @@ void keepRaw(const char* rest) {
 // expression is complete.
 int ctextproc::GetOneS(int echoKept) {
     size_t total = std::strlen(lineStr);
-    ConsoleScan scan;
+    UnitScan scan;
     ExprTracker tracker;
     for (size_t i = 0; i < total; i++)
         tracker.feed(lineStr[i], scan.take(lineStr[i]));
@@ -264,24 +223,25 @@ int ctextproc::GetOneS(int echoKept) {
         int c = EOF;
         while (got < limit && (c = ConsoleGetc()) != EOF) {
             got++;
-            bool escapedByte = scan.inString && scan.escaped;
-            if (c == 0 && !scan.inComment && !scan.inString) {
+            bool escapedByte = scan.escaped();
+            if (c == 0 && !scan.inComment() && !scan.inString()) {
                 if (first && fromKept) echo(lineStr + start, lineStr + total);
                 std::puts(kNulByte);
                 dropOverlong(scan, c);
                 return 0;
             }
-            ConsoleScan::Kind k = scan.take((char)c);
-            if (k != ConsoleScan::kDropped) {
+            UnitScan::Role k = scan.take((char)c);
+            if (k != UnitScan::kDropped) {
                 // Room for the byte, an escape before it, and the NUL.
                 if (!GrowLine(total + 3)) {
-                    if (first && fromKept) echo(lineStr + start, lineStr + total);
+                    if (first && fromKept)
+                        echo(lineStr + start, lineStr + total);
                     std::puts(kTooLong);
                     dropOverlong(scan, c);
                     return 0;
                 }
                 if (c == '0' && escapedByte) {
-                    lineStr[total - 1] = '0';   // \0 typed: the digit
+                    lineStr[total - 1] = '0';  // \0 typed: the digit
                 } else if (c == 0) {
                     if (!escapedByte) lineStr[total++] = '\\';
                     lineStr[total++] = '0';
@@ -337,11 +297,9 @@ int ctextproc::CheckBrace(char* text) {
 
 int ctextproc::CrTabOnly(char* text) {
     char* p = skipLead(text);
-    if (*p == 0) return 1;
-    if (*p == '(' || *p == ')') return 1;
-    if (p[0] == '#' && p[1] == '\'') p = skipLead(p + 2);   // #'(...
-    if (p[0] == '#' && p[1] == '(') return 1;                 // #(...
-    if (*p == '(') return 1;
+    if (*p == 0 || *p == ')') return 1;
+    p = firstStart(p);
+    if (*p == '(') return 1;  // (..., #(..., #'(...
     if (*p == '"') return SkipDoubleQuote(p + 1) ? 0 : 1;
     return 0;
 }
@@ -357,106 +315,42 @@ int ctextproc::AllBlank(char* text) {
 // Files
 // ---------------------------------------------------------------------------
 
-namespace {
-
-// The depth of parentheses of a text fed a byte at a time, stepping over
-// the units ScanDepth steps over (strings, and #\ with the byte after it),
-// so that it is above 0 exactly where ScanDepth would not have closed the
-// text's first list.
-struct UnitDepth {
-    long depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    bool hash = false;      // the last byte was a '#' outside units
-    bool literal = false;   // the next byte is a character literal's
-
-    void take(char c) {
-        if (literal) {
-            literal = false;
-            hash = false;
-            return;
-        }
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (hash && c == '\\') {
-            literal = true;
-            hash = false;
-            return;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '(') {
-            depth++;
-        } else if (c == ')') {
-            depth--;
-        }
-        hash = !inString && c == '#';
-    }
-};
-
-// The text's first expression is a list (CheckBrace2's test).
-bool startsList(char* text) {
-    char* p = skipLead(text);
-    if (p[0] == '#' && p[1] == '\'') p = skipLead(p + 2);
-    if (p[0] == '#' && p[1] == '(') p++;
-    return *p == '(';
-}
-
-}  // namespace
-
+// Gathers from a file a byte at a time until the text holds one complete
+// expression (CheckBrace2), comments dropped. The one end-of-file rule of
+// every reader of files: a text that is still open at the end of the file
+// is handed on as it is when it holds anything but blanks (its reader then
+// tells what is wrong with it), except a string still open, which would
+// swallow the rest of the program without a word.
 int ctextproc::GetOneSStream(FILE* f) {
     size_t total = std::strlen(lineStr);
-    char* end = lineStr + total;
-    int inString = 0;
-    int escaped = 0;    // inside a string, the previous byte was a backslash
-    char prev1 = 0;     // the last appended byte
-    char prev2 = 0;     // the one before it
-    UnitDepth depth;
-    for (size_t i = 0; i < total; i++) depth.take(lineStr[i]);
+    UnitScan scan;
+    long depth = 0;  // of parentheses outside units, as ScanDepth counts
+    for (size_t i = 0; i < total; i++)
+        if (scan.take(lineStr[i]) == UnitScan::kCode)
+            depth += lineStr[i] == '(' ? 1 : lineStr[i] == ')' ? -1 : 0;
     for (;;) {
         int c = std::getc(f);
         if (c == '\n' && f == countedStream) countedLines++;
         if (c == EOF) {
-            // A string still open at the end of the file would swallow
-            // the rest of the program without a word.
-            if (inString) {
+            if (scan.inString()) {
                 PutMessage(kOpenString);
                 return 0;
             }
-            if (total > 0 && !isWhite(end[-1])) return 1;
-            return 2;
+            return AllBlank(lineStr) ? 2 : 1;
         }
         char ch = (char)c;
-        bool afterHashBackslash = prev2 == '#' && prev1 == '\\';
-        bool escapedByte = inString && escaped;
-        if (c == 0 && !inString) {
+        bool escapedByte = scan.escaped();
+        if (c == 0 && !scan.inString() && !scan.inComment()) {
             PutMessage(kNulByte);
             return 0;
         }
-        if (inString) {
-            if (escaped) {
-                escaped = 0;
-            } else if (ch == '\\') {
-                escaped = 1;
-            } else if (ch == '"') {
-                inString = 0;
-            }
-        } else if (ch == '"') {
-            // The character literal for the double quote opens no string.
-            if (!afterHashBackslash) inString = 1;
-        } else if (ch == ';' && !afterHashBackslash) {
-            SkipComment(f);
-            continue;
-        }
+        UnitScan::Role role = scan.take(ch);
+        if (role == UnitScan::kDropped) continue;
         // Room for the byte, an escape before it, and the NUL.
         if (!GrowLine(total + 3)) return tooLong();
-        end = lineStr + total;
+        char* end = lineStr + total;
         if (ch == '0' && escapedByte) {
-            end[-1] = '0';      // \0 in the file: the digit
+            end[-1] = '0';  // \0 in the file: the digit
         } else {
             if (c == 0 && !escapedByte) {
                 *end++ = '\\';
@@ -466,35 +360,24 @@ int ctextproc::GetOneSStream(FILE* f) {
             total++;
         }
         *end = 0;
-        prev2 = prev1;
-        prev1 = ch;
-        depth.take(ch);
+        if (role == UnitScan::kCode)
+            depth += ch == '(' ? 1 : ch == ')' ? -1 : 0;
         // Only a ')' (a list closing, or a text starting with ')') or a
         // blank (an atom ending) can change the balance verdict, so the
         // whole text is checked again only then, and not while a list
         // text is still open: a long text costs time in proportion.
         if (ch != ')' && !isWhite(ch)) continue;
-        if (depth.depth > 0 && startsList(lineStr)) continue;
+        if (depth > 0 && *firstStart(lineStr) == '(') continue;
         int v = verdict(CheckBrace2(lineStr));
         if (v >= 0) return v;
     }
-}
-
-// The newline that ends the comment stays in the file: it still ends the
-// token before the comment.
-void ctextproc::SkipComment(FILE* f) {
-    int c;
-    while ((c = std::getc(f)) != EOF && c != '\n') {
-    }
-    if (c == '\n') std::ungetc(c, f);
 }
 
 int ctextproc::CheckBrace2(char* text) {
     char* p = skipLead(text);
     if (*p == 0) return 0;
     if (*p == ')') return -1;
-    if (p[0] == '#' && p[1] == '\'') p = skipLead(p + 2);
-    if (p[0] == '#' && p[1] == '(') p++;
+    p = firstStart(p);
     if (*p == '(') {
         char* end = nullptr;
         return ScanDepth(p, &end) == 1 ? 1 : 0;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "reader/ctextproc.h"
@@ -35,6 +36,37 @@ int ctextproc::ReadText(char* text, _cell** out) {
     return 1;
 }
 
+namespace {
+
+// A copy of text, kept until the next call; null when memory for it
+// cannot be had.
+const char* keepText(const char* text) {
+    static char* kept = nullptr;
+    static size_t room = 0;
+    size_t n = std::strlen(text) + 1;
+    if (n > room) {
+        void* grown = std::realloc(kept, n);
+        if (!grown) return nullptr;
+        kept = static_cast<char*>(grown);
+        room = n;
+    }
+    std::memcpy(kept, text, n);
+    return kept;
+}
+
+}  // namespace
+
+int ctextproc::ReadFileExpression(FILE* f, bool wholeOnly, _cell** out,
+                                  const char** gathered) {
+    lineStr[0] = 0;
+    int got = GetOneSStream(f);
+    if (gathered) *gathered = lineStr;
+    if (got != 1) return got == 2 ? kFileEnded : kFileFailed;
+    if (wholeOnly && CheckBrace(lineStr) != 1) return kFileUnbalanced;
+    if (gathered) *gathered = keepText(lineStr);
+    return ReadText(lineStr, out) == 1 ? kFileRead : kFileUnread;
+}
+
 int ctextproc::ReadExpression(_cell** out) {
     std::fflush(stdout);
     lineStr[0] = 0;
@@ -43,7 +75,7 @@ int ctextproc::ReadExpression(_cell** out) {
     EndIfTerminated();
     interruptRequested = 0;
     int got = GetOneS(1);
-    if (got == -3) return -3;   // Ctrl-C: a fresh prompt
+    if (got == -3) return -3;  // Ctrl-C: a fresh prompt
     if (got < 0) {
         // Ctrl-D typed on a terminal inside a debug loop leaves that loop
         // only: the end of a pipe or a file, and Ctrl-D at the top level,

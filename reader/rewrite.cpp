@@ -29,7 +29,7 @@ int eachMark(char* text, int bound, const char* mark, Rewrite rewrite) {
     size_t markLen = std::strlen(mark);
     char* p = text;
     while (*p) {
-        char* q = cmemory::SkipUnit(p);
+        char* q = SkipUnit(p);
         if (!q) return 0;
         if (q != p) {
             p = q;

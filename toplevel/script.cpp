@@ -18,17 +18,12 @@ constexpr size_t kShownText = 60;
 // Steps over blanks and comments up to the next expression, counting the
 // newlines taken; the first other byte is left unread.
 void skipToExpression(FILE* f, long* lines) {
-    for (;;) {
-        int c = std::getc(f);
-        if (c == '\n') {
-            ++*lines;
-        } else if (c == ';') {
-            while ((c = std::getc(f)) != EOF && c != '\n') {
-            }
-            if (c == EOF) return;
-            ++*lines;
-        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\f') {
-            if (c != EOF) std::ungetc(c, f);
+    UnitScan scan;
+    for (int c; (c = std::getc(f)) != EOF;) {
+        if (c == '\n') ++*lines;
+        if (scan.take((char)c) == UnitScan::kDropped) continue;  // a comment
+        if (c != '\n' && c != ' ' && c != '\t' && c != '\r' && c != '\f') {
+            std::ungetc(c, f);
             return;
         }
     }
@@ -83,34 +78,28 @@ int clisp::RunStream(const char* name, FILE* f) {
     for (;;) {
         skipToExpression(f, &countedLines);
         long line = countedLines + 1;
-        lineStr[0] = 0;
-        int got = GetOneSStream(f);
-        if (got == 2 && AllBlank(lineStr)) break;
-        showText(lineStr, shown, sizeof shown);
+        // At the end of the file an unfinished text is read all the same,
+        // so that its fault is reported rather than dropped.
+        const char* text = nullptr;
+        _cell* e = nullptr;
+        int got = ReadFileExpression(f, false, &e, &text);
+        if (got == kFileEnded) break;
+        showText(text ? text : "", shown, sizeof shown);
         _cell* v = nullptr;
         failureNoted = false;
         failureReport[0] = 0;
         failurePlace[0] = 0;
         failureForm[0] = 0;
-        if (got != 0) {
-            // At the end of the file an unfinished text is read all the
-            // same, so that its fault is reported rather than dropped.
-            // The text as gathered, of any length, before the reader
-            // rewrites it in place.
-            const char* original = KeepGatheredText(lineStr);
-            _cell* e = nullptr;
-            if (ReadText(lineStr, &e) == 1) {
-                if (original)
-                    TagSourceLines(original, e, SourceNumber(name), line);
-                CellGroup g(this);
-                g.push(e);
-                reportTop = e;
-                bool wasReporting = reportFailures;
-                reportFailures = true;
-                v = eval(e, nullptr, 0);
-                reportFailures = wasReporting;
-                reportTop = nullptr;
-            }
+        if (got == kFileRead) {
+            if (text) TagSourceLines(text, e, SourceNumber(name), line);
+            CellGroup g(this);
+            g.push(e);
+            reportTop = e;
+            bool wasReporting = reportFailures;
+            reportFailures = true;
+            v = eval(e, nullptr, 0);
+            reportFailures = wasReporting;
+            reportTop = nullptr;
         }
         if (!v) {
             if (throwPending) {

@@ -106,6 +106,35 @@ TEST(SkipDoubleQuote, BackslashEscapesTheNextByte) {
     EXPECT_EQ(nullptr, SkipDoubleQuote(e.buf));
 }
 
+// The one description of the units, as the gatherers feed it raw text:
+// c ordinary text, q inside a string or character literal, d a comment.
+TEST(UnitScan, RolesOfRawText) {
+    auto roles = [](const std::string& s) {
+        UnitScan u;
+        std::string r;
+        for (char c : s) r += "cqd"[u.take(c)];
+        return r;
+    };
+    // a "b\"c" ;x NL #\; #\" (
+    EXPECT_EQ("cqqqqqqddcccqccqc", roles("a\"b\\\"c\";x\n#\\;#\\\"("));
+    // The byte of a literal starts nothing, not even a literal: after
+    // #\# the backslash is ordinary and the quote opens a string.
+    EXPECT_EQ("ccqcq", roles("#\\#\\\""));
+}
+
+TEST(UnitScan, SkipUnitAtEveryKind) {
+    Text t("#\\");  // a lone #\ at the end: two bytes
+    EXPECT_EQ(t.buf + 2, SkipUnit(t.buf));
+    Text l("#\\xy");
+    EXPECT_EQ(l.buf + 3, SkipUnit(l.buf));
+    Text h("#x");
+    EXPECT_EQ(h.buf, SkipUnit(h.buf));
+    Text s("\"a\\\"\" b");  // "a\"" : one string
+    EXPECT_EQ(s.buf + 5, SkipUnit(s.buf));
+    Text o("\"a\\");  // "a\ : never closes
+    EXPECT_EQ(nullptr, SkipUnit(o.buf));
+}
+
 TEST(CheckBrace, ConsoleBalance) {
     clisp& m = Lisp();
     auto cb = [&](const std::string& s) { return m.CheckBrace(Text(s).buf); };
@@ -467,7 +496,7 @@ TEST(Build, LongAndDeepLists) {
 TEST(Build, ExpressionExtent) {
     auto extent = [](const std::string& s) {
         Text t(s);
-        char* end = cmemory::ExprEnd(t.buf);
+        char* end = ExprEnd(t.buf);
         return end ? std::string(t.buf, end) : std::string("null");
     };
     EXPECT_EQ("(A \")\" #\\))", extent("(A \")\" #\\)) B"));
@@ -532,8 +561,10 @@ TEST(GatherFile, ExpressionsAndAtoms) {
     EXPECT_EQ((V{"abc", "<2>"}), GatherAll("abc"));
     EXPECT_EQ((V{"<2>"}), GatherAll("  \n; only a note\n\t"));
     EXPECT_EQ((V{"\"a ", "b\"\n", "<2>"}), GatherAll("\"a b\"\n"));
+    // At the end of the file an unfinished text is handed on, whatever its
+    // last byte: its reader tells what is wrong with it.
     EXPECT_EQ((V{"(a b", "<2>"}), GatherAll("(a b"));
-    EXPECT_EQ((V{"<2>"}), GatherAll("(a b\n"));
+    EXPECT_EQ((V{"(a b\n", "<2>"}), GatherAll("(a b\n"));
 }
 
 TEST(GatherFile, Comments) {
@@ -548,6 +579,9 @@ TEST(GatherFile, Comments) {
     // The character literal for " opens no string.
     EXPECT_EQ((V{"(#\\\" \nb)", "<2>"}), GatherAll("(#\\\" ; note\nb)"));
     EXPECT_EQ((V{"(#\\\\ b\n)", "<2>"}), GatherAll("(#\\\\ b;c)\n)"));
+    // After the literal #\# a quote opens a string for the gatherer as for
+    // the reader, so the ; inside it is no comment.
+    EXPECT_EQ((V{"(a #\\#\\\"b;c\")", "<2>"}), GatherAll("(a #\\#\\\"b;c\")"));
 }
 
 TEST(GatherFile, ErrorsAndLimits) {
