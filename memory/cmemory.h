@@ -324,27 +324,17 @@ extern _cell* NILCell;      // the built-in symbols (toplevel/symbols.h)
 extern _cell* TCell;
 extern _cell* CHARACTER;
 
-inline bool isCons(const _cell* c) {
-    return c != nullptr && c->type == kConsTag;
+// A live cell of that tag (null is none).
+inline bool hasTag(const _cell* c, CellTag t) {
+    return c != nullptr && c->type == t;
 }
-inline bool isSymbol(const _cell* c) {
-    return c != nullptr && c->type == kSymbolTag;
-}
-inline bool isInteger(const _cell* c) {
-    return c != nullptr && c->type == kIntegerTag;
-}
-inline bool isBunsu(const _cell* c) {
-    return c != nullptr && c->type == kFractionTag;
-}
-inline bool isFloating(const _cell* c) {
-    return c != nullptr && c->type == kFloatingTag;
-}
-inline bool isMoji(const _cell* c) {
-    return c != nullptr && c->type == kCharacterTag;
-}
-inline bool isArray(const _cell* c) {
-    return c != nullptr && c->type == kArrayTag;
-}
+inline bool isCons(const _cell* c) { return hasTag(c, kConsTag); }
+inline bool isSymbol(const _cell* c) { return hasTag(c, kSymbolTag); }
+inline bool isInteger(const _cell* c) { return hasTag(c, kIntegerTag); }
+inline bool isBunsu(const _cell* c) { return hasTag(c, kFractionTag); }
+inline bool isFloating(const _cell* c) { return hasTag(c, kFloatingTag); }
+inline bool isMoji(const _cell* c) { return hasTag(c, kCharacterTag); }
+inline bool isArray(const _cell* c) { return hasTag(c, kArrayTag); }
 // One of the seven tags above: anything else is a free or poisoned cell.
 inline bool hasValidTag(const _cell* c) {
     switch (c->type) {
