@@ -5,17 +5,6 @@
 // The number of HANDLER-CASE$ forms running (eval/handler.cpp).
 extern int handlerDepth;
 
-// Glossary of the romanised words used in names:
-//   Wa, Sa, Seki, Sho   sum, difference, product, quotient
-//   Bunshi, Bunbo       numerator, denominator; Bunsu: fraction
-//   yakubun             reducing a fraction, in the name of an operation
-//                       that reduces its result (SekiWithYakubun); the
-//                       reducer itself is reduceFraction (cmemory.h),
-//                       which the reader and the arithmetic share.
-//                       Tsubun: common denominator (WaWithTsubun)
-//   Moji, Mojiretsu     character, string
-//   taiou               matching (the end of an expression)
-//
 // Failure. A member that can fail returns null (or the failure value its
 // comment names) for one of three kinds of failure, and its declaration
 // says which kinds it may return:
@@ -61,37 +50,157 @@ long fileColumn(FILE* f);
 // operator's number in its symbol (operatorOf); 0 means "not a built-in".
 enum {
     OP_NONE = 0,
-    OP_QUOTE, OP_CAR, OP_CDR, OP_CONS, OP_BACKQUOTE, OP_PRINT, OP_PRIN1,
-    OP_PRINC, OP_SET, OP_DEFPARAMETER, OP_DEFVAR, OP_SETQ, OP_AND, OP_OR,
-    OP_ONEPLUS, OP_ONEMINUS, OP_ATOM, OP_CONSP, OP_NUMBERP, OP_INTEGERP,
-    OP_EVAL, OP_TIMES, OP_PLUS, OP_MINUS, OP_DIVIDE, OP_NUMBEREQUAL, OP_EQ,
-    OP_EQL, OP_NULL, OP_PROGN, OP_PROG1, OP_MINUSP, OP_COND, OP_IF,
-    OP_DEFUN, OP_DEFMACRO, OP_LET, OP_LETAST, OP_PROG, OP_GO, OP_APPLY,
-    OP_FUNCALL, OP_LIST, OP_OPEN, OP_CLOSE, OP_READ, OP_CHAR, OP_STRINGP,
-    OP_LENGTH, OP_COERCE, OP_FUNCTION, OP_SPACES, OP_TERPRI,
-    OP_STRINGEQUAL, OP_CHAREQUAL, OP_CHARLESS, OP_GC,
-    OP_MULTIPLEVALUELIST, OP_RPLACA, OP_RPLACD, OP_SYMBOLP, OP_CHARACTERP,
-    OP_BYE, OP_MACROEXPAND, OP_SETARRAY, OP_ARRAYCAR, OP_ARRAYCDR,
-    OP_ARRAYP, OP_RANDOM, OP_SQRT, OP_EXPT, OP_EXP, OP_LOG, OP_SIN, OP_COS,
-    OP_TAN, OP_ASIN, OP_ACOS, OP_ATAN, OP_EVENP, OP_FLOOR, OP_NOW,
-    OP_LOCALTIME, OP_MAKETIME, OP_CHARCODE, OP_CODECHAR, OP_CATCH,
-    OP_THROW, OP_BLOCK, OP_RETURNFROM, OP_UNWINDPROTECT, OP_ERROR,
-    OP_BREAK, OP_SYMBOLNAME, OP_INTERN, OP_INTERNWIDE, OP_SYMBOLFUNCTION,
-    OP_KIND, OP_TIME, OP_BOUNDP, OP_DOCUMENTATION, OP_APROPOS, OP_DRIBBLE,
-    OP_FORMATD, OP_HANDLERCASE, OP_EXACT, OP_SORT, OP_READCHAR, OP_FLET,
-    OP_DESTRUCTURINGBIND, OP_QUOTIENT, OP_COMPARE, OP_STRINGSTREAM,
-    OP_STRINGCOMPARE, OP_BACKTRACE, OP_FRAME,
-    OP_HASHPUT, OP_HASHREMOVE,
+    OP_QUOTE,
+    OP_CAR,
+    OP_CDR,
+    OP_CONS,
+    OP_BACKQUOTE,
+    OP_PRINT,
+    OP_PRIN1,
+    OP_PRINC,
+    OP_SET,
+    OP_DEFPARAMETER,
+    OP_DEFVAR,
+    OP_SETQ,
+    OP_AND,
+    OP_OR,
+    OP_ONEPLUS,
+    OP_ONEMINUS,
+    OP_ATOM,
+    OP_CONSP,
+    OP_NUMBERP,
+    OP_INTEGERP,
+    OP_EVAL,
+    OP_TIMES,
+    OP_PLUS,
+    OP_MINUS,
+    OP_DIVIDE,
+    OP_NUMBEREQUAL,
+    OP_EQ,
+    OP_EQL,
+    OP_NULL,
+    OP_PROGN,
+    OP_PROG1,
+    OP_MINUSP,
+    OP_COND,
+    OP_IF,
+    OP_DEFUN,
+    OP_DEFMACRO,
+    OP_LET,
+    OP_LETAST,
+    OP_PROG,
+    OP_GO,
+    OP_APPLY,
+    OP_FUNCALL,
+    OP_LIST,
+    OP_OPEN,
+    OP_CLOSE,
+    OP_READ,
+    OP_CHAR,
+    OP_STRINGP,
+    OP_LENGTH,
+    OP_COERCE,
+    OP_FUNCTION,
+    OP_SPACES,
+    OP_TERPRI,
+    OP_STRINGEQUAL,
+    OP_CHAREQUAL,
+    OP_CHARLESS,
+    OP_GC,
+    OP_MULTIPLEVALUELIST,
+    OP_RPLACA,
+    OP_RPLACD,
+    OP_SYMBOLP,
+    OP_CHARACTERP,
+    OP_BYE,
+    OP_MACROEXPAND,
+    OP_SETARRAY,
+    OP_ARRAYCAR,
+    OP_ARRAYCDR,
+    OP_ARRAYP,
+    OP_RANDOM,
+    OP_SQRT,
+    OP_EXPT,
+    OP_EXP,
+    OP_LOG,
+    OP_SIN,
+    OP_COS,
+    OP_TAN,
+    OP_ASIN,
+    OP_ACOS,
+    OP_ATAN,
+    OP_EVENP,
+    OP_FLOOR,
+    OP_NOW,
+    OP_LOCALTIME,
+    OP_MAKETIME,
+    OP_CHARCODE,
+    OP_CODECHAR,
+    OP_CATCH,
+    OP_THROW,
+    OP_BLOCK,
+    OP_RETURNFROM,
+    OP_UNWINDPROTECT,
+    OP_ERROR,
+    OP_BREAK,
+    OP_SYMBOLNAME,
+    OP_INTERN,
+    OP_INTERNWIDE,
+    OP_SYMBOLFUNCTION,
+    OP_KIND,
+    OP_TIME,
+    OP_BOUNDP,
+    OP_DOCUMENTATION,
+    OP_APROPOS,
+    OP_DRIBBLE,
+    OP_FORMATD,
+    OP_HANDLERCASE,
+    OP_EXACT,
+    OP_SORT,
+    OP_READCHAR,
+    OP_FLET,
+    OP_DESTRUCTURINGBIND,
+    OP_QUOTIENT,
+    OP_COMPARE,
+    OP_STRINGSTREAM,
+    OP_STRINGCOMPARE,
+    OP_BACKTRACE,
+    OP_FRAME,
+    OP_HASHPUT,
+    OP_HASHREMOVE,
     // Prelude functions that also have a path in C++ (eval/fastpath.cpp).
     // They stay DEFUN functions: the C++ path runs only while the prelude's
     // definitions it stands for are in place, and only on arguments for
     // which it gives what the definition gives without an error.
-    OP_F_NOT, OP_F_ZEROP, OP_F_LESS, OP_F_GREATER, OP_F_LESSEQ,
-    OP_F_GREATEREQ, OP_F_NTH, OP_F_FIRST, OP_F_SECOND, OP_F_THIRD,
-    OP_F_FOURTH, OP_F_FIFTH, OP_F_SIXTH, OP_F_SEVENTH, OP_F_EIGHTH,
-    OP_F_NINTH, OP_F_TENTH, OP_F_REST, OP_F_CXR, OP_F_LAST, OP_F_REVERSE,
-    OP_F_EQUAL, OP_F_AREF, OP_F_PREAREF, OP_F_MAKEARRAY, OP_F_SETF,
-    OP_F_GETHASH, OP_F_MAPCAR, OP_F_SUBSEQ,
+    OP_F_NOT,
+    OP_F_ZEROP,
+    OP_F_LESS,
+    OP_F_GREATER,
+    OP_F_LESSEQ,
+    OP_F_GREATEREQ,
+    OP_F_NTH,
+    OP_F_FIRST,
+    OP_F_SECOND,
+    OP_F_THIRD,
+    OP_F_FOURTH,
+    OP_F_FIFTH,
+    OP_F_SIXTH,
+    OP_F_SEVENTH,
+    OP_F_EIGHTH,
+    OP_F_NINTH,
+    OP_F_TENTH,
+    OP_F_REST,
+    OP_F_CXR,
+    OP_F_LAST,
+    OP_F_REVERSE,
+    OP_F_EQUAL,
+    OP_F_AREF,
+    OP_F_PREAREF,
+    OP_F_MAKEARRAY,
+    OP_F_SETF,
+    OP_F_GETHASH,
+    OP_F_MAPCAR,
+    OP_F_SUBSEQ,
     OP_COUNT
 };
 
@@ -123,7 +232,7 @@ struct ArrayIndex {
     long rank = 0;
     long dims[8] = {0};
     long size = 0;
-    _cell** cells = nullptr;    // size conses
+    _cell** cells = nullptr;  // size conses
     long capacity = 0;
 };
 // The tests a hash table's index knows: EQ and EQL while they are the
@@ -200,12 +309,12 @@ constexpr int kFastNameCount = 80;
 struct MapcarShape {
     enum { R, TL, L, FUNC, A, B, REST, kRecords };
     _cell* def = nullptr;
-    _cell* name = nullptr;          // the BLOCK's name
-    _cell* body = nullptr;          // the PROG** statements
-    _cell* atIf = nullptr;          // the statements from (IF (ATOM A) ...)
-    _cell* atSetqTl = nullptr;      // ... from (SETQ TL (CDR TL))
-    _cell* atSetqA = nullptr;       // ... from (SETQ A (CDR A))
-    _cell* funcallForm = nullptr;   // (FUNCALL FUNC (CAR A))
+    _cell* name = nullptr;         // the BLOCK's name
+    _cell* body = nullptr;         // the PROG** statements
+    _cell* atIf = nullptr;         // the statements from (IF (ATOM A) ...)
+    _cell* atSetqTl = nullptr;     // ... from (SETQ TL (CDR TL))
+    _cell* atSetqA = nullptr;      // ... from (SETQ A (CDR A))
+    _cell* funcallForm = nullptr;  // (FUNCALL FUNC (CAR A))
     _cell* symbols[kRecords] = {};
 
     bool take(_cell* d);
@@ -232,7 +341,7 @@ struct EvalLink {
 struct DebugLevel {
     DebugLevel* prev;
     EvalLink* top;
-    _symval* frame;     // where it failed
+    _symval* frame;  // where it failed
     long count;
     long selected;
 };
@@ -296,12 +405,19 @@ public:
     void NoteCellChange(const _cell* c, int parts) {
         cellChanges++;
         switch (c->kind) {
-        case kRowCons: spineChanges++; break;
-        case kElementCons: if (parts & kCdrPart) spineChanges++; break;
-        case kHashEntryCons: if (parts & kCarPart) hashChanges++; break;
-        case kHashCons: hashChanges++; break;
-        case kArrayHashCons: spineChanges++; hashChanges++; break;
-        default: break;
+            case kRowCons: spineChanges++; break;
+            case kElementCons:
+                if (parts & kCdrPart) spineChanges++;
+                break;
+            case kHashEntryCons:
+                if (parts & kCarPart) hashChanges++;
+                break;
+            case kHashCons: hashChanges++; break;
+            case kArrayHashCons:
+                spineChanges++;
+                hashChanges++;
+                break;
+            default: break;
         }
     }
 
@@ -319,8 +435,7 @@ public:
     // Null when none is, or when one left a user function's body on its
     // way (its value cleared: it goes on upward to be reported).
     _cell* ReceiveReturn(_cell* name) {
-        if (!returnFromPending || returnFromName != name ||
-            !pendingReturnValue)
+        if (!returnFromPending || returnFromName != name || !pendingReturnValue)
             return nullptr;
         returnFromPending = 0;
         return pendingReturnValue;
@@ -348,13 +463,15 @@ public:
     // eval, with the value of a variable found here when its step has
     // nothing to take (no interrupt or collection pending); for the forms
     // of the evaluator's own loops.
-    [[nodiscard]] inline _cell* evalArg(_cell* form, _symval* frame, long count);
+    [[nodiscard]] inline _cell* evalArg(_cell* form, _symval* frame,
+                                        long count);
     // The binding a variable's value is read from: the first record of the
     // frame naming it (form is never null, and unused records name none),
     // else its record in the global table; null when it has neither.
     inline _symval* FindVariable(_cell* symbol, _symval* frame, long count);
-    [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame, long count);  // first arg
-    const char* BeginStep();    // the checks of a step; null: go on
+    [[nodiscard]] _cell* EvalOne(_cell* args, _symval* frame,
+                                 long count);  // first arg
+    const char* BeginStep();  // the checks of a step; null: go on
     // The message of an area that the last gc() found full, or null; taken
     // once, by the step that collected.
     const char* TakeAreaFull();
@@ -367,10 +484,12 @@ public:
     // Report a failure: the message, the debug loop, and null (reported).
     _cell* SyntaxError(_symval* frame, long count);
     _cell* Fail(const char* message, _symval* frame, long count);
-    [[nodiscard]] _cell* CallUser(_symval* record, _cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* CallUser(_symval* record, _cell* args, _symval* frame,
+                                  long count);
     // CallUser with the definition (params . body) taken beforehand; the
     // caller keeps `def` protected.
-    [[nodiscard]] _cell* CallDef(_cell* def, _cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* CallDef(_cell* def, _cell* args, _symval* frame,
+                                 long count);
     // The body of `def` (protected by the caller) in its frame `inner` of
     // n records, already bound and on the local stack; the first `params`
     // are the parameters, the rest a closure's captured bindings.
@@ -403,11 +522,11 @@ public:
     // The C++ path of a prelude function (operatorOf(op) is its OP_F_
     // number). *declined: nothing was evaluated and the caller goes on with
     // the ordinary call.
-    [[nodiscard]] _cell* FastCall(_cell* op, _cell* args, _symval* frame, long count,
-                    int* keepValues, bool* declined);
+    [[nodiscard]] _cell* FastCall(_cell* op, _cell* args, _symval* frame,
+                                  long count, int* keepValues, bool* declined);
     // Calls `def` (protected by the caller) on values already evaluated.
-    [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n, _symval* frame,
-                         long count);
+    [[nodiscard]] _cell* CallDefValues(_cell* def, _cell** values, long n,
+                                       _symval* frame, long count);
     unsigned long long fastIntact = 0;  // prelude names still as loaded
     // What InitFastPaths found, for this session: the paths' symbols, the
     // symbols of the names the paths depend on (null: none), MAPCAR's shape
@@ -454,7 +573,7 @@ public:
                                      int* keepValues);
     _cell* symGethashName = nullptr;
     _cell* symSetfHashName = nullptr;
-    void InitHashIndex();           // after the prelude
+    void InitHashIndex();  // after the prelude
     void ForgetHashIndexes();
     HashIndex* IndexOfTable(_cell* table, int test);
     int FindInIndex(HashIndex* e, _cell* key, unsigned h);
@@ -470,22 +589,27 @@ public:
     _cell* preludeAssoc = nullptr;
 
     // --- eval/builtin.cpp ---------------------------------------------------
-    [[nodiscard]] _cell* tprint(_cell* args, _symval* frame, long count, int style);
+    [[nodiscard]] _cell* tprint(_cell* args, _symval* frame, long count,
+                                int style);
     [[nodiscard]] _cell* tset(_cell* args, _symval* frame, long count);
-    [[nodiscard]] _cell* defparameter(_cell* args, _symval* frame, long count, int isVar);
+    [[nodiscard]] _cell* defparameter(_cell* args, _symval* frame, long count,
+                                      int isVar);
     [[nodiscard]] _cell* setq(_cell* args, _symval* frame, long count);
-    _cell* numberEqual(_cell* a, _cell* b);     // both numbers; T or NIL
-    [[nodiscard]] _cell* numberEqualAll(_cell* args, _symval* frame, long count);
+    _cell* numberEqual(_cell* a, _cell* b);  // both numbers; T or NIL
+    [[nodiscard]] _cell* numberEqualAll(_cell* args, _symval* frame,
+                                        long count);
     _cell* teq(_cell* a, _cell* b);
     _cell* teql(_cell* a, _cell* b);
     int CheckFunc(_cell* args, char kind);
     // Null: reported; printed when the symbol table is full.
-    [[nodiscard]] _cell* DefineFunc(_cell* args, char kind, _symval* frame, long count);
+    [[nodiscard]] _cell* DefineFunc(_cell* args, char kind, _symval* frame,
+                                    long count);
     [[nodiscard]] _cell* tlist(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* spaces(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* terpri(_cell* args, _symval* frame, long count);
     // CHAR-EQUAL (less 0) and CHAR< (less 1) of two or more characters.
-    [[nodiscard]] _cell* charCompare(_cell* args, _symval* frame, long count, int less);
+    [[nodiscard]] _cell* charCompare(_cell* args, _symval* frame, long count,
+                                     int less);
     static bool charOrder(const _cell* a, const _cell* b, int less);
     // Null: reported, exit; printed when the form names no macro.
     [[nodiscard]] _cell* macroexpand(_cell* args, _symval* frame, long count);
@@ -503,10 +627,12 @@ public:
     // --- eval/apply.cpp -----------------------------------------------------
     // 1 bound; 0 the parameters or the argument count do not fit (nothing
     // printed); -1 an argument yielded no value (reported, exit).
-    [[nodiscard]] int initTemploc(_symval* frame, long length, _cell* params, _cell* args,
-                    _symval* callerFrame, long callerCount);
+    [[nodiscard]] int initTemploc(_symval* frame, long length, _cell* params,
+                                  _cell* args, _symval* callerFrame,
+                                  long callerCount);
     [[nodiscard]] _cell* MakeRest(_cell* forms, _symval* frame, long count);
-    [[nodiscard]] _cell* EvalEach(_cell* forms, _symval* frame, long count, int keepTail);
+    [[nodiscard]] _cell* EvalEach(_cell* forms, _symval* frame, long count,
+                                  int keepTail);
     // The first two argument forms, evaluated left to right into *a and
     // *b. args and *a go on g, the caller's open group, as they are needed
     // after the next evaluation; *b is left to the caller. 1 both
@@ -519,22 +645,27 @@ public:
     // (reported); -1 a form is missing (nothing reported).
     [[nodiscard]] int EvalN(CellGroup& g, _cell* args, int n, _cell** v,
                             _symval* frame, long count);
-    [[nodiscard]] _cell* CallValue(_cell* fn, _cell* forms, _symval* frame, long count,
-                     const char* misuse);
-    [[nodiscard]] _cell* apply(_cell* args, _cell* rest, _symval* frame, long count);
-    [[nodiscard]] _cell* funcall(_cell* args, _cell* rest, _symval* frame, long count);
-    [[nodiscard]] _cell* function(_cell* arg, _symval* frame, long count);  // reported
+    [[nodiscard]] _cell* CallValue(_cell* fn, _cell* forms, _symval* frame,
+                                   long count, const char* misuse);
+    [[nodiscard]] _cell* apply(_cell* args, _cell* rest, _symval* frame,
+                               long count);
+    [[nodiscard]] _cell* funcall(_cell* args, _cell* rest, _symval* frame,
+                                 long count);
+    [[nodiscard]] _cell* function(_cell* arg, _symval* frame,
+                                  long count);  // reported
     // The forms ((QUOTE x) ...) that give back, when evaluated, the n
     // values and then the elements of list. Allocates only.
     _cell* QuoteEach(_cell* const* values, long n, _cell* list);
-    [[nodiscard]] _cell* rplaca(_cell* a, _cell* b, _symval* frame, long count);  // reported
-    [[nodiscard]] _cell* rplacd(_cell* a, _cell* b, _symval* frame, long count);  // reported
+    [[nodiscard]] _cell* rplaca(_cell* a, _cell* b, _symval* frame,
+                                long count);  // reported
+    [[nodiscard]] _cell* rplacd(_cell* a, _cell* b, _symval* frame,
+                                long count);  // reported
     void SetOrgLoc(_symval* outer, long outerCount, _symval* inner, long f,
                    long c);
     // Calls a lambda expression or closure with argument forms evaluated in
     // the caller's frame.
-    [[nodiscard]] _cell* CallLambda(_cell* lambda, _cell* argForms, _symval* frame,
-                      long count);
+    [[nodiscard]] _cell* CallLambda(_cell* lambda, _cell* argForms,
+                                    _symval* frame, long count);
 
     // --- eval/control.cpp ---------------------------------------------------
     [[nodiscard]] _cell* tprogn(_cell* args, _symval* frame, long count);
@@ -559,27 +690,29 @@ public:
     [[nodiscard]] _cell* catch_lisp(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* throw_lisp(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* block_lisp(_cell* args, _symval* frame, long count);
-    [[nodiscard]] _cell* return_from_lisp(_cell* args, _symval* frame, long count);
-    [[nodiscard]] _cell* unwind_protect(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* return_from_lisp(_cell* args, _symval* frame,
+                                          long count);
+    [[nodiscard]] _cell* unwind_protect(_cell* args, _symval* frame,
+                                        long count);
 
     // --- eval/macro.cpp -----------------------------------------------------
     KeptExpansion keptExpansions[kKeptExpansions];
     // 1 bound; 0 the parameters or the arguments do not fit (nothing
     // printed).
-    [[nodiscard]] int initTemplocForMacro(_symval* frame, long count, _cell* params,
-                            _cell* args);
+    [[nodiscard]] int initTemplocForMacro(_symval* frame, long count,
+                                          _cell* params, _cell* args);
     // The three below: null reported, exit; printed when a copy finds the
     // structure too deep.
     [[nodiscard]] _cell* MacroExec(_cell* args, _symval* record, _symval* frame,
-                     long count);
-    [[nodiscard]] _cell* MacroExec2(_cell* args, _symval* record, _symval* frame,
-                      long count);
+                                   long count);
+    [[nodiscard]] _cell* MacroExec2(_cell* args, _symval* record,
+                                    _symval* frame, long count);
     [[nodiscard]] _cell* backquote(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* backquote2(_cell* tmpl, _symval* frame, long count);
-    [[nodiscard]] _cell* Copy(_cell* c);      // null: printed (too deep)
-                                              // or copyRanOut (nothing printed)
-    bool copyRanOut = false;    // Copy stopped short of the cells' reserve
-    bool copyStopsAtReserve = false;    // set by CopyOrReport only
+    [[nodiscard]] _cell* Copy(_cell* c);  // null: printed (too deep)
+                                          // or copyRanOut (nothing printed)
+    bool copyRanOut = false;  // Copy stopped short of the cells' reserve
+    bool copyStopsAtReserve = false;  // set by CopyOrReport only
     // Copy, collecting once when it ran into the reserve; null: printed
     // (too deep) or reported (the cell area full). May collect: c must be
     // protected.
@@ -651,8 +784,8 @@ public:
     void errorlisp(_symval* frame, long count);
 
     // --- eval/backtrace.cpp -------------------------------------------------
-    EvalLink* evalTop = nullptr;        // innermost link of the chain
-    DebugLevel* debugTop = nullptr;     // innermost debug or break loop
+    EvalLink* evalTop = nullptr;     // innermost link of the chain
+    DebugLevel* debugTop = nullptr;  // innermost debug or break loop
     // Script mode: the first failure of a top-level form (no exit in
     // flight, no handler around it) writes its place and a few frames to
     // failureReport; the loop reading the script prints them.
@@ -676,7 +809,8 @@ public:
     // when there is no frame k.
     bool FrameBindings(EvalLink* top, long k, _symval** frame, long* count);
     // BACKTRACE$ n, FRAME$ n: the primitives of BACKTRACE and FRAME.
-    [[nodiscard]] _cell* backtrace_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* backtrace_lisp(_cell* args, _symval* frame,
+                                        long count);
     [[nodiscard]] _cell* frame_lisp(_cell* args, _symval* frame, long count);
     // A debug loop's short commands BT, UP and DOWN (true: e was one).
     bool DebugCommand(_cell* e);
@@ -747,7 +881,7 @@ public:
     // Null: reported, exit; printed by the power routines (exponent not a
     // number, overflow, zero denominator).
     [[nodiscard]] _cell* jExpt(_cell* baseForm, _cell* expForm, _symval* frame,
-                 long count);
+                               long count);
     [[nodiscard]] _cell* jExp(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* jLog(_cell* form, _symval* frame, long count);
     [[nodiscard]] _cell* jSin(_cell* form, _symval* frame, long count);
@@ -777,7 +911,8 @@ public:
     // Null: reported, exit; printed when the text read does not build.
     [[nodiscard]] _cell* tread(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* treadline(_cell* args, _symval* frame, long count);
-    _cell* SetFilePointer(FILE* f, bool output);  // stream object; NIL: no free slot
+    _cell* SetFilePointer(FILE* f,
+                          bool output);  // stream object; NIL: no free slot
     // The file of an open stream object for reading (output false) or for
     // writing; null after the message and the debug loop for a closed
     // stream or one opened the other way.
@@ -793,19 +928,19 @@ public:
     // READ's and READ-LINE's (eof-error-p [eof-value]) (library/stream.cpp).
     bool EofArguments(CellGroup& g, _cell* rest, _symval* frame, long count,
                       bool* given, bool* error, _cell** value);
-    FILE* getStream(_cell* c);  // open file of a stream object, else null
-    FILE* getStream2(_cell* c); // the same, and frees the slot
+    FILE* getStream(_cell* c);   // open file of a stream object, else null
+    FILE* getStream2(_cell* c);  // the same, and frees the slot
     int toPathMojiretsu(_cell* c, char* buf, int size);
 
     // --- library/array.cpp --------------------------------------------------
-    [[nodiscard]] _cell* jlength(_cell* value);     // of a value; null: printed
+    [[nodiscard]] _cell* jlength(_cell* value);  // of a value; null: printed
     [[nodiscard]] _cell* tchar(_cell* args, _symval* frame, long count);
     // Null: reported, exit; printed when a copy finds the list too deep.
     [[nodiscard]] _cell* coerce(_cell* args, _symval* frame, long count);
     _cell* StringEqual(_cell* a, _cell* b);
     [[nodiscard]] _cell* SetArray(_cell* form, _symval* frame, long count);
-    [[nodiscard]] _cell* ArrayCar(_cell* value);    // of a value; null: printed
-    [[nodiscard]] _cell* ArrayCdr(_cell* value);    // of a value; null: printed
+    [[nodiscard]] _cell* ArrayCar(_cell* value);  // of a value; null: printed
+    [[nodiscard]] _cell* ArrayCdr(_cell* value);  // of a value; null: printed
     int isAllMoji(_cell* c);
 
     // --- library/linux.cpp --------------------------------------------------
@@ -817,7 +952,8 @@ public:
 
     // --- library/symbol.cpp -------------------------------------------------
     [[nodiscard]] _cell* symbolname(_cell* args, _symval* frame, long count);
-    [[nodiscard]] _cell* symbol_function(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* symbol_function(_cell* args, _symval* frame,
+                                         long count);
     // A string of one character per byte of text, whatever the bytes are;
     // allocation only, never collects.
     _cell* StringOfBytes(const char* text);
@@ -829,15 +965,18 @@ public:
     // SORT$: a list of (key . element) sorted by numeric keys (library/sort.cpp).
     [[nodiscard]] _cell* sort_lisp(_cell* args, _symval* frame, long count);
     // READ-CHAR$: a byte of a stream or the console (library/stream.cpp).
-    [[nodiscard]] _cell* read_char_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* read_char_lisp(_cell* args, _symval* frame,
+                                        long count);
 
     // --- library/stringcompare.cpp -----------------------------------------
     // STRING-COMPARE$: the string comparisons.
-    [[nodiscard]] _cell* string_compare_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* string_compare_lisp(_cell* args, _symval* frame,
+                                             long count);
 
     // --- library/stringstream.cpp ------------------------------------------
     // STRING-STREAM$: string streams over temporary files.
-    [[nodiscard]] _cell* string_stream_lisp(_cell* args, _symval* frame, long count);
+    [[nodiscard]] _cell* string_stream_lisp(_cell* args, _symval* frame,
+                                            long count);
     // When every file slot is taken: collects, and closes the string
     // streams that no live stream object designates. May collect.
     void ReclaimStringStreams();
@@ -885,7 +1024,8 @@ public:
 private:
     // One evaluation step of a form (not an atom), built into eval, its
     // only caller; *keepValues as described at kKeepValues.
-    [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count, int* keepValues);
+    [[nodiscard]] _cell* evalu(_cell* form, _symval* frame, long count,
+                               int* keepValues);
 };
 
 inline _symval* cfunction::FindVariable(_cell* symbol, _symval* frame,

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "memory/cmemory.h"
+#include "reader/console.h"
 #include "toplevel/symbols.h"
 
 // Everything FreeMemory gives back starts out absent, so that it can run
@@ -44,7 +45,8 @@ void cmemory::Init() {
     keptFrames = nullptr;
     for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     for (int i = 0; i < kFileSlots; i++) fileTable[i] = nullptr;
-    for (int i = 0; i < kFileSlots; i++) fileOpening[i] = 0, fileWrites[i] = false;
+    for (int i = 0; i < kFileSlots; i++)
+        fileOpening[i] = 0, fileWrites[i] = false;
     openings = 0;
 }
 
@@ -54,7 +56,8 @@ long cmemory::DefaultHeap() {
     long heap = 4L << 30;
     long pages = sysconf(_SC_PHYS_PAGES);
     long size = sysconf(_SC_PAGE_SIZE);
-    if (pages > 0 && size > 0 && pages < LONG_MAX / size) heap = pages / 2 * size;
+    if (pages > 0 && size > 0 && pages < LONG_MAX / size)
+        heap = pages / 2 * size;
 #else
     // What the address space of a 32-bit process leaves room for beside
     // the stacks.
@@ -78,12 +81,28 @@ long cmemory::ParseSize(const char* text) {
         return -1;
     long long unit = 1;
     switch (*end) {
-    case 0: break;
-    case 'k': case 'K': unit = 1LL << 10; end++; break;
-    case 'm': case 'M': unit = 1LL << 20; end++; break;
-    case 'g': case 'G': unit = 1LL << 30; end++; break;
-    case 't': case 'T': unit = 1LL << 40; end++; break;
-    default: return -1;
+        case 0: break;
+        case 'k':
+        case 'K':
+            unit = 1LL << 10;
+            end++;
+            break;
+        case 'm':
+        case 'M':
+            unit = 1LL << 20;
+            end++;
+            break;
+        case 'g':
+        case 'G':
+            unit = 1LL << 30;
+            end++;
+            break;
+        case 't':
+        case 'T':
+            unit = 1LL << 40;
+            end++;
+            break;
+        default: return -1;
     }
     if (*end) return -1;
     if (n > LONG_MAX / unit) return LONG_MAX;
@@ -145,16 +164,22 @@ namespace {
 // The sizes of every reservation AllocMemory makes, so that FreeMemory
 // gives back exactly those.
 struct Sizes {
-    long cells, strings, symbols, index, floats, ints, marks, tables,
-        cellStack, locStack;
+    long cells, strings, symbols, index, floats, ints, marks, tables, cellStack,
+        locStack;
 };
 
 Sizes sizesOf(long tableCapacity, long indexMost) {
-    return {kCellCapacity, kStringCapacity, kSymbolCapacity, indexMost,
-            kFloatCapacity, kIntCapacity,
+    return {kCellCapacity,
+            kStringCapacity,
+            kSymbolCapacity,
+            indexMost,
+            kFloatCapacity,
+            kIntCapacity,
             markWords(kCellCapacity) + markWords(kFloatCapacity) +
                 markWords(kIntCapacity),
-            tableCapacity, kCellStackCapacity, kLocStackCapacity};
+            tableCapacity,
+            kCellStackCapacity,
+            kLocStackCapacity};
 }
 
 }  // namespace
@@ -259,15 +284,16 @@ int cmemory::AllocMemory() {
     for (int i = 0; i < kFramePoolSizes; i++) framePool[i] = nullptr;
     gcQuiet = 0;
     gcEpoch = 0;
-    policy.Start(kCellCapacity, kFloatCapacity, kIntCapacity,
-                 kStringCapacity, kSymbolCapacity);
+    policy.Start(kCellCapacity, kFloatCapacity, kIntCapacity, kStringCapacity,
+                 kSymbolCapacity);
     areaFull = nullptr;
     // A tenth of the smaller stack: the stacks never overflow by recursion,
     // and a runaway recursion is stopped within a second, some 250,000
     // calls of a one-parameter function deep.
-    depthEntries = (kCellStackCapacity < kLocStackCapacity ? kCellStackCapacity
-                                                           : kLocStackCapacity) /
-                   10;
+    depthEntries =
+        (kCellStackCapacity < kLocStackCapacity ? kCellStackCapacity
+                                                : kLocStackCapacity) /
+        10;
     SetDepthLimits();
     InitCellAndNumber();
     return 1;
@@ -306,7 +332,7 @@ void cmemory::FreeMemory() {
     FreeAreas();
     std::free(globalIndex.slots);
     std::free(funcIndex.slots);
-    std::free(specialStack);   // Init below clears the pointer
+    std::free(specialStack);  // Init below clears the pointer
     std::free(helperMarks);
     Init();
 }
@@ -395,7 +421,8 @@ _numslot* cmemory::getNumber(long double v) {
 
 _intslot* cmemory::getInt(long v) {
     return takeSlot(this, intArea, kIntCapacity, intMarks, intScan, intHigh,
-                    policy.freeInts, "エラー: 整数領域が一杯です。終了します。", v);
+                    policy.freeInts, "エラー: 整数領域が一杯です。終了します。",
+                    v);
 }
 
 _cell* cmemory::NumberToCell(long double v) {
@@ -426,10 +453,6 @@ long double CellToNumber(_cell* c) {
 
 long CellToInt(_cell* c) { return isInteger(c) ? c->car.i->value : 0; }
 
-long CellToBunshi(_cell* c) {
-    return isBunsu(c) ? c->car.i->value : 0;
-}
+long CellToBunshi(_cell* c) { return isBunsu(c) ? c->car.i->value : 0; }
 
-long CellToBunbo(_cell* c) {
-    return isBunsu(c) ? c->cdr.i->value : 0;
-}
+long CellToBunbo(_cell* c) { return isBunsu(c) ? c->cdr.i->value : 0; }

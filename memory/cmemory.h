@@ -66,7 +66,7 @@
 //                             standard input and output
 // ---------------------------------------------------------------------------
 #ifndef TK_CELLS
-#define TK_CELLS 0L         // from the memory limit (see SetCapacities)
+#define TK_CELLS 0L  // from the memory limit (see SetCapacities)
 #endif
 #ifndef TK_NUMSLOTS
 #define TK_NUMSLOTS 0L
@@ -85,14 +85,14 @@
 #endif
 
 #if TK_DEBUG
-#define TK_ASSERT(c)                                                         \
-    do {                                                                     \
-        if (!(c)) {                                                          \
-            std::printf("assertion failed: %s (%s:%d)\n", #c, __FILE__,      \
-                        __LINE__);                                           \
-            std::fflush(stdout);                                             \
-            __builtin_trap();                                                \
-        }                                                                    \
+#define TK_ASSERT(c)                                                    \
+    do {                                                                \
+        if (!(c)) {                                                     \
+            std::printf("assertion failed: %s (%s:%d)\n", #c, __FILE__, \
+                        __LINE__);                                      \
+            std::fflush(stdout);                                        \
+            __builtin_trap();                                           \
+        }                                                               \
     } while (0)
 #else
 #define TK_ASSERT(c) ((void)0)
@@ -118,8 +118,8 @@
 extern long kCellCapacity;
 extern long kFloatCapacity;
 extern long kIntCapacity;
-extern long kStringCapacity;        // bytes of symbol names
-extern long kSymbolCapacity;        // at most capacity - 1 used
+extern long kStringCapacity;  // bytes of symbol names
+extern long kSymbolCapacity;  // at most capacity - 1 used
 // The shares of the memory limit: cells three quarters, integers and
 // floating numbers a sixteenth each, a byte of names per kilobyte and a
 // symbol per 4 KB; none below what the areas held when their capacities were
@@ -143,24 +143,24 @@ constexpr long kLeastTableRecords = 2048;
 // table's message.
 constexpr long kTableReserve = 64;
 constexpr long TableCapacityOf(long heap) {
-    return heap / 4096 > kMostTableRecords   ? kMostTableRecords
+    return heap / 4096 > kMostTableRecords    ? kMostTableRecords
            : heap / 4096 < kLeastTableRecords ? kLeastTableRecords
                                               : heap / 4096;
 }
 constexpr long kCellStackCapacity = TK_STACKSLOTS;
 constexpr long kLocStackCapacity = TK_STACKSLOTS;
 constexpr int kFileSlots = 10;
-constexpr int kLineSize = 20000;              // lineStr
+constexpr int kLineSize = 20000;  // lineStr
 // Debug and break loops open one inside the other, each lower on the
 // evaluation stack. Past this many, or where a new loop would have no room
 // to evaluate (see RoomForLoop), an error goes back to the innermost loop
 // instead of opening another, so that every open loop can still evaluate.
 constexpr int kMaxDebugLevel = 10000;
-constexpr int kTextBound = kLineSize - 1;     // longest text: 19999 bytes
+constexpr int kTextBound = kLineSize - 1;  // longest text: 19999 bytes
 // The reader's real limit: lineStr grows as a text needs, up to this many
 // bytes (the text and its rewriting); past it "S式が長過ぎます".
 constexpr size_t kTextCeiling = (size_t)256 << 20;
-constexpr long kGcThreshold = 1000;           // collect below this many free
+constexpr long kGcThreshold = 1000;  // collect below this many free
 // Cells and slots the evaluator lets be handed out between two collections
 // before it collects for its own sake: at least this, or as many as the
 // last collection found in use, so that an area never holds much more than
@@ -177,7 +177,7 @@ constexpr long kGcBudget = 1L << 18;
 // the cell area with live data; and no less than the collection threshold.
 constexpr long kMostReserve = 1L << 16;
 constexpr long reserveOf(long capacity) {
-    return capacity / 128 > kMostReserve ? kMostReserve
+    return capacity / 128 > kMostReserve   ? kMostReserve
            : capacity / 128 > kGcThreshold ? capacity / 128
                                            : kGcThreshold;
 }
@@ -193,14 +193,14 @@ struct _numslot;
 // The two polymorphic words of a cell; which member is meant depends on the
 // cell's type (see _cell).
 union _word {
-    _cell* p;       // cons car/cdr, array car/cdr
-    _intslot* i;    // integer value, fraction numerator/denominator
-    _numslot* n;    // floating-number value
-    char* s;        // symbol name in the string area
-    _symval* f;     // symbol cdr: its function-table record once looked up
-                    // (a cache of getFuncval2, never followed by the
-                    // collector), or anything else
-    long c;         // character byte (signed or 0..255), second byte
+    _cell* p;     // cons car/cdr, array car/cdr
+    _intslot* i;  // integer value, fraction numerator/denominator
+    _numslot* n;  // floating-number value
+    char* s;      // symbol name in the string area
+    _symval* f;   // symbol cdr: its function-table record once looked up
+                  // (a cache of getFuncval2, never followed by the
+                  // collector), or anything else
+    long c;       // character byte (signed or 0..255), second byte
 };
 
 // What a cell's `extra` word holds, by the bits of `extraKind`:
@@ -262,9 +262,9 @@ struct _cell {
     char type;
     char kind;
     unsigned char extraKind;
-    unsigned char symFlags; // symbols: kSpecialSymbol; conses: kLibraryForm
-    int closureCount;       // conses: records in the captured frame;
-                            // symbols: the built-in operator number (0: none)
+    unsigned char symFlags;  // symbols: kSpecialSymbol; conses: kLibraryForm
+    int closureCount;        // conses: records in the captured frame;
+                             // symbols: the built-in operator number (0: none)
     _word car;
     _word cdr;
     _extra extra;
@@ -276,18 +276,18 @@ static_assert(sizeof(_cell) == 8 + 3 * sizeof(void*), "a cell grew");
 // The values list of a multiple-value result, or null.
 inline _cell* valuesOf(const _cell* c) {
     switch (c->extraKind) {
-    case kHasValues: return c->extra.p;
-    case kHasValues | kHasEnv: return c->extra.p->car.p;
-    default: return nullptr;
+        case kHasValues: return c->extra.p;
+        case kHasValues | kHasEnv: return c->extra.p->car.p;
+        default: return nullptr;
     }
 }
 
 // The frame a closure captured, or null.
 inline _symval* closureEnvOf(const _cell* c) {
     switch (c->extraKind) {
-    case kHasEnv: return c->extra.env;
-    case kHasValues | kHasEnv: return c->extra.p->extra.env;
-    default: return nullptr;
+        case kHasEnv: return c->extra.env;
+        case kHasValues | kHasEnv: return c->extra.p->extra.env;
+        default: return nullptr;
     }
 }
 
@@ -303,6 +303,15 @@ inline void clearValues(_cell* c) {
     }
 }
 
+// A symbol's cdr is otherwise unused: it caches the symbol's function
+// record (see getFuncval2), which the collector never follows. Whatever a
+// cdr holds may be read as a record; the reader checks it against the
+// table before trusting it.
+inline _symval* cachedFunction(const _cell* symbol) { return symbol->cdr.f; }
+inline void cacheFunction(_cell* symbol, _symval* record) {
+    symbol->cdr.f = record;
+}
+
 struct _intslot {
     long value;
 };
@@ -312,6 +321,17 @@ struct _numslot {
 };
 
 // ---------------------------------------------------------------------------
+// Glossary of the romanised words used in names:
+//   Wa, Sa, Seki, Sho   sum, difference, product, quotient
+//   Bunshi, Bunbo       numerator, denominator; Bunsu: fraction
+//   yakubun             reducing a fraction, in the name of an operation
+//                       that reduces its result (SekiWithYakubun); the
+//                       reducer itself is reduceFraction (below),
+//                       which the reader and the arithmetic share.
+//                       Tsubun: common denominator (WaWithTsubun)
+//   Moji, Mojiretsu     character, string
+//   taiou               matching (the end of an expression)
+//
 // Cell vocabulary: every layer reads tags and fields through these names.
 // Each predicate answers false for a null pointer. The result of VALUES
 // is a fresh cell copying its first value (tag, kind, car and cdr), so a
@@ -320,7 +340,7 @@ struct _numslot {
 // of its own, so the name pointer identifies the symbol. (The two values
 // of FLOOR and INTERN hang on the first value itself: see TwoValues.)
 // ---------------------------------------------------------------------------
-extern _cell* NILCell;      // the built-in symbols (toplevel/symbols.h)
+extern _cell* NILCell;  // the built-in symbols (toplevel/symbols.h)
 extern _cell* TCell;
 extern _cell* CHARACTER;
 
@@ -338,11 +358,14 @@ inline bool isArray(const _cell* c) { return hasTag(c, kArrayTag); }
 // One of the seven tags above: anything else is a free or poisoned cell.
 inline bool hasValidTag(const _cell* c) {
     switch (c->type) {
-    case kConsTag: case kSymbolTag: case kIntegerTag: case kFractionTag:
-    case kFloatingTag: case kCharacterTag: case kArrayTag:
-        return true;
-    default:
-        return false;
+        case kConsTag:
+        case kSymbolTag:
+        case kIntegerTag:
+        case kFractionTag:
+        case kFloatingTag:
+        case kCharacterTag:
+        case kArrayTag: return true;
+        default: return false;
     }
 }
 inline bool isNumber(const _cell* c) {
@@ -423,7 +446,7 @@ inline bool setMark(markword* m, long i) {
 // when half full.
 struct RecordIndex {
     unsigned* slots = nullptr;
-    unsigned long size = 0;     // a power of 2, or 0 before the first use
+    unsigned long size = 0;  // a power of 2, or 0 before the first use
     long count = 0;
 };
 
@@ -434,9 +457,9 @@ constexpr char kMacroRecord = 'm';
 
 // Binding record of the global table, the function table and of frames.
 struct _symval {
-    char kind;              // kFunctionRecord / kMacroRecord in the
-                            // function table
-    _cell* symbol;          // null: an unused record, ignored by lookup
+    char kind;      // kFunctionRecord / kMacroRecord in the
+                    // function table
+    _cell* symbol;  // null: an unused record, ignored by lookup
     _cell* value;
 };
 
@@ -458,11 +481,11 @@ struct SpecialSave {
 // points at them). A frame whose call has ended but that a closure captured stays on
 // the kept list until the collector finds no closure pointing at it.
 struct _framehead {
-    long count;             // number of records
-    int captured;           // a closure has pointed at this frame
-    int active;             // the binding form that made it is running
-    long mark;              // collector epoch that last reached it
-    _framehead* next;       // kept list
+    long count;        // number of records
+    int captured;      // a closure has pointed at this frame
+    int active;        // the binding form that made it is running
+    long mark;         // collector epoch that last reached it
+    _framehead* next;  // kept list
 };
 
 // ---------------------------------------------------------------------------
@@ -513,18 +536,18 @@ public:
     _symval* funcTable;
     _symval* funcTableEnd;
     _cell** cellStack;
-    _cell** cellStackTop;       // next free slot
+    _cell** cellStackTop;  // next free slot
     _symval** locStack;
     _symval** locStackTop;
     // Never deeper than the local stack: every entry has a frame record
     // there, pushed with the frame of the form that made it. It grows on
     // demand (an index, not an address, marks a place in it).
     SpecialSave* specialStack;
-    long specialDepth;          // entries in use
+    long specialDepth;  // entries in use
     long specialCapacity;
     _symval* globalTable;
     _symval* globalTableEnd;
-    long tableCapacity;         // records of each of the two tables
+    long tableCapacity;  // records of each of the two tables
     RecordIndex globalIndex;
     RecordIndex funcIndex;
     // The most memory the session may take, in bytes: --heap or
@@ -539,7 +562,7 @@ public:
     // carries the number of its own opening, so that it stops designating
     // its slot once that is closed and opened again.
     long fileOpening[kFileSlots];
-    bool fileWrites[kFileSlots];    // opened for output
+    bool fileWrites[kFileSlots];  // opened for output
     long openings;
     int throwPending;
     int debugLevel;
@@ -559,11 +582,11 @@ public:
     // one block taken at its first use; all clear between markings.
     markword* helperMarks;
     long cellScan, floatScan, intScan;
-    _framehead* keptFrames;     // frames outliving their call
+    _framehead* keptFrames;  // frames outliving their call
     // The evaluation stack's depth limit (see StackExhausted); null: none.
     char* stackLimit;
-    long depthEntries;          // cell and local stack slots evaluation
-                                // may hold (see StackExhausted)
+    long depthEntries;  // cell and local stack slots evaluation
+                        // may hold (see StackExhausted)
     // What the depth check compares with at the current debugLevel: the
     // lowest address of the evaluation stack in use, and the most entries
     // of the two stacks (null and the largest long without a stackLimit).
@@ -572,8 +595,8 @@ public:
     char* stackFloor;
     long entriesLimit;
     void SetDepthLimits();
-    int gcQuiet;                // collect without the statistics line
-    long gcEpoch;               // a kept frame is marked when mark == epoch
+    int gcQuiet;   // collect without the statistics line
+    long gcEpoch;  // a kept frame is marked when mark == epoch
     _cell** gcExtraRoots[kExtraRoots];  // the in-flight values of pending
                                         // exits; set by cfunction
     // Frames freed in stack order are kept here by record count for the
@@ -581,25 +604,29 @@ public:
     _framehead* framePool[kFramePoolSizes];
 
     // --- memory/cell.cpp ----------------------------------------------------
-    void Init();                // before AllocMemory (clisp::StartUp)
-    int AllocMemory();          // 0: an area could not be had (message out)
+    void Init();        // before AllocMemory (clisp::StartUp)
+    int AllocMemory();  // 0: an area could not be had (message out)
     // Every area reserved at the capacities; false with the message of
     // the first area refused.
     bool TryAllocMemory(const char*& refused);
-    void FreeAreas();           // gives back what TryAllocMemory reserved
-    long sessionHeap = 0;       // the memory limit the areas were sized for
+    void FreeAreas();      // gives back what TryAllocMemory reserved
+    long sessionHeap = 0;  // the memory limit the areas were sized for
     // Gives back what a session took: open files, binding frames, areas.
     // The teardown of clisp::StartUp; the object can be started again.
     void FreeMemory();
     void InitCellAndNumber();
-    inline _cell* getCell();    // inline, at the end of this header
+    inline _cell* getCell();  // inline, at the end of this header
     // The values list of the cell, and the frame it captured as a closure
     // (null, with count 0: none). Either may take a carrier cell when the
     // cell then holds both; allocation never collects.
     void setValues(_cell* c, _cell* list);
     void setClosureEnv(_cell* c, _symval* env, long count);
-    bool InUse(const _cell* c) const { return testMark(cellMarks, c - cellArea); }
-    bool InUse(const _intslot* s) const { return testMark(intMarks, s - intArea); }
+    bool InUse(const _cell* c) const {
+        return testMark(cellMarks, c - cellArea);
+    }
+    bool InUse(const _intslot* s) const {
+        return testMark(intMarks, s - intArea);
+    }
     bool InUse(const _numslot* s) const {
         return testMark(floatMarks, s - floatArea);
     }
@@ -608,11 +635,11 @@ public:
     _cell* NumberToCell(long double v);
     _cell* IntToCell(long v);
     _cell* BunsuToCell(long n, long d);
-    TK_NORETURN void Exhausted(const char* message);   // puts + Finish(1)
+    TK_NORETURN void Exhausted(const char* message);  // puts + Finish(1)
     // Ends the process with the status, from any depth of evaluation: output
     // is flushed and the evaluation stack is left before exit runs.
     TK_NORETURN void Finish(int status);
-    void (*finishHook)(int status);     // set while evaluation has its stack
+    void (*finishHook)(int status);  // set while evaluation has its stack
 
     // --- memory/intern.cpp --------------------------------------------------
     char* getString(const char* text);
@@ -624,10 +651,10 @@ public:
     [[nodiscard]] _cell* MakeSymbol(const char* name, char kind);
     void IndexSymbol(const char* name, long position);
     _cell* getMojiCell(int byte, int second);
-    long getSymVal(_cell* symbol);              // -1: no record
-    long getSymVal2(_cell* symbol);             // appends a record if absent
-    _symval* getFuncval(_cell* symbol);         // appends a record if absent
-    _symval* getFuncval2(_cell* symbol);        // null: no record
+    long getSymVal(_cell* symbol);        // -1: no record
+    long getSymVal2(_cell* symbol);       // appends a record if absent
+    _symval* getFuncval(_cell* symbol);   // appends a record if absent
+    _symval* getFuncval2(_cell* symbol);  // null: no record
     // The record getFuncval handed out now names its symbol.
     void NoteFuncRecord(_symval* record);
     long FindRecord(RecordIndex& ix, _symval* table, _cell* symbol);
@@ -659,17 +686,17 @@ public:
             e.record->value = e.old;
         }
     }
-    _symval* AllocFrame(long n);    // zero-filled records; null when n is 0
+    _symval* AllocFrame(long n);        // zero-filled records; null when n is 0
     void ReleaseFrame(_symval* frame);  // frees it unless a closure holds it
     void CaptureFrame(_symval* frame);  // a closure now refers to the frame
-    int StackExhausted();           // 1 when evaluation must not go deeper
+    int StackExhausted();               // 1 when evaluation must not go deeper
     // 1 when it must not go deeper than here with `bytes` more of the
     // evaluation stack and `entries` more cell and local stack entries in
     // use; StackExhausted is TooDeep(0, 0).
     int TooDeep(long bytes, long entries);
-    int RoomForLoop();              // 1 when a debug loop may open here
+    int RoomForLoop();  // 1 when a debug loop may open here
 #if TK_FUZZ
-    long fuzzSteps;     // evaluation steps left; at 0 the session ends
+    long fuzzSteps;  // evaluation steps left; at 0 the session ends
 #endif
 
     // --- memory/gc.cpp ------------------------------------------------------
@@ -714,27 +741,11 @@ public:
     // structure on two threads, which are one again when it returns.
     void MarkFrom(_cell* root);
 #if TK_DEBUG
-    void VerifyRoots();     // asserts that every reachable cell is in use
+    void VerifyRoots();  // asserts that every reachable cell is in use
 #endif
 
-    // --- reader/build.cpp (cell building from text) -------------------------
-    [[nodiscard]] _cell* readFromString(char* text);  // null: printed
-    char* SkipSpc(char* text);
-    int AnaType(char* token);
-    long double myatof(char* token);
-    _cell* getMojiretsuCell(char* text);
-    _cell* get1char(char* p);
-    char* getRestchar(char* p);
-    _cell* MakeMojiretsu(_cell* chars);     // string cell around a char list
-
-    // --- reader/linereader.cpp ----------------------------------------------
-    // The console's next line. At the end of standard input the session
-    // ends, unless atEnd is given: then *atEnd is set and NIL answered.
-    _cell* ReadLine(bool* atEnd = nullptr);
-    _cell* ReadLineStrm(FILE* f);
-
     // --- math/power.cpp (helpers on evaluated cells) ------------------------
-    static long double ExtendedValue(const _cell* c);   // of a number only
+    static long double ExtendedValue(const _cell* c);  // of a number only
     static bool isPlus(const _cell* c);
     static bool isPlusExceptZero(const _cell* c);
     static bool isInRange(const _cell* c);
@@ -937,8 +948,8 @@ inline int cmemory::StackExhausted() {
 inline void cmemory::SetDepthLimits() {
     long loops = debugLevel < kLoopsWithRoom ? debugLevel : kLoopsWithRoom;
     stackFloor = stackLimit ? stackLimit - loops * kRoomPerLoop : nullptr;
-    entriesLimit = stackLimit ? depthEntries + loops * kEntriesPerLoop
-                              : LONG_MAX / 2;
+    entriesLimit =
+        stackLimit ? depthEntries + loops * kEntriesPerLoop : LONG_MAX / 2;
 }
 
 inline int cmemory::TooDeep(long bytes, long entries) {
@@ -955,10 +966,9 @@ inline int cmemory::RoomForLoop() {
     if (debugLevel >= kMaxDebugLevel) return 0;
     if (!stackLimit) return 1;
     char probe;
-    long loops = debugLevel + 1 < kLoopsWithRoom ? debugLevel + 1
-                                                 : kLoopsWithRoom;
-    if (&probe < stackLimit - loops * kRoomPerLoop + kRoomPerLoop / 2)
-        return 0;
+    long loops =
+        debugLevel + 1 < kLoopsWithRoom ? debugLevel + 1 : kLoopsWithRoom;
+    if (&probe < stackLimit - loops * kRoomPerLoop + kRoomPerLoop / 2) return 0;
     return (cellStackTop - cellStack) + (locStackTop - locStack) <=
            depthEntries + loops * kEntriesPerLoop - kEntriesPerLoop / 2;
 }
@@ -977,13 +987,6 @@ extern volatile std::sig_atomic_t terminateSignal;
 // Called where a pending interrupt is taken (toplevel/repl.cpp).
 void EndIfTerminated();
 
-// The text buffer of one expression: lineCapacity bytes, kLineSize at
-// first. GrowLine makes it hold at least `need` bytes, moving it (so no
-// pointer into it survives the call); false past kTextCeiling.
-extern char* lineStr;
-extern size_t lineCapacity;
-bool GrowLine(size_t need);
-
 // Where error messages go: standard output at the console, where they are
 // part of the dialogue, and standard error in script mode, where standard
 // output belongs to the program. PutMessage writes the text and a newline,
@@ -991,39 +994,6 @@ bool GrowLine(size_t need);
 // output, so that both keep their order on a terminal.
 extern FILE* messageOut;
 void PutMessage(const char* text);
-
-// --- reader/linereader.cpp ---
-// The console as one stream of bytes: what a reader took from standard
-// input but did not use (the rest of a line after a complete expression)
-// is kept and comes first, then standard input. Every console reader goes
-// through these, so no byte typed is lost between them.
-int ConsoleGetc();                          // next byte, or EOF
-// After ConsoleGetc answered EOF: true when Ctrl-C interrupted the wait
-// rather than standard input ending (the stream's error is cleared).
-bool ConsoleInterrupted();
-void ConsoleKeep(const char* text, size_t n);   // n bytes back in front
-size_t ConsoleKept();                       // bytes kept, not yet read
-void ConsoleForget();                       // a new session keeps nothing
-// The record DRIBBLE keeps of the console, or null: every byte the console
-// takes from standard input is written to it as it is read, the prompt of
-// the line editor too; standard output reaches it through the stream
-// StartDribble puts in its place.
-extern FILE* dribbleFile;
-// The record starts (added at the end of the file; one kept already ends
-// once the file is open) or ends; false: the file cannot be opened, or no
-// record was kept.
-bool StartDribble(const char* path);
-bool EndDribble();
-
-// --- reader/lineedit.cpp ---
-// Line editing, history and completion of names when the console is a
-// terminal (libedit, opened at run time); nothing changes on a pipe.
-bool LineEditorAvailable();                 // the library can be opened
-void LineEditorStart(cmemory* m);           // on a terminal only; once
-bool LineEditorActive();
-void LineEditorPrompt(const char* text);    // shown by the next line read
-int LineEditorGetc();                       // next byte, or EOF
-void LineEditorForget();                    // drop the rest of the line
 
 // Allocation is inline: most callers set the new cell's fields at once,
 // and inlined, the compiler drops the stores they overwrite.

@@ -22,7 +22,7 @@ char* cmemory::getString(const char* text) {
 namespace {
 
 unsigned long nameHash(const char* name) {
-    unsigned long long h = 14695981039346656037ULL;     // FNV-1a
+    unsigned long long h = 14695981039346656037ULL;  // FNV-1a
     for (const unsigned char* p = (const unsigned char*)name; *p; p++)
         h = (h ^ *p) * 1099511628211ULL;
     return (unsigned long)(h ^ (h >> 32));
@@ -98,7 +98,7 @@ _cell* cmemory::getStringCellWide(const char* name) {
 }
 
 _cell* cmemory::getMojiCell(int byte, int second) {
-    (void)second;   // every byte is one character: the second byte is 0
+    (void)second;  // every byte is one character: the second byte is 0
     _cell* c = getCell();
     c->type = 'm';
     c->car.c = (signed char)byte;
@@ -134,7 +134,8 @@ void cmemory::EnterRecord(RecordIndex& ix, _symval* table, long position) {
     if ((unsigned long)(ix.count + 1) * 2 > ix.size) {
         unsigned long size = ix.size ? ix.size * 2 : 4096;
         unsigned* slots = (unsigned*)calloc(size, sizeof(unsigned));
-        if (!slots) Exhausted("エラー: 記号の索引の獲得に失敗しました。終了します。");
+        if (!slots)
+            Exhausted("エラー: 記号の索引の獲得に失敗しました。終了します。");
         free(ix.slots);
         ix.slots = slots;
         ix.size = size;
@@ -189,13 +190,13 @@ long cmemory::getSymVal2(_cell* symbol) {
 // record is checked only for lying in the table and still naming the
 // symbol (a fresh symbol's cdr is NIL, which lies outside the table).
 _symval* cmemory::getFuncval2(_cell* symbol) {
-    _symval* cached = isSymbol(symbol) ? symbol->cdr.f : nullptr;
+    _symval* cached = isSymbol(symbol) ? cachedFunction(symbol) : nullptr;
     if (cached && cached >= funcTable && cached < funcTableEnd &&
         cached->symbol == symbol)
         return cached;
     long i = FindRecord(funcIndex, funcTable, symbol);
     if (i < 0) return nullptr;
-    if (isSymbol(symbol)) symbol->cdr.f = funcTable + i;
+    if (isSymbol(symbol)) cacheFunction(symbol, funcTable + i);
     return funcTable + i;
 }
 

@@ -1,4 +1,4 @@
-// cmemory layer, reader part: building cells from the normalised and
+// tamarisk text layer: building cells from the normalised and
 // rewritten text of one expression, and the string cells of literals.
 //
 // A list text is read element by element: the first element's text is read
@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "memory/cmemory.h"
+#include "reader/ctextproc.h"
 #include "reader/scan.h"
 #include "toplevel/symbols.h"
 
@@ -42,7 +42,7 @@ bool digitRun(const char* text, long* out) {
 }
 
 // An integer literal; null after the overflow message when it does not fit.
-_cell* buildInteger(cmemory* m, char* token) {
+_cell* buildInteger(ctextproc* m, char* token) {
     long n;
     if (!digitRun(token, &n)) {
         PutMessage(kOverflow);
@@ -51,15 +51,14 @@ _cell* buildInteger(cmemory* m, char* token) {
     return m->IntToCell(n);
 }
 
-_cell* buildFraction(cmemory* m, char* token) {
+_cell* buildFraction(ctextproc* m, char* token) {
     // The numerator is the digit run before the '/', the denominator the
     // digits after it; both are converted where they stand, so texts of any
     // length are safe. Either beyond the range of long fails the read with
     // the overflow message, even when the fraction would reduce into range
     // (the literal stands for its digits, as an integer literal does).
     long n, d;
-    if (!digitRun(token, &n) ||
-        !digitRun(std::strchr(token, '/') + 1, &d)) {
+    if (!digitRun(token, &n) || !digitRun(std::strchr(token, '/') + 1, &d)) {
         PutMessage(kOverflow);
         return nullptr;
     }
@@ -81,10 +80,10 @@ int namedCharacter(const char* name) {
     static const struct {
         const char* name;
         int code;
-    } kNames[] = {{"SPACE", ' '},     {"NEWLINE", '\n'},  {"TAB", '\t'},
-                  {"RETURN", '\r'},   {"LINEFEED", '\n'}, {"PAGE", '\f'},
-                  {"BACKSPACE", '\b'}, {"RUBOUT", 127},
-                  {"ESCAPE", 27},    {"BELL", 7}};
+    } kNames[] = {{"SPACE", ' '},      {"NEWLINE", '\n'},  {"TAB", '\t'},
+                  {"RETURN", '\r'},    {"LINEFEED", '\n'}, {"PAGE", '\f'},
+                  {"BACKSPACE", '\b'}, {"RUBOUT", 127},    {"ESCAPE", 27},
+                  {"BELL", 7}};
     if (name[0] == 0 || name[1] == 0) return -1;
     for (const auto& n : kNames) {
         const char* a = name;
@@ -95,22 +94,19 @@ int namedCharacter(const char* name) {
     return -1;
 }
 
-_cell* buildAtom(cmemory* m, char* token) {
+_cell* buildAtom(ctextproc* m, char* token) {
     switch (m->AnaType(token)) {
-    case 1:
-        return m->NumberToCell(m->myatof(token));
-    case 2:
-        return buildInteger(m, token);
-    case 3:
-        return buildFraction(m, token);
-    case 4:
-        return m->getMojiretsuCell(token);
-    case 5: {
-        int named = namedCharacter(token + 2);
-        return m->getMojiCell(named >= 0 ? named : (signed char)token[2], 0);
-    }
-    default:
-        return m->getStringCell(token);     // null: table full, message out
+        case 1: return m->NumberToCell(m->myatof(token));
+        case 2: return buildInteger(m, token);
+        case 3: return buildFraction(m, token);
+        case 4: return m->getMojiretsuCell(token);
+        case 5: {
+            int named = namedCharacter(token + 2);
+            return m->getMojiCell(named >= 0 ? named : (signed char)token[2],
+                                  0);
+        }
+        default:
+            return m->getStringCell(token);  // null: table full, message out
     }
 }
 
@@ -121,13 +117,13 @@ _cell* buildAtom(cmemory* m, char* token) {
 const char kCellsFull[] = "エラー: セル領域が一杯です。";
 const char kNamesFull[] = "エラー: ストリング領域が一杯です。";
 
-bool roomFor(cmemory* m, long cells) {
+bool roomFor(ctextproc* m, long cells) {
     if (m->policy.freeCells - cells > m->policy.CellFloor()) return true;
     PutMessage(kCellsFull);
     return false;
 }
 
-_cell* readToken(cmemory* m, char* p) {
+_cell* readToken(ctextproc* m, char* p) {
     char* end = elementEnd(p);
     char saved = *end;
     *end = 0;
@@ -147,12 +143,12 @@ _cell* readToken(cmemory* m, char* p) {
     return atom;
 }
 
-_cell* readExpr(cmemory* m, char* p);
+_cell* readExpr(ctextproc* m, char* p);
 
 // #(a b ...): the one-dimensional array of general element type holding the
 // elements read as a list, as MAKE-ARRAY builds it. A dotted list has no
 // vector to stand for.
-_cell* readVector(cmemory* m, char* p) {
+_cell* readVector(ctextproc* m, char* p) {
     _cell* elements = m->readFromString(p + 1);
     if (!elements) return nullptr;
     for (_cell* c = elements; !isNil(c); c = cdr(c)) {
@@ -174,7 +170,7 @@ _cell* readVector(cmemory* m, char* p) {
 }
 
 // Reads the first expression of p. null: the message is out.
-_cell* readExpr(cmemory* m, char* p) {
+_cell* readExpr(ctextproc* m, char* p) {
     // The conses of a list and of the lists after its dots, in one chain.
     ListBuilder list(m);
     for (;;) {
@@ -214,9 +210,9 @@ _cell* readExpr(cmemory* m, char* p) {
 
 }  // namespace
 
-_cell* cmemory::readFromString(char* text) { return readExpr(this, text); }
+_cell* ctextproc::readFromString(char* text) { return readExpr(this, text); }
 
-char* cmemory::SkipSpc(char* text) {
+char* ctextproc::SkipSpc(char* text) {
     while (*text == ' ') text++;
     return text;
 }
@@ -226,13 +222,13 @@ char* cmemory::SkipSpc(char* text) {
 // ---------------------------------------------------------------------------
 
 // 0 symbol, 1 floating number, 2 integer, 3 fraction, 4 string, 5 character.
-int cmemory::AnaType(char* token) {
+int ctextproc::AnaType(char* token) {
     const char* t = token;
     if (std::strcmp(t, "1+") == 0 || std::strcmp(t, "1-") == 0) return 0;
     if ((t[0] == '.' && isDigit(t[1])) ||
         (t[0] == '-' && t[1] == '.' && isDigit(t[2])))
         return 1;
-    const char* run = nullptr;      // first digit of a number head
+    const char* run = nullptr;  // first digit of a number head
     if (isDigit(t[0]))
         run = t;
     else if (t[0] == '-' && isDigit(t[1]))
@@ -250,7 +246,7 @@ int cmemory::AnaType(char* token) {
     return 2;
 }
 
-long double cmemory::myatof(char* token) {
+long double ctextproc::myatof(char* token) {
     long double v = 0.0L;
     if (std::sscanf(token, "%Lg", &v) != 1) return 0.0L;
     return v;
@@ -260,7 +256,7 @@ long double cmemory::myatof(char* token) {
 // Strings
 // ---------------------------------------------------------------------------
 
-_cell* cmemory::MakeMojiretsu(_cell* chars) {
+_cell* ctextproc::MakeMojiretsu(_cell* chars) {
     _cell* rank = IntToCell(1);
     _cell* array = getCell();
     array->type = 'a';
@@ -274,7 +270,7 @@ _cell* cmemory::MakeMojiretsu(_cell* chars) {
 
 // Decodes a literal that begins with a double quote, up to the closing one
 // or the end of the text.
-_cell* cmemory::getMojiretsuCell(char* text) {
+_cell* ctextproc::getMojiretsuCell(char* text) {
     ListBuilder chars(this);
     char* p = text;
     if (*p == '"') p++;
@@ -289,13 +285,13 @@ _cell* cmemory::getMojiretsuCell(char* text) {
 // except \0, the gatherers' escape for a NUL byte (they write a \0 typed
 // in a string as the digit alone); a backslash at the very end of the text
 // stands for itself.
-_cell* cmemory::get1char(char* p) {
+_cell* ctextproc::get1char(char* p) {
     if (p[0] == '\\' && p[1] == '0') return getMojiCell(0, 0);
     if (p[0] == '\\' && p[1] != 0) return getMojiCell((signed char)p[1], 0);
     return getMojiCell((signed char)p[0], 0);
 }
 
-char* cmemory::getRestchar(char* p) {
+char* ctextproc::getRestchar(char* p) {
     if (p[0] == '\\' && p[1] != 0) return p + 2;
     return p + 1;
 }

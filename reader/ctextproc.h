@@ -11,10 +11,27 @@
 #define TAMARISK_READER_CTEXTPROC_H
 
 #include "memory/cmemory.h"
+#include "reader/console.h"
 #include "reader/scan.h"
 
 class ctextproc : public cmemory {
 public:
+    // --- reader/build.cpp (cell building from text) -------------------------
+    [[nodiscard]] _cell* readFromString(char* text);  // null: printed
+    char* SkipSpc(char* text);
+    int AnaType(char* token);
+    long double myatof(char* token);
+    _cell* getMojiretsuCell(char* text);
+    _cell* get1char(char* p);
+    char* getRestchar(char* p);
+    _cell* MakeMojiretsu(_cell* chars);  // string cell around a char list
+
+    // --- reader/linereader.cpp ----------------------------------------------
+    // The console's next line. At the end of standard input the session
+    // ends, unless atEnd is given: then *atEnd is set and NIL answered.
+    _cell* ReadLine(bool* atEnd = nullptr);
+    _cell* ReadLineStrm(FILE* f);
+
     // --- reader/read.cpp ----------------------------------------------------
     // Normalises, rewrites and builds the expression of text (in place).
     // 1 built (*out set); -1 the rewriting refused; -2 building failed. The
@@ -47,8 +64,8 @@ public:
     // 1 gathered (at the end of the file: any text not all blank), 0 failed
     // (message out), 2 the file held nothing more but blanks and comments.
     int GetOneSStream(FILE* f);
-    int CheckBrace(char* text);     // 1 complete, 0 incomplete, -1 extra ')'
-    int CheckBrace2(char* text);    // the same, for text from a file
+    int CheckBrace(char* text);   // 1 complete, 0 incomplete, -1 extra ')'
+    int CheckBrace2(char* text);  // the same, for text from a file
     int CrTabOnly(char* text);
     // Newlines that GetOneSStream took from countedStream (the newline
     // that ends a comment included): script mode numbers the lines of its

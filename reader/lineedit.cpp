@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include "memory/cmemory.h"
+#include "reader/console.h"
 
 namespace {
 
@@ -34,9 +35,9 @@ struct Editor {
     int (*read_history)(const char*);
     int (*write_history)(const char*);
     int (*getcFunction)(FILE*);
-    CompletionGenerator* completionEntry;     // rl_completion_entry_function
-    const char** wordBreaks;                  // rl_basic_word_break_characters
-    int (**getcHook)(FILE*);                  // rl_getc_function
+    CompletionGenerator* completionEntry;  // rl_completion_entry_function
+    const char** wordBreaks;               // rl_basic_word_break_characters
+    int (**getcHook)(FILE*);               // rl_getc_function
 };
 
 Editor editor;
@@ -46,9 +47,9 @@ cmemory* session = nullptr;
 char historyPath[4096];
 char prompt[256];
 size_t promptLength = 0;
-char* line = nullptr;       // the line being served, from the editor
+char* line = nullptr;  // the line being served, from the editor
 size_t lineAt = 0;
-bool lineDone = true;       // its newline has been served too
+bool lineDone = true;  // its newline has been served too
 
 // Ctrl-C sets interruptRequested and, with no SA_RESTART, ends a blocking
 // read with EINTR: the editor then sees the end of input, and the console
@@ -74,7 +75,7 @@ int readCharacter(FILE*) {
     for (int i = 0; i < more; i++) {
         int next = readByte();
         if (next == EOF) return EOF;
-        if ((next & 0xc0) != 0x80) return next;    // malformed: resync
+        if ((next & 0xc0) != 0x80) return next;  // malformed: resync
         code = (code << 6) | (next & 0x3f);
     }
     return code;
@@ -96,12 +97,14 @@ char* completeName(const char* text, int state) {
         if (!name || std::strlen(name) < n) continue;
         bool match = true;
         for (size_t i = 0; i < n && match; i++)
-            match = std::toupper((unsigned char)text[i]) == (unsigned char)name[i];
+            match =
+                std::toupper((unsigned char)text[i]) == (unsigned char)name[i];
         if (!match || (n == 0 && name[0] == 0)) continue;
         char* out = static_cast<char*>(std::malloc(std::strlen(name) + 1));
         if (!out) return nullptr;
         for (size_t i = 0; name[i]; i++)
-            out[i] = lower ? (char)std::tolower((unsigned char)name[i]) : name[i];
+            out[i] =
+                lower ? (char)std::tolower((unsigned char)name[i]) : name[i];
         out[std::strlen(name)] = 0;
         return out;
     }

@@ -1,10 +1,10 @@
-// cmemory layer, reader part: the console as one stream of bytes, its
+// tamarisk text layer: the console as one stream of bytes, its
 // record (DRIBBLE), and the line readers behind READ-LINE, which build a
 // string cell from one raw line.
 #include <cstdlib>
 #include <cstring>
 
-#include "memory/cmemory.h"
+#include "reader/ctextproc.h"
 #include "toplevel/symbols.h"
 
 namespace {
@@ -22,7 +22,7 @@ char raw[kPieceSize];
 
 // Makes the string cell of the n bytes of raw, whatever they are (NUL
 // included), with the values list (string second).
-_cell* lineCell(cmemory* m, size_t n, _cell* second) {
+_cell* lineCell(ctextproc* m, size_t n, _cell* second) {
     _cell* str = m->MakeMojiretsu(NILCell);
     _cell* last = str->cdr.p;
     for (size_t i = 0; i < n; i++) {
@@ -45,7 +45,7 @@ namespace {
 // it is given both to the screen (the standard output it stands for) and
 // to the record. It is line buffered, and the console flushes it before
 // it reads, so a prompt is in the record before the line typed after it.
-FILE* screen = nullptr;     // the standard output in place before
+FILE* screen = nullptr;  // the standard output in place before
 FILE* tee = nullptr;
 
 ssize_t teeWrite(void*, const char* buf, size_t n) {
@@ -95,7 +95,8 @@ bool EndDribble() {
 // Kept bytes were recorded when they were first read.
 int ConsoleGetc() {
     if (keptAt < keptEnd) return (unsigned char)kept[keptAt++];
-    if (!dribbleFile) return LineEditorActive() ? LineEditorGetc() : std::getc(stdin);
+    if (!dribbleFile)
+        return LineEditorActive() ? LineEditorGetc() : std::getc(stdin);
     // What was printed comes before what is typed after it.
     std::fflush(stdout);
     int c = LineEditorActive() ? LineEditorGetc() : std::getc(stdin);
@@ -135,7 +136,7 @@ void ConsoleForget() {
 // A line that does not fit one piece comes back in pieces, the second
 // value T for every piece but the last; no byte is lost. Null when Ctrl-C
 // interrupted the wait (what was typed of the line is dropped).
-_cell* cmemory::ReadLine(bool* atEnd) {
+_cell* ctextproc::ReadLine(bool* atEnd) {
     size_t n = 0;
     int c = EOF;
     while (n < kPieceSize && (c = ConsoleGetc()) != EOF && c != '\n')
@@ -153,7 +154,7 @@ _cell* cmemory::ReadLine(bool* atEnd) {
 // newline after it end it once). The second value is T when the line
 // ended without either: at the end of the file, or a piece of a line too
 // long for one.
-_cell* cmemory::ReadLineStrm(FILE* f) {
+_cell* ctextproc::ReadLineStrm(FILE* f) {
     size_t n = 0;
     int c = EOF;
     while (n < kPieceSize && (c = std::getc(f)) != EOF && c != '\n' &&
