@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "eval/cfunction.h"
+#include "library/format.h"
 #include "toplevel/symbols.h"
 
-namespace {
+namespace formatting {
 
 bool isLead(unsigned char b) { return (b & 0xC0) != 0x80; }
 
@@ -33,7 +33,7 @@ long textWidth(const std::string& s) {
     return n;
 }
 
-}  // namespace
+}  // namespace formatting
 
 // The column where the next byte written to f lands, as far as the bytes
 // still in f's buffer tell it: counted from the last newline among them,
@@ -47,7 +47,7 @@ long fileColumn(FILE* f) {
     long n = 0;
     while (p > base && p[-1] != '\n') {
         --p;
-        n += isLead((unsigned char)*p);
+        n += formatting::isLead((unsigned char)*p);
     }
     return n;
 #else
@@ -56,7 +56,7 @@ long fileColumn(FILE* f) {
 #endif
 }
 
-namespace {
+namespace formatting {
 
 // The printed text of a cell, in PRINC's style or PRIN1's.
 std::string printed(cfunction* lisp, _cell* c, bool escape) {
@@ -75,83 +75,9 @@ std::string printed(cfunction* lisp, _cell* c, bool escape) {
     return s;
 }
 
-// The arguments a directive consumes: a list's elements, read in order,
-// with a position that ~* may move back.
-struct Args {
-    std::vector<_cell*> items;
-    size_t next = 0;
-    size_t remaining() const { return items.size() - next; }
-};
-
 void collect(_cell* list, Args* a) {
     for (_cell* p = list; isCons(p); p = p->cdr.p) a->items.push_back(p->car.p);
 }
-
-// One directive of the control string: its parameters as written (a
-// number, a character, V or #, or none), its modifiers and its character.
-struct Param {
-    enum Kind { kNone, kNumber, kChar, kV, kCount } kind = kNone;
-    long value = 0;
-};
-
-struct Directive {
-    size_t start = 0;   // the tilde
-    size_t end = 0;     // just after the directive character
-    std::vector<Param> params;
-    bool colon = false;
-    bool at = false;
-    char ch = 0;        // upper case
-};
-
-enum Outcome { kDone, kEscape, kEscapeAll, kFailed };
-
-class Formatter {
-public:
-    Formatter(cfunction* l, const std::string& control, long column)
-        : lisp(l), ctl(control), baseColumn(column) {}
-
-    std::string out;
-    std::string error;  // the message of a failure
-
-    Outcome run(size_t from, size_t to, Args* a, Args* outer);
-
-private:
-    cfunction* lisp;
-    const std::string& ctl;
-    long baseColumn;
-
-    bool fail(const std::string& message) {
-        if (error.empty()) error = message;
-        return false;
-    }
-    std::string named(const Directive& d) const {
-        return ctl.substr(d.start, d.end - d.start);
-    }
-
-    long column() const {
-        size_t nl = out.rfind('\n');
-        if (nl == std::string::npos) return baseColumn + textWidth(out);
-        return textWidth(out.substr(nl + 1));
-    }
-    bool parse(size_t at, Directive* d);
-    bool findClose(size_t from, char close, std::vector<Directive>* seps, Directive* end);
-    bool param(const Directive& d, size_t i, Args* a, long dflt, long* v);
-    bool charParam(const Directive& d, size_t i, Args* a, char dflt, char* v);
-    bool take(Args* a, const Directive& d, _cell** v);
-
-    bool padded(const std::string& text, long mincol, long colinc, long minpad,
-                char pad, bool left);
-    bool integer(const Directive& d, Args* a, int radix);
-    bool fixedFloat(const Directive& d, Args* a);
-    bool expFloat(const Directive& d, Args* a);
-    bool money(const Directive& d, Args* a);
-    bool radix(const Directive& d, Args* a);
-    bool character(const Directive& d, Args* a);
-    bool tabulate(const Directive& d, Args* a);
-    Outcome conditional(const Directive& d, Args* a, Args* outer, size_t* resume);
-    Outcome iterate(const Directive& d, Args* a, size_t* resume);
-    Outcome caseConvert(const Directive& d, Args* a, Args* outer, size_t* resume);
-};
 
 // Parses the directive whose tilde is at `at`. False: the text ends inside
 // it (the message is set).
@@ -196,12 +122,16 @@ bool Formatter::parse(size_t at, Directive* d) {
         break;
     }
     while (i < ctl.size() && (ctl[i] == ':' || ctl[i] == '@')) {
-        if (ctl[i] == ':') d->colon = true; else d->at = true;
+        if (ctl[i] == ':')
+            d->colon = true;
+        else
+            d->at = true;
         i++;
     }
     if (i >= ctl.size())
-        return fail("エラー: FORMAT の制御文字列が指令の途中で終わっています--" +
-                    ctl.substr(at));
+        return fail(
+            "エラー: FORMAT の制御文字列が指令の途中で終わっています--" +
+            ctl.substr(at));
     d->ch = (char)std::toupper((unsigned char)ctl[i]);
     d->end = i + 1;
     return true;
@@ -224,16 +154,21 @@ bool Formatter::findClose(size_t from, char close, std::vector<Directive>* seps,
         i = d.end;
         char c = d.ch;
         if (c == '[' || c == '{' || c == '(' || c == '<') {
-            stack.push_back(c == '[' ? ']' : c == '{' ? '}' : c == '(' ? ')' : '>');
+            stack.push_back(c == '['   ? ']'
+                            : c == '{' ? '}'
+                            : c == '(' ? ')'
+                                       : '>');
         } else if (c == ']' || c == '}' || c == ')' || c == '>') {
             if (stack.empty()) {
                 if (c != close)
-                    return fail("エラー: FORMAT の指令の対応が違います--" + named(d));
+                    return fail("エラー: FORMAT の指令の対応が違います--" +
+                                named(d));
                 *end = d;
                 return true;
             }
             if (stack.back() != c)
-                return fail("エラー: FORMAT の指令の対応が違います--" + named(d));
+                return fail("エラー: FORMAT の指令の対応が違います--" +
+                            named(d));
             stack.pop_back();
         } else if (c == ';' && stack.empty() && seps) {
             seps->push_back(d);
@@ -251,40 +186,38 @@ bool Formatter::take(Args* a, const Directive& d, _cell** v) {
 }
 
 // The parameter i as a number: dflt when omitted (or V of NIL).
-bool Formatter::param(const Directive& d, size_t i, Args* a, long dflt, long* v) {
+bool Formatter::param(const Directive& d, size_t i, Args* a, long dflt,
+                      long* v) {
     *v = dflt;
     if (i >= d.params.size()) return true;
     const Param& p = d.params[i];
     switch (p.kind) {
-    case Param::kNone:
-        return true;
-    case Param::kNumber:
-    case Param::kChar:
-        *v = p.value;
-        return true;
-    case Param::kCount:
-        *v = (long)a->remaining();
-        return true;
-    case Param::kV: {
-        _cell* c = nullptr;
-        if (!take(a, d, &c)) return false;
-        if (isNil(c)) return true;
-        if (isInteger(c)) {
-            *v = CellToInt(c);
-            return true;
+        case Param::kNone: return true;
+        case Param::kNumber:
+        case Param::kChar: *v = p.value; return true;
+        case Param::kCount: *v = (long)a->remaining(); return true;
+        case Param::kV: {
+            _cell* c = nullptr;
+            if (!take(a, d, &c)) return false;
+            if (isNil(c)) return true;
+            if (isInteger(c)) {
+                *v = CellToInt(c);
+                return true;
+            }
+            if (isMoji(c)) {
+                *v = mojiByte(c);
+                return true;
+            }
+            return fail(
+                "エラー: FORMAT の V の引数が整数でも文字でもありません--" +
+                named(d));
         }
-        if (isMoji(c)) {
-            *v = mojiByte(c);
-            return true;
-        }
-        return fail("エラー: FORMAT の V の引数が整数でも文字でもありません--" +
-                    named(d));
-    }
     }
     return true;
 }
 
-bool Formatter::charParam(const Directive& d, size_t i, Args* a, char dflt, char* v) {
+bool Formatter::charParam(const Directive& d, size_t i, Args* a, char dflt,
+                          char* v) {
     long n;
     if (!param(d, i, a, (unsigned char)dflt, &n)) return false;
     *v = (char)n;
@@ -310,7 +243,8 @@ bool Formatter::integer(const Directive& d, Args* a, int radix) {
     size_t first = d.ch == 'R' ? 1 : 0;
     long mincol, interval;
     char pad, comma;
-    if (!param(d, first, a, 0, &mincol) || !charParam(d, first + 1, a, ' ', &pad) ||
+    if (!param(d, first, a, 0, &mincol) ||
+        !charParam(d, first + 1, a, ' ', &pad) ||
         !charParam(d, first + 2, a, ',', &comma) ||
         !param(d, first + 3, a, 3, &interval))
         return false;
@@ -346,340 +280,25 @@ bool Formatter::integer(const Directive& d, Args* a, int radix) {
     return padded(digits, mincol, 1, 0, pad, true);
 }
 
-// A number's value as a long double; false when it is no number.
-bool floatValue(_cell* c, long double* x) {
-    if (isFloating(c)) {
-        *x = c->car.n->value;
-    } else if (isInteger(c)) {
-        *x = (long double)CellToInt(c);
-    } else if (isBunsu(c)) {
-        *x = (long double)CellToBunshi(c) / (long double)CellToBunbo(c);
-    } else {
-        return false;
-    }
-    return true;
-}
-
-// The significant digits of |x| (15 at most, no trailing zeros) and the
-// exponent of the first: |x| = 0.d1d2... * 10^(exp + 1).
-void shortestDigits(long double x, std::string* digits, int* exp) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14Le", std::fabs(x));
-    digits->clear();
-    const char* p = buf;
-    for (; *p && *p != 'e'; p++)
-        if (std::isdigit((unsigned char)*p)) *digits += *p;
-    *exp = *p == 'e' ? std::atoi(p + 1) : 0;
-    while (digits->size() > 1 && digits->back() == '0') digits->pop_back();
-    if (*digits == "0") *exp = 0;
-}
-
-// |x| in positional notation, with the fewest digits that give it back.
-std::string shortestFixed(long double x) {
-    std::string digits;
-    int e;
-    shortestDigits(x, &digits, &e);
-    std::string s;
-    if (e >= 0) {
-        size_t ints = (size_t)e + 1;
-        if (digits.size() <= ints) {
-            s = digits + std::string(ints - digits.size(), '0') + ".0";
-        } else {
-            s = digits.substr(0, ints) + "." + digits.substr(ints);
-        }
-    } else {
-        s = "0." + std::string((size_t)(-e - 1), '0') + digits;
-    }
-    return s;
-}
-
-// The shortest digits of |x| rounded, half away from zero as Common Lisp
-// prints, to `keep` significant digits (none or fewer: zero or one unit of
-// the last place kept, 10^(exp + 1 - keep)).
-void roundedDigits(long double x, long keep, std::string* digits, int* exp) {
-    shortestDigits(x, digits, exp);
-    if (keep >= (long)digits->size()) return;
-    if (keep < 0 || *digits == "0") {
-        *digits = "0";
-        *exp = 0;
-        return;
-    }
-    bool up = (*digits)[(size_t)keep] >= '5';
-    digits->resize((size_t)keep);
-    if (up) {
-        long i = keep - 1;
-        for (; i >= 0; i--) {
-            if ((*digits)[(size_t)i] != '9') {
-                (*digits)[(size_t)i]++;
-                break;
-            }
-            (*digits)[(size_t)i] = '0';
-        }
-        if (i < 0) {
-            digits->insert(digits->begin(), '1');
-            (*exp)++;
-        }
-    }
-    while (digits->size() > 1 && digits->back() == '0') digits->pop_back();
-    if (digits->empty()) {
-        *digits = up ? "1" : "0";
-        if (!up) *exp = 0;
-    }
-}
-
-// |x| with d decimals.
-std::string fixedDigits(long double x, long d) {
-    std::string digits;
-    int e;
-    shortestDigits(x, &digits, &e);
-    long keep = e + 1 + d;
-    if (keep <= 0) {
-        // Below the last decimal kept: zero, or one unit of it when x is
-        // at least half of it.
-        bool up = keep == 0 && digits[0] >= '5' && digits != "0";
-        std::string s = "0.";
-        if (d > 0) s += std::string((size_t)(d - 1), '0') + (up ? "1" : "0");
-        if (d == 0 && up) s = "1.";
-        if (d == 0) s.pop_back();
-        return s;
-    }
-    roundedDigits(x, keep, &digits, &e);
-    if (digits == "0") e = 0;
-    std::string ints, frac;
-    if (e >= 0) {
-        ints = digits.substr(0, std::min(digits.size(), (size_t)e + 1));
-        ints += std::string((size_t)e + 1 - ints.size(), '0');
-        if (digits.size() > (size_t)e + 1) frac = digits.substr((size_t)e + 1);
-    } else {
-        ints = "0";
-        frac = std::string((size_t)(-e - 1), '0') + digits;
-    }
-    if ((long)frac.size() < d) frac += std::string((size_t)(d - (long)frac.size()), '0');
-    return d > 0 ? ints + "." + frac : ints;
-}
-
-// ~w,d,k,overflowchar,padcharF
-bool Formatter::fixedFloat(const Directive& d, Args* a) {
-    long w, dd, k;
-    char over, pad;
-    if (!param(d, 0, a, -1, &w) || !param(d, 1, a, -1, &dd) ||
-        !param(d, 2, a, 0, &k) || !charParam(d, 3, a, 0, &over) ||
-        !charParam(d, 4, a, ' ', &pad))
-        return false;
-    _cell* v = nullptr;
-    if (!take(a, d, &v)) return false;
-    long double x;
-    if (!floatValue(v, &x)) {
-        return padded(printed(lisp, v, false), w, 1, 0, ' ', true);
-    }
-    if (dd > 1000) dd = 1000;
-    if (k != 0) x *= std::pow(10.0L, (long double)k);
-    if (std::isnan(x) || std::isinf(x)) {
-        return padded(printed(lisp, v, false), w, 1, 0, pad, true);
-    }
-    std::string sign = std::signbit(x) && x != 0 ? "-" : (d.at ? "+" : "");
-    std::string s;
-    if (dd >= 0) {
-        s = fixedDigits(x, dd);
-        if (dd == 0) s += ".";
-    } else {
-        s = shortestFixed(x);
-        if (w >= 0 && (long)(sign.size() + s.size()) > w) {
-            // Only the width bounds the decimals: as many as fit.
-            long ints = (long)s.find('.');
-            long room = w - (long)sign.size() - ints - 1;
-            if (room < 0) room = 0;
-            long have = (long)s.size() - ints - 1;
-            if (room < have) {
-                s = fixedDigits(x, room);
-                if (room == 0) s += ".";
-            }
-        }
-    }
-    if (w >= 0 && (long)(sign.size() + s.size()) > w && s.compare(0, 2, "0.") == 0)
-        s.erase(0, 1);
-    s = sign + s;
-    if (w >= 0 && (long)s.size() > w && over != 0) {
-        out.append((size_t)w, over);
-        return true;
-    }
-    return padded(s, w, 1, 0, pad, true);
-}
-
-// ~w,d,e,k,overflowchar,padcharE: one digit before the point (k = 1).
-bool Formatter::expFloat(const Directive& d, Args* a) {
-    long w, dd, e, k;
-    char over, pad;
-    if (!param(d, 0, a, -1, &w) || !param(d, 1, a, -1, &dd) ||
-        !param(d, 2, a, -1, &e) || !param(d, 3, a, 1, &k) ||
-        !charParam(d, 4, a, 0, &over) || !charParam(d, 5, a, ' ', &pad))
-        return false;
-    (void)k;
-    _cell* v = nullptr;
-    if (!take(a, d, &v)) return false;
-    long double x;
-    if (!floatValue(v, &x) || std::isnan(x) || std::isinf(x)) {
-        return padded(printed(lisp, v, false), w, 1, 0, ' ', true);
-    }
-    if (dd > 1000) dd = 1000;
-    std::string sign = std::signbit(x) && x != 0 ? "-" : (d.at ? "+" : "");
-    std::string mant;
-    int ex;
-    if (dd >= 0) {
-        std::string digits;
-        roundedDigits(x, dd + 1, &digits, &ex);
-        if (digits == "0") ex = 0;
-        digits += std::string((size_t)(dd + 1) - std::min(digits.size(), (size_t)dd + 1), '0');
-        mant = digits.substr(0, 1) + "." + digits.substr(1);
-    } else {
-        std::string digits;
-        shortestDigits(x, &digits, &ex);
-        mant = digits.substr(0, 1) + "." + (digits.size() > 1 ? digits.substr(1) : "0");
-    }
-    std::string exs = std::to_string(ex < 0 ? -ex : ex);
-    if (e > 0 && (long)exs.size() < e) exs.insert(0, (size_t)(e - (long)exs.size()), '0');
-    std::string s = sign + mant + "e" + (ex < 0 ? "-" : "+") + exs;
-    if (w >= 0 && (long)s.size() > w && over != 0) {
-        out.append((size_t)w, over);
-        return true;
-    }
-    return padded(s, w, 1, 0, pad, true);
-}
-
-// ~d,n,w,padchar$: d decimals, at least n digits before the point.
-bool Formatter::money(const Directive& d, Args* a) {
-    long dd, n, w;
-    char pad;
-    if (!param(d, 0, a, 2, &dd) || !param(d, 1, a, 1, &n) ||
-        !param(d, 2, a, 0, &w) || !charParam(d, 3, a, ' ', &pad))
-        return false;
-    _cell* v = nullptr;
-    if (!take(a, d, &v)) return false;
-    long double x;
-    if (!floatValue(v, &x) || std::isnan(x) || std::isinf(x))
-        return padded(printed(lisp, v, false), w, 1, 0, ' ', true);
-    if (dd < 0) dd = 0;
-    if (dd > 1000) dd = 1000;
-    std::string s = fixedDigits(x, dd);
-    long ints = (long)s.find('.');
-    if (ints == (long)std::string::npos) ints = (long)s.size();
-    if (ints < n) s.insert(0, (size_t)(n - ints), '0');
-    std::string sign = std::signbit(x) && x != 0 ? "-" : (d.at ? "+" : "");
-    if (d.colon) {
-        out += sign;
-        return padded(s, w - (long)sign.size(), 1, 0, pad, true);
-    }
-    return padded(sign + s, w, 1, 0, pad, true);
-}
-
-const char* const kOnes[] = {"zero", "one", "two", "three", "four", "five",
-                             "six", "seven", "eight", "nine", "ten", "eleven",
-                             "twelve", "thirteen", "fourteen", "fifteen",
-                             "sixteen", "seventeen", "eighteen", "nineteen"};
-const char* const kTens[] = {"", "", "twenty", "thirty", "forty", "fifty",
-                             "sixty", "seventy", "eighty", "ninety"};
-const char* const kScales[] = {"", " thousand", " million", " billion",
-                               " trillion", " quadrillion", " quintillion"};
-
-// 1 to 999 in words.
-std::string hundreds(unsigned long n) {
-    std::string s;
-    if (n >= 100) {
-        s = std::string(kOnes[n / 100]) + " hundred";
-        n %= 100;
-        if (n == 0) return s;
-        s += " ";
-    }
-    if (n < 20) return s + kOnes[n];
-    s += kTens[n / 10];
-    if (n % 10 != 0) s += std::string("-") + kOnes[n % 10];
-    return s;
-}
-
-std::string cardinal(long v) {
-    if (v == 0) return "zero";
-    unsigned long u = v < 0 ? 0UL - (unsigned long)v : (unsigned long)v;
-    std::string s;
-    for (int scale = 0; u != 0; scale++, u /= 1000) {
-        unsigned long part = u % 1000;
-        if (part == 0) continue;
-        std::string words = hundreds(part) + kScales[scale];
-        s = s.empty() ? words : words + " " + s;
-    }
-    return v < 0 ? "negative " + s : s;
-}
-
-std::string ordinal(long v) {
-    std::string s = cardinal(v);
-    size_t cut = s.find_last_of(" -");
-    std::string head = cut == std::string::npos ? "" : s.substr(0, cut + 1);
-    std::string last = cut == std::string::npos ? s : s.substr(cut + 1);
-    static const char* const irregular[][2] = {
-        {"one", "first"}, {"two", "second"}, {"three", "third"},
-        {"five", "fifth"}, {"eight", "eighth"}, {"nine", "ninth"},
-        {"twelve", "twelfth"}};
-    for (const auto& r : irregular)
-        if (last == r[0]) return head + r[1];
-    if (last.back() == 'y') return head + last.substr(0, last.size() - 1) + "ieth";
-    return head + last + "th";
-}
-
-std::string roman(long n, bool old) {
-    static const struct { long value; const char* text; } kNew[] = {
-        {1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"},
-        {90, "XC"}, {50, "L"}, {40, "XL"}, {10, "X"}, {9, "IX"},
-        {5, "V"}, {4, "IV"}, {1, "I"}};
-    std::string s;
-    for (const auto& r : kNew) {
-        if (old && std::strlen(r.text) == 2) continue;
-        while (n >= r.value) {
-            s += r.text;
-            n -= r.value;
-        }
-    }
-    return s;
-}
-
-// ~R: with a radix, as ~D in that radix; without, in English words (~:R
-// ordinal) or Roman numerals (~@R, ~:@R the old ones without subtraction).
-bool Formatter::radix(const Directive& d, Args* a) {
-    if (!d.params.empty() && d.params[0].kind != Param::kNone) {
-        long r;
-        if (!param(d, 0, a, 10, &r)) return false;
-        if (r < 2 || r > 36)
-            return fail("エラー: FORMAT の ~R の基数は 2 から 36 までです");
-        return integer(d, a, (int)r);
-    }
-    _cell* v = nullptr;
-    if (!take(a, d, &v)) return false;
-    if (!isInteger(v))
-        return fail("エラー: FORMAT の ~R の引数が整数ではありません");
-    long n = CellToInt(v);
-    if (d.at) {
-        if (n < 1 || n > (d.colon ? 4999 : 3999))
-            return fail("エラー: ローマ数字にできない数です--" + std::to_string(n));
-        out += roman(n, d.colon);
-    } else {
-        out += d.colon ? ordinal(n) : cardinal(n);
-    }
-    return true;
-}
-
 // ~C: the character; ~:C spells out the unprinted ones, ~@C as PRIN1 writes
 // it.
 bool Formatter::character(const Directive& d, Args* a) {
     _cell* v = nullptr;
     if (!take(a, d, &v)) return false;
-    if (!isMoji(v)) return fail("エラー: FORMAT の ~C の引数が文字ではありません");
+    if (!isMoji(v))
+        return fail("エラー: FORMAT の ~C の引数が文字ではありません");
     if (d.at && !d.colon) {
         out += printed(lisp, v, true);
         return true;
     }
     int b = mojiByte(v);
     if (d.colon) {
-        static const struct { int byte; const char* name; } kNames[] = {
-            {' ', "Space"}, {'\n', "Newline"}, {'\t', "Tab"}, {'\r', "Return"},
-            {'\b', "Backspace"}, {'\f', "Page"}, {127, "Rubout"}, {0, "Nul"}};
+        static const struct {
+            int byte;
+            const char* name;
+        } kNames[] = {{' ', "Space"},   {'\n', "Newline"},   {'\t', "Tab"},
+                      {'\r', "Return"}, {'\b', "Backspace"}, {'\f', "Page"},
+                      {127, "Rubout"},  {0, "Nul"}};
         for (const auto& n : kNames)
             if (n.byte == b) {
                 out += n.name;
@@ -733,7 +352,8 @@ Outcome Formatter::conditional(const Directive& d, Args* a, Args* outer,
     if (d.at) {
         if (seps.size() != 0)
             return fail("エラー: FORMAT の ~@[ には節が一つだけです"), kFailed;
-        if (a->remaining() == 0) return fail("エラー: FORMAT の引数が足りません--~@["), kFailed;
+        if (a->remaining() == 0)
+            return fail("エラー: FORMAT の引数が足りません--~@["), kFailed;
         if (isNil(a->items[a->next])) {
             a->next++;
             return kDone;
@@ -753,7 +373,8 @@ Outcome Formatter::conditional(const Directive& d, Args* a, Args* outer,
             _cell* v = nullptr;
             if (!take(a, d, &v)) return kFailed;
             if (!isInteger(v))
-                return fail("エラー: FORMAT の ~[ の引数が整数ではありません"), kFailed;
+                return fail("エラー: FORMAT の ~[ の引数が整数ではありません"),
+                       kFailed;
             n = CellToInt(v);
         }
         bool hasDefault = !seps.empty() && seps.back().colon;
@@ -787,7 +408,8 @@ Outcome Formatter::iterate(const Directive& d, Args* a, size_t* resume) {
         _cell* c = nullptr;
         if (!take(a, d, &c)) return kFailed;
         if (!isString(c))
-            return fail("エラー: FORMAT の ~{~} の引数が文字列ではありません"), kFailed;
+            return fail("エラー: FORMAT の ~{~} の引数が文字列ではありません"),
+                   kFailed;
         body = printed(lisp, c, false);
     }
     Args own;
@@ -796,7 +418,8 @@ Outcome Formatter::iterate(const Directive& d, Args* a, size_t* resume) {
         _cell* v = nullptr;
         if (!take(a, d, &v)) return kFailed;
         if (!isNil(v) && !isCons(v))
-            return fail("エラー: FORMAT の ~{ の引数がリストではありません"), kFailed;
+            return fail("エラー: FORMAT の ~{ の引数がリストではありません"),
+                   kFailed;
         collect(v, &own);
         list = &own;
     }
@@ -816,7 +439,10 @@ Outcome Formatter::iterate(const Directive& d, Args* a, size_t* resume) {
             _cell* v = NILCell;
             if (list->remaining() != 0) v = list->items[list->next++];
             if (!isNil(v) && !isCons(v))
-                return fail("エラー: FORMAT の ~:{ の要素がリストではありません"), kFailed;
+                return fail(
+                           "エラー: FORMAT の ~:{ "
+                           "の要素がリストではありません"),
+                       kFailed;
             Args sub;
             collect(v, &sub);
             r = pass1(&sub, list);
@@ -877,171 +503,199 @@ Outcome Formatter::run(size_t from, size_t to, Args* a, Args* outer) {
         i = d.end;
         long n;
         switch (d.ch) {
-        case 'A':
-        case 'S': {
-            long mincol, colinc, minpad;
-            char pad;
-            if (!param(d, 0, a, 0, &mincol) || !param(d, 1, a, 1, &colinc) ||
-                !param(d, 2, a, 0, &minpad) || !charParam(d, 3, a, ' ', &pad))
-                return kFailed;
-            _cell* v = nullptr;
-            if (!take(a, d, &v)) return kFailed;
-            std::string text = d.colon && isNil(v) ? "()" : printed(lisp, v, d.ch == 'S');
-            padded(text, mincol, colinc, minpad, pad, d.at);
-            break;
-        }
-        case 'D':
-            if (!integer(d, a, 10)) return kFailed;
-            break;
-        case 'B':
-            if (!integer(d, a, 2)) return kFailed;
-            break;
-        case 'O':
-            if (!integer(d, a, 8)) return kFailed;
-            break;
-        case 'X':
-            if (!integer(d, a, 16)) return kFailed;
-            break;
-        case 'R':
-            if (!radix(d, a)) return kFailed;
-            break;
-        case 'F':
-            if (!fixedFloat(d, a)) return kFailed;
-            break;
-        case 'E':
-            if (!expFloat(d, a)) return kFailed;
-            break;
-        case '$':
-            if (!money(d, a)) return kFailed;
-            break;
-        case 'C':
-            if (!character(d, a)) return kFailed;
-            break;
-        case 'P': {
-            if (d.colon) {
-                if (a->next == 0)
-                    return fail("エラー: FORMAT の ~:P の前に引数がありません"), kFailed;
-                a->next--;
+            case 'A':
+            case 'S': {
+                long mincol, colinc, minpad;
+                char pad;
+                if (!param(d, 0, a, 0, &mincol) ||
+                    !param(d, 1, a, 1, &colinc) ||
+                    !param(d, 2, a, 0, &minpad) ||
+                    !charParam(d, 3, a, ' ', &pad))
+                    return kFailed;
+                _cell* v = nullptr;
+                if (!take(a, d, &v)) return kFailed;
+                std::string text =
+                    d.colon && isNil(v) ? "()" : printed(lisp, v, d.ch == 'S');
+                padded(text, mincol, colinc, minpad, pad, d.at);
+                break;
             }
-            _cell* v = nullptr;
-            if (!take(a, d, &v)) return kFailed;
-            bool one = isInteger(v) && CellToInt(v) == 1;
-            if (d.at) {
-                out += one ? "y" : "ies";
-            } else if (!one) {
-                out += 's';
-            }
-            break;
-        }
-        case '%':
-        case '&':
-        case '|':
-        case '~':
-            if (!param(d, 0, a, 1, &n)) return kFailed;
-            if (n <= 0) break;
-            if (d.ch == '&') {
-                if (column() != 0) out += '\n';
-                n--;
-            }
-            out.append((size_t)n, d.ch == '~' ? '~' : d.ch == '|' ? '\f' : '\n');
-            break;
-        case '\n':
-            // ~ at the end of a line: the newline goes, and the blanks after
-            // it unless ':'; '@' keeps the newline.
-            if (d.at) out += '\n';
-            if (!d.colon)
-                while (i < to && (ctl[i] == ' ' || ctl[i] == '\t')) i++;
-            break;
-        case 'T':
-            if (!tabulate(d, a)) return kFailed;
-            break;
-        case '*': {
-            if (d.at) {
-                if (!param(d, 0, a, 0, &n)) return kFailed;
-                if (n < 0 || (size_t)n > a->items.size())
-                    return fail("エラー: FORMAT の ~@* の位置に引数がありません"), kFailed;
-                a->next = (size_t)n;
-            } else {
-                if (!param(d, 0, a, 1, &n)) return kFailed;
+            case 'D':
+                if (!integer(d, a, 10)) return kFailed;
+                break;
+            case 'B':
+                if (!integer(d, a, 2)) return kFailed;
+                break;
+            case 'O':
+                if (!integer(d, a, 8)) return kFailed;
+                break;
+            case 'X':
+                if (!integer(d, a, 16)) return kFailed;
+                break;
+            case 'R':
+                if (!radix(d, a)) return kFailed;
+                break;
+            case 'F':
+                if (!fixedFloat(d, a)) return kFailed;
+                break;
+            case 'E':
+                if (!expFloat(d, a)) return kFailed;
+                break;
+            case '$':
+                if (!money(d, a)) return kFailed;
+                break;
+            case 'C':
+                if (!character(d, a)) return kFailed;
+                break;
+            case 'P': {
                 if (d.colon) {
-                    if (n > (long)a->next)
-                        return fail("エラー: FORMAT の ~:* で戻る引数がありません"), kFailed;
-                    a->next -= (size_t)n;
-                } else {
-                    if (n > (long)a->remaining())
-                        return fail("エラー: FORMAT の引数が足りません--" + named(d)), kFailed;
-                    a->next += (size_t)n;
+                    if (a->next == 0)
+                        return fail(
+                                   "エラー: FORMAT の ~:P "
+                                   "の前に引数がありません"),
+                               kFailed;
+                    a->next--;
                 }
+                _cell* v = nullptr;
+                if (!take(a, d, &v)) return kFailed;
+                bool one = isInteger(v) && CellToInt(v) == 1;
+                if (d.at) {
+                    out += one ? "y" : "ies";
+                } else if (!one) {
+                    out += 's';
+                }
+                break;
             }
-            break;
-        }
-        case '?': {
-            _cell* c = nullptr;
-            if (!take(a, d, &c)) return kFailed;
-            if (!isString(c))
-                return fail("エラー: FORMAT の ~? の引数が文字列ではありません"), kFailed;
-            std::string sub = printed(lisp, c, false);
-            Formatter inner(lisp, sub, column());
-            Outcome r;
-            if (d.at) {
-                r = inner.run(0, sub.size(), a, nullptr);
-            } else {
-                _cell* l = nullptr;
-                if (!take(a, d, &l)) return kFailed;
-                if (!isNil(l) && !isCons(l))
-                    return fail("エラー: FORMAT の ~? の引数がリストではありません"), kFailed;
-                Args own;
-                collect(l, &own);
-                r = inner.run(0, sub.size(), &own, nullptr);
+            case '%':
+            case '&':
+            case '|':
+            case '~':
+                if (!param(d, 0, a, 1, &n)) return kFailed;
+                if (n <= 0) break;
+                if (d.ch == '&') {
+                    if (column() != 0) out += '\n';
+                    n--;
+                }
+                out.append((size_t)n, d.ch == '~'   ? '~'
+                                      : d.ch == '|' ? '\f'
+                                                    : '\n');
+                break;
+            case '\n':
+                // ~ at the end of a line: the newline goes, and the blanks after
+                // it unless ':'; '@' keeps the newline.
+                if (d.at) out += '\n';
+                if (!d.colon)
+                    while (i < to && (ctl[i] == ' ' || ctl[i] == '\t')) i++;
+                break;
+            case 'T':
+                if (!tabulate(d, a)) return kFailed;
+                break;
+            case '*': {
+                if (d.at) {
+                    if (!param(d, 0, a, 0, &n)) return kFailed;
+                    if (n < 0 || (size_t)n > a->items.size())
+                        return fail(
+                                   "エラー: FORMAT の ~@* "
+                                   "の位置に引数がありません"),
+                               kFailed;
+                    a->next = (size_t)n;
+                } else {
+                    if (!param(d, 0, a, 1, &n)) return kFailed;
+                    if (d.colon) {
+                        if (n > (long)a->next)
+                            return fail(
+                                       "エラー: FORMAT の ~:* "
+                                       "で戻る引数がありません"),
+                                   kFailed;
+                        a->next -= (size_t)n;
+                    } else {
+                        if (n > (long)a->remaining())
+                            return fail("エラー: FORMAT の引数が足りません--" +
+                                        named(d)),
+                                   kFailed;
+                        a->next += (size_t)n;
+                    }
+                }
+                break;
             }
-            if (r == kFailed) return fail(inner.error), kFailed;
-            out += inner.out;
-            break;
-        }
-        case '^': {
-            long p[3];
-            size_t np = d.params.size();
-            for (size_t k = 0; k < 3; k++)
-                if (!param(d, k, a, 0, &p[k])) return kFailed;
-            bool stop;
-            if (np == 0) {
-                stop = d.colon ? (outer == nullptr || outer->remaining() == 0)
+            case '?': {
+                _cell* c = nullptr;
+                if (!take(a, d, &c)) return kFailed;
+                if (!isString(c))
+                    return fail(
+                               "エラー: FORMAT の ~? "
+                               "の引数が文字列ではありません"),
+                           kFailed;
+                std::string sub = printed(lisp, c, false);
+                Formatter inner(lisp, sub, column());
+                Outcome r;
+                if (d.at) {
+                    r = inner.run(0, sub.size(), a, nullptr);
+                } else {
+                    _cell* l = nullptr;
+                    if (!take(a, d, &l)) return kFailed;
+                    if (!isNil(l) && !isCons(l))
+                        return fail(
+                                   "エラー: FORMAT の ~? "
+                                   "の引数がリストではありません"),
+                               kFailed;
+                    Args own;
+                    collect(l, &own);
+                    r = inner.run(0, sub.size(), &own, nullptr);
+                }
+                if (r == kFailed) return fail(inner.error), kFailed;
+                out += inner.out;
+                break;
+            }
+            case '^': {
+                long p[3];
+                size_t np = d.params.size();
+                for (size_t k = 0; k < 3; k++)
+                    if (!param(d, k, a, 0, &p[k])) return kFailed;
+                bool stop;
+                if (np == 0) {
+                    stop = d.colon
+                               ? (outer == nullptr || outer->remaining() == 0)
                                : a->remaining() == 0;
-            } else if (np == 1) {
-                stop = p[0] == 0;
-            } else if (np == 2) {
-                stop = p[0] == p[1];
-            } else {
-                stop = p[0] <= p[1] && p[1] <= p[2];
+                } else if (np == 1) {
+                    stop = p[0] == 0;
+                } else if (np == 2) {
+                    stop = p[0] == p[1];
+                } else {
+                    stop = p[0] <= p[1] && p[1] <= p[2];
+                }
+                if (stop) return d.colon ? kEscapeAll : kEscape;
+                break;
             }
-            if (stop) return d.colon ? kEscapeAll : kEscape;
-            break;
-        }
-        case '[':
-        case '{':
-        case '(': {
-            size_t resume = i;
-            Outcome r = d.ch == '[' ? conditional(d, a, outer, &resume)
-                        : d.ch == '{' ? iterate(d, a, &resume)
-                                      : caseConvert(d, a, outer, &resume);
-            if (r != kDone) return r;
-            i = resume;
-            break;
-        }
-        case ']':
-        case '}':
-        case ')':
-        case '>':
-        case ';':
-            return fail("エラー: FORMAT の指令の対応が違います--" + named(d)), kFailed;
-        default:
-            return fail("エラー: FORMAT の知らない指令です--" + named(d)), kFailed;
+            case '[':
+            case '{':
+            case '(': {
+                size_t resume = i;
+                Outcome r = d.ch == '['   ? conditional(d, a, outer, &resume)
+                            : d.ch == '{' ? iterate(d, a, &resume)
+                                          : caseConvert(d, a, outer, &resume);
+                if (r != kDone) return r;
+                i = resume;
+                break;
+            }
+            case ']':
+            case '}':
+            case ')':
+            case '>':
+            case ';':
+                return fail("エラー: FORMAT の指令の対応が違います--" +
+                            named(d)),
+                       kFailed;
+            default:
+                return fail("エラー: FORMAT の知らない指令です--" + named(d)),
+                       kFailed;
         }
     }
     return kDone;
 }
 
-}  // namespace
+}  // namespace formatting
+
+using namespace formatting;
 
 // (FORMAT$ destination control arguments): T writes to standard output,
 // NIL answers a new string, a stream writes to it.
@@ -1067,10 +721,15 @@ _cell* cfunction::formatd(_cell* args, _symval* frame, long count) {
         f = stdout;
     } else {
         f = getStream(dest);
-        if (f == nullptr) return Fail("エラー: FORMAT の出力先が T、NIL、ストリームのどれでもありません", frame, count);
+        if (f == nullptr)
+            return Fail(
+                "エラー: FORMAT の出力先が "
+                "T、NIL、ストリームのどれでもありません",
+                frame, count);
     }
     if (!isString(control))
-        return Fail("エラー: FORMAT の制御文字列が文字列ではありません", frame, count);
+        return Fail("エラー: FORMAT の制御文字列が文字列ではありません", frame,
+                    count);
     std::string text = printed(this, control, false);
     Args a;
     collect(list, &a);
