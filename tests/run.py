@@ -25,6 +25,7 @@ import re
 import resource
 import subprocess
 import sys
+import time
 
 import launch
 
@@ -122,6 +123,14 @@ SCRATCH = b"/tmp/tamarisk-run%d-" % os.getpid()
 
 
 def run_case(config, binary, base, body, limit=None):
+    """(passed, message, wall seconds, the case's time limit)."""
+    timeout = TIMEOUT.get(kind(config), 120) * launch.slowdown(binary)
+    start = time.monotonic()
+    ok, msg = judge_case(config, binary, base, body, timeout, limit)
+    return ok, msg, time.monotonic() - start, timeout
+
+
+def judge_case(config, binary, base, body, timeout, limit):
     arch = ARCH[kind(config)]
     want = expected(base, arch)
     status = 0
@@ -142,7 +151,6 @@ def run_case(config, binary, base, body, limit=None):
     def restrict():
         if limit:
             resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
-    timeout = TIMEOUT.get(kind(config), 120) * launch.slowdown(binary)
     # Scratch files under /tmp get names of this run and configuration, so
     # that neither two configurations of one run nor two runs at once on one
     # machine write or remove each other's files.
@@ -227,8 +235,10 @@ def main(argv):
                     continue
                 jobs.append((config, rel, ex.submit(run_case, config, binary,
                                                     base, body, limit)))
+        times = {}
         for config, rel, fut in jobs:
-            ok, msg = fut.result()
+            ok, msg, seconds, limit_s = fut.result()
+            times.setdefault(config, []).append((seconds, rel, limit_s))
             if ok:
                 passed += 1
             else:
@@ -242,6 +252,17 @@ def main(argv):
             pass
     for f in failures:
         print(f)
+    # Each configuration's slowest cases, and every case that took more
+    # than half its time limit: on a loaded machine such a case is the
+    # next to time out, so it should be made cheaper.
+    for config, ts in times.items():
+        ts.sort(reverse=True)
+        print("slowest [%s]: %s" % (config, ", ".join(
+            "%s %.1fs" % (rel, t) for t, rel, _ in ts[:3])))
+        for t, rel, limit_s in ts:
+            if t > limit_s / 2:
+                print("slow [%s] %s: %.0fs of its %ds" % (config, rel, t,
+                                                         limit_s))
     configs = [c for c in configs if c not in unstartable]
     unit = os.path.join(ROOT, "build", "x86_64", "unit_tests")
     if os.path.exists(unit) and not patterns:
