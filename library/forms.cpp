@@ -68,6 +68,8 @@ const char kPlaceAccess[] = R"lisp((progn
                     ((and (= n 1) (setq f (find-d-name op)))
                      (list (list op (car a)) (list 'progn (list 'rplacd (list (cdr f) (car a)) s) s)))
                     ((eq op 'aref) (list (cons 'aref a) (list 'setf (cons 'aref a) s)))
+                    ((and (= n 2) (eq op 'char))
+                     (list (cons op a) (list 'setf (cons 'aref a) s)))
                     ((and (eq op 'gethash) (or (= n 2) (= n 3)))
                      (list (cons 'gethash a) (list 'setf-hash (car a) (car (cdr a)) s)))
                     ((and (= n 2) (eq op 'elt))
@@ -167,7 +169,7 @@ const LispText kFormTexts[] = {
                       (place$writer-of (car p)))
                  (list (cdr (place$writer-of (car p))) (car (cdr p)) v))
                 ((and (consp p) (consp (cdr p)) (symbolp (car p))
-                      (or (eq (car p) 'symbol-value) (eq (car p) 'get) (eq (car p) 'getf) (eq (car p) 'elt)
+                      (or (eq (car p) 'symbol-value) (eq (car p) 'get) (eq (car p) 'getf) (eq (car p) 'elt) (eq (car p) 'char)
                           (eq (car p) 'symbol-plist) (place$writer-of (car p))))
                  (place$wrap (place$expand p) v))
                 (t '(error "エラー: SETFに対してその関数は定義されていません")))))lisp"},

@@ -54,6 +54,10 @@ const LispText kObjectTexts[] = {
       (and (member (kind$ s) '(:function :macro :operator)) t)
       (error "エラー: シンボルではありません--~S" s))))lisp"},
     {"VECTORP", R"lisp((defun vectorp (x) (typecase$vectorp x)))lisp"},
+    {"MACROEXPAND-1", R"lisp((defun macroexpand-1 (form &optional env)
+  (if (and (consp form) (symbolp (car form)) (eq (kind$ (car form)) :macro))
+      (values (macroexpand form) t)
+      (values form nil))))lisp"},
     {"IDENTITY", R"lisp((defun identity (x) x))lisp"},
     {"COMPLEMENT", R"lisp((defun complement (f) (lambda (&rest a) (not (apply f a)))))lisp"},
     {"CONSTANTLY", R"lisp((defun constantly (v) (lambda (&rest a) v)))lisp"},

@@ -285,6 +285,7 @@ const LispText kSequenceTexts[] = {
     {"REMOVE-IF-NOT", R"lisp((defun remove-if-not (pred seq &rest keys) (seq$remove (seq$not pred) seq keys)))lisp"},
     {"DELETE-IF", R"lisp((defun delete-if (pred seq &rest keys) (seq$remove pred seq keys)))lisp"},
     {"DELETE-IF-NOT", R"lisp((defun delete-if-not (pred seq &rest keys) (seq$remove (seq$not pred) seq keys)))lisp"},
+    {"DELETE-DUPLICATES", R"lisp((defun delete-duplicates (seq &rest keys) (apply #'remove-duplicates seq keys)))lisp"},
     {"REMOVE-DUPLICATES", R"lisp((defun remove-duplicates (seq &rest keys)
  (prog (l key test s e fe i r x kx seen buckets h)
   (setq l (seq$list seq) key (seq$key keys :key nil) test (seq$tester keys)
@@ -558,6 +559,7 @@ const LispText kSequenceTexts[] = {
   (rplacd tl (list (car l)))
   (setq tl (cdr tl) l (cdr l))
   (go lab))))lisp"},
+    {"NSUBST", R"lisp((defun nsubst (new old tree &rest keys) (apply #'subst new old tree keys)))lisp"},
     {"SUBST", R"lisp((defun subst (new old tree &rest keys)
  (seq$subst-walk (let ((test (seq$tester keys)) (key (seq$key keys :key nil)))
                    (lambda (x) (if (funcall test old (if key (funcall key x) x)) (list new) nil)))

@@ -520,6 +520,9 @@ const char* const ReadEvalData[] = {
             (go label))))lisp115",
     R"lisp116((defun sort (lst test &rest c)
           (prog** (f key pairs tl l)
+            (if (vectorp lst)
+                (progn (apply #'sort (cdr (array-cdr lst)) test c)
+                       (return-from sort lst)))
             (if (or (atom lst) (atom (cdr lst))) (return-from sort lst))
             (setq f (find :key c))
             (setq key (if (and f (consp (cdr f))) (car (cdr f)) nil))
