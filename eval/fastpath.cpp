@@ -272,7 +272,8 @@ FastAnswer reversePath(cfunction* f, const FastCallArgs& c, _cell** out) {
 // end: a copy of that stretch, where the definition takes each element
 // with NTH, in time that grows with the square of the length. A string,
 // an end past the list (which the definition pads with NIL) or an index
-// that is no integer is left to the definition.
+// that is no integer is left to the definition. An end of NIL is the end
+// of the list, as when it is left out.
 FastAnswer subseqPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     _cell* x = c.v[0];
     if (!isCons(x) || !isInteger(c.v[1])) return FastAnswer::kDeclined;
@@ -281,7 +282,7 @@ FastAnswer subseqPath(cfunction* f, const FastCallArgs& c, _cell** out) {
     if (!proper) return FastAnswer::kDeclined;
     long start = CellToInt(c.v[1]);
     long end = n;
-    if (c.n == 3) {
+    if (c.n == 3 && !isNil(c.v[2])) {
         if (!isInteger(c.v[2])) return FastAnswer::kDeclined;
         end = CellToInt(c.v[2]);
     }

@@ -1,5 +1,5 @@
 // READ-CHAR and PEEK-CHAR over the primitive READ-CHAR$ (library/stream.cpp),
-// loaded on first use (library/lisptext.h). Their optional arguments come
+// PROBE-FILE over OPEN and WRITE over PRIN1 and PRINC, loaded on first use (library/lisptext.h). Their optional arguments come
 // as a list, since the end-of-file flag defaults to true: (read-char) and
 // (read-char s) report the end as an error.
 //
@@ -26,5 +26,12 @@ const LispText kStreamTexts[] = {
                 (t (null (eql c type))))
           (progn (read-char$ 0 s eofp nil) (go again)))
       (return c)))))lisp"},
+    {"PROBE-FILE", R"lisp((defun probe-file (path)
+  (let ((s (ignore-errors (open path :if-does-not-exist nil))))
+    (if s (progn (close s) path) nil))))lisp"},
+    {"WRITE", R"lisp((defun write (object &rest keys)
+  (if (and (member :escape keys) (null (getf keys :escape)))
+      (princ object (getf keys :stream))
+      (prin1 object (getf keys :stream)))))lisp"},
     {nullptr, nullptr},
 };

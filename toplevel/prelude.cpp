@@ -146,7 +146,7 @@ const char* const ReadEvalData[] = {
                 (t nil))))lisp18",
     R"lisp19((defun subseq (x m &rest n)
           (prog** (e ans tl)
-            (setq e (if n (car n) (length x)))
+            (setq e (if (and n (car n)) (car n) (length x)))
             (setq ans (list nil))
             (setq tl ans)
             label
