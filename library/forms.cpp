@@ -87,6 +87,9 @@ const char kPlaceAccess[] = R"lisp((progn
 }  // namespace
 
 const LispText kFormTexts[] = {
+    {"TAGBODY", R"lisp((defmacro tagbody (&rest body) `(prog** () ,@body)))lisp"},
+    {"MULTIPLE-VALUE-CALL", R"lisp((defmacro multiple-value-call (function &rest forms)
+  `(apply ,function (append ,@(mapcar #'(lambda (f) (list 'multiple-value-list f)) forms)))))lisp"},
     {"WHEN", R"lisp((defmacro when (test &rest body) `(if ,test (progn ,@body) nil)))lisp"},
     {"UNLESS", R"lisp((defmacro unless (test &rest body) `(if ,test nil (progn ,@body))))lisp"},
     {"FLET", R"lisp((defmacro flet (definitions &body body) `(flet$ nil ,definitions ,@body)))lisp"},

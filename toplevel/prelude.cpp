@@ -333,10 +333,16 @@ const char* const ReadEvalData[] = {
     R"lisp85((defun find-a-name (name) (assoc name '((caar . car) (cadr . cdr) (caaar . caar) (caadr . cadr) (cadar . cdar) (caddr . cddr) (caaaar . caaar) (caaadr . caadr) (caadar . cadar) (caaddr . caddr) (cadaar . cdaar) (cadadr . cdadr) (caddar . cddar) (cadddr . cdddr)))))lisp85",
     R"lisp86((defun find-d-name (name) (assoc name '((cdar . car) (cddr . cdr) (cdaar . caar) (cdadr . cadr) (cddar . cdar) (cdddr . cddr) (cdaaar . caaar) (cdaadr . caadr) (cdadar . cadar) (cdaddr . caddr) (cddaar . cdaar) (cddadr . cdadr) (cdddar . cddar) (cddddr . cdddr)))))lisp86",
     R"lisp87((defun make-hash-table (&rest b)
-          (cond ((null b) (list 'hash-table 'eql))
-                ((and (eq (car b) :test) (consp (cdr b)) (null (cdr (cdr b))))
-                 (list 'hash-table (car (cdr b))))
-                (t (error "エラー: 文法エラー")))))lisp87",
+          (prog** (test)
+            (setq test 'eql)
+            next
+            (if (null b) (return-from make-hash-table (list 'hash-table test)))
+            (if (null (and (consp (cdr b))
+                           (member (car b) '(:test :size :rehash-size :rehash-threshold))))
+                (error "エラー: 文法エラー"))
+            (if (eq (car b) :test) (setq test (car (cdr b))))
+            (setq b (cdr (cdr b)))
+            (go next))))lisp87",
     R"lisp88((defun gethash (key ins &rest default)
           (prog** (l e)
             (if (null (and (consp ins) (eq (car ins) 'hash-table)
