@@ -90,6 +90,13 @@ _cell* cfunction::tset(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
                                int isVar) {
+    // (DEFVAR name) makes the name special and gives it no value.
+    if (isVar && isCons(args) && isNil(args->cdr.p)) {
+        _cell* sym = args->car.p;
+        if (!assignable(sym)) return SyntaxError(frame, count);
+        sym->symFlags |= kSpecialSymbol;
+        return sym;
+    }
     if (!hasTwo(args)) return SyntaxError(frame, count);
     _cell* v = eval(args->cdr.p->car.p, frame, count);
     if (!v) return nullptr;

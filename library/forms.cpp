@@ -97,6 +97,15 @@ const LispText kFormTexts[] = {
     {"DESTRUCTURING-BIND", R"lisp((defmacro destructuring-bind (lambda-list form &body body)
   `(destructuring-bind$ ,lambda-list ,form ,@body)))lisp"},
     {"DECLARE", R"lisp((defmacro declare (&rest declarations) nil))lisp"},
+    {"DECLAIM", R"lisp((defmacro declaim (&rest specifiers)
+  `(progn ,@(mapcan #'(lambda (s)
+                        (if (and (consp s) (eq (car s) 'special))
+                            (mapcar #'(lambda (v) (list 'defvar v)) (cdr s))
+                            nil))
+                    specifiers)
+          nil)))lisp"},
+    {"THE", R"lisp((defmacro the (type form) form))lisp"},
+    {"LOCALLY", R"lisp((defmacro locally (&rest body) `(progn ,@body)))lisp"},
     {"DO", R"lisp((defmacro do (bindings end &rest body) (do$expand 'let 'psetq bindings end body)))lisp"},
     {"DO*", R"lisp((defmacro do* (bindings end &rest body) (do$expand 'let* 'setf bindings end body)))lisp"},
     {"DO$EXPAND", R"lisp((defun do$expand (binder stepper bindings end body)
