@@ -12,11 +12,24 @@ inline bool assignable(_cell* c) { return isSymbol(c) && !isKeyword(c); }
 // The destination of an output function: standard output when `rest` holds
 // no argument or its first form evaluates to T or NIL, else the output
 // stream it evaluates to.
+// A binding of *STANDARD-OUTPUT* is in its global record (special
+// bindings are shallow), so one lookup finds the value in force.
+FILE* cfunction::StandardOutput(_symval* frame, long count) {
+    _cell* name = fastSym.standardOutput;
+    long i = name ? getSymVal(name) : -1;
+    _cell* v = i >= 0 ? globalTable[i].value : nullptr;
+    if (!v || !isStream(v)) return stdout;
+    return DirectedStream(v, true, frame, count);
+}
+
+// T is the terminal, standard output itself, as *TERMINAL-IO* is in
+// Common Lisp; NIL and no stream are *STANDARD-OUTPUT*.
 FILE* cfunction::OutputArg(_cell* rest, _symval* frame, long count) {
-    if (!isCons(rest)) return stdout;
+    if (!isCons(rest)) return StandardOutput(frame, count);
     _cell* s = eval(rest->car.p, frame, count);
     if (!s) return nullptr;
-    if (isNil(s) || s == TCell) return stdout;
+    if (isNil(s)) return StandardOutput(frame, count);
+    if (s == TCell) return stdout;
     if (!isStream(s)) {
         SyntaxError(frame, count);
         return nullptr;

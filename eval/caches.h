@@ -96,6 +96,7 @@ struct FastSymbols {
     _cell* initialElement = nullptr;
     _cell* initialContents = nullptr;
     _cell* elementType = nullptr;
+    _cell* standardOutput = nullptr;  // *STANDARD-OUTPUT* (set at start-up)
 };
 // The names InitFastPaths looks up (the table kNames of eval/fastpath.cpp).
 constexpr int kFastNameCount = 80;

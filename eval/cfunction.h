@@ -343,6 +343,11 @@ public:
     // Null: reported, exit; printed when the form names no macro.
     [[nodiscard]] _cell* macroexpand(_cell* args, _symval* frame, long count);
     [[nodiscard]] _cell* terror(_cell* args, _symval* frame, long count);
+    // The stream an output function writes to when it is given none or
+    // NIL (and FORMAT given T): the value of *STANDARD-OUTPUT* when that is
+    // an output stream, else standard output. Null: reported (a stream
+    // that is closed or for input).
+    [[nodiscard]] FILE* StandardOutput(_symval* frame, long count);
     // Null: reported, exit (no value, or not a stream).
     [[nodiscard]] FILE* OutputArg(_cell* rest, _symval* frame, long count);
     // The two ways a multiple-value result is made: a fresh cell copying

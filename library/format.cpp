@@ -718,7 +718,8 @@ _cell* cfunction::formatd(_cell* args, _symval* frame, long count) {
     if (isNil(dest)) {
         f = nullptr;
     } else if (sameSymbol(dest, TCell)) {
-        f = stdout;
+        f = StandardOutput(frame, count);
+        if (f == nullptr) return nullptr;
     } else {
         f = getStream(dest);
         if (f == nullptr)

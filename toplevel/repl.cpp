@@ -68,6 +68,12 @@ int clisp::ReadEvalLoop() {
     }
     InitFastPaths();
     InitHashIndex();
+    // *STANDARD-OUTPUT* starts as T, standard output, and is special, so a
+    // binding of it redirects what is printed within (StandardOutput).
+    _cell* out = getStringCell("*STANDARD-OUTPUT*");
+    out->symFlags |= kSpecialSymbol;
+    globalTable[getSymVal2(out)].value = TCell;
+    fastSym.standardOutput = out;
     return 1;
 }
 
