@@ -43,7 +43,7 @@ _cell* cfunction::CopyCell(_cell* first) {
     c->kind = first->kind;
     c->car = first->car;
     c->cdr = first->cdr;
-    if (isCons(first))     // a closure stays a closure
+    if (isCons(first))  // a closure stays a closure
         setClosureEnv(c, closureEnvOf(first), first->closureCount);
     return c;
 }
@@ -74,17 +74,21 @@ _cell* cfunction::tprint(_cell* args, _symval* frame, long count, int style) {
     if (!out) return nullptr;
     bool console = out == stdout;
     switch (style) {
-    case 0:
-        fputc('\n', out);
-        if (console) printS(v); else printSStrm(v, out);
-        fputc(' ', out);
-        break;
-    case 1:
-        if (console) printS(v); else printSStrm(v, out);
-        break;
-    default:
-        princS(v, out);
-        break;
+        case 0:
+            fputc('\n', out);
+            if (console)
+                printS(v);
+            else
+                printSStrm(v, out);
+            fputc(' ', out);
+            break;
+        case 1:
+            if (console)
+                printS(v);
+            else
+                printSStrm(v, out);
+            break;
+        default: princS(v, out); break;
     }
     if (!Written(out, frame, count)) return nullptr;
     return v;
@@ -193,15 +197,12 @@ _cell* cfunction::numberEqualAll(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::teq(_cell* a, _cell* b) {
     switch (a->type) {
-    case kSymbolTag:
-        return truth(sameSymbol(a, b));
-    case kIntegerTag:
-        return truth(isInteger(b) && a->car.i->value == b->car.i->value);
-    case kConsTag:
-    case kArrayTag:
-        return truth(a == b);
-    default:
-        return NILCell;
+        case kSymbolTag: return truth(sameSymbol(a, b));
+        case kIntegerTag:
+            return truth(isInteger(b) && a->car.i->value == b->car.i->value);
+        case kConsTag:
+        case kArrayTag: return truth(a == b);
+        default: return NILCell;
     }
 }
 
@@ -209,17 +210,13 @@ _cell* cfunction::teql(_cell* a, _cell* b) {
     if (a == b || (isSymbol(a) && sameSymbol(a, b))) return TCell;
     if (a->type != b->type) return NILCell;
     switch (a->type) {
-    case kIntegerTag:
-        return truth(a->car.i->value == b->car.i->value);
-    case kFloatingTag:
-        return truth(a->car.n->value == b->car.n->value);
-    case kFractionTag:
-        return truth(CellToBunshi(a) == CellToBunshi(b) &&
-                     CellToBunbo(a) == CellToBunbo(b));
-    case kCharacterTag:
-        return truth(sameMoji(a, b));
-    default:
-        return NILCell;
+        case kIntegerTag: return truth(a->car.i->value == b->car.i->value);
+        case kFloatingTag: return truth(a->car.n->value == b->car.n->value);
+        case kFractionTag:
+            return truth(CellToBunshi(a) == CellToBunshi(b) &&
+                         CellToBunbo(a) == CellToBunbo(b));
+        case kCharacterTag: return truth(sameMoji(a, b));
+        default: return NILCell;
     }
 }
 
@@ -236,7 +233,7 @@ int cfunction::CheckFunc(_cell* args, char kind) {
 // DEFUN and DEFMACRO: the definition is (params (BLOCK name . body)), the
 // body shared with the form.
 _cell* cfunction::DefineFunc(_cell* args, char kind, _symval* frame,
-                              long count) {
+                             long count) {
     if (!CheckFunc(args, kind)) return SyntaxError(frame, count);
     _cell* name = args->car.p;
     _symval* record = getFuncval(name);

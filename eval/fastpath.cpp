@@ -31,7 +31,7 @@ namespace {
 struct FastName {
     const char* name;
     int bitIndex;
-    int op;         // 0: a dependency only
+    int op;  // 0: a dependency only
 };
 
 const FastName kNames[] = {
@@ -53,20 +53,34 @@ const FastName kNames[] = {
     {"NINTH", B_NTHNAMES, OP_F_NINTH},
     {"TENTH", B_NTHNAMES, OP_F_TENTH},
     {"REST", B_NTHNAMES, OP_F_REST},
-    {"CAAR", B_CXR, OP_F_CXR}, {"CADR", B_CXR, OP_F_CXR},
-    {"CDAR", B_CXR, OP_F_CXR}, {"CDDR", B_CXR, OP_F_CXR},
-    {"CAAAR", B_CXR, OP_F_CXR}, {"CAADR", B_CXR, OP_F_CXR},
-    {"CADAR", B_CXR, OP_F_CXR}, {"CADDR", B_CXR, OP_F_CXR},
-    {"CDAAR", B_CXR, OP_F_CXR}, {"CDADR", B_CXR, OP_F_CXR},
-    {"CDDAR", B_CXR, OP_F_CXR}, {"CDDDR", B_CXR, OP_F_CXR},
-    {"CAAAAR", B_CXR, OP_F_CXR}, {"CAAADR", B_CXR, OP_F_CXR},
-    {"CAADAR", B_CXR, OP_F_CXR}, {"CAADDR", B_CXR, OP_F_CXR},
-    {"CADAAR", B_CXR, OP_F_CXR}, {"CADADR", B_CXR, OP_F_CXR},
-    {"CADDAR", B_CXR, OP_F_CXR}, {"CADDDR", B_CXR, OP_F_CXR},
-    {"CDAAAR", B_CXR, OP_F_CXR}, {"CDAADR", B_CXR, OP_F_CXR},
-    {"CDADAR", B_CXR, OP_F_CXR}, {"CDADDR", B_CXR, OP_F_CXR},
-    {"CDDAAR", B_CXR, OP_F_CXR}, {"CDDADR", B_CXR, OP_F_CXR},
-    {"CDDDAR", B_CXR, OP_F_CXR}, {"CDDDDR", B_CXR, OP_F_CXR},
+    {"CAAR", B_CXR, OP_F_CXR},
+    {"CADR", B_CXR, OP_F_CXR},
+    {"CDAR", B_CXR, OP_F_CXR},
+    {"CDDR", B_CXR, OP_F_CXR},
+    {"CAAAR", B_CXR, OP_F_CXR},
+    {"CAADR", B_CXR, OP_F_CXR},
+    {"CADAR", B_CXR, OP_F_CXR},
+    {"CADDR", B_CXR, OP_F_CXR},
+    {"CDAAR", B_CXR, OP_F_CXR},
+    {"CDADR", B_CXR, OP_F_CXR},
+    {"CDDAR", B_CXR, OP_F_CXR},
+    {"CDDDR", B_CXR, OP_F_CXR},
+    {"CAAAAR", B_CXR, OP_F_CXR},
+    {"CAAADR", B_CXR, OP_F_CXR},
+    {"CAADAR", B_CXR, OP_F_CXR},
+    {"CAADDR", B_CXR, OP_F_CXR},
+    {"CADAAR", B_CXR, OP_F_CXR},
+    {"CADADR", B_CXR, OP_F_CXR},
+    {"CADDAR", B_CXR, OP_F_CXR},
+    {"CADDDR", B_CXR, OP_F_CXR},
+    {"CDAAAR", B_CXR, OP_F_CXR},
+    {"CDAADR", B_CXR, OP_F_CXR},
+    {"CDADAR", B_CXR, OP_F_CXR},
+    {"CDADDR", B_CXR, OP_F_CXR},
+    {"CDDAAR", B_CXR, OP_F_CXR},
+    {"CDDADR", B_CXR, OP_F_CXR},
+    {"CDDDAR", B_CXR, OP_F_CXR},
+    {"CDDDDR", B_CXR, OP_F_CXR},
     {"LAST", B_LAST, OP_F_LAST},
     {"REVERSE", B_REVERSE, OP_F_REVERSE},
     {"REVERSE1", B_REVERSE1, 0},
@@ -134,8 +148,8 @@ int formCount(_cell* args, int min, int max) {
 // pushed on g as it arrives. False when a form yields no value (reported,
 // exit).
 [[gnu::always_inline]] inline bool evalArguments(cfunction* f, CellGroup& g,
-                                                _cell* args, int n, _cell** v,
-                                                _symval* frame, long count) {
+                                                 _cell* args, int n, _cell** v,
+                                                 _symval* frame, long count) {
     for (int i = 0; i < n; i++, args = args->cdr.p) {
         v[i] = f->evalArg(args->car.p, frame, count);
         if (!v[i]) return false;
@@ -161,7 +175,7 @@ _cell* reversedCopy(cmemory* m, _cell* list) {
 int equalValues(cfunction* f, _cell* x, _cell* y, int depth) {
     for (long steps = 0;; steps++) {
         if (steps > kCellCapacity) return -1;
-        if (x == y) return 1;   // the same object, however deep or circular
+        if (x == y) return 1;  // the same object, however deep or circular
         if (!isCons(x)) {
             if (isNil(f->teql(x, y)) == false) return 1;
             if (isString(x) && isString(y))
@@ -210,10 +224,10 @@ FastAnswer comparePath(cfunction*, const FastCallArgs& c, _cell** out) {
     if (!isInteger(x) || !isInteger(y)) return FastAnswer::kDeclined;
     long a = x->car.i->value, b = y->car.i->value;
     switch (operatorOf(c.op)) {
-    case OP_F_LESS: return truth(out, a < b);
-    case OP_F_GREATER: return truth(out, a > b);
-    case OP_F_LESSEQ: return truth(out, a <= b);
-    default: return truth(out, a >= b);
+        case OP_F_LESS: return truth(out, a < b);
+        case OP_F_GREATER: return truth(out, a > b);
+        case OP_F_LESSEQ: return truth(out, a <= b);
+        default: return truth(out, a >= b);
     }
 }
 
@@ -327,7 +341,7 @@ FastAnswer setfPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         if ((f->fastIntact & kPreArefNeeds) != kPreArefNeeds)
             return FastAnswer::kDeclined;
         kind = kAref;
-    } else if (f->IsGethashPlace(place)) {     // library/hashindex.cpp
+    } else if (f->IsGethashPlace(place)) {  // library/hashindex.cpp
         int keep = 0;
         *out = f->SetfGethash(args, c.frame, c.count, &keep);
         return keep ? FastAnswer::kKeepValues : FastAnswer::kValue;
@@ -344,7 +358,7 @@ FastAnswer setfPath(cfunction* f, const FastCallArgs& c, _cell** out) {
         *out = f->setq(copy, c.frame, c.count);
         return FastAnswer::kValue;
     }
-    _cell* forms = copy->car.p->cdr.p;     // the place's argument forms
+    _cell* forms = copy->car.p->cdr.p;  // the place's argument forms
     _cell* vals[3];
     _cell* target = f->eval(forms->car.p, c.frame, c.count);
     if (!target) return FastAnswer::kKeepValues;
@@ -415,7 +429,7 @@ FastAnswer gethashPath(cfunction* f, const FastCallArgs& c, _cell** out) {
             test = kEqual;
     }
     if (test == kNone) return FastAnswer::kDeclined;
-    if (int known = f->HashTestOf(table)) {     // library/hashindex.cpp
+    if (int known = f->HashTestOf(table)) {  // library/hashindex.cpp
         _cell* e = nullptr;
         int found = f->HashFind(table, key, known, &e);
         if (found > 0) {
@@ -424,9 +438,9 @@ FastAnswer gethashPath(cfunction* f, const FastCallArgs& c, _cell** out) {
                           FastAnswer::kKeepValues);
         }
         if (found == 0)
-            return answer(out,
-                          f->MakeValues(NILCell, ListOfTwo(f, NILCell, NILCell)),
-                          FastAnswer::kKeepValues);
+            return answer(
+                out, f->MakeValues(NILCell, ListOfTwo(f, NILCell, NILCell)),
+                FastAnswer::kKeepValues);
     }
     long steps = 0;
     _cell* l = table->cdr.p->cdr.p;
@@ -461,7 +475,7 @@ struct FastRow {
 };
 
 #define ROW(name, op, lo, hi, needs, kind, handler) \
-    {{name, op, lo, hi, needs, kind, handler}, nullptr}
+    { {name, op, lo, hi, needs, kind, handler}, nullptr }
 constexpr FastRow kFastPaths[] = {
     ROW("NOT", OP_F_NOT, 1, 1, bit(B_NOT), 'f', notPath),
     ROW("ZEROP", OP_F_ZEROP, 1, 1, bit(B_ZEROP), 'f', zeropPath),
@@ -551,9 +565,8 @@ void cfunction::NoteRedefinition(_cell* s) {
 
 // Out of line: it is the rare end of a path, and would widen the C++ frame
 // of every path it was built into.
-[[gnu::noinline]] _cell* cfunction::CallDefValues(_cell* def,
-                                                  _cell** values, long n,
-                                                  _symval* frame,
+[[gnu::noinline]] _cell* cfunction::CallDefValues(_cell* def, _cell** values,
+                                                  long n, _symval* frame,
                                                   long count) {
     CellGroup g(this);
     _cell* forms = g.push(QuoteEach(values, n, NILCell));
@@ -569,8 +582,8 @@ namespace {
 // frame of its own size, which matters because the paths lie on every
 // recursion through their arguments, (NOT (F ...)) at every level.
 template <int I>
-_cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
-              long count, int* keepValues, bool* declined) {
+_cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame, long count,
+              int* keepValues, bool* declined) {
     constexpr FastRow row = kFastPaths[I];
     constexpr FastPath p = row.path;
     *declined = true;
@@ -592,16 +605,15 @@ _cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
         call.v = v;
     }
     switch (p.handler(f, call, &r)) {
-    case FastAnswer::kValue:
-        *declined = false;
-        *keepValues = 0;
-        return r;
-    case FastAnswer::kKeepValues:
-        *declined = false;
-        *keepValues = cfunction::kKeepValues;
-        return r;
-    case FastAnswer::kDeclined:
-        break;
+        case FastAnswer::kValue:
+            *declined = false;
+            *keepValues = 0;
+            return r;
+        case FastAnswer::kKeepValues:
+            *declined = false;
+            *keepValues = cfunction::kKeepValues;
+            return r;
+        case FastAnswer::kDeclined: break;
     }
     // Nothing evaluated: the macro runs.
     if (p.kind != kFunctionRecord) return nullptr;
@@ -610,8 +622,8 @@ _cell* runRow(cfunction* f, _cell* op, _cell* args, _symval* frame,
     return f->CallDefValues(def, v, n, frame, count);
 }
 
-using RowRunner = _cell* (*)(cfunction*, _cell*, _cell*, _symval*, long,
-                             int*, bool*);
+using RowRunner = _cell* (*)(cfunction*, _cell*, _cell*, _symval*, long, int*,
+                             bool*);
 
 template <int... I>
 struct Runners {
@@ -630,8 +642,8 @@ using AllRunners = MakeRunners<kPathCount>::type;
 
 }  // namespace
 
-_cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame,
-                           long count, int* keepValues, bool* declined) {
+_cell* cfunction::FastCall(_cell* op, _cell* args, _symval* frame, long count,
+                           int* keepValues, bool* declined) {
     return AllRunners::table[operatorOf(op) - OP_F_NOT](
         this, op, args, frame, count, keepValues, declined);
 }

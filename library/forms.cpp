@@ -87,14 +87,21 @@ const char kPlaceAccess[] = R"lisp((progn
 }  // namespace
 
 const LispText kFormTexts[] = {
-    {"TAGBODY", R"lisp((defmacro tagbody (&rest body) `(prog** () ,@body)))lisp"},
-    {"MULTIPLE-VALUE-CALL", R"lisp((defmacro multiple-value-call (function &rest forms)
+    {"TAGBODY",
+     R"lisp((defmacro tagbody (&rest body) `(prog** () ,@body)))lisp"},
+    {"MULTIPLE-VALUE-CALL",
+     R"lisp((defmacro multiple-value-call (function &rest forms)
   `(apply ,function (append ,@(mapcar #'(lambda (f) (list 'multiple-value-list f)) forms)))))lisp"},
-    {"WHEN", R"lisp((defmacro when (test &rest body) `(if ,test (progn ,@body) nil)))lisp"},
-    {"UNLESS", R"lisp((defmacro unless (test &rest body) `(if ,test nil (progn ,@body))))lisp"},
-    {"FLET", R"lisp((defmacro flet (definitions &body body) `(flet$ nil ,definitions ,@body)))lisp"},
-    {"LABELS", R"lisp((defmacro labels (definitions &body body) `(flet$ t ,definitions ,@body)))lisp"},
-    {"DESTRUCTURING-BIND", R"lisp((defmacro destructuring-bind (lambda-list form &body body)
+    {"WHEN",
+     R"lisp((defmacro when (test &rest body) `(if ,test (progn ,@body) nil)))lisp"},
+    {"UNLESS",
+     R"lisp((defmacro unless (test &rest body) `(if ,test nil (progn ,@body))))lisp"},
+    {"FLET",
+     R"lisp((defmacro flet (definitions &body body) `(flet$ nil ,definitions ,@body)))lisp"},
+    {"LABELS",
+     R"lisp((defmacro labels (definitions &body body) `(flet$ t ,definitions ,@body)))lisp"},
+    {"DESTRUCTURING-BIND",
+     R"lisp((defmacro destructuring-bind (lambda-list form &body body)
   `(destructuring-bind$ ,lambda-list ,form ,@body)))lisp"},
     {"DECLARE", R"lisp((defmacro declare (&rest declarations) nil))lisp"},
     {"DECLAIM", R"lisp((defmacro declaim (&rest specifiers)
@@ -106,8 +113,10 @@ const LispText kFormTexts[] = {
           nil)))lisp"},
     {"THE", R"lisp((defmacro the (type form) form))lisp"},
     {"LOCALLY", R"lisp((defmacro locally (&rest body) `(progn ,@body)))lisp"},
-    {"DO", R"lisp((defmacro do (bindings end &rest body) (do$expand 'let 'psetq bindings end body)))lisp"},
-    {"DO*", R"lisp((defmacro do* (bindings end &rest body) (do$expand 'let* 'setf bindings end body)))lisp"},
+    {"DO",
+     R"lisp((defmacro do (bindings end &rest body) (do$expand 'let 'psetq bindings end body)))lisp"},
+    {"DO*",
+     R"lisp((defmacro do* (bindings end &rest body) (do$expand 'let* 'setf bindings end body)))lisp"},
     {"DO$EXPAND", R"lisp((defun do$expand (binder stepper bindings end body)
           (prog** (binds steps s tag form)
             (setq tag (gensym "DO$"))
@@ -192,8 +201,10 @@ const LispText kFormTexts[] = {
     {"PLACE$UPDATE", R"lisp((defun place$update (place op arg)
           (let ((e (place$expand place)))
             (place$wrap e (list op (nth 2 e) arg)))))lisp"},
-    {"INCF", R"lisp((defmacro incf (place &rest d) (place$update place '+ (if d (car d) 1))))lisp"},
-    {"DECF", R"lisp((defmacro decf (place &rest d) (place$update place '- (if d (car d) 1))))lisp"},
+    {"INCF",
+     R"lisp((defmacro incf (place &rest d) (place$update place '+ (if d (car d) 1))))lisp"},
+    {"DECF",
+     R"lisp((defmacro decf (place &rest d) (place$update place '- (if d (car d) 1))))lisp"},
     {"PUSH", R"lisp((defmacro push (v place)
           (let ((e (place$expand place)) (tmp (gensym "V$")))
             (cond ((symbolp place) (list 'setq place (list 'cons v place)))
@@ -216,8 +227,10 @@ const LispText kFormTexts[] = {
                         (list 'if (nth 1 e) (list 'car (nth 1 e)) nil)
                         (list 'setq (nth 1 e) (list 'if (nth 1 e) (list 'cdr (nth 1 e)) nil))
                         (nth 3 e))))))lisp"},
-    {"PSETF", R"lisp((defmacro psetf (&rest pairs) (place$parallel pairs)))lisp"},
-    {"PSETQ", R"lisp((defmacro psetq (&rest pairs) (place$parallel pairs)))lisp"},
+    {"PSETF",
+     R"lisp((defmacro psetf (&rest pairs) (place$parallel pairs)))lisp"},
+    {"PSETQ",
+     R"lisp((defmacro psetq (&rest pairs) (place$parallel pairs)))lisp"},
     {"PLACE$PARALLEL", R"lisp((defun place$parallel (pairs)
           (prog** (binds writers e)
             next
@@ -279,8 +292,10 @@ const LispText kFormTexts[] = {
             (return-from shiftf
               (cons 'let* (cons (append (reverse binds) (reverse stores))
                                 (reverse (cons old writers))))))))lisp"},
-    {"TYPECASE", R"lisp((defmacro typecase (key &rest clauses) (typecase$expand key clauses nil)))lisp"},
-    {"ETYPECASE", R"lisp((defmacro etypecase (key &rest clauses) (typecase$expand key clauses t)))lisp"},
+    {"TYPECASE",
+     R"lisp((defmacro typecase (key &rest clauses) (typecase$expand key clauses nil)))lisp"},
+    {"ETYPECASE",
+     R"lisp((defmacro etypecase (key &rest clauses) (typecase$expand key clauses t)))lisp"},
     {"TYPECASE$EXPAND", R"lisp((defun typecase$expand (key clauses strict)
           (prog** (v r c)
             (setq v (gensym "K$"))
@@ -340,23 +355,33 @@ const LispText kFormTexts[] = {
     {"TYPECASE$TESTS", R"lisp((defun typecase$tests (types v)
           (cond ((atom types) nil)
                 (t (cons (typecase$test (car types) v) (typecase$tests (cdr types) v))))))lisp"},
-    {"TYPECASE$FLOATP", R"lisp((defun typecase$floatp (x) (and (numberp x) (eql x (* x 1.0)))))lisp"},
-    {"TYPECASE$RATIONALP", R"lisp((defun typecase$rationalp (x) (and (numberp x) (null (typecase$floatp x)))))lisp"},
-    {"TYPECASE$RATIOP", R"lisp((defun typecase$ratiop (x) (and (typecase$rationalp x) (null (integerp x)))))lisp"},
+    {"TYPECASE$FLOATP",
+     R"lisp((defun typecase$floatp (x) (and (numberp x) (eql x (* x 1.0)))))lisp"},
+    {"TYPECASE$RATIONALP",
+     R"lisp((defun typecase$rationalp (x) (and (numberp x) (null (typecase$floatp x)))))lisp"},
+    {"TYPECASE$RATIOP",
+     R"lisp((defun typecase$ratiop (x) (and (typecase$rationalp x) (null (integerp x)))))lisp"},
     {"TYPECASE$HASH-TABLE-P", R"lisp((defun typecase$hash-table-p (x)
           (and (consp x) (eq (car x) 'hash-table) (consp (cdr x)))))lisp"},
-    {"TYPECASE$STREAMP", R"lisp((defun typecase$streamp (x) (eq (kind$ x) :stream)))lisp"},
-    {"TYPECASE$BOOLEANP", R"lisp((defun typecase$booleanp (x) (or (eq x t) (null x))))lisp"},
-    {"TYPECASE$SEQUENCEP", R"lisp((defun typecase$sequencep (x) (or (listp x) (typecase$arrayp x))))lisp"},
-    {"TYPECASE$BITP", R"lisp((defun typecase$bitp (x) (or (eql x 0) (eql x 1))))lisp"},
+    {"TYPECASE$STREAMP",
+     R"lisp((defun typecase$streamp (x) (eq (kind$ x) :stream)))lisp"},
+    {"TYPECASE$BOOLEANP",
+     R"lisp((defun typecase$booleanp (x) (or (eq x t) (null x))))lisp"},
+    {"TYPECASE$SEQUENCEP",
+     R"lisp((defun typecase$sequencep (x) (or (listp x) (typecase$arrayp x))))lisp"},
+    {"TYPECASE$BITP",
+     R"lisp((defun typecase$bitp (x) (or (eql x 0) (eql x 1))))lisp"},
     {"TYPECASE$IN-RANGE", R"lisp((defun typecase$in-range (x bounds)
           (let ((lo (if (consp bounds) (car bounds) '*))
                 (hi (if (and (consp bounds) (consp (cdr bounds))) (car (cdr bounds)) '*)))
             (and (cond ((eq lo '*) t) ((consp lo) (> x (car lo))) (t (>= x lo)))
                  (cond ((eq hi '*) t) ((consp hi) (< x (car hi))) (t (<= x hi)))))))lisp"},
-    {"TYPECASE$VECTORP", R"lisp((defun typecase$vectorp (x) (and (typecase$arrayp x) (eql (array-car x) 1))))lisp"},
-    {"TYPECASE$SIMPLE-VECTOR-P", R"lisp((defun typecase$simple-vector-p (x) (and (typecase$vectorp x) (null (stringp x)))))lisp"},
-    {"TYPECASE$ARRAYP", R"lisp((defun typecase$arrayp (x) (and (arrayp x) (null (struct$p x)))))lisp"},
+    {"TYPECASE$VECTORP",
+     R"lisp((defun typecase$vectorp (x) (and (typecase$arrayp x) (eql (array-car x) 1))))lisp"},
+    {"TYPECASE$SIMPLE-VECTOR-P",
+     R"lisp((defun typecase$simple-vector-p (x) (and (typecase$vectorp x) (null (stringp x)))))lisp"},
+    {"TYPECASE$ARRAYP",
+     R"lisp((defun typecase$arrayp (x) (and (arrayp x) (null (struct$p x)))))lisp"},
     {"TYPECASE$IS", R"lisp((defun typecase$is (x type)
           (let ((d (struct$find type)))
             (if d (struct$of x d) (error (forms$message "エラー: 知らない型です--" type))))))lisp"},
@@ -364,7 +389,9 @@ const LispText kFormTexts[] = {
           (coerce (append (coerce text 'list) (coerce (symbol-name name) 'list)) 'string)))lisp"},
     {"ECASE", R"lisp((defmacro ecase (key &rest clauses)
           `(case ,key ,@clauses (otherwise (error "エラー: ECASEのどのキーにも当てはまりません")))))lisp"},
-    {"PROG2", R"lisp((defmacro prog2 (a b &rest c) `(progn ,a (prog1 ,b ,@c))))lisp"},
-    {"DEFCONSTANT", R"lisp((defmacro defconstant (name value &rest doc) `(defparameter ,name ,value)))lisp"},
+    {"PROG2",
+     R"lisp((defmacro prog2 (a b &rest c) `(progn ,a (prog1 ,b ,@c))))lisp"},
+    {"DEFCONSTANT",
+     R"lisp((defmacro defconstant (name value &rest doc) `(defparameter ,name ,value)))lisp"},
     {nullptr, nullptr},
 };

@@ -19,7 +19,8 @@
 #include "library/lisptext.h"
 
 const LispText kObjectTexts[] = {
-    {"KEYWORDP", R"lisp((defun keywordp (x) (and (symbolp x) (eq (kind$ x) :keyword))))lisp"},
+    {"KEYWORDP",
+     R"lisp((defun keywordp (x) (and (symbolp x) (eq (kind$ x) :keyword))))lisp"},
     {"FUNCTIONP", R"lisp((defun functionp (x)
   (cond ((symbolp x) (and x (member (kind$ x) '(:function :operator)) t))
         ((consp x) (eq (car x) 'lambda))
@@ -59,10 +60,12 @@ const LispText kObjectTexts[] = {
       (values (macroexpand form) t)
       (values form nil))))lisp"},
     {"IDENTITY", R"lisp((defun identity (x) x))lisp"},
-    {"COMPLEMENT", R"lisp((defun complement (f) (lambda (&rest a) (not (apply f a)))))lisp"},
+    {"COMPLEMENT",
+     R"lisp((defun complement (f) (lambda (&rest a) (not (apply f a)))))lisp"},
     {"CONSTANTLY", R"lisp((defun constantly (v) (lambda (&rest a) v)))lisp"},
     {"VALUES-LIST", R"lisp((defun values-list (l) (apply #'values l)))lisp"},
-    {"NTH-VALUE", R"lisp((defmacro nth-value (n form) `(nth-value$get ,n (multiple-value-list ,form))))lisp"},
+    {"NTH-VALUE",
+     R"lisp((defmacro nth-value (n form) `(nth-value$get ,n (multiple-value-list ,form))))lisp"},
     {"NTH-VALUE$GET", R"lisp((defun nth-value$get (n l)
   (let ((r (str$drop l n))) (if (consp r) (car r) nil))))lisp"},
     {"MEMBER$KEYED", R"lisp((defun member$keyed (item l keys)

@@ -273,19 +273,32 @@ const LispText kSequenceTexts[] = {
                    (funcall f acc (if key (funcall key (car l)) (car l)))))
   (setq l (cdr l))
   (go lab))))lisp"},
-    {"COUNT", R"lisp((defun count (item seq &rest keys) (seq$count (seq$item-pred item keys) seq keys)))lisp"},
-    {"COUNT-IF", R"lisp((defun count-if (pred seq &rest keys) (seq$count pred seq keys)))lisp"},
-    {"COUNT-IF-NOT", R"lisp((defun count-if-not (pred seq &rest keys) (seq$count (seq$not pred) seq keys)))lisp"},
-    {"POSITION", R"lisp((defun position (item seq &rest keys) (seq$position (seq$item-pred item keys) seq keys nil)))lisp"},
-    {"POSITION-IF", R"lisp((defun position-if (pred seq &rest keys) (seq$position pred seq keys nil)))lisp"},
-    {"POSITION-IF-NOT", R"lisp((defun position-if-not (pred seq &rest keys) (seq$position (seq$not pred) seq keys nil)))lisp"},
-    {"FIND-IF", R"lisp((defun find-if (pred seq &rest keys) (seq$position pred seq keys t)))lisp"},
-    {"FIND-IF-NOT", R"lisp((defun find-if-not (pred seq &rest keys) (seq$position (seq$not pred) seq keys t)))lisp"},
-    {"REMOVE-IF", R"lisp((defun remove-if (pred seq &rest keys) (seq$remove pred seq keys)))lisp"},
-    {"REMOVE-IF-NOT", R"lisp((defun remove-if-not (pred seq &rest keys) (seq$remove (seq$not pred) seq keys)))lisp"},
-    {"DELETE-IF", R"lisp((defun delete-if (pred seq &rest keys) (seq$remove pred seq keys)))lisp"},
-    {"DELETE-IF-NOT", R"lisp((defun delete-if-not (pred seq &rest keys) (seq$remove (seq$not pred) seq keys)))lisp"},
-    {"DELETE-DUPLICATES", R"lisp((defun delete-duplicates (seq &rest keys) (apply #'remove-duplicates seq keys)))lisp"},
+    {"COUNT",
+     R"lisp((defun count (item seq &rest keys) (seq$count (seq$item-pred item keys) seq keys)))lisp"},
+    {"COUNT-IF",
+     R"lisp((defun count-if (pred seq &rest keys) (seq$count pred seq keys)))lisp"},
+    {"COUNT-IF-NOT",
+     R"lisp((defun count-if-not (pred seq &rest keys) (seq$count (seq$not pred) seq keys)))lisp"},
+    {"POSITION",
+     R"lisp((defun position (item seq &rest keys) (seq$position (seq$item-pred item keys) seq keys nil)))lisp"},
+    {"POSITION-IF",
+     R"lisp((defun position-if (pred seq &rest keys) (seq$position pred seq keys nil)))lisp"},
+    {"POSITION-IF-NOT",
+     R"lisp((defun position-if-not (pred seq &rest keys) (seq$position (seq$not pred) seq keys nil)))lisp"},
+    {"FIND-IF",
+     R"lisp((defun find-if (pred seq &rest keys) (seq$position pred seq keys t)))lisp"},
+    {"FIND-IF-NOT",
+     R"lisp((defun find-if-not (pred seq &rest keys) (seq$position (seq$not pred) seq keys t)))lisp"},
+    {"REMOVE-IF",
+     R"lisp((defun remove-if (pred seq &rest keys) (seq$remove pred seq keys)))lisp"},
+    {"REMOVE-IF-NOT",
+     R"lisp((defun remove-if-not (pred seq &rest keys) (seq$remove (seq$not pred) seq keys)))lisp"},
+    {"DELETE-IF",
+     R"lisp((defun delete-if (pred seq &rest keys) (seq$remove pred seq keys)))lisp"},
+    {"DELETE-IF-NOT",
+     R"lisp((defun delete-if-not (pred seq &rest keys) (seq$remove (seq$not pred) seq keys)))lisp"},
+    {"DELETE-DUPLICATES",
+     R"lisp((defun delete-duplicates (seq &rest keys) (apply #'remove-duplicates seq keys)))lisp"},
     {"REMOVE-DUPLICATES", R"lisp((defun remove-duplicates (seq &rest keys)
  (prog (l key test s e fe i r x kx seen buckets h)
   (setq l (seq$list seq) key (seq$key keys :key nil) test (seq$tester keys)
@@ -332,8 +345,10 @@ const LispText kSequenceTexts[] = {
   (if (>= i n) (return (mod h 1021)))
   (setq h (mod (+ (* h 31) (char-code (char s i))) 1048573) i (1+ i))
   (go lab))))lisp"},
-    {"SUBSTITUTE", R"lisp((defun substitute (new old seq &rest keys) (seq$substitute new (seq$item-pred old keys) seq keys)))lisp"},
-    {"SUBSTITUTE-IF", R"lisp((defun substitute-if (new pred seq &rest keys) (seq$substitute new pred seq keys)))lisp"},
+    {"SUBSTITUTE",
+     R"lisp((defun substitute (new old seq &rest keys) (seq$substitute new (seq$item-pred old keys) seq keys)))lisp"},
+    {"SUBSTITUTE-IF",
+     R"lisp((defun substitute-if (new pred seq &rest keys) (seq$substitute new pred seq keys)))lisp"},
     {"SEQ$SUBSTITUTE", R"lisp((defun seq$substitute (new pred seq keys)
  (prog (l key s e cnt skip i r tl x hit)
   (setq l (seq$list seq) key (seq$key keys :key nil) s (seq$start keys :start)
@@ -358,7 +373,8 @@ const LispText kSequenceTexts[] = {
   (if (funcall pred (if key (funcall key (car l)) (car l))) (return l))
   (setq l (cdr l))
   (go lab))))lisp"},
-    {"MEMBER-IF-NOT", R"lisp((defun member-if-not (pred l &rest keys) (apply #'member-if (seq$not pred) l keys)))lisp"},
+    {"MEMBER-IF-NOT",
+     R"lisp((defun member-if-not (pred l &rest keys) (apply #'member-if (seq$not pred) l keys)))lisp"},
     {"ASSOC-IF", R"lisp((defun assoc-if (pred alist &rest keys)
  (prog (key)
   (setq key (seq$key keys :key nil))
@@ -368,7 +384,8 @@ const LispText kSequenceTexts[] = {
       (return (car alist)))
   (setq alist (cdr alist))
   (go lab))))lisp"},
-    {"ASSOC-IF-NOT", R"lisp((defun assoc-if-not (pred alist &rest keys) (apply #'assoc-if (seq$not pred) alist keys)))lisp"},
+    {"ASSOC-IF-NOT",
+     R"lisp((defun assoc-if-not (pred alist &rest keys) (apply #'assoc-if (seq$not pred) alist keys)))lisp"},
     {"RASSOC", R"lisp((defun rassoc (item alist &rest keys)
  (prog (key test)
   (setq key (seq$key keys :key nil) test (seq$tester keys))
@@ -378,7 +395,8 @@ const LispText kSequenceTexts[] = {
       (return (car alist)))
   (setq alist (cdr alist))
   (go lab))))lisp"},
-    {"ACONS", R"lisp((defun acons (key datum alist) (cons (cons key datum) alist)))lisp"},
+    {"ACONS",
+     R"lisp((defun acons (key datum alist) (cons (cons key datum) alist)))lisp"},
     {"PAIRLIS", R"lisp((defun pairlis (keys data &rest alist)
  (prog (r)
   (setq r (if alist (car alist) nil))
@@ -400,10 +418,14 @@ const LispText kSequenceTexts[] = {
   (rplacd tl (list (apply f (seq$cars ls))))
   (setq tl (cdr tl) ls (seq$cdrs ls))
   (go lab))))lisp"},
-    {"EVERY", R"lisp((defun every (pred seq &rest seqs) (seq$quantify pred (cons seq seqs) 'every)))lisp"},
-    {"SOME", R"lisp((defun some (pred seq &rest seqs) (seq$quantify pred (cons seq seqs) 'some)))lisp"},
-    {"NOTANY", R"lisp((defun notany (pred seq &rest seqs) (not (seq$quantify pred (cons seq seqs) 'some))))lisp"},
-    {"NOTEVERY", R"lisp((defun notevery (pred seq &rest seqs) (not (seq$quantify pred (cons seq seqs) 'every))))lisp"},
+    {"EVERY",
+     R"lisp((defun every (pred seq &rest seqs) (seq$quantify pred (cons seq seqs) 'every)))lisp"},
+    {"SOME",
+     R"lisp((defun some (pred seq &rest seqs) (seq$quantify pred (cons seq seqs) 'some)))lisp"},
+    {"NOTANY",
+     R"lisp((defun notany (pred seq &rest seqs) (not (seq$quantify pred (cons seq seqs) 'some))))lisp"},
+    {"NOTEVERY",
+     R"lisp((defun notevery (pred seq &rest seqs) (not (seq$quantify pred (cons seq seqs) 'every))))lisp"},
     {"MAPC", R"lisp((defun mapc (f l &rest ls)
  (prog (all p)
   (setq all (cons l ls) p l)
@@ -511,7 +533,8 @@ const LispText kSequenceTexts[] = {
   (rplacd tl (list (copy-tree (car x))))
   (setq tl (cdr tl) x (cdr x))
   (go lab))))lisp"},
-    {"COPY-SEQ", R"lisp((defun copy-seq (seq) (if (listp seq) (copy-list seq) (seq$like seq (copy-list (seq$list seq))))))lisp"},
+    {"COPY-SEQ",
+     R"lisp((defun copy-seq (seq) (if (listp seq) (copy-list seq) (seq$like seq (copy-list (seq$list seq))))))lisp"},
     {"LIST*", R"lisp((defun list* (x &rest more)
  (prog (r tl)
   (if (atom more) (return x))
@@ -559,7 +582,8 @@ const LispText kSequenceTexts[] = {
   (rplacd tl (list (car l)))
   (setq tl (cdr tl) l (cdr l))
   (go lab))))lisp"},
-    {"NSUBST", R"lisp((defun nsubst (new old tree &rest keys) (apply #'subst new old tree keys)))lisp"},
+    {"NSUBST",
+     R"lisp((defun nsubst (new old tree &rest keys) (apply #'subst new old tree keys)))lisp"},
     {"SUBST", R"lisp((defun subst (new old tree &rest keys)
  (seq$subst-walk (let ((test (seq$tester keys)) (key (seq$key keys :key nil)))
                    (lambda (x) (if (funcall test old (if key (funcall key x) x)) (list new) nil)))
@@ -594,13 +618,20 @@ const LispText kSequenceTexts[] = {
   (go lab))))lisp"},
     {"SEQ$IN", kSeqSetArgs},
     {"SEQ$KEEP", kSeqSetArgs},
-    {"UNION", R"lisp((defun union (a b &rest keys) (seq$nconc2 (seq$keep a b keys nil) b)))lisp"},
-    {"NUNION", R"lisp((defun nunion (a b &rest keys) (seq$nconc2 (seq$keep a b keys nil) b)))lisp"},
-    {"INTERSECTION", R"lisp((defun intersection (a b &rest keys) (seq$keep a b keys t)))lisp"},
-    {"NINTERSECTION", R"lisp((defun nintersection (a b &rest keys) (seq$keep a b keys t)))lisp"},
-    {"SET-DIFFERENCE", R"lisp((defun set-difference (a b &rest keys) (seq$keep a b keys nil)))lisp"},
-    {"NSET-DIFFERENCE", R"lisp((defun nset-difference (a b &rest keys) (seq$keep a b keys nil)))lisp"},
-    {"SUBSETP", R"lisp((defun subsetp (a b &rest keys) (null (seq$keep a b keys nil))))lisp"},
+    {"UNION",
+     R"lisp((defun union (a b &rest keys) (seq$nconc2 (seq$keep a b keys nil) b)))lisp"},
+    {"NUNION",
+     R"lisp((defun nunion (a b &rest keys) (seq$nconc2 (seq$keep a b keys nil) b)))lisp"},
+    {"INTERSECTION",
+     R"lisp((defun intersection (a b &rest keys) (seq$keep a b keys t)))lisp"},
+    {"NINTERSECTION",
+     R"lisp((defun nintersection (a b &rest keys) (seq$keep a b keys t)))lisp"},
+    {"SET-DIFFERENCE",
+     R"lisp((defun set-difference (a b &rest keys) (seq$keep a b keys nil)))lisp"},
+    {"NSET-DIFFERENCE",
+     R"lisp((defun nset-difference (a b &rest keys) (seq$keep a b keys nil)))lisp"},
+    {"SUBSETP",
+     R"lisp((defun subsetp (a b &rest keys) (null (seq$keep a b keys nil))))lisp"},
     {"ADJOIN", R"lisp((defun adjoin (item l &rest keys)
  (if (seq$in item l (seq$tester keys) (seq$key keys :key nil)) l (cons item l))))lisp"},
     {"ELT", R"lisp((defun elt (seq i)
@@ -700,7 +731,8 @@ const LispText kSequenceTexts[] = {
   (if (null (tree-equal (car a) (car b) :test test)) (return nil))
   (setq a (cdr a) b (cdr b))
   (go lab))))lisp"},
-    {"ENDP", R"lisp((defun endp (x) (cond ((null x) t) ((consp x) nil) (t (error "エラー: リストではありません")))))lisp"},
+    {"ENDP",
+     R"lisp((defun endp (x) (cond ((null x) t) ((consp x) nil) (t (error "エラー: リストではありません")))))lisp"},
     {"LIST-LENGTH", R"lisp((defun list-length (l)
  (prog (n slow)
   (setq n 0 slow l)

@@ -78,8 +78,9 @@ int clisp::ReadEvalLoop() {
 }
 
 void clisp::DispMessage() {
-    puts("tamariskVelmora for Linux version2.21\n"
-         "日本語で話す小さなLisp処理系です。(bye)で終了します。");
+    puts(
+        "tamariskVelmora for Linux version2.21\n"
+        "日本語で話す小さなLisp処理系です。(bye)で終了します。");
 }
 
 void clisp::ReadEvalPrintLoop() {
@@ -189,7 +190,7 @@ void EndIfTerminated() {
 }
 
 int clisp::Run(int argc, char** argv) {
-    Init();     // main gives back what was taken, whichever way Run returns
+    Init();  // main gives back what was taken, whichever way Run returns
     holdStandardDescriptors();
     int answered = ReadOptions(argc, argv);
     if (answered >= 0) return answered;
