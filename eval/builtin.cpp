@@ -12,12 +12,9 @@ inline bool assignable(_cell* c) { return isSymbol(c) && !isKeyword(c); }
 // The destination of an output function: standard output when `rest` holds
 // no argument or its first form evaluates to T or NIL, else the output
 // stream it evaluates to.
-// A binding of *STANDARD-OUTPUT* is in its global record (special
-// bindings are shallow), so one lookup finds the value in force.
+// Dynamic bindings are shallow: the value in force is in the global record.
 FILE* cfunction::StandardOutput(_symval* frame, long count) {
-    _cell* name = fastSym.standardOutput;
-    long i = name ? getSymVal(name) : -1;
-    _cell* v = i >= 0 ? globalTable[i].value : nullptr;
+    _cell* v = fastSym.standardOutput ? fastSym.standardOutput->value : nullptr;
     if (!v || !isStream(v)) return stdout;
     return DirectedStream(v, true, frame, count);
 }
@@ -107,7 +104,8 @@ _cell* cfunction::tset(_cell* args, _symval* frame, long count) {
 
 _cell* cfunction::defparameter(_cell* args, _symval* frame, long count,
                                int isVar) {
-    // (DEFVAR name) makes the name special and gives it no value.
+    // (DEFVAR name): every binding of the name is dynamic from now on, and
+    // the name gets no value.
     if (isVar && isCons(args) && isNil(args->cdr.p)) {
         _cell* sym = args->car.p;
         if (!assignable(sym)) return SyntaxError(frame, count);

@@ -96,7 +96,9 @@ struct FastSymbols {
     _cell* initialElement = nullptr;
     _cell* initialContents = nullptr;
     _cell* elementType = nullptr;
-    _cell* standardOutput = nullptr;  // *STANDARD-OUTPUT* (set at start-up)
+    // The global record of *STANDARD-OUTPUT*, set at start-up: records
+    // never move, and a dynamic binding of the name writes this record.
+    _symval* standardOutput = nullptr;
 };
 // The names InitFastPaths looks up (the table kNames of eval/fastpath.cpp).
 constexpr int kFastNameCount = 80;

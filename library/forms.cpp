@@ -104,12 +104,12 @@ const LispText kFormTexts[] = {
      R"lisp((defmacro destructuring-bind (lambda-list form &body body)
   `(destructuring-bind$ ,lambda-list ,form ,@body)))lisp"},
     {"DECLARE", R"lisp((defmacro declare (&rest declarations) nil))lisp"},
-    {"DECLAIM", R"lisp((defmacro declaim (&rest specifiers)
+    {"DECLAIM", R"lisp((defmacro declaim (&rest declarations)
   `(progn ,@(mapcan #'(lambda (s)
                         (if (and (consp s) (eq (car s) 'special))
                             (mapcar #'(lambda (v) (list 'defvar v)) (cdr s))
                             nil))
-                    specifiers)
+                    declarations)
           nil)))lisp"},
     {"THE", R"lisp((defmacro the (type form) form))lisp"},
     {"LOCALLY", R"lisp((defmacro locally (&rest body) `(progn ,@body)))lisp"},

@@ -68,12 +68,13 @@ int clisp::ReadEvalLoop() {
     }
     InitFastPaths();
     InitHashIndex();
-    // *STANDARD-OUTPUT* starts as T, standard output, and is special, so a
-    // binding of it redirects what is printed within (StandardOutput).
+    // *STANDARD-OUTPUT* starts as T, standard output, and every binding of
+    // it is dynamic, so a LET of it redirects what is printed within
+    // (StandardOutput).
     _cell* out = getStringCell("*STANDARD-OUTPUT*");
     out->symFlags |= kSpecialSymbol;
-    globalTable[getSymVal2(out)].value = TCell;
-    fastSym.standardOutput = out;
+    fastSym.standardOutput = globalTable + getSymVal2(out);
+    fastSym.standardOutput->value = TCell;
     return 1;
 }
 
